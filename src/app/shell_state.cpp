@@ -1,0 +1,8 @@
+#include "app/shell_state.h"
+
+SDL_Window* MainWindow = nullptr;
+SDL_GLContext RenderContext = nullptr;
+int ScreenWidth = 0;
+int ScreenHeight = 1;
+int KeyState[256] = {};
+int NoSound = 0;

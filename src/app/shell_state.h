@@ -1,0 +1,14 @@
+// The shell's process-wide state: window, context, drawable size, keys and the sound switch.
+#pragma once
+
+#include <SDL.h>
+
+extern SDL_Window* MainWindow;     // the demo window; null until it is created
+extern SDL_GLContext RenderContext; // its OpenGL context, current from creation on
+extern int ScreenWidth;             // drawable width last given to SetViewport
+extern int ScreenHeight;            // drawable height last given to SetViewport, never 0
+extern int KeyState[256];           // 1 while the key is down, by Windows virtual-key code
+extern int NoSound;                 // sound off; raised by choice or failure, never lowered
+
+// Windows virtual-key code of Escape, the only key the show reads.
+constexpr int VK_ESCAPE_KEY = 27;

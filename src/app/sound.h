@@ -1,0 +1,20 @@
+// The sound layer: one MP3 stream played once through the audio device; its play
+// position in milliseconds is the show's clock.
+#pragma once
+
+struct SoundStream;
+
+// Selects the audio output. Returns false when no output can be used.
+bool SoundSetOutput();
+// Opens the audio device at rate Hz with the given number of channels. Returns false on failure.
+bool SoundInit(int rate, int channels);
+// Opens an MP3 file as a stream that plays once. Returns null when the file is missing or undecodable.
+SoundStream* SoundStreamOpen(const char* path);
+// Starts the stream on any free channel. Returns false when it cannot play.
+bool SoundStreamPlay(SoundStream* stream);
+// The stream's play position in milliseconds (0 for a null stream).
+int SoundStreamGetTime(SoundStream* stream);
+// Moves the play position to ms milliseconds. Returns false for a null stream.
+bool SoundStreamSetPosition(SoundStream* stream, int ms);
+// Stops playback, closes every stream and the device. Safe when sound was never started.
+void SoundClose();

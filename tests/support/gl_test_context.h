@@ -1,0 +1,40 @@
+// GlTestContext: a live OpenGL context with no display, for tests that draw.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <vector>
+
+// Creates an off-screen SDL window of width x height with a compatibility context
+// (SDL's offscreen video driver over EGL), makes it current and loads the extension
+// entry points. ok() tells whether that worked; tests skip when it did not.
+class GlTestContext {
+public:
+    GlTestContext(int width = 320, int height = 240);
+    ~GlTestContext();
+    GlTestContext(const GlTestContext&) = delete;
+    GlTestContext& operator=(const GlTestContext&) = delete;
+
+    bool ok() const { return context_ != nullptr; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+
+    // The back buffer as RGBA bytes, bottom row first (as glReadPixels gives it).
+    std::vector<uint8_t> readPixels() const;
+    // One pixel of the back buffer (x from the left, y from the bottom) as 0xRRGGBBAA.
+    uint32_t pixel(int x, int y) const;
+
+private:
+    int width_;
+    int height_;
+    SDL_Window* window_ = nullptr;
+    SDL_GLContext context_ = nullptr;
+};
+
+// Skips the current test when the context could not be made.
+#define REQUIRE_GL(ctx)                                                   \
+    do {                                                                  \
+        if (!(ctx).ok())                                                  \
+            GTEST_SKIP() << "no off-screen OpenGL context: " << SDL_GetError(); \
+    } while (0)
