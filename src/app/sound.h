@@ -6,9 +6,11 @@ struct SoundStream;
 
 // Selects the audio output. Returns false when no output can be used.
 bool SoundSetOutput();
-// Opens the audio device at rate Hz with the given number of channels. Returns false on failure.
+// Opens the audio device at rate Hz (stereo), with room for channels streams playing at
+// once. Returns false on failure.
 bool SoundInit(int rate, int channels);
-// Opens an MP3 file as a stream that plays once. Returns null when the file is missing or undecodable.
+// Opens an MP3 file as a stream that plays once, converted to the device's format. Returns
+// null when the file is missing or undecodable, or before SoundInit has succeeded.
 SoundStream* SoundStreamOpen(const char* path);
 // Starts the stream on any free channel. Returns false when it cannot play.
 bool SoundStreamPlay(SoundStream* stream);
@@ -18,3 +20,9 @@ int SoundStreamGetTime(SoundStream* stream);
 bool SoundStreamSetPosition(SoundStream* stream, int ms);
 // Stops playback, closes every stream and the device. Safe when sound was never started.
 void SoundClose();
+
+// The stream frame up to which the device has taken samples (0 for a null stream); lets
+// tests hold the clock against what the device really consumed.
+long long SoundStreamFramesConsumed(SoundStream* stream);
+// Frames the device asked for in its latest callback, i.e. its buffer (0 before any).
+int SoundDeviceBufferFrames();
