@@ -122,9 +122,18 @@ bool convertToDevice(const DecodedAudio& decoded, std::vector<int16_t>& out)
         else
             drain();
     }
-    if (ok && SDL_AudioStreamFlush(converter) == 0)
+    // SDL's resampler keeps the last few hundred frames back even when flushed: push them
+    // out with a tenth of a second of silence, then cut the output to the stream's length.
+    if (ok) {
+        std::vector<int16_t> silence(static_cast<size_t>(decoded.channels) * static_cast<size_t>(decoded.rate / 10 + 1024));
+        ok = SDL_AudioStreamPut(converter, silence.data(), static_cast<int>(silence.size() * sizeof(int16_t))) == 0
+            && SDL_AudioStreamFlush(converter) == 0;
         drain();
+    }
     SDL_FreeAudioStream(converter);
+    const size_t frames = decoded.samples.size() / static_cast<size_t>(decoded.channels);
+    const size_t converted = static_cast<size_t>(static_cast<unsigned long long>(frames) * Device.rate / decoded.rate);
+    out.resize(std::min(out.size(), converted * OutputChannels));
     out.resize(out.size() - out.size() % OutputChannels);
     return ok && !out.empty();
 }
