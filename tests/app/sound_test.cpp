@@ -228,18 +228,19 @@ TEST_F(Sound, MissingAndDamagedFilesFailOrPlayWithoutHarm)
         std::string name = entry.path().filename().string();
         if (entry.path().extension() != ".bit" && name != "l3-compl-cut.mp3")
             continue;
-        if (SoundStream* stream = SoundStreamOpen(entry.path().c_str())) {
-            EXPECT_TRUE(SoundStreamPlay(stream)) << name;
+        if (SoundStream* stream = SoundStreamOpen(entry.path().c_str()))
             streams.push_back(stream);
-        }
     }
     ASSERT_GE(streams.size(), 10u);
     // All of them at once through the mixer, then each moved to its end.
+    Clock::time_point start = Clock::now();
+    for (SoundStream* stream : streams)
+        EXPECT_TRUE(SoundStreamPlay(stream));
     SDL_Delay(150);
     for (SoundStream* stream : streams) {
         int ms = SoundStreamGetTime(stream);
         EXPECT_GT(ms, 0);
-        EXPECT_LT(ms, 1000);
+        EXPECT_LE(ms, millisecondsSince(start));
         ASSERT_TRUE(SoundStreamSetPosition(stream, 1 << 30));
         EXPECT_GE(SoundStreamGetTime(stream), ms);
     }
