@@ -1,0 +1,46 @@
+#include "demo/playback.h"
+
+float AdvancePartTime(float partTime, int delta)
+{
+    return static_cast<float>(double(partTime) + double(delta) * double(FramesPerMillisecond));
+}
+
+void PlayTimeline(const TimelineArray& timeline, bool loop, PlaybackHost& host)
+{
+    int lastClock = host.startClock();
+    float partTime = 0.0f;
+    int current = 0;
+    if (host.escapeDown())
+        return;
+
+    while (current < timeline.size()) {
+        host.drawFrame(timeline[current], partTime);
+
+        int clock = host.readClock();
+        int delta = clock - lastClock;
+        lastClock = clock;
+        partTime = AdvancePartTime(partTime, delta);
+
+        // The change is tested only after a frame, so every part that becomes current by
+        // the clock is drawn at least once; those already over on arrival are skipped.
+        if (clock > timeline[current].endTime) {
+            partTime = 0.0f;
+            for (;;) {
+                ++current;
+                if (current >= timeline.size()) {
+                    if (loop) {
+                        current = 0;
+                        host.restartClock();
+                        lastClock = 0;
+                    }
+                    break;
+                }
+                if (clock <= timeline[current].endTime)
+                    break;
+            }
+        }
+
+        if (host.escapeDown())
+            return;
+    }
+}

@@ -1,0 +1,28 @@
+// The demo script's grammar: sections, list entries and part blocks of "script.txt".
+#pragma once
+
+#include "demo/timeline.h"
+
+#include <string>
+
+// Receives what the parser finds, in file order. Lines arrive lower-cased, exactly as
+// written otherwise (spaces are kept; they are part of keys and paths).
+class ScriptSink {
+public:
+    virtual ~ScriptSink() = default;
+    virtual void mp3Entry(const std::string& line) = 0;
+    virtual void textureEntry(const std::string& line) = 0;
+    virtual void sceneEntry(const std::string& line) = 0;
+    virtual void part(const TimelineEntry& entry) = 0;
+};
+
+// Parses a whole script. LF ends a line, a CR right before it goes with it, and a last
+// line without a terminator still counts. Never fails: unknown lines are comments.
+void ParseScript(const std::string& text, ScriptSink& sink);
+
+// The end-time line read as atoi does (leading white space, optional sign, digits up to
+// the first non-digit; none gives 0), saturating at the int32 range instead of overflowing.
+int ParseEndTime(const std::string& line);
+
+// A copy of line with A-Z turned into a-z (and nothing else touched).
+std::string LowerCase(const std::string& line);

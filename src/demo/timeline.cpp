@@ -1,0 +1,3 @@
+#include "demo/timeline.h"
+
+TimelineArray Timeline;
