@@ -22,7 +22,7 @@ public:
     bool open(const char* path);
     // Reads from a copy of the given bytes instead of a file (always succeeds).
     void openMemory(const void* data, size_t size);
-    // Releases the buffered bytes; the flag and the failure offset stay.
+    // Releases the buffered bytes; the flag, the failure offset and offset() stay.
     void close();
 
     // One little-endian int32; false when it could not be read (destination unchanged).
@@ -40,6 +40,8 @@ public:
     {
         if (failed_)
             return false;
+        if (n == 0)
+            return true;
         if (size_ - position_ < n) {
             failAt(position_);
             return false;
@@ -73,7 +75,7 @@ public:
     int64_t failedOffset() const { return failedOffset_; }
     // Current read position in bytes from the start of the data.
     size_t offset() const { return position_; }
-    // Total number of bytes held.
+    // Number of bytes held (up to the read position once closed).
     size_t size() const { return size_; }
     // Bytes left after the read position.
     size_t remaining() const { return size_ - position_; }
