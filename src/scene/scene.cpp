@@ -77,12 +77,11 @@ void Scene::readScene(SceneReader& in)
 void Scene::readNodeList(SceneReader& in, Node& parent, int32_t typeId, int depth)
 {
     while (typeId != endOfList && !in.failed()) {
-        if (depth > maxNodeDepth) {
-            in.fail();
-            return;
-        }
-        std::unique_ptr<Node> node = createNode(typeId, &parent);
+        std::unique_ptr<Node> node = depth > maxNodeDepth ? nullptr : createNode(typeId, &parent);
         if (!node) {
+            // Too deep, or a type id the format does not know: the data is damaged from
+            // that type id on (the failure offset points at it).
+            in.stepBack(sizeof typeId);
             in.fail();
             return;
         }
