@@ -8,6 +8,8 @@ bool SceneReader::open(const char* path)
     data_.reset();
     size_ = 0;
     position_ = 0;
+    failed_ = false;
+    failedOffset_ = -1;
     std::FILE* file = std::fopen(path, "rb");
     if (!file) {
         failAt(0);
@@ -42,6 +44,8 @@ void SceneReader::openMemory(const void* data, size_t size)
     data_.reset();
     size_ = 0;
     position_ = 0;
+    failed_ = false;
+    failedOffset_ = -1;
     if (size > 0) {
         data_.reset(new unsigned char[size]);
         std::memcpy(data_.get(), data, size);

@@ -18,9 +18,10 @@ public:
     SceneReader(const SceneReader&) = delete;
     SceneReader& operator=(const SceneReader&) = delete;
 
-    // Reads the whole file into memory and closes it; false (and `failed` set) when it cannot be opened.
+    // Starts over on a file: reads it whole into memory and closes it; false (and `failed` set)
+    // when it cannot be opened or read.
     bool open(const char* path);
-    // Reads from a copy of the given bytes instead of a file (always succeeds).
+    // Starts over on a copy of the given bytes instead of a file.
     void openMemory(const void* data, size_t size);
     // Releases the buffered bytes; the flag, the failure offset and offset() stay.
     void close();
