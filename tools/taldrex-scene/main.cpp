@@ -69,11 +69,11 @@ void printMesh(int depth, const MeshNode& mesh)
             std::printf(" \"%s\"", group.material->name.c_str());
         else
             std::printf(" (no such material)");
-        std::printf(", %d faces\n", group.faces.size());
+        std::printf(", faces %d\n", group.faces.size());
     }
     if (mesh.skippedFaceIndices > 0) {
         indent(depth);
-        std::printf("%d group face indices skipped: no such face\n", mesh.skippedFaceIndices);
+        std::printf("group face indices skipped %d: no such face\n", mesh.skippedFaceIndices);
     }
     indent(depth);
     const MorphTrack& morph = mesh.morphTrack;
@@ -96,13 +96,22 @@ void printNode(int depth, const Node& node)
         target = static_cast<const CameraNode&>(node).target;
     if (node.kind == NodeKind::Spot)
         target = static_cast<const SpotNode&>(node).target;
-    if ((node.kind == NodeKind::Camera || node.kind == NodeKind::Spot))
+    if (node.kind == NodeKind::Camera || node.kind == NodeKind::Spot)
         std::printf(target ? " -> target \"%s\"" : " (no target)", target ? target->name.c_str() : "");
     if (node.kind == NodeKind::Mesh && static_cast<const MeshNode&>(node).transparent)
         std::printf(" (transparent)");
     std::printf("\n");
 
     int inner = depth + 1;
+    const Vector3* colour = nullptr;
+    if (node.kind == NodeKind::Spot)
+        colour = &static_cast<const SpotNode&>(node).colour;
+    if (node.kind == NodeKind::Light)
+        colour = &static_cast<const LightNode&>(node).colour;
+    if (colour) {
+        indent(inner);
+        std::printf("colour %g %g %g\n", colour->x, colour->y, colour->z);
+    }
     printKeys(inner, "position", node.positionTrack.keys);
     switch (node.kind) {
     case NodeKind::Mesh: {
@@ -119,16 +128,12 @@ void printNode(int depth, const Node& node)
     }
     case NodeKind::Spot: {
         const auto& spot = static_cast<const SpotNode&>(node);
-        indent(inner);
-        std::printf("colour %g %g %g\n", spot.colour.x, spot.colour.y, spot.colour.z);
         printKeys(inner, "first", spot.firstTrack.keys);
         printKeys(inner, "second", spot.secondTrack.keys);
         break;
     }
     case NodeKind::Light: {
         const auto& light = static_cast<const LightNode&>(node);
-        indent(inner);
-        std::printf("colour %g %g %g\n", light.colour.x, light.colour.y, light.colour.z);
         printKeys(inner, "rotation", light.rotationTrack.keys);
         printKeys(inner, "scale", light.scaleTrack.keys);
         break;
