@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -156,7 +157,7 @@ TEST(SceneReader, ReadItemsKeepsTheWholeItemsOfATruncatedRun)
     EXPECT_EQ(reader.failedOffset(), 24);
 }
 
-TEST(SceneReader, StepBackAndFail)
+TEST(SceneReader, StepBackRereadsAndStopsAtTheStart)
 {
     RecordBytes bytes;
     bytes.i32(5).i32(6);
@@ -171,9 +172,22 @@ TEST(SceneReader, StepBackAndFail)
     reader.stepBack(100);
     EXPECT_EQ(reader.offset(), 0u);
     reader.readInt32(v);
+    EXPECT_EQ(v, 5);
+}
+
+TEST(SceneReader, FailMarksTheCurrentPosition)
+{
+    RecordBytes bytes;
+    bytes.i32(5).i32(6);
+    SceneReader reader;
+    openBytes(reader, bytes);
+    int32_t v;
+    reader.readInt32(v);
     reader.fail();
     EXPECT_TRUE(reader.failed());
     EXPECT_EQ(reader.failedOffset(), 4);
+    EXPECT_FALSE(reader.readInt32(v));
+    EXPECT_EQ(v, 5);
 }
 
 TEST(SceneReader, OpensFilesAndReportsMissingOnes)
@@ -203,4 +217,62 @@ TEST(SceneReader, OpensFilesAndReportsMissingOnes)
     char text[8];
     EXPECT_FALSE(reader.readString(text, sizeof text));
     EXPECT_EQ(reader.failedOffset(), 4);
+}
+
+TEST(SceneReader, StreamsLargeFilesAcrossBufferRefills)
+{
+    // Values straddle every refill boundary of the stream buffer: a string, a step back
+    // right after a refill, item runs several buffers long and a truncated last item.
+    const int32_t leading = 65535; // 262140 bytes, just short of a typical buffer size
+    RecordBytes bytes;
+    for (int32_t i = 0; i < leading; ++i)
+        bytes.i32(i);
+    bytes.str("straddling name").i32(7);
+    const int32_t run = 399999; // 133333 whole 12-byte items
+    for (int32_t i = 0; i < run; ++i)
+        bytes.f32(static_cast<float>(i));
+    bytes.hex({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}); // 11 bytes: not a whole 12-byte item
+
+    std::string path = std::string(TALDREX_BINARY_DIR) + "/scene_reader_stream_test.bin";
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+
+    SceneReader reader;
+    ASSERT_TRUE(reader.open(path.c_str()));
+    EXPECT_EQ(reader.size(), bytes.size());
+    std::vector<int32_t> head(leading);
+    ASSERT_TRUE(reader.readItems(head.data(), 4, leading));
+    EXPECT_EQ(head[leading - 1], leading - 1);
+    char name[8];
+    ASSERT_TRUE(reader.readString(name, sizeof name));
+    EXPECT_STREQ(name, "straddl");
+    int32_t seven = 0;
+    ASSERT_TRUE(reader.readInt32(seven));
+    EXPECT_EQ(seven, 7);
+    reader.stepBack(4);
+    ASSERT_TRUE(reader.readInt32(seven));
+    EXPECT_EQ(seven, 7);
+
+    // The count check sees the whole file, not just the buffer.
+    EXPECT_EQ(reader.checkCount(run / 3, 12), run / 3);
+    std::vector<float> values(run + 3, -1.0f);
+    EXPECT_FALSE(reader.readItems(values.data(), 12, run / 3 + 1));
+    EXPECT_EQ(values[run - 1], static_cast<float>(run - 1));
+    EXPECT_EQ(values[run], -1.0f);
+    EXPECT_TRUE(reader.failed());
+    EXPECT_EQ(static_cast<size_t>(reader.failedOffset()), bytes.size() - 11);
+    reader.close();
+
+    // A step back further than the buffer holds goes back to the file.
+    SceneReader again;
+    ASSERT_TRUE(again.open(path.c_str()));
+    std::vector<int32_t> skip(70000);
+    ASSERT_TRUE(again.readItems(skip.data(), 4, skip.size()));
+    again.stepBack(70000 * 4 - 8);
+    int32_t two = 0;
+    ASSERT_TRUE(again.readInt32(two));
+    EXPECT_EQ(two, 2);
+    std::remove(path.c_str());
 }
