@@ -83,7 +83,6 @@ void buildMorph(MorphTrack& track, int vertices)
             key.positions[j] = Vector3(std::sin(f), std::cos(f), f * 0.001f);
         }
     }
-    track.output.setSize(vertices);
     track.prepare();
 }
 

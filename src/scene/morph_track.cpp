@@ -41,6 +41,9 @@ void MorphTrack::prepare()
     int32_t count = keys[0].positions.size();
     for (const MorphKey& key : keys)
         count = std::min(count, key.positions.size());
+    // A track built in code rather than read gets its output here, still before any frame.
+    if (output.size() != keys[0].positions.size())
+        output.setSize(keys[0].positions.size());
 
     if (n == 2) {
         MorphKey& k0 = keys[0];

@@ -25,7 +25,8 @@ public:
     // Bytes of a key record without its positions.
     static constexpr int keyRecordBytes = 28;
 
-    // Computes every key's per-vertex tangents (nothing for fewer than two keys).
+    // Computes every key's per-vertex tangents (nothing for fewer than two keys) and makes
+    // sure `output` holds key 0's vertex count.
     void prepare() override;
     // Reads the track record; with two or more keys `output` is sized once, here.
     void read(SceneReader& reader) override;

@@ -90,7 +90,6 @@ TEST(EvaluationAllocation, EvaluatingTracksAllocatesNothing)
     morph.keys.setSize(4);
     for (int i = 0; i < 4; ++i)
         fillMorphKey(morph.keys[i], i * 30, 500, static_cast<float>(i));
-    morph.output.setSize(500);
     scalar.prepare();
     vector.prepare();
     rotation.prepare();

@@ -21,12 +21,6 @@ MorphKey& addKey(MorphTrack& track, int frame, float value, int vertices = 2)
     return key;
 }
 
-void finish(MorphTrack& track)
-{
-    track.output.setSize(track.keys[0].positions.size());
-    track.prepare();
-}
-
 RecordBytes morphKeyRecord(int frame, float tension, int vertices, float y)
 {
     RecordBytes bytes;
@@ -45,7 +39,7 @@ TEST(MorphTrack, BothTangentsOfAnInnerKeyShareThePrecedingShare)
     addKey(track, 0, 0.0f);
     addKey(track, 10, 10.0f);
     addKey(track, 30, 40.0f);
-    finish(track);
+    track.prepare();
     const MorphKey& k1 = track.keys[1];
     EXPECT_FLOAT_EQ(k1.inTangents[1].y, 40.0f / 3.0f);
     EXPECT_FLOAT_EQ(k1.outTangents[1].y, 40.0f / 3.0f);
@@ -63,7 +57,7 @@ TEST(MorphTrack, TwoKeysMoveEveryVertexEvenlyAlongItsLine)
     MorphTrack track;
     addKey(track, 0, 0.0f, 3);
     addKey(track, 20, 8.0f, 3);
-    finish(track);
+    track.prepare();
     EXPECT_EQ(track.keys[0].outTangents[2], Vector3(0, 8, 0));
     EXPECT_EQ(track.keys[1].inTangents[2], Vector3(0, 8, 0));
     Vector3Array rest;
@@ -81,7 +75,7 @@ TEST(MorphTrack, TensionOneRestsTheShapeAtItsKey)
     addKey(track, 0, 0.0f);
     addKey(track, 10, 10.0f).tension = 1.0f;
     addKey(track, 20, 0.0f);
-    finish(track);
+    track.prepare();
     EXPECT_EQ(track.keys[1].inTangents[0], Vector3());
     EXPECT_EQ(track.keys[1].outTangents[0], Vector3());
     Vector3Array rest;
@@ -96,7 +90,7 @@ TEST(MorphTrack, ClampsToKeyPositionsAndExtrapolatesBeforeTheFirst)
     MorphTrack track;
     addKey(track, 0, 0.0f);
     addKey(track, 10, 10.0f);
-    finish(track);
+    track.prepare();
     Vector3Array rest;
     EXPECT_EQ(&track.evaluate(10.0f, rest), &track.keys[1].positions);
     EXPECT_EQ(&track.evaluate(500.0f, rest), &track.keys[1].positions);
@@ -131,7 +125,7 @@ TEST(MorphTrack, DifferingVertexCountsStayInBounds)
     addKey(track, 20, 0.0f, 5);
     EXPECT_FALSE(track.fits(5));
     EXPECT_FALSE(track.fits(2));
-    finish(track);
+    track.prepare();
     EXPECT_EQ(track.keys[1].inTangents.size(), 2);
     Vector3Array rest;
     const Vector3Array& v = track.evaluate(5.0f, rest);
@@ -145,7 +139,7 @@ TEST(MorphTrack, KeysOnOneFrameStayFinite)
     addKey(track, 10, 0.0f);
     addKey(track, 10, 5.0f);
     addKey(track, 10, 9.0f);
-    finish(track);
+    track.prepare();
     Vector3Array rest;
     EXPECT_TRUE(std::isfinite(track.keys[1].outTangents[0].y));
     EXPECT_EQ(track.evaluate(0.0f, rest)[1].y, 0.0f);
