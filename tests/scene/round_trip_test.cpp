@@ -267,18 +267,3 @@ TEST(RoundTrip, EveryNodeKindAndTrackKindLoadsBackIdentical)
     EXPECT_EQ(scene.materials[1]->name, "");
     EXPECT_EQ(scene.materials[1]->renderModeKind(), 1);
 }
-
-TEST(RoundTrip, SavedFileLoadsLikeTheBytes)
-{
-    SceneSpec spec;
-    spec.nodes.push_back(everyKind());
-    std::string path = testing::TempDir() + "taldrex-round-trip.scn";
-    ASSERT_TRUE(saveScene(spec, path));
-    Scene scene;
-    ASSERT_EQ(scene.loadFile(path.c_str()), 0);
-    EXPECT_FALSE(scene.reader->failed());
-    ASSERT_EQ(scene.children.size(), 1);
-    expectNode(*scene.children[0], spec.nodes[0]);
-    EXPECT_FALSE(saveScene(spec, testing::TempDir() + "no-such-folder/x.scn"));
-    std::remove(path.c_str());
-}
