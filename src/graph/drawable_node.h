@@ -1,0 +1,11 @@
+// DrawableNode: the base of the node kinds the draw passes may draw (meshes and lights).
+#pragma once
+
+#include "graph/node.h"
+
+class DrawableNode : public Node {
+public:
+    using Node::Node;
+
+    bool isDrawable() const override { return true; }
+};

@@ -1,0 +1,34 @@
+#include "graph/node.h"
+
+#include "scene/scene_reader.h"
+
+Node::Node(NodeKind kind_, Node* parent_) : kind(kind_), parent(parent_) {}
+
+Node::~Node() = default;
+
+Node* Node::findNodeByName(const std::string& text)
+{
+    for (std::unique_ptr<Node>& child : children) {
+        if (child->name.find(text) != std::string::npos)
+            return child.get();
+        if (Node* found = child->findNodeByName(text))
+            return found;
+    }
+    return nullptr;
+}
+
+void Node::readName(SceneReader& reader)
+{
+    char buffer[nodeNameBufferBytes] = {};
+    reader.readString(buffer, sizeof buffer);
+    name = buffer;
+    for (char& c : name)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+}
+
+void Node::composeMatrix(float time, RotationTrack& rotationTrack, VectorTrack& scaleTrack)
+{
+    position = positionTrack.evaluate(time);
+    matrix = localMatrix(position, rotationTrack.evaluate(time), scaleTrack.evaluate(time));
+}

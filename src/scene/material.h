@@ -1,0 +1,54 @@
+// Material: a scene material's eleven texture map slots and the render mode they choose.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+// Material and map file names are read into 300-byte buffers.
+constexpr int materialNameBufferBytes = 300;
+
+// One texture map slot; present only when its amount is greater than 0.
+struct MaterialMap {
+    std::string mapFile; // as stored in the file: any folder path, any letter case
+    float amount = 0.0f;
+
+    bool present() const { return amount > 0.0f; }
+    // The name the slot's texture is registered under: the part after the last backslash,
+    // lower-cased, with ".bmp" read as ".jpg".
+    std::string textureName() const;
+    // The second name tried when the first is not registered: ".jpg" read as ".png".
+    std::string fallbackTextureName() const;
+};
+
+class Material {
+public:
+    static constexpr int mapCount = 11;
+    static constexpr int surfaceSlot = 1;     // texture drawn with the faces' coordinates
+    static constexpr int undrawableSlot = 8;  // asks for a drawing style nothing offers
+    static constexpr int environmentSlot = 9; // sphere-mapped environment texture
+
+    // Render-mode kinds: the sum of the flags of the present slots, or plain when none is.
+    static constexpr int32_t plainKind = 1;
+    static constexpr int32_t surfaceKind = 8;
+    static constexpr int32_t environmentKind = 16;
+    static constexpr int32_t undrawableKind = 64;
+
+    explicit Material(std::string name_) : name(std::move(name_)) {}
+
+    // Fills slot `slot` (0 to 10) with a file name and amount.
+    void setMap(int slot, const std::string& mapFile, float amount);
+
+    // 8 for a surface texture, +16 for an environment texture, +64 for the undrawable slot;
+    // 1 when none of the three is present.
+    int32_t renderModeKind() const;
+    // The kind the material is drawn with: its own, with the undrawable slot ignored
+    // (a material asking for it is drawn as if the slot were absent).
+    int32_t drawnKind() const;
+    // The surface alpha: the surface slot's amount, else the environment slot's, else 1
+    // (values below 1 make the surface translucent).
+    float alpha() const;
+
+    std::string name;
+    MaterialMap maps[mapCount];
+};

@@ -1,0 +1,174 @@
+#include "scene/scene.h"
+
+#include "graph/camera_node.h"
+#include "graph/light_node.h"
+#include "graph/mesh_node.h"
+#include "graph/spot_node.h"
+#include "graph/target_node.h"
+#include "graph/transform_node.h"
+
+namespace {
+
+constexpr int32_t endOfList = -1;
+constexpr int32_t lightTypeId = 4;
+// The smallest material record: an empty name and eleven amounts with empty file names.
+constexpr size_t minMaterialBytes = 1 + Material::mapCount * (4 + 1);
+
+// The node class of a file type id; null for an id the format does not know.
+std::unique_ptr<Node> createNode(int32_t typeId, Node* parent)
+{
+    switch (typeId) {
+    case 0:
+        return std::make_unique<MeshNode>(parent);
+    case 1:
+        return std::make_unique<CameraNode>(parent);
+    case 2:
+        return std::make_unique<TargetNode>(parent);
+    case 3:
+        return std::make_unique<SpotNode>(parent);
+    case lightTypeId:
+        return std::make_unique<LightNode>(parent);
+    case 5:
+        return std::make_unique<TransformNode>(parent);
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+Scene::Scene() : Node(NodeKind::Scene, nullptr) {}
+
+Scene::~Scene() = default;
+
+int Scene::loadFile(const char* path)
+{
+    reader = std::make_unique<SceneReader>();
+    if (!reader->open(path))
+        return 1;
+    readScene(*reader);
+    return 0;
+}
+
+void Scene::loadMemory(const void* data, size_t size)
+{
+    reader = std::make_unique<SceneReader>();
+    reader->openMemory(data, size);
+    readScene(*reader);
+}
+
+void Scene::readScene(SceneReader& in)
+{
+    in.readInt32(headerA);
+    in.readInt32(headerB);
+    int32_t typeId = endOfList;
+    in.readInt32(typeId);
+    readNodeList(in, *this, typeId, 1);
+    readMaterials(in);
+    in.close();
+
+    bindMaterials(*this);
+    linkTargets(*this);
+    prepareTracks(*this);
+}
+
+// Reads the entries of one level, starting with the type id already read, up to and
+// including the level's end marker. Children are read by recursion as they come.
+void Scene::readNodeList(SceneReader& in, Node& parent, int32_t typeId, int depth)
+{
+    while (typeId != endOfList && !in.failed()) {
+        std::unique_ptr<Node> node = depth > maxNodeDepth ? nullptr : createNode(typeId, &parent);
+        if (!node) {
+            // Too deep, or a type id the format does not know: the data is damaged from
+            // that type id on (the failure offset points at it).
+            in.stepBack(sizeof typeId);
+            in.fail();
+            return;
+        }
+        if (typeId == lightTypeId)
+            ++lightCount;
+        node->load(in);
+        Node& attached = *node;
+        parent.children.append(std::move(node));
+
+        int32_t childTypeId = endOfList;
+        in.readInt32(childTypeId);
+        if (childTypeId != endOfList)
+            readNodeList(in, attached, childTypeId, depth + 1);
+
+        typeId = endOfList;
+        in.readInt32(typeId);
+    }
+}
+
+void Scene::readMaterials(SceneReader& in)
+{
+    int32_t discarded = 0;
+    in.readInt32(discarded);
+    int32_t count = in.readCount(minMaterialBytes);
+    char text[materialNameBufferBytes];
+    for (int32_t i = 0; i < count && !in.failed(); ++i) {
+        text[0] = '\0';
+        in.readString(text, sizeof text);
+        materials.append(std::make_unique<Material>(text));
+        Material& material = *materials[materials.size() - 1];
+        for (int slot = 0; slot < Material::mapCount; ++slot) {
+            float amount = 0.0f;
+            text[0] = '\0';
+            in.readFloat32(amount);
+            in.readString(text, sizeof text);
+            // A strict test: 0, negative amounts and NaN leave the slot empty.
+            if (amount > 0.0f)
+                material.setMap(slot, text, amount);
+        }
+    }
+}
+
+void Scene::bindMaterials(Node& node)
+{
+    for (std::unique_ptr<Node>& child : node.children) {
+        if (child->kind == NodeKind::Mesh)
+            static_cast<MeshNode&>(*child).bindMaterials(materials);
+        bindMaterials(*child);
+    }
+}
+
+void Scene::linkTargets(Node& node)
+{
+    for (std::unique_ptr<Node>& child : node.children) {
+        if (child->kind == NodeKind::Camera || child->kind == NodeKind::Spot) {
+            TargetNode* target = nullptr;
+            for (std::unique_ptr<Node>& sibling : node.children)
+                if (sibling->kind == NodeKind::Target && sibling->name == child->name)
+                    target = static_cast<TargetNode*>(sibling.get());
+            if (child->kind == NodeKind::Camera) {
+                camera = static_cast<CameraNode*>(child.get());
+                camera->target = target;
+            } else {
+                static_cast<SpotNode&>(*child).target = target;
+            }
+        }
+        linkTargets(*child);
+    }
+}
+
+void Scene::prepareTracks(Node& node)
+{
+    for (std::unique_ptr<Node>& child : node.children) {
+        child->prepare();
+        prepareTracks(*child);
+    }
+}
+
+void Scene::evaluateNodes(float time)
+{
+    evaluateSubtree(*this, time);
+}
+
+void Scene::evaluateSubtree(Node& node, float time)
+{
+    for (std::unique_ptr<Node>& child : node.children) {
+        child->evaluate(time, true);
+        evaluateSubtree(*child, time);
+    }
+}

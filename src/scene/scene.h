@@ -1,0 +1,59 @@
+// Scene: one loaded scene file, the root of its node tree, with its materials and camera.
+#pragma once
+
+#include "common/growable_array.h"
+#include "graph/node.h"
+#include "scene/material.h"
+#include "scene/scene_reader.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+class CameraNode;
+
+// Node trees nest at most this deep; deeper data is treated as damaged.
+constexpr int maxNodeDepth = 256;
+
+class Scene : public Node {
+public:
+    Scene();
+    ~Scene() override;
+
+    // Reads the scene file at path, then binds materials, links targets and prepares the
+    // tracks. Returns 0 when the file could be opened, whatever its contents (damaged data
+    // stops the reading; what was read stays, see reader->failedOffset()), and 1 when it
+    // could not, leaving the scene empty.
+    int loadFile(const char* path);
+    // Reads a scene file's bytes from memory, like loadFile after a successful open.
+    void loadMemory(const void* data, size_t size);
+
+    // The scene is only a container: its own node operations do nothing.
+    void load(SceneReader&) override {}
+    void prepare() override {}
+    bool evaluate(float, bool) override { return false; }
+
+    // The evaluation pass of a frame: every node below the scene, in pre-order, with the
+    // visibility check on (a hidden node's children are evaluated all the same).
+    void evaluateNodes(float time);
+
+    // The reader of the loaded file, closed once loading ends; its flag and failure offset
+    // tell whether and where the data was damaged. Null before loading.
+    std::unique_ptr<SceneReader> reader;
+    GrowableArray<std::unique_ptr<Material>> materials;
+    int32_t headerA = 0;
+    int32_t headerB = 0;
+    // The camera the scene is viewed through: the last camera in pre-order after loading.
+    CameraNode* camera = nullptr;
+    // Light nodes read from the file.
+    int32_t lightCount = 0;
+
+private:
+    void readScene(SceneReader& reader);
+    void readNodeList(SceneReader& reader, Node& parent, int32_t typeId, int depth);
+    void readMaterials(SceneReader& reader);
+    void bindMaterials(Node& node);
+    void linkTargets(Node& node);
+    void prepareTracks(Node& node);
+    void evaluateSubtree(Node& node, float time);
+};

@@ -1,0 +1,104 @@
+// Evaluating a loaded scene, frame after frame, allocates nothing: this program counts
+// every global allocation.
+#include "graph/mesh_node.h"
+#include "scene/scene.h"
+#include "scene_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+
+namespace {
+long allocationCount = 0;
+}
+
+// Every allocation goes through malloc, calloc or realloc (operator new and the vertex
+// arrays alike), so counting there sees them all.
+extern "C" {
+void* __libc_malloc(size_t size);
+void* __libc_calloc(size_t count, size_t size);
+void* __libc_realloc(void* p, size_t size);
+
+void* malloc(size_t size) noexcept
+{
+    ++allocationCount;
+    return __libc_malloc(size);
+}
+void* calloc(size_t count, size_t size) noexcept
+{
+    ++allocationCount;
+    return __libc_calloc(count, size);
+}
+void* realloc(void* p, size_t size) noexcept
+{
+    ++allocationCount;
+    return __libc_realloc(p, size);
+}
+}
+
+void* operator new(std::size_t size)
+{
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+// Every node kind, animated on every track, with a morphing mesh under a transform.
+SceneSpec animatedScene()
+{
+    SceneSpec spec;
+    NodeSpec rig = makeNode(NodeType::Transform, "rig");
+    rig.position.keys = {{0, {0, 0, 0}}, {10, {1, 0, 0}}, {20, {0, 1, 0}}};
+    rig.rotation.keys = {{0, {1, 0, 0, 0}}, {10, {0.7071068f, 0, 0, 0.7071068f}}, {20, {0, 0, 0, 1}}};
+    rig.scale.keys = {{0, {1, 1, 1}}, {20, {2, 2, 2}}};
+    rig.visibility = {5, 15};
+    NodeSpec mesh = makeNode(NodeType::Mesh, "blob");
+    mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    mesh.faces = {{{{0, 0, 0}, {1, 0, 0}, {2, 0, 0}}}};
+    mesh.groups = {{0, {0}}};
+    for (int k = 0; k < 4; ++k)
+        mesh.morph.keys.push_back({k * 10, {{0, 0, 0}, {1.0f + k, 0, 0}, {0, 1.0f + k, 0}}});
+    rig.add(mesh);
+    NodeSpec camera = makeNode(NodeType::Camera, "cam");
+    camera.roll.keys = {{0, 0.0f}, {20, 1.0f}};
+    camera.fov.keys = {{0, 0.5f}, {20, 0.7f}};
+    spec.nodes.push_back(rig);
+    spec.nodes.push_back(camera);
+    spec.nodes.push_back(makeNode(NodeType::Target, "cam"));
+    spec.nodes.push_back(makeNode(NodeType::Light, "lamp"));
+    spec.nodes.push_back(makeNode(NodeType::Spot, "spot"));
+    return spec;
+}
+
+} // namespace
+
+TEST(SceneEvaluation, FramesAllocateNothing)
+{
+    std::string bytes = writeScene(animatedScene());
+    long before = allocationCount;
+    Scene scene;
+    scene.loadMemory(bytes.data(), bytes.size());
+    ASSERT_FALSE(scene.reader->failed());
+    ASSERT_GT(allocationCount, before); // the counter does see loading
+    auto& mesh = static_cast<MeshNode&>(*scene.children[0]->children[0]);
+    ASSERT_TRUE(mesh.morphs());
+
+    before = allocationCount;
+    float checksum = 0.0f;
+    for (float time = -5.0f; time < 40.0f; time += 0.37f) {
+        scene.evaluateNodes(time);
+        checksum += mesh.currentVertices()[1].x;
+    }
+    scene.evaluateNodes(3.0f); // backwards
+    checksum += mesh.currentVertices()[2].y;
+    EXPECT_EQ(allocationCount, before);
+    EXPECT_GT(checksum, 0.0f);
+}
