@@ -4,6 +4,7 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <new>
 
 #include <png.h>
@@ -15,6 +16,23 @@ namespace {
 // colour sample by the exponent 1 / 1.1.
 constexpr double ScreenGamma = static_cast<double>(2.2f);
 constexpr double FileGamma = 0.5;
+
+// libpng buffers (and clears) an ancillary chunk of whatever length the file declares,
+// so a 57-byte file claiming a 1 GB text chunk would take a gigabyte of memory. Its
+// allocations are capped instead: the largest it needs for a legitimate picture of up to
+// MaxImageSide pixels (rows, zlib state, colour profiles, texts) is far smaller. A refused
+// allocation fails the decode.
+constexpr png_alloc_size_t MaxLibraryAllocation = 64 * 1024 * 1024;
+
+png_voidp cappedAllocate(png_structp, png_alloc_size_t size)
+{
+    return size <= MaxLibraryAllocation ? std::malloc(size) : nullptr;
+}
+
+void release(png_structp, png_voidp memory)
+{
+    std::free(memory);
+}
 
 // Reads the picture into image. libpng errors jump back here and end the read; image then
 // holds what was decoded so far. image belongs to the caller, so nothing modified after
@@ -93,6 +111,7 @@ DecodedImage DecodePng(const std::string& path)
         std::fclose(file);
         return image;
     }
+    png_set_mem_fn(png, nullptr, cappedAllocate, release);
     png_infop info = png_create_info_struct(png);
     if (!info) {
         png_destroy_read_struct(&png, nullptr, nullptr);
