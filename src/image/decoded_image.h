@@ -1,7 +1,9 @@
 // DecodedImage: the raw pixels a decoder hands to the texture builders.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 #include <vector>
 
 // A decoded picture, rows from the top of the picture down, no padding between rows.
@@ -27,4 +29,17 @@ constexpr uint32_t MaxImageSide = 16384;
 inline bool imageSizeAllowed(uint32_t width, uint32_t height)
 {
     return width >= 1 && height >= 1 && width <= MaxImageSide && height <= MaxImageSide;
+}
+
+// Sets buffer to bytes zero bytes. Returns false, leaving buffer empty, when the memory
+// cannot be had: loading reports no errors and must not end the program over a picture.
+inline bool allocateZeroed(std::vector<uint8_t>& buffer, std::size_t bytes)
+{
+    try {
+        buffer.assign(bytes, 0);
+        return true;
+    } catch (const std::bad_alloc&) {
+        buffer.clear();
+        return false;
+    }
 }

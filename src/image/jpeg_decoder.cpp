@@ -4,7 +4,6 @@
 
 #include <csetjmp>
 #include <cstdio>
-#include <new>
 
 #include <jpeglib.h>
 
@@ -29,16 +28,6 @@ struct JpegDecode {
 
 // Damaged data the library can still decode is not reported: loading shows no messages.
 void ignoreMessage(j_common_ptr) {}
-
-bool allocate(std::vector<uint8_t>& buffer, size_t bytes)
-{
-    try {
-        buffer.assign(bytes, 0);
-        return true;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-}
 
 // Adobe writers store CMYK inverted (255 = no ink); libjpeg hands the values over as
 // stored. Without the Adobe marker the values are taken as plain ink amounts.
@@ -88,9 +77,9 @@ bool readJpeg(JpegDecode& decode, FILE* file, DecodedImage& image)
 
     const int width = static_cast<int>(info.image_width);
     const int height = static_cast<int>(info.image_height);
-    if (!allocate(image.pixels, size_t(width) * height * 3))
+    if (!allocateZeroed(image.pixels, size_t(width) * height * 3))
         return false;
-    if (cmyk && !allocate(decode.cmykRow, size_t(width) * 4))
+    if (cmyk && !allocateZeroed(decode.cmykRow, size_t(width) * 4))
         return false;
     jpeg_start_decompress(&info);
     if (int(info.output_width) != width || int(info.output_height) != height)

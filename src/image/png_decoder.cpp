@@ -5,7 +5,6 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
-#include <new>
 
 #include <png.h>
 
@@ -54,11 +53,8 @@ void readPng(png_structp png, png_infop info, FILE* file, DecodedImage& image)
     if (!imageSizeAllowed(width, height))
         return;
     const size_t rowBytes = size_t(width) * 4;
-    try {
-        image.pixels.assign(rowBytes * height, 0);
-    } catch (const std::bad_alloc&) {
+    if (!allocateZeroed(image.pixels, rowBytes * height))
         return;
-    }
     image.width = static_cast<int>(width);
     image.height = static_cast<int>(height);
 
