@@ -3,6 +3,7 @@
 #include <png.h>
 
 #include <cerrno>
+#include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -95,22 +96,43 @@ bool writePng(const std::string& path, const Canvas& canvas, bool withAlpha, std
     return finish(path, file, error);
 }
 
-bool writeJpeg(const std::string& path, const Canvas& canvas, int quality, std::string& error)
+namespace {
+
+// The JPEG library reports errors by calling error_exit, which must not return: it jumps
+// back to writeJpegRows with the library's message.
+struct JpegErrors {
+    jpeg_error_mgr manager;
+    jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void jpegError(j_common_ptr cinfo)
 {
-    File file;
-    if (!openForWriting(path, file, error)) {
+    auto* errors = reinterpret_cast<JpegErrors*>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, errors->message);
+    std::longjmp(errors->jump, 1);
+}
+
+void jpegSilence(j_common_ptr, int) {}
+
+// The libjpeg part of writeJpeg, apart for the same reason as writePngRows.
+bool writeJpegRows(FILE* file, int width, int height, int quality, const uint8_t* data,
+                   std::string& message)
+{
+    jpeg_compress_struct cinfo;
+    JpegErrors errors;
+    cinfo.err = jpeg_std_error(&errors.manager);
+    errors.manager.error_exit = jpegError;
+    errors.manager.emit_message = jpegSilence;
+    if (setjmp(errors.jump)) {
+        jpeg_destroy_compress(&cinfo);
+        message = errors.message;
         return false;
     }
-    std::vector<uint8_t> data = canvas.rgb8();
-
-    // The encoder's only errors are out-of-memory and misuse; its default handler exits.
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr errors;
-    cinfo.err = jpeg_std_error(&errors);
     jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, file.get());
-    cinfo.image_width = JDIMENSION(canvas.width());
-    cinfo.image_height = JDIMENSION(canvas.height());
+    jpeg_stdio_dest(&cinfo, file);
+    cinfo.image_width = JDIMENSION(width);
+    cinfo.image_height = JDIMENSION(height);
     cinfo.input_components = 3;
     cinfo.in_color_space = JCS_RGB;
     jpeg_set_defaults(&cinfo);
@@ -122,13 +144,31 @@ bool writeJpeg(const std::string& path, const Canvas& canvas, int quality, std::
         cinfo.comp_info[c].v_samp_factor = 1;
     }
     jpeg_start_compress(&cinfo, TRUE);
-    size_t stride = size_t(canvas.width()) * 3;
+    size_t stride = size_t(width) * 3;
     while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = data.data() + size_t(cinfo.next_scanline) * stride;
+        JSAMPROW row = const_cast<uint8_t*>(data) + size_t(cinfo.next_scanline) * stride;
         jpeg_write_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_compress(&cinfo);
     jpeg_destroy_compress(&cinfo);
+    return true;
+}
+
+} // namespace
+
+bool writeJpeg(const std::string& path, const Canvas& canvas, int quality, std::string& error)
+{
+    File file;
+    if (!openForWriting(path, file, error)) {
+        return false;
+    }
+    std::vector<uint8_t> data = canvas.rgb8();
+    std::string message;
+    if (!writeJpegRows(file.get(), canvas.width(), canvas.height(), quality, data.data(),
+                       message)) {
+        error = path + ": " + message;
+        return false;
+    }
     return finish(path, file, error);
 }
 
