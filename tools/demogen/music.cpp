@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
+using namespace show;
 using synth::SampleRate;
 using synth::StereoBuffer;
 
@@ -17,18 +18,33 @@ constexpr int StepsPerBar = 16;
 // The frame where sixteenth step (counted from the start of bar) begins.
 size_t frameAt(int bar, double step)
 {
-    double beats = bar * show::BeatsPerBar + step / 4.0;
-    return size_t(beats * show::MsPerBeat * SampleRate / 1000.0);
+    double beats = bar * BeatsPerBar + step / 4.0;
+    return size_t(beats * MsPerBeat * SampleRate / 1000.0);
 }
 
+// The length of a number of sixteenth steps in seconds.
 double stepSeconds(double steps)
 {
-    return steps * show::MsPerBeat / 4000.0;
+    return steps * MsPerBeat / 4000.0;
 }
 
+// Whether bar lies in [first, end).
 bool within(int bar, int first, int end)
 {
     return bar >= first && bar < end;
+}
+
+// Whether the kick drives bar: from the groove to the breakdown, and from the drop to the
+// coda.
+bool grooveBar(int bar)
+{
+    return within(bar, GrooveBar, BreakdownBar) || within(bar, DropBar, CodaBar);
+}
+
+// Whether snare and open hats play in bar.
+bool backbeatBar(int bar)
+{
+    return within(bar, BackbeatBar, BreakdownBar) || within(bar, DropBar, CodaBar);
 }
 
 // A minor, four bars round: Am, F, C, G. Voicings move as little as possible.
@@ -47,8 +63,8 @@ const Chord Progression[4] = {
 
 const Chord& chordOf(int bar)
 {
-    // The closing bars stay on the tonic.
-    return bar >= 34 ? Progression[0] : Progression[bar % 4];
+    // The coda stays on the tonic.
+    return bar >= CodaBar ? Progression[0] : Progression[bar % 4];
 }
 
 // A note of the lead: its sixteenth step within the phrase, length in steps, note number.
@@ -75,10 +91,10 @@ int thirdBelow(int note)
 {
     static const int scale[] = {0, 2, 3, 5, 7, 8, 10}; // A B C D E F G, from A
     int octave = (note - 57) / 12;
-    int within = (note - 57) % 12;
+    int offset = (note - 57) % 12;
     int degree = 0;
     for (int d = 0; d < 7; ++d) {
-        if (scale[d] == within) {
+        if (scale[d] == offset) {
             degree = d;
         }
     }
@@ -132,11 +148,10 @@ struct Buses {
 void writeDrums(Buses& buses)
 {
     uint32_t seed = 1;
-    for (int bar = 0; bar < show::Bars; ++bar) {
-        bool groove = within(bar, 4, 20) || within(bar, 24, 34);
-        bool backbeat = within(bar, 8, 20) || within(bar, 24, 34);
-        for (int beat = 0; beat < 4; ++beat) {
-            if (groove || (bar == 34 && beat == 0)) {
+    for (int bar = 0; bar < Bars; ++bar) {
+        bool backbeat = backbeatBar(bar);
+        for (int beat = 0; beat < BeatsPerBar; ++beat) {
+            if (grooveBar(bar) || (bar == CodaBar && beat == 0)) {
                 size_t at = frameAt(bar, beat * 4);
                 instruments::kick(buses.kick, at, 1.0f);
                 buses.kickFrames.push_back(at);
@@ -155,15 +170,17 @@ void writeDrums(Buses& buses)
                     instruments::hat(buses.drums, frameAt(bar, step), accents[step % 4], false,
                                      ++seed);
                 }
-            } else if (offbeat && (within(bar, 2, 8) || within(bar, 22, 24))) {
-                float velocity = bar < 4 ? 0.12f + 0.05f * float(bar) : 0.32f;
+            } else if (offbeat &&
+                       (within(bar, GrooveBar - 2, BackbeatBar) || within(bar, DropBar - 2, DropBar))) {
+                // Closed hats lead into the groove and into the drop.
+                float velocity = bar < GrooveBar ? 0.12f + 0.05f * float(bar) : 0.32f;
                 instruments::hat(buses.drums, frameAt(bar, step), velocity, false, ++seed);
             }
         }
     }
 
     // Fills into the next section: sixteenths over the last beat.
-    for (int bar : {11, 19, 31}) {
+    for (int bar : {MelodyBar - 1, BreakdownBar - 1, OutroBar - 1}) {
         for (int step = 12; step < 16; ++step) {
             float velocity = 0.45f + 0.1f * float(step - 12);
             instruments::snare(buses.drums, frameAt(bar, step), velocity, ++seed);
@@ -173,12 +190,12 @@ void writeDrums(Buses& buses)
     for (int n = 0; n < 16; ++n) {
         double step = n < 4 ? n * 2.0 : n < 8 ? 8.0 + (n - 4) : 12.0 + (n - 8) * 0.5;
         float velocity = 0.18f + 0.045f * float(n);
-        instruments::snare(buses.drums, frameAt(23, step), velocity, ++seed);
+        instruments::snare(buses.drums, frameAt(DropBar - 1, step), velocity, ++seed);
     }
-    for (int bar : {4, 12, 24, 32, 34}) {
+    for (int bar : {GrooveBar, MelodyBar, DropBar, OutroBar, CodaBar}) {
         instruments::crash(buses.drums, frameAt(bar, 0), 0.55f, ++seed);
     }
-    for (int bar : {3, 23}) {
+    for (int bar : {GrooveBar - 1, DropBar - 1}) {
         instruments::riser(buses.drums, frameAt(bar, 0), stepSeconds(StepsPerBar), 0.4f, ++seed);
     }
 }
@@ -186,39 +203,40 @@ void writeDrums(Buses& buses)
 void writeBass(Buses& buses)
 {
     static const int octaves[8] = {0, 0, 12, 0, 0, 0, 12, 0};
-    for (int bar = 0; bar < show::Bars; ++bar) {
+    for (int bar = 0; bar < Bars; ++bar) {
         const Chord& chord = chordOf(bar);
-        if (within(bar, 4, 20) || within(bar, 24, 34)) {
-            double brightness = bar < 8 ? 0.7 : bar >= 24 ? 1.15 : 1.0;
+        if (grooveBar(bar)) {
+            double brightness = bar < BackbeatBar ? 0.7 : bar >= DropBar ? 1.15 : 1.0;
             for (int eighth = 0; eighth < 8; ++eighth) {
                 float velocity = eighth % 2 ? 0.62f : 0.5f;
                 instruments::bass(buses.bass, frameAt(bar, eighth * 2), stepSeconds(1.6),
                                   chord.bass + octaves[eighth] - 12, velocity, brightness);
             }
-        } else if (within(bar, 20, 24)) {
+        } else if (within(bar, BreakdownBar, DropBar)) {
             instruments::bass(buses.bass, frameAt(bar, 0), stepSeconds(15), chord.bass - 12, 0.4f,
                               0.35);
         }
     }
-    instruments::bass(buses.bass, frameAt(34, 0), stepSeconds(24), 33, 0.5f, 0.4);
+    instruments::bass(buses.bass, frameAt(CodaBar, 0), stepSeconds(24), 33, 0.5f, 0.4);
 }
 
 void writePad(Buses& buses)
 {
-    for (int bar = 0; bar < 35; ++bar) {
+    // The coda's chord is one long note from its first bar.
+    for (int bar = 0; bar <= CodaBar; ++bar) {
         const Chord& chord = chordOf(bar);
         double from = 1300.0;
         double to = 1500.0;
         double held = stepSeconds(StepsPerBar);
-        if (bar < 4) {
+        if (bar < GrooveBar) {
             from = 300.0 + bar * 300.0;
             to = from + 300.0;
-        } else if (within(bar, 20, 24)) {
-            from = 1500.0 + (bar - 20) * 400.0;
+        } else if (within(bar, BreakdownBar, DropBar)) {
+            from = 1500.0 + (bar - BreakdownBar) * 400.0;
             to = from + 400.0;
-        } else if (within(bar, 24, 32)) {
+        } else if (within(bar, DropBar, OutroBar)) {
             from = to = 1900.0;
-        } else if (bar >= 34) {
+        } else if (bar == CodaBar) {
             from = 1400.0;
             to = 260.0;
             held = stepSeconds(2 * StepsPerBar - 8);
@@ -235,21 +253,22 @@ void writePad(Buses& buses)
 void writeArpeggio(Buses& buses)
 {
     static const int pattern[StepsPerBar] = {0, 1, 2, 3, 2, 1, 2, 3, 0, 1, 2, 3, 2, 3, 2, 1};
-    for (int bar = 0; bar < 35; ++bar) {
+    for (int bar = 0; bar <= CodaBar; ++bar) {
         const Chord& chord = chordOf(bar);
         for (int step = 0; step < StepsPerBar; ++step) {
             double x = (bar * StepsPerBar + step) / double(StepsPerBar);
             double brightness = 1.0;
             float velocity = 0.2f;
-            if (bar < 4) {
-                brightness = 0.25 + 0.75 * x / 4.0;
-                velocity = 0.1f + 0.1f * float(x / 4.0);
-            } else if (within(bar, 12, 20) || within(bar, 24, 32)) {
+            if (bar < GrooveBar) {
+                brightness = 0.25 + 0.75 * x / GrooveBar;
+                velocity = 0.1f + 0.1f * float(x / GrooveBar);
+            } else if (within(bar, MelodyBar, BreakdownBar) || within(bar, DropBar, OutroBar)) {
+                // Out of the melody's way.
                 velocity = 0.13f;
-            } else if (within(bar, 20, 24)) {
-                brightness = 0.6 + 0.6 * (x - 20.0) / 4.0;
+            } else if (within(bar, BreakdownBar, DropBar)) {
+                brightness = 0.6 + 0.6 * (x - BreakdownBar) / (DropBar - BreakdownBar);
                 velocity = 0.22f;
-            } else if (bar == 34) {
+            } else if (bar == CodaBar) {
                 if (step >= 8) {
                     break;
                 }
@@ -264,8 +283,8 @@ void writeArpeggio(Buses& buses)
 
 void writeLead(Buses& buses)
 {
-    for (int firstBar : {12, 24}) {
-        bool drop = firstBar == 24;
+    for (int firstBar : {MelodyBar, DropBar}) {
+        bool drop = firstBar == DropBar;
         for (const MelodyNote& n : Melody) {
             size_t at = frameAt(firstBar, n.step);
             double held = stepSeconds(n.length - 0.3);
@@ -337,7 +356,7 @@ void limitLoudness(StereoBuffer& mix)
 
 size_t musicFrames()
 {
-    return size_t(show::MusicMs) * SampleRate / 1000;
+    return size_t(MusicMs) * SampleRate / 1000;
 }
 
 std::vector<int16_t> renderMusic()

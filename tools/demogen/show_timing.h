@@ -18,7 +18,17 @@ constexpr int MusicMs = Bars * MsPerBar;
 constexpr int FramesPerBeat = MsPerBeat * 3 / 100;
 constexpr int FramesPerBar = FramesPerBeat * BeatsPerBar;
 
-// Where bar (counted from 0) starts on the music clock.
+// The sections of the music, by the bar (counted from 0) where each begins.
+constexpr int IntroBar = 0;       // pads and arpeggio fade in
+constexpr int GrooveBar = 4;      // kick and bass enter
+constexpr int BackbeatBar = 8;    // snare and open hats join
+constexpr int MelodyBar = 12;     // the lead melody, eight bars
+constexpr int BreakdownBar = 20;  // no kick; a riser and snare roll in its last bar
+constexpr int DropBar = 24;       // everything, the melody in two voices
+constexpr int OutroBar = 32;      // the groove without the lead
+constexpr int CodaBar = 34;       // one last hit, the tonic chord rings out
+
+// Where bar starts on the music clock.
 constexpr int barStartMs(int bar) { return bar * MsPerBar; }
 
 // The last part ends a little before the music does: the clock has to pass an end
@@ -46,22 +56,21 @@ constexpr const char* SceneFiles[] = {
 // Parts that share a scene restart its animation at frame 0 on the cut, so those scenes
 // loop seamlessly over the length of their shortest part (orbit: 4 bars, finale: 2 bars).
 constexpr ShowPart Parts[] = {
-    // Pads and arpeggio fade in under the title.
-    {IntroScene, "intro_cam", SkyBackground, TitleOverlay, 0, 4, barStartMs(4)},
-    // Kick and bass enter.
-    {OrbitScene, "orbit_cam", NebulaBackground, LogoOverlay, 4, 8, barStartMs(8)},
-    // Snare and open hats: a cut to a closer camera on the same scene.
-    {OrbitScene, "orbit_close", NebulaBackground, NoImage, 8, 12, barStartMs(12)},
-    // The lead melody, eight bars.
-    {TunnelScene, "tunnel_cam", NoImage, NoImage, 12, 20, barStartMs(20)},
-    // Breakdown: no drums, a riser and snare roll in its last bar.
-    {MorphScene, "morph_cam", HorizonBackground, NoImage, 20, 24, barStartMs(24)},
-    // The drop: everything, lead with harmony.
-    {LightsScene, "lights_cam", NoImage, LogoOverlay, 24, 32, barStartMs(32)},
-    // Outro groove under the credits.
-    {FinaleScene, "finale_cam", NebulaBackground, CreditsOverlay, 32, 34, barStartMs(34)},
-    // The last chord rings out.
-    {FinaleScene, "finale_cam", NebulaBackground, TheEndOverlay, 34, 36, LastPartEndMs},
+    {IntroScene, "intro_cam", SkyBackground, TitleOverlay, IntroBar, GrooveBar,
+     barStartMs(GrooveBar)},
+    {OrbitScene, "orbit_cam", NebulaBackground, LogoOverlay, GrooveBar, BackbeatBar,
+     barStartMs(BackbeatBar)},
+    // A cut to a closer camera on the same scene as the snare comes in.
+    {OrbitScene, "orbit_close", NebulaBackground, NoImage, BackbeatBar, MelodyBar,
+     barStartMs(MelodyBar)},
+    {TunnelScene, "tunnel_cam", NoImage, NoImage, MelodyBar, BreakdownBar,
+     barStartMs(BreakdownBar)},
+    {MorphScene, "morph_cam", HorizonBackground, NoImage, BreakdownBar, DropBar,
+     barStartMs(DropBar)},
+    {LightsScene, "lights_cam", NoImage, LogoOverlay, DropBar, OutroBar, barStartMs(OutroBar)},
+    {FinaleScene, "finale_cam", NebulaBackground, CreditsOverlay, OutroBar, CodaBar,
+     barStartMs(CodaBar)},
+    {FinaleScene, "finale_cam", NebulaBackground, TheEndOverlay, CodaBar, Bars, LastPartEndMs},
 };
 
 constexpr int PartCount = sizeof(Parts) / sizeof(Parts[0]);
