@@ -1,0 +1,20 @@
+#include "app/error_report.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+
+bool ShowErrorBoxes = false;
+
+void ReportError(const char* caption, const std::string& text, const std::string& detail)
+{
+    if (detail.empty())
+        std::fprintf(stderr, "taldrex: %s\n", text.c_str());
+    else
+        std::fprintf(stderr, "taldrex: %s (%s)\n", text.c_str(), detail.c_str());
+    std::fflush(stderr);
+    if (!ShowErrorBoxes)
+        return;
+    const std::string boxText = detail.empty() ? text : text + "\n\n" + detail;
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, boxText.c_str(), nullptr);
+}
