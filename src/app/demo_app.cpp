@@ -71,8 +71,8 @@ int DemoApp::initInstance(const CommandLine& options)
         SettingsDialog dialog;
         dialog.m_noSound = noSound;
         dialog.m_loopDemo = loopDemo;
-        // From here on somebody is at the screen to read a message box.
-        ShowErrorBoxes = true;
+        // From here on somebody is at the screen to answer a message box.
+        ErrorBox = ShowDialogMessageBox;
         if (!dialog.doModal())
             return 0;
         displayMode = dialog.m_displayMode;

@@ -1,10 +1,8 @@
 #include "app/error_report.h"
 
-#include <SDL.h>
-
 #include <cstdio>
 
-bool ShowErrorBoxes = false;
+ErrorBoxFunction ErrorBox = nullptr;
 
 void ReportError(const char* caption, const std::string& text, const std::string& detail)
 {
@@ -13,8 +11,8 @@ void ReportError(const char* caption, const std::string& text, const std::string
     else
         std::fprintf(stderr, "taldrex: %s (%s)\n", text.c_str(), detail.c_str());
     std::fflush(stderr);
-    if (!ShowErrorBoxes)
+    if (!ErrorBox)
         return;
     const std::string boxText = detail.empty() ? text : text + "\n\n" + detail;
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, boxText.c_str(), nullptr);
+    ErrorBox(caption, boxText.c_str());
 }

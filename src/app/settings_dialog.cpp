@@ -10,6 +10,7 @@
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_RGB_Image.H>
 #include <FL/Fl_Round_Button.H>
+#include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 
@@ -192,4 +193,11 @@ void SettingsDialog::onClose(Fl_Widget*, void* dialog)
     SettingsDialog* self = static_cast<SettingsDialog*>(dialog);
     self->m_accepted = false;
     self->m_window->hide();
+}
+
+void ShowDialogMessageBox(const char* caption, const char* text)
+{
+    fl_close = "OK";
+    fl_message_title(caption);
+    fl_alert("%s", text);
 }

@@ -54,3 +54,7 @@ private:
     Fl_Check_Button* m_loopDemoBox = nullptr;
     bool m_accepted = false;
 };
+
+// Shows text in a modal message box with an OK button on the dialog's display, and
+// returns once it is answered. Needs SettingsDialog::openDisplay first.
+void ShowDialogMessageBox(const char* caption, const char* text);
