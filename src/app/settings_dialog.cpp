@@ -23,7 +23,7 @@ namespace {
 int unitsAcross(int units) { return (units * 6 + 2) / 4; }
 int unitsDown(int units) { return (units * 13 + 4) / 8; }
 
-constexpr int DialogFontSize = 11;
+constexpr int DialogFontSize = 10;
 
 // A labelled frame around a set of controls, its text set into the top edge.
 class GroupFrame : public Fl_Box {
