@@ -63,7 +63,8 @@ start_server() {
 }
 
 start_xvfb() {
-    start_server Xvfb -screen 0 1280x1024x24 -nolisten tcp || fail "Xvfb did not start"
+    # -noreset: a server that resets when its last client leaves refuses the next one for a moment.
+    start_server Xvfb -screen 0 1280x1024x24 -nolisten tcp -noreset || fail "Xvfb did not start"
 }
 
 # Runs the player in the background with the given arguments.
