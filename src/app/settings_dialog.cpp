@@ -72,12 +72,12 @@ protected:
     }
 };
 
-struct ModeButtonSpec {
+struct ModeButtonLayout {
     const char* text;
     int x, y, w, h;
 };
 
-const ModeButtonSpec ModeButtons[4] = {
+const ModeButtonLayout ModeButtons[4] = {
     {"WindowMode", 13, 20, 70, 9},
     {"640x480 Fullscreen", 13, 31, 76, 9},
     {"800x600 Fullscreen", 13, 41, 76, 9},
@@ -108,8 +108,8 @@ SettingsDialog::SettingsDialog()
 
     place<GroupFrame>(7, 7, 89, 118, "Properties");
     for (int i = 0; i < 4; ++i) {
-        const ModeButtonSpec& spec = ModeButtons[i];
-        m_modeButtons[i] = place<Fl_Round_Button>(spec.x, spec.y, spec.w, spec.h, spec.text);
+        const ModeButtonLayout& layout = ModeButtons[i];
+        m_modeButtons[i] = place<Fl_Round_Button>(layout.x, layout.y, layout.w, layout.h, layout.text);
         m_modeButtons[i]->type(FL_RADIO_BUTTON);
         m_modeButtons[i]->callback(onModeClicked, this);
     }
