@@ -1,9 +1,106 @@
 #include "app/demo_app.h"
 
-#include <cstdio>
+#include "app/command_line.h"
+#include "app/demo_folder.h"
+#include "app/display_choices.h"
+#include "app/error_report.h"
+#include "app/gl.h"
+#include "app/gl_extensions.h"
+#include "app/settings_dialog.h"
+#include "app/shell_state.h"
+#include "app/sound.h"
+#include "app/viewport.h"
+#include "app/window.h"
 
-int RunDemoApp(int, char**)
+#include <FL/Fl.H>
+
+#include <string>
+
+DemoApp TheDemoApp;
+
+namespace {
+
+constexpr int ErrorStatus = 1;
+
+// Stands in for loading script.txt and playing its timeline: a black letterboxed
+// screen, drawn until Escape is down or the window is closed.
+void playShow([[maybe_unused]] int loopDemo)
 {
-    std::fprintf(stderr, "taldrex: the player is not built yet\n");
-    return 1;
+    while (!KeyState[VK_ESCAPE_KEY]) {
+        PumpMessages();
+        SetViewport(ScreenWidth, ScreenHeight);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        SDL_GL_SwapWindow(MainWindow);
+        // Nothing here needs timing; leave the processor to the rest of the machine.
+        SDL_Delay(10);
+    }
 }
+
+} // namespace
+
+int DemoApp::run(int argc, char** argv)
+{
+    CommandLine options;
+    if (const std::optional<int> status = parseCommandLine(argc, argv, options))
+        return *status;
+
+    // Nothing is worth asking or opening without a show to play.
+    const std::string problem = enterDemoFolder(options.demoDir);
+    if (!problem.empty()) {
+        ReportError("Taldrex", problem);
+        return ErrorStatus;
+    }
+    return initInstance(options);
+}
+
+int DemoApp::initInstance(const CommandLine& options)
+{
+    int displayMode = options.displayMode;
+    int noSound = options.noSound ? 1 : 0;
+    int loopDemo = options.loop ? 1 : 0;
+
+    if (displayMode < 0) {
+        if (!SettingsDialog::openDisplay()) {
+            ReportError("Taldrex", "no display to show the settings dialog on (is DISPLAY set?); "
+                                   "run without it by choosing the display mode: "
+                                   "taldrex --mode window|640x480|800x600|1024x768 [DEMO_DIR]");
+            return ErrorStatus;
+        }
+        // The classic bevelled look of dialog controls.
+        Fl::scheme("base");
+        SettingsDialog dialog;
+        dialog.m_noSound = noSound;
+        dialog.m_loopDemo = loopDemo;
+        // From here on somebody is at the screen to answer a message box.
+        ErrorBox = ShowDialogMessageBox;
+        if (!dialog.doModal())
+            return 0;
+        displayMode = dialog.m_displayMode;
+        noSound = dialog.m_noSound;
+        loopDemo = dialog.m_loopDemo;
+    }
+
+    NoSound = noSound;
+
+    const DisplayChoice& choice = DisplayChoices[displayMode];
+    MainWindow = CreateDemoWindow(choice.width, choice.height, choice.fullscreen);
+    if (!MainWindow) {
+        ReportError("Error", "can't open the demo window", SDL_GetError());
+        return ErrorStatus;
+    }
+    SDL_RaiseWindow(MainWindow);
+
+    if (!LoadExtensions())
+        FatalError("this OpenGL driver lacks the multitexture extension (GL_ARB_multitexture) the show draws with");
+
+    if (NoSound == 0) {
+        if (!SoundSetOutput() || !SoundInit(44100, 32))
+            NoSound = 1;
+    }
+
+    playShow(loopDemo);
+
+    CloseDemoWindow();
+}
+
+int RunDemoApp(int argc, char** argv) { return TheDemoApp.run(argc, argv); }

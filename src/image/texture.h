@@ -13,7 +13,7 @@
 GLuint LoadJpegTexture(const std::string& path, bool mipmaps);
 
 // Builds a texture from the PNG file at path (see DecodePng): red-green-blue-alpha, top
-// row first, so that it shows upright on the overlay quad. Level 0 alone is specified
+// row first, so that it shows upright on the overlay quad. Level 0 alone is uploaded
 // with three components; the mipmap levels, when asked for, carry the alpha channel.
 // Returns the new texture id, bound; a 0 x 0 image when the file cannot be decoded.
 GLuint LoadPngTexture(const std::string& path, bool mipmaps);

@@ -50,7 +50,7 @@ void writePng(const std::string& path, int width, int height, int colourType, in
     png_infop info = png_create_info_struct(png);
     png_init_io(png, file);
     png_set_IHDR(png, info, width, height, bitDepth, colourType,
-        options.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+        PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
         PNG_FILTER_TYPE_DEFAULT);
     std::vector<png_color> palette;
     for (size_t i = 0; i + 2 < options.palette.size(); i += 3)

@@ -30,7 +30,6 @@ struct PngOptions {
     std::vector<uint8_t> palette;      // red, green, blue per entry (palette images)
     std::vector<uint8_t> paletteAlpha; // tRNS alpha per palette entry; none when empty
     double fileGamma = 0.0;            // a gAMA chunk when above 0
-    bool interlaced = false;
     bool storedOnly = false; // no compression and no filtering: IDAT bytes follow the rows
 };
 

@@ -8,7 +8,6 @@
 #include <jpeglib.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -58,16 +57,6 @@ Difference compare(const DecodedImage& image, const Ppm& reference)
     }
     difference.mean = image.pixels.empty() ? 0 : double(total) / image.pixels.size();
     return difference;
-}
-
-// Expects every pixel of image to be (b, g, r) within the tolerance of a quality-100 file.
-void expectSolid(const DecodedImage& image, int b, int g, int r)
-{
-    for (size_t i = 0; i + 2 < image.pixels.size(); i += 3) {
-        ASSERT_NEAR(image.pixels[i], b, 2) << "pixel " << i / 3;
-        ASSERT_NEAR(image.pixels[i + 1], g, 2) << "pixel " << i / 3;
-        ASSERT_NEAR(image.pixels[i + 2], r, 2) << "pixel " << i / 3;
-    }
 }
 
 } // namespace
@@ -125,24 +114,6 @@ TEST(DecodeJpeg, GreyFileGivesThreeEqualBytes)
     }
 }
 
-TEST(DecodeJpeg, ColourFileIsBlueGreenRedTopRowFirst)
-{
-    TempFolder folder("jpeg-colour");
-    std::vector<uint8_t> rgb = solidRgb(8, 8, 0, 0, 255);
-    std::vector<uint8_t> red = solidRgb(8, 8, 255, 0, 0);
-    rgb.insert(rgb.end(), red.begin(), red.end());
-    writeJpeg(folder.path("bands.jpg"), 8, 16, 3, JCS_RGB, JCS_YCbCr, rgb);
-    DecodedImage image = DecodeJpeg(folder.path("bands.jpg"));
-    ASSERT_TRUE(image.complete);
-    ASSERT_EQ(image.width, 8);
-    ASSERT_EQ(image.height, 16);
-    DecodedImage top = image, bottom = image;
-    top.pixels.resize(8 * 8 * 3);
-    bottom.pixels.erase(bottom.pixels.begin(), bottom.pixels.begin() + 8 * 8 * 3);
-    expectSolid(top, 255, 0, 0);
-    expectSolid(bottom, 0, 0, 255);
-}
-
 TEST(DecodeJpeg, CmykAndYcckFilesAreConvertedToColour)
 {
     TempFolder folder("jpeg-cmyk");
@@ -181,22 +152,6 @@ TEST(DecodeJpeg, MissingDamagedAndOtherFilesGiveAnEmptyImage)
     // A PNG named .jpg is refused, not misread.
     writePng(folder.path("picture.jpg"), 1, 1, 2, 8, {{1, 2, 3}});
     EXPECT_TRUE(DecodeJpeg(folder.path("picture.jpg")).empty());
-}
-
-TEST(DecodeJpeg, TruncatedFileStillGivesTheWholePicture)
-{
-    TempFolder folder("jpeg-cut");
-    // Noise, so that most of the file is picture data and the cut falls inside it.
-    std::vector<uint8_t> rgb = solidRgb(64, 64, 10, 200, 30);
-    for (size_t i = 0; i < rgb.size(); i += 3)
-        rgb[i] = uint8_t(i * 7919 % 251);
-    writeJpeg(folder.path("cut.jpg"), 64, 64, 3, JCS_RGB, JCS_YCbCr, rgb);
-    std::filesystem::resize_file(folder.path("cut.jpg"), std::filesystem::file_size(folder.path("cut.jpg")) * 2 / 3);
-    DecodedImage image = DecodeJpeg(folder.path("cut.jpg"));
-    EXPECT_TRUE(image.complete);
-    EXPECT_EQ(image.pixels.size(), 64u * 64 * 3);
-    EXPECT_NEAR(image.pixels[0], 30, 4);
-    EXPECT_NEAR(image.pixels[1], 200, 4);
 }
 
 TEST(DecodeJpeg, OversizedHeaderIsRefusedBeforeAnyPictureIsAllocated)

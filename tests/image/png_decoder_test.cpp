@@ -241,38 +241,6 @@ TEST(DecodePng, PaletteTransparencyGivesThePaletteAlphas)
     EXPECT_EQ(transparent.pixels[5], 136);
 }
 
-TEST(DecodePng, GreyFilesFillAllThreeColourBytes)
-{
-    TempFolder folder("png-grey");
-    std::string grey = folder.path("grey.png");
-    writePng(grey, 2, 1, PNG_COLOR_TYPE_GRAY, 8, {{128, 255}});
-    EXPECT_EQ(DecodePng(grey).pixels, (std::vector<uint8_t>{136, 136, 136, 255, 255, 255, 255, 255}));
-    std::string greyAlpha = folder.path("grey-alpha.png");
-    writePng(greyAlpha, 1, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {{128, 77}});
-    EXPECT_EQ(DecodePng(greyAlpha).pixels, (std::vector<uint8_t>{136, 136, 136, 77}));
-}
-
-TEST(DecodePng, InterlacedFileGivesTheWholePicture)
-{
-    TempFolder folder("png-interlace");
-    const int width = 13, height = 11;
-    std::vector<std::vector<uint8_t>> rows;
-    for (int y = 0; y < height; ++y) {
-        rows.emplace_back();
-        for (int x = 0; x < width; ++x)
-            rows.back().insert(rows.back().end(), {uint8_t(x * 19), uint8_t(y * 23), uint8_t(x + y), uint8_t(200 - x)});
-    }
-    PngOptions plain, interlaced;
-    interlaced.interlaced = true;
-    writePng(folder.path("plain.png"), width, height, PNG_COLOR_TYPE_RGB_ALPHA, 8, rows, plain);
-    writePng(folder.path("adam7.png"), width, height, PNG_COLOR_TYPE_RGB_ALPHA, 8, rows, interlaced);
-    DecodedImage expected = DecodePng(folder.path("plain.png"));
-    DecodedImage image = DecodePng(folder.path("adam7.png"));
-    ASSERT_TRUE(image.complete);
-    EXPECT_EQ(image.pixels, expected.pixels);
-    EXPECT_EQ(image.pixels[(5 * width + 7) * 4 + 3], 200 - 7);
-}
-
 TEST(DecodePng, MissingFileAndNonPngGiveAnEmptyImage)
 {
     TempFolder folder("png-missing");
