@@ -1,6 +1,8 @@
 // The command line: the demo folder, and options that stand in for the settings dialog.
 #pragma once
 
+#include "demo/capture.h"
+
 #include <optional>
 #include <string>
 
@@ -9,6 +11,7 @@ struct CommandLine {
     int displayMode = -1; // 0..3 from --mode; -1 asks in the settings dialog
     bool noSound = false;
     bool loop = false;
+    CaptureOptions capture; // capture.outputDir set: --capture, no window, no sound
 };
 
 // Parses the arguments into options. Returns an exit status when the program should end

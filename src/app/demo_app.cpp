@@ -11,6 +11,8 @@
 #include "app/sound.h"
 #include "app/viewport.h"
 #include "app/window.h"
+#include "demo/capture.h"
+#include "demo/show.h"
 
 #include <FL/Fl.H>
 
@@ -22,20 +24,6 @@ namespace {
 
 constexpr int ErrorStatus = 1;
 
-// Stands in for loading script.txt and playing its timeline: a black letterboxed
-// screen, drawn until Escape is down or the window is closed.
-void playShow([[maybe_unused]] int loopDemo)
-{
-    while (!KeyState[VK_ESCAPE_KEY]) {
-        PumpMessages();
-        SetViewport(ScreenWidth, ScreenHeight);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        SDL_GL_SwapWindow(MainWindow);
-        // Nothing here needs timing; leave the processor to the rest of the machine.
-        SDL_Delay(10);
-    }
-}
-
 } // namespace
 
 int DemoApp::run(int argc, char** argv)
@@ -45,11 +33,13 @@ int DemoApp::run(int argc, char** argv)
         return *status;
 
     // Nothing is worth asking or opening without a show to play.
-    const std::string problem = enterDemoFolder(options.demoDir);
+    const std::string problem = enterDemoFolder(chooseDemoFolder(options.demoDir, argv[0]));
     if (!problem.empty()) {
         ReportError("Taldrex", problem);
         return ErrorStatus;
     }
+    if (!options.capture.outputDir.empty())
+        return RunCapture(options.capture);
     return initInstance(options);
 }
 
@@ -98,7 +88,9 @@ int DemoApp::initInstance(const CommandLine& options)
             NoSound = 1;
     }
 
-    playShow(loopDemo);
+    if (!LoadScript(m_stream))
+        FatalError("script.txt can no longer be read in the demo folder");
+    RunTimeline(loopDemo, m_stream);
 
     CloseDemoWindow();
 }
