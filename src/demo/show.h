@@ -2,6 +2,7 @@
 #pragma once
 
 #include "common/registry.h"
+#include "demo/timeline.h"
 #include "scene/scene.h"
 
 #include <memory>
