@@ -33,11 +33,18 @@ skip() {
     exit $SKIPPED
 }
 
-# A demo folder with a script.txt; the player only needs to find and read it.
+# A demo folder whose one part lasts ten minutes of black screen, so the player stays
+# up until the test ends it.
 make_demo() {
     mkdir -p "$WORK/demo"
-    printf '[mp3]\n' >"$WORK/demo/script.txt"
+    printf '[part]\nnothing\n600000\ncamera\nstandard\nstandard\n' >"$WORK/demo/script.txt"
     DEMO="$WORK/demo"
+}
+
+# The small show of make_show: two parts (1.5 s and 3 s) with background, overlay and a scene.
+make_small_show() {
+    "${E2E_MAKE_SHOW:?E2E_MAKE_SHOW names the show-making tool}" "$WORK/show" || fail "could not make the small show"
+    DEMO="$WORK/show"
 }
 
 # Starts an X server command (it must accept -displayfd) and exports its DISPLAY.
