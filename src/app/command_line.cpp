@@ -33,6 +33,9 @@ std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLi
     app.add_flag("--no-sound", options.noSound, "play without sound, timed by the system clock");
     app.add_flag("--loop", options.loop, "start the show again when it ends");
 
+    app.add_flag("--check", options.check,
+        "check the demo folder without showing anything: one line per problem, exit 1 when there is any");
+
     CaptureOptions& capture = options.capture;
     std::string size;
     auto* captureOption = app.add_option("--capture", capture.outputDir,

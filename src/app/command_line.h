@@ -11,6 +11,7 @@ struct CommandLine {
     int displayMode = -1; // 0..3 from --mode; -1 asks in the settings dialog
     bool noSound = false;
     bool loop = false;
+    bool check = false;     // --check: report the demo folder's problems, show nothing
     CaptureOptions capture; // capture.outputDir set: --capture, no window, no sound
 };
 

@@ -12,6 +12,7 @@
 #include "app/viewport.h"
 #include "app/window.h"
 #include "demo/capture.h"
+#include "demo/check.h"
 #include "demo/show.h"
 
 #include <FL/Fl.H>
@@ -33,7 +34,13 @@ int DemoApp::run(int argc, char** argv)
         return *status;
 
     // Nothing is worth asking or opening without a show to play.
-    const std::string problem = enterDemoFolder(chooseDemoFolder(options.demoDir, argv[0]));
+    const std::string folder = chooseDemoFolder(options.demoDir, argv[0]);
+    const std::string problem = enterDemoFolder(folder);
+    if (options.check) {
+        if (!problem.empty())
+            return ReportCheck({{"script.txt", problem}}, folder.empty() ? "." : folder);
+        return ReportCheck(CheckDemoFolder(), folder.empty() ? "." : folder);
+    }
     if (!problem.empty()) {
         ReportError("Taldrex", problem);
         return ErrorStatus;
