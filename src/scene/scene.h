@@ -53,7 +53,9 @@ public:
     GrowableArray<std::unique_ptr<RenderMode>> renderModes;
     int32_t headerA = 0;
     int32_t headerB = 0;
-    // The camera the scene is viewed through: the last camera in pre-order after loading.
+    // The camera the scene is viewed through: the last camera in pre-order after loading,
+    // then whatever the playback loop sets. A frame draws nothing while it is null, not a
+    // camera node, or a camera without a target.
     CameraNode* camera = nullptr;
     // Light nodes read from the file; any at all turns lighting on for the scene's frames.
     int32_t lightCount = 0;
