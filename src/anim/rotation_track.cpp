@@ -15,18 +15,37 @@ Quaternion blend(const Quaternion& a, float sa, const Quaternion& b, float sb)
 
 Quaternion slerp(const Quaternion& a, const Quaternion& b, float t)
 {
+    return slerpAlong(a, b, measureArc(a, b), t);
+}
+
+Arc measureArc(const Quaternion& a, const Quaternion& b)
+{
     float c = a.w * b.w + a.x * b.x + a.y * b.y + a.z * b.z;
     if (c > 1.0f)
         c = 1.0f;
     else if (c < -1.0f)
         c = -1.0f;
-    float omega = std::acos(c);
-    float s = std::sin(omega);
-    // Equal or opposite quaternions leave no plane to turn in; blend the components instead.
-    if (std::fabs(s) < 1e-6f)
+    Arc arc;
+    arc.cosine = c;
+    arc.angle = std::acos(c);
+    // sin(arccos c), without a third transcendental call; 1 - c is exact near 1.
+    float s = std::sqrt((1.0f - c) * (1.0f + c));
+    // Equal or opposite quaternions leave no plane to turn in; slerpAlong then blends the
+    // components instead.
+    arc.inverseSine = s < 1e-6f ? 0.0f : 1.0f / s;
+    return arc;
+}
+
+Quaternion slerpAlong(const Quaternion& a, const Quaternion& b, const Arc& arc, float t)
+{
+    if (arc.inverseSine == 0.0f)
         return blend(a, 1.0f - t, b, t);
-    float k = 1.0f / s;
-    return blend(a, std::sin((1.0f - t) * omega) * k, b, std::sin(t * omega) * k);
+    // sin((1 - t) angle) = sin(angle) cos(t angle) - cos(angle) sin(t angle): one sine and
+    // one cosine of the same angle give both weights.
+    float sine = std::sin(t * arc.angle);
+    float cosine = std::cos(t * arc.angle);
+    float weightB = sine * arc.inverseSine;
+    return blend(a, cosine - arc.cosine * weightB, b, weightB);
 }
 
 Matrix4 localMatrix(const Vector3& position, const Quaternion& rotation, const Vector3& scale)
@@ -76,6 +95,7 @@ void RotationTrack::prepare()
         RotationKey& k1 = *keys[1];
         k0.outControl = slerp(k0.value, k1.value, (1.0f - k0.tension) / 3.0f);
         k1.inControl = slerp(k1.value, k0.value, (1.0f - k1.tension) / 3.0f);
+        measureSegments();
         return;
     }
     {
@@ -104,6 +124,18 @@ void RotationTrack::prepare()
         last.inControl = slerp(last.value, keys[n - 2]->value,
                                (1.0f - last.bias * last.continuity) * (1.0f - last.tension) / 3.0f);
     }
+    measureSegments();
+}
+
+void RotationTrack::measureSegments()
+{
+    for (int32_t i = 0; i + 1 < keys.size(); ++i) {
+        RotationKey& a = *keys[i];
+        const RotationKey& b = *keys[i + 1];
+        a.segmentArcs[0] = measureArc(a.value, a.outControl);
+        a.segmentArcs[1] = measureArc(a.outControl, b.inControl);
+        a.segmentArcs[2] = measureArc(b.inControl, b.value);
+    }
 }
 
 void RotationTrack::read(SceneReader& reader)
@@ -123,9 +155,9 @@ Quaternion RotationTrack::evaluate(float time)
     const RotationKey& b = *keys[cursor + 1];
     float t = tcb::segmentParameter(time, a.frame, b.frame);
     // De Casteljau on the sphere over the four Bezier points.
-    Quaternion s01 = slerp(a.value, a.outControl, t);
-    Quaternion s12 = slerp(a.outControl, b.inControl, t);
-    Quaternion s23 = slerp(b.inControl, b.value, t);
+    Quaternion s01 = slerpAlong(a.value, a.outControl, a.segmentArcs[0], t);
+    Quaternion s12 = slerpAlong(a.outControl, b.inControl, a.segmentArcs[1], t);
+    Quaternion s23 = slerpAlong(b.inControl, b.value, a.segmentArcs[2], t);
     Quaternion s012 = slerp(s01, s12, t);
     Quaternion s123 = slerp(s12, s23, t);
     return slerp(s012, s123, t);

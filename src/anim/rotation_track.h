@@ -14,6 +14,19 @@
 // Equal or opposite quaternions blend their components linearly.
 Quaternion slerp(const Quaternion& a, const Quaternion& b, float t);
 
+// The great arc from one quaternion to another: all that slerp needs of the pair whatever
+// the parameter, so the fixed pairs of a segment are measured once, when it is prepared.
+struct Arc {
+    float cosine = 1.0f;      // the pair's dot product, clamped to -1..1
+    float angle = 0.0f;       // arccos of cosine
+    float inverseSine = 0.0f; // 1 / sin(angle); 0 for equal or opposite quaternions
+};
+
+// Measures the arc from a to b.
+Arc measureArc(const Quaternion& a, const Quaternion& b);
+// slerp(a, b, t) for the arc measured from a to b.
+Quaternion slerpAlong(const Quaternion& a, const Quaternion& b, const Arc& arc, float t);
+
 // The local matrix translation x rotation x scale (column-major); the quaternion is used
 // as given, without normalising.
 Matrix4 localMatrix(const Vector3& position, const Quaternion& rotation, const Vector3& scale);
@@ -30,6 +43,9 @@ public:
     Quaternion inControl{0.0f, 0.0f, 0.0f, 0.0f};
     Quaternion value{0.0f, 0.0f, 0.0f, 0.0f};
     Quaternion outControl{0.0f, 0.0f, 0.0f, 0.0f};
+    // The fixed arcs of the segment this key begins, set by prepare(): value to
+    // outControl, outControl to the next key's inControl, and that to the next key's value.
+    Arc segmentArcs[3];
 };
 
 class RotationTrack : public Track {
@@ -48,4 +64,8 @@ public:
 
     // Owned keys in file order (ascending frames).
     GrowableArray<std::unique_ptr<RotationKey>> keys;
+
+private:
+    // Sets every segment's fixed arcs from the keys and their control points.
+    void measureSegments();
 };
