@@ -22,7 +22,7 @@ demo: build
 	@scripts/run-demo $(BUILD)
 
 bench: deps
-	@cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DTALDREX_BENCH=ON >/dev/null
+	@cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DTALDREX_BENCH=ON -DTALDREX_TESTS=OFF >/dev/null
 	@cmake --build build-release -j $(JOBS)
 	@scripts/run-bench build-release
 

@@ -25,32 +25,6 @@
 
 namespace {
 
-// Writes width x height RGBA pixels, bottom row first as OpenGL reads them, as a PNG.
-bool writePng(const std::string& path, int width, int height, const std::vector<unsigned char>& pixels)
-{
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    bool ok = png && info;
-    if (ok && setjmp(png_jmpbuf(png)) == 0) {
-        png_init_io(png, file);
-        png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
-            PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-        png_set_compression_level(png, 3);
-        png_write_info(png, info);
-        const size_t stride = static_cast<size_t>(width) * 4;
-        for (int row = height - 1; row >= 0; --row)
-            png_write_row(png, pixels.data() + stride * row);
-        png_write_end(png, nullptr);
-    } else {
-        ok = false;
-    }
-    png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
-    return std::fclose(file) == 0 && ok;
-}
-
 // Frame k of the capture shows the clock at floor(k x 1000 / fps) ms.
 long long frameTime(long long frame, int fps) { return frame * 1000 / fps; }
 
@@ -111,7 +85,7 @@ private:
         char name[32];
         std::snprintf(name, sizeof name, "/frame-%06lld.png", frame_);
         std::string path = options_.outputDir + name;
-        if (!writePng(path, options_.width, options_.height, pixels_)) {
+        if (!WriteCapturedFrame(path, options_.width, options_.height, pixels_)) {
             std::fprintf(stderr, "\ntaldrex: %s: cannot write the frame: %s\n", path.c_str(), std::strerror(errno));
             failed_ = true;
             return;
@@ -215,6 +189,31 @@ FILE* openVideo(const CaptureOptions& options)
 }
 
 } // namespace
+
+bool WriteCapturedFrame(const std::string& path, int width, int height, const std::vector<unsigned char>& pixels)
+{
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    bool ok = png && info;
+    if (ok && setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, file);
+        png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
+            PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_set_compression_level(png, 3);
+        png_write_info(png, info);
+        const size_t stride = static_cast<size_t>(width) * 4;
+        for (int row = height - 1; row >= 0; --row)
+            png_write_row(png, pixels.data() + stride * row);
+        png_write_end(png, nullptr);
+    } else {
+        ok = false;
+    }
+    png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
+    return std::fclose(file) == 0 && ok;
+}
 
 long long CaptureClockAfterFrame(long long frame, int fps) { return frameTime(frame + 1, fps); }
 

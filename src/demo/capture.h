@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct CaptureOptions {
     std::string outputDir;   // where frame-NNNNNN.png files are written
@@ -12,6 +13,10 @@ struct CaptureOptions {
     int toMs = -1;           // last clock reading written; -1 for the end of the show
     std::string videoFile;   // when set, frames are piped to ffmpeg with the show's MP3
 };
+
+// Writes width x height RGBA pixels, bottom row first as OpenGL reads them, as the PNG
+// file at path, as every captured frame is written. Returns false when it cannot be written.
+bool WriteCapturedFrame(const std::string& path, int width, int height, const std::vector<unsigned char>& pixels);
 
 // The clock reading after frame k: floor((k + 1) x 1000 / fps) ms.
 long long CaptureClockAfterFrame(long long frame, int fps);

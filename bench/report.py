@@ -1,0 +1,156 @@
+#!/usr/bin/env python3
+"""Runs every benchmark of a release build and the three.js peer, then prints one table.
+
+Usage: bench/report.py BUILD_DIR [--json FILE]
+
+Every figure in the table comes from this one run. Progress goes to standard error; the
+table (Markdown) to standard output. --json also writes the raw results to FILE.
+"""
+import json
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+PEER = os.path.join(HERE, "peer")
+UNIT_NS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
+
+
+def say(text):
+    print(text, file=sys.stderr, flush=True)
+
+
+def run_benchmark(build, program, *arguments):
+    """Runs one Google Benchmark program; returns its benchmarks by name. With
+    repetitions, a name maps to its median."""
+    path = os.path.join(build, "bench", program)
+    say(f"== {program} {' '.join(arguments)}")
+    out = subprocess.run([path, "--benchmark_format=json", *arguments], check=True,
+                         stdout=subprocess.PIPE, text=True).stdout
+    results = {}
+    for entry in json.loads(out)["benchmarks"]:
+        if entry.get("error_occurred"):
+            raise SystemExit(f"{program}: {entry['name']}: {entry.get('error_message')}")
+        if entry.get("run_type") == "aggregate" and entry.get("aggregate_name") != "median":
+            continue
+        # Run settings in the name (iterations, manual or real time) are not part of it here.
+        name = re.sub(r"/(iterations:\d+|manual_time|real_time)", "", entry.get("run_name", entry["name"]))
+        results[name] = entry
+    return results
+
+
+def real_ns(entry):
+    return entry["real_time"] * UNIT_NS[entry["time_unit"]]
+
+
+def fmt(value, digits=1):
+    return f"{value:.{digits}f}"
+
+
+def verdict(met):
+    return "yes" if met else "**no**"
+
+
+def main():
+    if len(sys.argv) < 2:
+        raise SystemExit(__doc__)
+    build = sys.argv[1]
+    json_out = sys.argv[sys.argv.index("--json") + 1] if "--json" in sys.argv else None
+    scratch = tempfile.mkdtemp(prefix="taldrex-bench-")
+    keys = os.path.join(scratch, "clip-keys.json")
+    repetitions = ["--benchmark_repetitions=5", "--benchmark_report_aggregates_only=true"]
+
+    raw = {}
+    raw["anim"] = run_benchmark(build, "anim_peer_bench", f"--write_keys={keys}", *repetitions)
+    say("== three.js peer (node bench/peer/anim_peer.mjs)")
+    raw["peer"] = json.loads(subprocess.run(["node", os.path.join(PEER, "anim_peer.mjs"), keys], check=True,
+                                            stdout=subprocess.PIPE, text=True, cwd=PEER).stdout)
+    raw["morph"] = run_benchmark(build, "anim_bench", "--benchmark_filter=Morph.*/(100000|1000000)$", *repetitions)
+    raw["load"] = run_benchmark(build, "scene_load_bench", "--benchmark_filter=BM_FreadSceneBytes$|BM_LoadFile$",
+                                *repetitions)
+    raw["startup"] = run_benchmark(build, "startup_bench")
+    raw["frame"] = run_benchmark(build, "show_frame_bench")
+    raw["clock"] = run_benchmark(build, "clock_bench")
+    os.remove(keys)
+    os.rmdir(scratch)
+    if json_out:
+        with open(json_out, "w") as f:
+            json.dump(raw, f, indent=1)
+
+    rows = []
+
+    def row(*cells):
+        rows.append(cells)
+
+    # 1. Animation evaluation beside three.js.
+    peer = raw["peer"]
+    for kind, label, target in (("all", "all 600 tracks", True), ("vectors", "position + scale only", False),
+                                ("rotations", "rotation only", False)):
+        entry = raw["anim"][f"BM_ClipNodeEvaluation/{kind}"]
+        ours = real_ns(entry) / entry["track_evaluations"]
+        theirs = peer[kind]["ns_per_track_median"]
+        ratio = theirs / ours
+        row("1 Animation, ns per track evaluation" if target else "", label, fmt(ours),
+            f"three.js r{peer['three']} mixer: {fmt(theirs)}", f"{fmt(ratio)}x faster",
+            ">= 5x faster" if target else "", verdict(ratio >= 5) if target else "")
+
+    # 2. Morph blending beside the memory-bandwidth bound.
+    for vertices, label in ((100000, "100k vertices"), (1000000, "1M vertices")):
+        blend = raw["morph"][f"BM_MorphBlend/{vertices}"]["bytes_per_second"] / 1e9
+        bound = raw["morph"][f"BM_MorphBandwidthBound/{vertices}"]["bytes_per_second"] / 1e9
+        ratio = blend / bound
+        row("2 Morph blend, GB/s" if vertices == 100000 else "", label, fmt(blend),
+            f"bandwidth bound: {fmt(bound)}", f"{fmt(ratio, 2)} of bound", ">= 0.5 of bound", verdict(ratio >= 0.5))
+
+    # 3. Scene loading beside reading the same bytes.
+    load = real_ns(raw["load"]["BM_LoadFile"]) / 1e6
+    read = real_ns(raw["load"]["BM_FreadSceneBytes"]) / 1e6
+    row("3 Scene loading, ms", "50 MB scene file", fmt(load), f"fread of its bytes: {fmt(read)}",
+        f"{fmt(load / read)}x the read", "<= 3x the read", verdict(load / read <= 3))
+
+    # 4. Start-up to the first captured frame.
+    player = raw["startup"]["BM_PlayerFirstFrame"]
+    empty = raw["startup"]["BM_EmptyFrame"]
+    first = real_ns(player) / 1e6
+    baseline = real_ns(empty) / 1e6
+    row("4 Start-up to first frame, ms", "capture, bundled show", fmt(first),
+        f"context + empty frame: {fmt(baseline)}", f"{fmt(first / baseline)}x", "< 300 ms", verdict(first < 300))
+
+    # 5. Frame time of the bundled show.
+    show = raw["frame"]["BM_ShowFrames"]
+    clear = raw["frame"]["BM_ClearAndReadBack"]
+    share = show["evaluation_share"] * 100
+    for stat, label in (("mean", "mean"), ("p99", "p99")):
+        frame = show[f"frame_{stat}_ms"]
+        phases = "/".join(fmt(show[f"{p}_{stat}_ms"], 2) for p in ("evaluation", "drawing", "readback"))
+        row("5 Frame 1280x720, ms" if stat == "mean" else "",
+            f"{label}: eval/draw/read {phases}", fmt(frame, 2),
+            f"clear + read-back: {fmt(clear[f'frame_{stat}_ms'], 2)}", f"{fmt(frame / clear[f'frame_{stat}_ms'])}x",
+            "evaluation < 2% of frame" if stat == "mean" else "",
+            f"{verdict(share < 2)} ({fmt(share, 2)}%)" if stat == "mean" else "")
+    if show.get("label"):
+        say(f"note: {show['label']}")
+
+    # 6. Music clock accuracy.
+    clock = raw["clock"]["BM_MusicClock"]
+    largest = clock["largest_difference_ms"]
+    row("6 Music clock, ms", f"clock vs samples consumed, largest gap over {fmt(clock['seconds'], 0)} s",
+        fmt(largest, 2), f"p99: {fmt(clock['p99_difference_ms'], 2)}, mean: {fmt(clock['mean_difference_ms'], 2)}", "", "within 5 ms", verdict(largest <= 5))
+    drift = clock["drift_vs_wall_ms_per_min"]
+    device = clock["device_drift_vs_wall_ms_per_min"]
+    row("", "drift vs wall clock, ms/min", fmt(drift, 2), f"disk device vs wall: {fmt(device, 2)}",
+        f"vs device: {fmt(clock['drift_vs_device_ms_per_min'], 2)}", "< 1 ms/min", verdict(abs(drift) < 1))
+
+    header = ("Row", "Measured", "Ours", "Compared with", "Ratio", "Target", "Met")
+    widths = [max(len(str(r[i])) for r in rows + [header]) for i in range(len(header))]
+    line = lambda cells: "| " + " | ".join(str(c).ljust(w) for c, w in zip(cells, widths)) + " |"
+    print(line(header))
+    print("|" + "|".join("-" * (w + 2) for w in widths) + "|")
+    for r in rows:
+        print(line(r))
+
+
+if __name__ == "__main__":
+    main()

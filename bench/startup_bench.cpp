@@ -1,0 +1,154 @@
+// Start-up: wall time from starting a process to the moment its first captured frame is
+// complete on disk (the file closed after writing). The player capturing the bundled
+// show's first frame, beside a program that only creates the same off-screen context and
+// writes one empty frame.
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/inotify.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* firstFrame = "frame-000000.png";
+
+// A scratch folder watched for the first frame's file being closed after writing.
+class FrameWatch {
+public:
+    FrameWatch()
+    {
+        char pattern[] = "/tmp/taldrex-startup-XXXXXX";
+        if (mkdtemp(pattern))
+            dir = pattern;
+        fd_ = inotify_init1(IN_CLOEXEC);
+        if (fd_ >= 0 && !dir.empty())
+            ok = inotify_add_watch(fd_, dir.c_str(), IN_CLOSE_WRITE) >= 0;
+    }
+    ~FrameWatch()
+    {
+        if (fd_ >= 0)
+            close(fd_);
+        if (!dir.empty()) {
+            unlink((dir + "/" + firstFrame).c_str());
+            rmdir(dir.c_str());
+        }
+    }
+
+    // Waits until the first frame is closed after writing; false after 60 s without it.
+    bool waitForFrame()
+    {
+        alignas(inotify_event) char buffer[4096];
+        for (;;) {
+            pollfd p{fd_, POLLIN, 0};
+            if (poll(&p, 1, 60000) <= 0)
+                return false;
+            ssize_t got = read(fd_, buffer, sizeof buffer);
+            for (ssize_t at = 0; at < got;) {
+                auto* event = reinterpret_cast<inotify_event*>(buffer + at);
+                if (event->len > 0 && std::strcmp(event->name, firstFrame) == 0)
+                    return true;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+    }
+
+    void removeFrame() { unlink((dir + "/" + firstFrame).c_str()); }
+
+    std::string dir;
+    bool ok = false;
+
+private:
+    int fd_ = -1;
+};
+
+// Starts the program with its output discarded; returns its process id, or -1.
+pid_t start(const std::vector<std::string>& arguments)
+{
+    std::vector<char*> argv;
+    for (const std::string& a : arguments)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// One run: milliseconds to the first frame, or a negative number when the run failed.
+double timeToFirstFrame(FrameWatch& watch, std::vector<std::string> arguments, double& exitMs)
+{
+    Clock::time_point started = Clock::now();
+    pid_t pid = start(arguments);
+    if (pid < 0)
+        return -1;
+    bool framed = watch.waitForFrame();
+    Clock::time_point framedAt = Clock::now();
+    int status = 0;
+    waitpid(pid, &status, 0);
+    exitMs = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
+    watch.removeFrame();
+    if (!framed || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
+    return std::chrono::duration<double, std::milli>(framedAt - started).count();
+}
+
+void timeStartUp(benchmark::State& state, const std::vector<std::string>& command)
+{
+    FrameWatch watch;
+    if (!watch.ok) {
+        state.SkipWithError("cannot watch a scratch folder");
+        return;
+    }
+    std::vector<std::string> arguments = command;
+    for (std::string& a : arguments)
+        if (a == "DIR")
+            a = watch.dir;
+    double exitMs = 0;
+    // The first run brings the program, its libraries and the show into the page cache.
+    if (timeToFirstFrame(watch, arguments, exitMs) < 0) {
+        state.SkipWithError(("no first frame from " + command[0]).c_str());
+        return;
+    }
+    double exitSum = 0;
+    for (auto _ : state) {
+        double ms = timeToFirstFrame(watch, arguments, exitMs);
+        if (ms < 0) {
+            state.SkipWithError(("no first frame from " + command[0]).c_str());
+            return;
+        }
+        state.SetIterationTime(ms / 1000.0);
+        exitSum += exitMs;
+    }
+    state.counters["to_exit_ms"] = exitSum / static_cast<double>(state.iterations());
+}
+
+void BM_PlayerFirstFrame(benchmark::State& state)
+{
+    timeStartUp(state, {TALDREX_PLAYER, "--capture", "DIR", "--to", "0", TALDREX_BUNDLED_SHOW});
+}
+BENCHMARK(BM_PlayerFirstFrame)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_EmptyFrame(benchmark::State& state) { timeStartUp(state, {TALDREX_EMPTY_FRAME, "DIR"}); }
+BENCHMARK(BM_EmptyFrame)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
