@@ -24,69 +24,104 @@ int mipmapSide(int side)
     return side == 3 ? power * 4 : power;
 }
 
-// One source pixel's share of a target pixel along one axis.
-struct Tap {
-    int source;
-    float weight;
+// For each of `to` target pixels, the source pixels it covers when `from` pixels are
+// stretched over `to`, weighted by the covered length: target t's taps are
+// source[first[t]] .. source[first[t + 1] - 1] with their weights.
+struct Taps {
+    std::vector<int> first;
+    std::vector<int> source;
+    std::vector<float> weight;
 };
 
-// For each of `to` target pixels, the source pixels it covers when `from` pixels are
-// stretched over `to`, weighted by the covered length.
-std::vector<std::vector<Tap>> boxTaps(int from, int to)
+Taps boxTaps(int from, int to)
 {
-    std::vector<std::vector<Tap>> taps(to);
+    Taps taps;
+    taps.first.reserve(size_t(to) + 1);
     const double scale = double(from) / to;
     for (int t = 0; t < to; ++t) {
+        taps.first.push_back(int(taps.source.size()));
         const double low = t * scale;
         const double high = (t + 1) * scale;
         for (int s = int(low); s < from && s < high; ++s) {
             double covered = std::min(high, s + 1.0) - std::max(low, double(s));
-            if (covered > 0)
-                taps[t].push_back({s, float(covered / scale)});
+            if (covered > 0) {
+                taps.source.push_back(s);
+                taps.weight.push_back(float(covered / scale));
+            }
         }
     }
+    taps.first.push_back(int(taps.source.size()));
     return taps;
 }
 
-// Rescales a picture (empty without the memory for it) by averaging the area of it that each target pixel covers, as the
-// mipmap builder does. The system's builder leaves the last row black when only the
-// width changes (3 x 2 -> 4 x 2, 800 x 512 -> 1024 x 512), so pictures are brought to
-// its power-of-two sizes here and it only has to halve them.
-std::vector<uint8_t> boxScale(const uint8_t* pixels, int width, int height, int components, int newWidth,
-    int newHeight)
+// One source row of C-component pixels stretched across into newWidth pixels of sums.
+template <int C>
+void stretchRow(const uint8_t* source, const Taps& across, int newWidth, float* row)
 {
-    const std::vector<std::vector<Tap>> across = boxTaps(width, newWidth);
-    const std::vector<std::vector<Tap>> down = boxTaps(height, newHeight);
-    const size_t rowBytes = size_t(width) * components;
+    for (int x = 0; x < newWidth; ++x) {
+        float sum[C] = {};
+        for (int k = across.first[x]; k < across.first[x + 1]; ++k) {
+            const float weight = across.weight[k];
+            const uint8_t* pixel = source + size_t(across.source[k]) * C;
+            for (int c = 0; c < C; ++c)
+                sum[c] += weight * pixel[c];
+        }
+        for (int c = 0; c < C; ++c)
+            row[x * C + c] = sum[c];
+    }
+}
+
+// Rescales a picture of C components (empty without the memory for it) by averaging the
+// area of it that each target pixel covers, as the mipmap builder does: each source row is
+// stretched across once, then every target row sums the stretched rows it covers. The
+// system's builder leaves the last row black when only the width changes (3 x 2 -> 4 x 2,
+// 800 x 512 -> 1024 x 512), so pictures are brought to its power-of-two sizes here and it
+// only has to halve them.
+template <int C>
+std::vector<uint8_t> boxScale(const uint8_t* pixels, int width, int height, int newWidth, int newHeight)
+{
+    const Taps across = boxTaps(width, newWidth);
+    const Taps down = boxTaps(height, newHeight);
+    const size_t rowBytes = size_t(width) * C;
+    const size_t targetRow = size_t(newWidth) * C;
     std::vector<uint8_t> scaled;
-    if (!allocateZeroed(scaled, size_t(newWidth) * newHeight * components))
+    if (!allocateZeroed(scaled, targetRow * newHeight))
         return scaled;
-    std::vector<float> sums(size_t(newWidth) * components);
+    std::vector<float> sums(targetRow);
+    // Target rows cover ascending source rows and neighbours share at most one, so two
+    // stretched rows, by source row parity, are all that is ever needed again.
+    std::vector<float> stretched(2 * targetRow);
+    int stretchedSource[2] = {-1, -1};
     for (int y = 0; y < newHeight; ++y) {
         std::fill(sums.begin(), sums.end(), 0.0f);
-        for (const Tap& row : down[y]) {
-            const uint8_t* source = pixels + row.source * rowBytes;
-            for (int x = 0; x < newWidth; ++x)
-                for (const Tap& column : across[x])
-                    for (int c = 0; c < components; ++c)
-                        sums[x * components + c] += row.weight * column.weight * source[column.source * components + c];
+        for (int k = down.first[y]; k < down.first[y + 1]; ++k) {
+            const int source = down.source[k];
+            float* row = stretched.data() + size_t(source & 1) * targetRow;
+            if (stretchedSource[source & 1] != source) {
+                stretchRow<C>(pixels + size_t(source) * rowBytes, across, newWidth, row);
+                stretchedSource[source & 1] = source;
+            }
+            const float weight = down.weight[k];
+            for (size_t i = 0; i < targetRow; ++i)
+                sums[i] += weight * row[i];
         }
-        uint8_t* target = scaled.data() + size_t(y) * newWidth * components;
-        for (size_t i = 0; i < sums.size(); ++i)
+        uint8_t* target = scaled.data() + size_t(y) * targetRow;
+        for (size_t i = 0; i < targetRow; ++i)
             target[i] = uint8_t(std::min(255.0f, sums[i] + 0.5f));
     }
     return scaled;
 }
 
-// Builds every mipmap level from pixels, at the power-of-two sizes the builder picks.
-// Without memory for the rescaled copy no levels are built.
+// Builds every mipmap level from pixels of 3 (GL_RGB) or 4 (GL_RGBA) components, at the
+// power-of-two sizes the builder picks. Without memory for the rescaled copy no levels are built.
 void buildMipmaps(int width, int height, const uint8_t* pixels, GLenum format, int components)
 {
     const int newWidth = mipmapSide(width);
     const int newHeight = mipmapSide(height);
     std::vector<uint8_t> scaled;
     if (newWidth != width || newHeight != height) {
-        scaled = boxScale(pixels, width, height, components, newWidth, newHeight);
+        scaled = components == 4 ? boxScale<4>(pixels, width, height, newWidth, newHeight)
+                                 : boxScale<3>(pixels, width, height, newWidth, newHeight);
         if (scaled.empty())
             return;
         pixels = scaled.data();
