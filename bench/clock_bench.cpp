@@ -114,6 +114,7 @@ void BM_MusicClock(benchmark::State& state)
     // Readings between the first and the last callback, each held against the samples
     // consumed by then.
     std::vector<double> differences, wall, position;
+    double worst = -1, worstPeriodMs = 0;
     size_t k = 0;
     for (const Reading& r : readings) {
         if (r.ms < callbacks.front().ms || r.ms >= callbacks.back().ms)
@@ -126,10 +127,17 @@ void BM_MusicClock(benchmark::State& state)
         double played = static_cast<double>(taken.framesAfter - bufferStart) * (r.ms - taken.ms) / (next.ms - taken.ms);
         double consumedMs = (static_cast<double>(bufferStart) + played) * 1000.0 / rate;
         differences.push_back(std::fabs(r.positionMs - consumedMs));
+        if (differences.back() > worst) {
+            worst = differences.back();
+            worstPeriodMs = next.ms - taken.ms;
+        }
         wall.push_back(r.ms);
         position.push_back(r.positionMs);
     }
     std::vector<double> callbackMs, deviceMs;
+    double longestPeriodMs = 0;
+    for (size_t i = 1; i < callbacks.size(); ++i)
+        longestPeriodMs = std::max(longestPeriodMs, callbacks[i].ms - callbacks[i - 1].ms);
     for (const Callback& c : callbacks) {
         callbackMs.push_back(c.ms);
         deviceMs.push_back(static_cast<double>(c.framesAfter) * 1000.0 / rate);
@@ -147,6 +155,10 @@ void BM_MusicClock(benchmark::State& state)
     state.counters["largest_difference_ms"] = differences.back();
     state.counters["p99_difference_ms"] = differences[differences.size() * 99 / 100];
     state.counters["mean_difference_ms"] = sum / static_cast<double>(differences.size());
+    // A device callback that comes late leaves the clock waiting at the end of what the
+    // device was given; how late the worst one was, and the one around the largest gap.
+    state.counters["longest_callback_interval_ms"] = longestPeriodMs;
+    state.counters["interval_at_largest_gap_ms"] = worstPeriodMs;
     state.counters["drift_vs_wall_ms_per_min"] = (clockPace - 1.0) * 60000.0;
     state.counters["device_drift_vs_wall_ms_per_min"] = (devicePace - 1.0) * 60000.0;
     state.counters["drift_vs_device_ms_per_min"] = (clockPace / devicePace - 1.0) * 60000.0;
