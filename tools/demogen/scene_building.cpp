@@ -22,6 +22,14 @@ KeySpec<V> flatKey(int frame, V value)
     return key;
 }
 
+// The last multiple of step at or before frame. Spins and swings key one step beyond the
+// multiples around their range, so that the range lies in inner segments only, which
+// have no ease.
+int keyBefore(int frame, int step)
+{
+    return (frame >= 0 ? frame / step : -((-frame + step - 1) / step)) * step;
+}
+
 template <typename V>
 TrackSpec<V> pulseKeys(V base, V peak, const std::vector<int>& beats, int settle)
 {
@@ -69,8 +77,9 @@ RotationTrackSpec steadySpin(Vector3 axis, int turns, int period, int from, int 
     }
     float perFrame = 2.0f * Pi * float(turns) / float(period);
     int step = std::max(1, period / (4 * std::abs(turns)));
-    int first = (from >= 0 ? from / step : -((-from + step - 1) / step)) * step - step;
-    for (int frame = first; frame <= to + step; frame += step)
+    int first = keyBefore(from, step) - step;
+    int last = keyBefore(to + step - 1, step) + step;
+    for (int frame = first; frame <= last; frame += step)
         track.keys.push_back({frame, turnKey(axis, phase + perFrame * float(frame))});
     return track;
 }
@@ -86,8 +95,9 @@ RotationTrackSpec swing(Vector3 axis, float amplitude, int period, int from, int
 {
     RotationTrackSpec track;
     int half = std::max(1, period / 2);
-    int first = (from >= 0 ? from / half : -((-from + half - 1) / half)) * half - half;
-    for (int frame = first; frame <= to + half; frame += half) {
+    int first = keyBefore(from, half) - half;
+    int last = keyBefore(to + half - 1, half) + half;
+    for (int frame = first; frame <= last; frame += half) {
         bool even = ((frame / half) % 2) == 0;
         track.keys.push_back({frame, turnKey(axis, centre + (even ? amplitude : -amplitude))});
     }

@@ -34,8 +34,8 @@ Quaternion turnKey(Vector3 axis, float radians);
 
 // A rotation track turning steadily about the unit axis by `turns` whole turns per
 // `period` frames (negative: the other way), from angle `phase` at frame 0, covering at
-// least frames from..to. Keys are at most a quarter turn apart and reach one key beyond
-// either end, so the motion has no ease anywhere in between: a period-long loop is seamless.
+// least frames from..to. Keys are at most a quarter turn apart and reach past either end
+// by a key, so the motion has no ease anywhere in between: a period-long loop is seamless.
 RotationTrackSpec steadySpin(Vector3 axis, int turns, int period, int from, int to, float phase = 0.0f);
 // A rotation track holding one orientation.
 RotationTrackSpec fixedTurn(Vector3 axis, float radians);

@@ -53,13 +53,16 @@ SceneSpec finaleScene()
     NodeSpec& globe = planet.add(meshNode("globe", wireGlobe(3.4f), Lines));
     globe.rotation = steadySpin({0, 0, 1}, 1, 4 * Loop, 0, Loop);
 
-    // Ten sparks a tenth of a turn per loop: each lands where the next one started.
+    // Ten sparks, high and low by turns, a fifth of a turn per loop: each lands where the
+    // spark two places on started.
     NodeSpec& drift = planet.add(transformNode("drift"));
-    drift.rotation = steadySpin({0, 0, 1}, -1, Sparks * Loop, 0, Loop);
+    drift.rotation = steadySpin({0, 0, 1}, -1, Sparks / 2 * Loop, 0, Loop);
     for (int i = 0; i < Sparks; ++i) {
         float angle = 2.0f * Pi * float(i) / float(Sparks);
-        Vector3 at{7.2f * std::cos(angle), 7.2f * std::sin(angle), 0.6f * std::sin(3.0f * angle)};
-        drift.add(meshNode("spark " + std::to_string(i + 1), glowSprite(0.45f), Glow, at));
+        Vector3 at{7.2f * std::cos(angle), 7.2f * std::sin(angle), i % 2 ? 0.5f : -0.5f};
+        // Turned to face along the drift, like every other spark.
+        NodeSpec& spark = drift.add(meshNode("spark " + std::to_string(i + 1), glowSprite(0.45f), Glow, at));
+        spark.rotation = fixedTurn({0, 0, 1}, angle);
     }
     scene.nodes.push_back(stage);
 

@@ -38,7 +38,7 @@ SceneSpec introScene()
     // The gyroscope: an outer ring turning about the vertical, an inner ring tumbling
     // inside it, and a marbled core spinning the other way.
     NodeSpec& gyro = stage.add(transformNode("gyroscope", Centre));
-    gyro.rotation = steadySpin({0, 0, 1}, 1, 4 * Length, 0, Length);
+    gyro.rotation = steadySpin({0, 0, 1}, 1, 4 * Length, 0, Length, -0.6f);
     gyro.add(meshNode("outer ring", uprightRing(2.4f, 0.3f), Chrome));
     NodeSpec& gimbal = gyro.add(transformNode("gimbal"));
     gimbal.rotation = steadySpin({1, 0, 0}, 1, Length, 0, Length);
@@ -52,7 +52,7 @@ SceneSpec introScene()
     for (int i = 0; i < Lights; ++i) {
         float angle = 2.0f * Pi * float(i) / float(Lights) + Pi / 2;
         Vector3 at{3.1f * std::cos(angle), 0.0f, 3.1f * std::sin(angle)};
-        NodeSpec& light = halo.add(meshNode("light " + std::to_string(i + 1), glowSprite(0.7f), Glow, at));
+        NodeSpec& light = halo.add(meshNode("light " + std::to_string(i + 1), glowSprite(0.85f), Glow, at));
         popIn(light, beat(4 + i));
     }
     scene.nodes.push_back(stage);

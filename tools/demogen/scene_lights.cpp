@@ -80,11 +80,14 @@ SceneSpec lightsScene()
     spot.spotSecond.keys = {{0, 0.6f}};
     stage.add(spot);
     stage.add(makeNode(NodeType::Target, "spot", {}));
-    scene.nodes.push_back(stage);
 
     CameraMove camera;
     camera.name = "lights_cam";
     camera.eye = circlePath({}, 14.0f, 10.0f, -2.2f, Pi / float(Length), 0, Length, beat(2));
+    // A dim violet light travels with the camera, so that no side it sees goes black.
+    NodeSpec& follow = stage.add(lightNode("camera light", palette::Violet * 0.7f));
+    follow.position.keys = scaledKeys(camera.eye, 0.5f);
+    scene.nodes.push_back(stage);
     camera.target = {{0, {0.0f, 0.0f, 1.0f}}};
     camera.fovDegrees = beatPulse(52.0f, 45.0f, beatsFrom(0, beats + 1, show::BeatsPerBar), 14).keys;
     for (int b = -1; b <= 9; ++b)

@@ -69,16 +69,19 @@ SceneSpec orbitScene()
     ringMesh.rotation = steadySpin({0, 0, 1}, 1, Loop, 0, Loop);
 
     // The belt turns a quarter turn per loop: with sixteen rocks that lands every rock
-    // where another one started.
+    // where the rock four places on started. Each rock tumbles in a slot turned to face
+    // along the belt, so that it arrives turned as that rock started.
     NodeSpec& belt = stage.add(transformNode("belt"));
     belt.rotation = steadySpin({0, 0, 1}, 1, 4 * Loop, 0, Loop);
     for (int i = 0; i < Rocks; ++i) {
         float angle = 2.0f * Pi * float(i) / float(Rocks);
         float height = (i % 2 ? 0.5f : -0.4f);
         Vector3 at{11.5f * std::cos(angle), 11.5f * std::sin(angle), height};
-        NodeSpec& rock = belt.add(meshNode("rock " + std::to_string(i + 1), box({0.5f, 0.5f, 0.5f}), Checker, at));
+        NodeSpec& slot = belt.add(transformNode("slot " + std::to_string(i + 1), at));
+        slot.rotation = fixedTurn({0, 0, 1}, angle);
+        NodeSpec& rock = slot.add(meshNode("rock " + std::to_string(i + 1), box({0.5f, 0.5f, 0.5f}), Checker));
         Vector3 axis = normalised(i % 2 ? Vector3(1, 1, 0) : Vector3(0, 1, 1));
-        rock.rotation = steadySpin(axis, i % 3 == 0 ? -1 : 1, Loop, 0, Loop, float(i));
+        rock.rotation = steadySpin(axis, i % 4 == 1 ? -1 : 1, Loop, 0, Loop, float(i % 4));
     }
 
     // A cool light circling high above, on the side away from the sun's warm light.
