@@ -16,7 +16,7 @@ constexpr int Loop = bar(2);
 constexpr int Meridians = 12;
 constexpr int Parallels = 5;
 constexpr int Sparks = 10;
-const Vector3 PlanetAt{9.5f, 4.0f, -3.9f};
+const Vector3 PlanetAt{10.8f, 4.0f, -4.4f};
 
 Mesh wireGlobe(float radius)
 {
@@ -46,11 +46,11 @@ SceneSpec finaleScene()
     planet.rotation = fixedTurn(normalised({1.0f, 0.4f, 0.0f}), -0.35f);
 
     // The ring sways a little each way over the loop.
-    NodeSpec& ring = planet.add(meshNode("ring", torus(5.6f, 0.16f, 96, 12), Chrome));
+    NodeSpec& ring = planet.add(meshNode("ring", torus(5.0f, 0.16f, 96, 12), Chrome));
     ring.rotation = swing({1, 0, 0}, 0.08f, Loop, 0, Loop);
 
     // The globe turns a quarter turn per loop: three meridian spacings.
-    NodeSpec& globe = planet.add(meshNode("globe", wireGlobe(3.4f), Lines));
+    NodeSpec& globe = planet.add(meshNode("globe", wireGlobe(3.0f), Lines));
     globe.rotation = steadySpin({0, 0, 1}, 1, 4 * Loop, 0, Loop);
 
     // Ten sparks, high and low by turns, a fifth of a turn per loop: each lands where the
@@ -59,7 +59,7 @@ SceneSpec finaleScene()
     drift.rotation = steadySpin({0, 0, 1}, -1, Sparks / 2 * Loop, 0, Loop);
     for (int i = 0; i < Sparks; ++i) {
         float angle = 2.0f * Pi * float(i) / float(Sparks);
-        Vector3 at{7.2f * std::cos(angle), 7.2f * std::sin(angle), i % 2 ? 0.5f : -0.5f};
+        Vector3 at{6.4f * std::cos(angle), 6.4f * std::sin(angle), i % 2 ? 0.5f : -0.5f};
         // Turned to face along the drift, like every other spark.
         NodeSpec& spark = drift.add(meshNode("spark " + std::to_string(i + 1), glowSprite(0.45f), Glow, at));
         spark.rotation = fixedTurn({0, 0, 1}, angle);

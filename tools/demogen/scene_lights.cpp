@@ -1,5 +1,6 @@
 // The drop: three coloured lights circle a chrome centrepiece that throbs with the kick,
-// painting pools of colour on a checkered floor; marble pillars rise one a beat.
+// painting pools of colour on a checkered floor; marble pillars rise one a beat, then
+// leap in turn, one a beat, round and round.
 // The camera circles half way round, punching in on every bar line.
 #include "scene_building.h"
 #include "scenes.h"
@@ -44,12 +45,16 @@ SceneSpec lightsScene()
 
     stage.add(meshNode("floor", floorGrid(64.0f, 64.0f, 80, 80, 8.0f), Checker));
 
+    // Standing on their bases, so that they grow upwards when they leap.
+    Mesh block = box({0.45f, 0.45f, 1.4f});
+    moveMesh(block, {0.0f, 0.0f, 1.4f});
     for (int i = 0; i < Pillars; ++i) {
         float angle = 2.0f * Pi * float(i) / float(Pillars);
-        Vector3 at{6.5f * std::cos(angle), 6.5f * std::sin(angle), 1.4f};
-        NodeSpec& pillar = stage.add(meshNode("pillar " + std::to_string(i + 1), box({0.45f, 0.45f, 1.4f}),
-                                              Marble, at));
+        Vector3 at{6.5f * std::cos(angle), 6.5f * std::sin(angle), 0.0f};
+        NodeSpec& pillar = stage.add(meshNode("pillar " + std::to_string(i + 1), block, Marble, at));
         popIn(pillar, beat(1 + i));
+        Vector3 leap = meshScale(1.0f) * Vector3(1.0f, 1.0f, 1.6f);
+        pillar.scale = beatPulse(meshScale(1.0f), leap, beatsFrom(Pillars + 1 + i, beats + 1, Pillars), 12);
     }
 
     // The lights circle low outside the pillars, each with a glow where it shines from

@@ -38,7 +38,7 @@ SceneSpec orbitScene()
     NodeSpec& month = yearA.add(transformNode("month", {5.2f, 0, 0}));
     month.rotation = steadySpin({0, 0, 1}, 3, Loop, 0, Loop);
     month.add(meshNode("moon", sphere(0.3f, 12, 24), Chrome, {1.4f, 0, 0}));
-    NodeSpec& planet = yearA.add(meshNode("planet", sphere(0.8f, 24, 48, {2, 1}), MarbleChrome, {5.2f, 0, 0}));
+    NodeSpec& planet = yearA.add(meshNode("planet", sphere(1.0f, 24, 48, {2, 1}), MarbleChrome, {5.2f, 0, 0}));
     planet.rotation = steadySpin({0, 0, 1}, 2, Loop, 0, Loop);
 
     // The sun is a shell lit by the light at its centre: its normals point inwards, so
@@ -62,7 +62,7 @@ SceneSpec orbitScene()
     yearB.rotation = steadySpin({0, 0, 1}, -1, Loop, 0, Loop, Pi);
     NodeSpec& ringed = yearB.add(transformNode("ringed planet", {8.6f, 0, 0}));
     ringed.rotation = fixedTurn({1, 0, 0}, 0.45f);
-    ringed.add(meshNode("far planet", sphere(0.6f, 20, 40), Gradient));
+    ringed.add(meshNode("far planet", sphere(0.8f, 20, 40), Gradient));
     Mesh rings = torus(1.25f, 0.4f, 64, 8, {6, 1});
     scaleMesh(rings, {1.0f, 1.0f, 0.04f});
     NodeSpec& ringMesh = ringed.add(meshNode("rings", rings, Stripes));
@@ -91,18 +91,18 @@ SceneSpec orbitScene()
 
     CameraMove wide;
     wide.name = "orbit_cam";
-    wide.eye = {{0, {-12.0f, -24.0f, 10.0f}}, {Loop, {-3.0f, -26.0f, 7.0f}}};
+    wide.eye = {{0, {-10.0f, -19.0f, 8.0f}}, {Loop, {-2.0f, -21.0f, 5.5f}}};
     wide.target = {{0, {0.0f, 0.0f, 0.0f}}, {Loop, {0.0f, 0.0f, 0.6f}}};
     wide.fovDegrees = {{0, 46.0f}};
     addCamera(scene.nodes, wide);
 
-    // Close by, inside the belt, the near planet flies past; the view tightens on every
-    // snare.
+    // Closer and from higher up, the near planet's whole path in view; the view tightens
+    // on every snare.
     CameraMove close;
     close.name = "orbit_close";
-    close.eye = {{0, {2.0f, -9.6f, 1.8f}}, {Loop, {-2.0f, -10.0f, 2.6f}}};
-    close.target = {{0, {0.0f, 0.0f, 0.6f}}};
-    ScalarTrackSpec punches = beatPulse(54.0f, 48.0f, beatsFrom(1, 17, 2), 10);
+    close.eye = {{0, {3.0f, -12.5f, 5.5f}}, {Loop, {-3.0f, -12.5f, 5.5f}}};
+    close.target = {{0, {0.0f, 0.0f, 0.0f}}};
+    ScalarTrackSpec punches = beatPulse(56.0f, 50.0f, beatsFrom(1, 17, 2), 10);
     close.fovDegrees = punches.keys;
     addCamera(scene.nodes, close);
     scene.nodes.push_back(overlayReset(Glow, Lines));

@@ -1,5 +1,5 @@
 // A fall down a vertical shaft: colour bands on the walls, a turning layer of translucent
-// stripes, a white ring passing on every beat and a chrome gate on every bar line. The
+// stripes, a white hexagon passing on every beat and a chrome gate on every bar line. The
 // camera looks straight down, so its roll turns the whole picture.
 #include "scene_building.h"
 #include "scenes.h"
@@ -69,11 +69,12 @@ SceneSpec tunnelScene()
     NodeSpec& lining = backAgain.add(meshNode("lining", stripes, Stripes));
     lining.rotation = steadySpin({0, 0, 1}, -1, 2 * Length, 0, Length);
 
-    // A white ring on every beat, each coming on as it comes within six beats' fall.
+    // A white hexagon on every beat, each coming on as it comes within six beats' fall:
+    // their corners show the picture's roll.
     const int ahead = 6;
     for (int b = 1; b <= beats + ahead + 2; ++b) {
         std::vector<Vector3> endpoints;
-        addCircle(endpoints, {0, 0, heightAt(b)}, {1, 0, 0}, {0, 1, 0}, WallRadius - 0.5f, 40);
+        addCircle(endpoints, {0, 0, heightAt(b)}, {1, 0, 0}, {0, 1, 0}, WallRadius - 0.5f, 6);
         NodeSpec& ring = backAgain.add(meshNode("ring " + std::to_string(b), lineSegments(endpoints), Lines));
         if (b > ahead)
             popIn(ring, beat(b - ahead));
