@@ -2,6 +2,7 @@
 
 #include "show_assets.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 

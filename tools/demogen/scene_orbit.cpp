@@ -30,14 +30,15 @@ SceneSpec orbitScene()
 
     NodeSpec stage = stageNode("orbit_stage");
 
-    // The near planet and its chrome moon, on an orbit tilted towards the camera.
+    // The near planet and its chrome moon, on an orbit tilted towards the camera. The
+    // moon is the first surface of the tree, as a sphere-mapped one has to be (meshNode).
     NodeSpec& tiltA = stage.add(transformNode("near orbit"));
     tiltA.rotation = fixedTurn({1, 0, 0}, 0.2f);
     NodeSpec& yearA = tiltA.add(transformNode("near year"));
     yearA.rotation = steadySpin({0, 0, 1}, 1, Loop, 0, Loop);
     NodeSpec& month = yearA.add(transformNode("month", {5.2f, 0, 0}));
     month.rotation = steadySpin({0, 0, 1}, 3, Loop, 0, Loop);
-    month.add(meshNode("moon", sphere(0.3f, 12, 24), Chrome, {1.4f, 0, 0}));
+    month.add(meshNode("moon", sphere(0.3f, 12, 24), Chrome, {1.7f, 0, 0}));
     NodeSpec& planet = yearA.add(meshNode("planet", sphere(1.0f, 24, 48, {2, 1}), MarbleChrome, {5.2f, 0, 0}));
     planet.rotation = steadySpin({0, 0, 1}, 2, Loop, 0, Loop);
 
