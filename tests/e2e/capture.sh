@@ -1,5 +1,5 @@
 #!/bin/sh
-# Headless capture of the bundled show: no display needed, frames named by frame number,
+# The bundled show checks clean. Headless capture of it: no display needed, frames named by frame number,
 # a --from/--to range equal to the same frames of a longer capture, an unwritable folder
 # refused, and (where ffmpeg is installed) a video as long as the captured show time.
 . "$(dirname "$0")/lib/session.sh"
@@ -7,6 +7,10 @@
 SHOW="${TALDREX_BINARY_DIR:?}/show"
 [ -f "$SHOW/script.txt" ] || fail "the bundled show was not built"
 unset DISPLAY WAYLAND_DISPLAY
+
+# The bundled show is a clean demo folder.
+run_player 60 --check "$SHOW"
+[ "$STATUS" -eq 0 ] || fail "--check found problems in the bundled show: $(cat "$WORK/stdout")"
 
 run_player 120 --capture "$WORK/full" --size 160x90 --fps 10 --to 9000 "$SHOW"
 [ "$STATUS" -eq 0 ] || fail "capture ended with status $STATUS"
