@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,12 @@ std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLi
         const int status = app.exit(error);
         return status == 0 ? 0 : 2;
     }
+    // The program changes into the demo folder; paths given here are meant from where it started.
+    std::error_code ignored;
+    if (!capture.outputDir.empty())
+        capture.outputDir = std::filesystem::absolute(capture.outputDir, ignored).string();
+    if (!capture.videoFile.empty())
+        capture.videoFile = std::filesystem::absolute(capture.videoFile, ignored).string();
     if (!size.empty()) {
         int width = 0, height = 0;
         char rest = 0;

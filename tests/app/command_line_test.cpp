@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <vector>
 
 namespace {
@@ -75,4 +76,30 @@ TEST(CommandLine, HelpAndVersionEndWithStatusZero)
         EXPECT_EQ(*status, 0) << flag;
         EXPECT_FALSE(printed.empty()) << flag;
     }
+}
+
+TEST(CommandLine, CaptureOptionsAndPathsFromTheStartingFolder)
+{
+    CommandLine options;
+    EXPECT_FALSE(parse({"--capture", "frames", "--fps", "25", "--size", "320x180", "--from", "1000", "--to", "2000",
+                        "--video", "out/show.mp4", "show"},
+        options)
+                     .has_value());
+    // The player changes into the demo folder, so relative outputs are fixed first.
+    EXPECT_EQ(options.capture.outputDir, (std::filesystem::current_path() / "frames").string());
+    EXPECT_EQ(options.capture.videoFile, (std::filesystem::current_path() / "out/show.mp4").string());
+    EXPECT_EQ(options.capture.fps, 25);
+    EXPECT_EQ(options.capture.width, 320);
+    EXPECT_EQ(options.capture.height, 180);
+    EXPECT_EQ(options.capture.fromMs, 1000);
+    EXPECT_EQ(options.capture.toMs, 2000);
+    EXPECT_EQ(options.demoDir, "show");
+
+    CommandLine bad;
+    EXPECT_EQ(parse({"--capture", "frames", "--size", "320by180"}, bad), 2);
+    CommandLine orphan;
+    EXPECT_EQ(parse({"--fps", "25"}, orphan), 2);
+    CommandLine check;
+    EXPECT_FALSE(parse({"--check", "show"}, check).has_value());
+    EXPECT_TRUE(check.check);
 }

@@ -3,6 +3,7 @@
 #include "mp3_encoder.h"
 #include "music.h"
 #include "pictures.h"
+#include "scenes.h"
 #include "show_assets.h"
 #include "show_script.h"
 
@@ -19,7 +20,7 @@ bool generateShow(const std::string& outDir, std::string& error)
         return false;
     }
     if (!writeMp3(dataDir + "/" + show::MusicFile, renderMusic(), error) ||
-        !writePictures(dataDir, error)) {
+        !writePictures(dataDir, error) || !writeScenes(dataDir, error)) {
         return false;
     }
     // The script goes last: its presence means the folder is complete.

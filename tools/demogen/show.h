@@ -3,7 +3,7 @@
 
 #include <string>
 
-// Writes outDir/data/ (music, pictures) and then outDir/script.txt, creating the folders.
+// Writes outDir/data/ (music, pictures, scenes) and then outDir/script.txt, creating the folders.
 // The output depends on nothing but this program: two runs give identical files.
 // Returns false and sets error, naming the file, when something cannot be written.
 bool generateShow(const std::string& outDir, std::string& error);

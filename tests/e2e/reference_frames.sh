@@ -1,0 +1,18 @@
+#!/bin/sh
+# Captured frames of the bundled show, at times spread over every part, match the
+# reference pictures kept in tests/fixtures/reference-frames (made with
+# scripts/update-reference-frames) within a small per-pixel tolerance for rounding.
+. "$(dirname "$0")/lib/session.sh"
+
+SHOW="${TALDREX_BINARY_DIR:?}/show"
+REFERENCE="${TALDREX_SOURCE_DIR:?}/tests/fixtures/reference-frames"
+unset DISPLAY WAYLAND_DISPLAY
+for ms in $(cat "$REFERENCE/times"); do
+    run_player 120 --capture "$WORK/$ms" --size 320x180 --fps 30 --from "$ms" --to "$ms" "$SHOW"
+    [ "$STATUS" -eq 0 ] || fail "capture at $ms ms ended with status $STATUS"
+    frame=$(ls "$WORK/$ms"/frame-*.png)
+    # Pixels differing by more than 3 % of full scale in any channel.
+    differing=$(compare -metric AE -fuzz 3% "$frame" "$REFERENCE/at-$ms.png" null: 2>&1) || true
+    [ "${differing%%.*}" -le 32 ] 2>/dev/null || fail "the frame at $ms ms differs from its reference in $differing pixels"
+done
+echo "PASS"
