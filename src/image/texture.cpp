@@ -54,21 +54,18 @@ Taps boxTaps(int from, int to)
     return taps;
 }
 
-// One source row of C-component pixels stretched across into newWidth pixels of sums.
-template <int C>
-void stretchRow(const uint8_t* source, const Taps& across, int newWidth, float* row)
+// One pixel's components as four floats (unused ones 0), so that the compiler handles a
+// pixel as one vector whatever its component count.
+struct Lanes {
+    float v[4];
+};
+
+inline void addWeighted(Lanes& sum, float weight, const Lanes& pixel)
 {
-    for (int x = 0; x < newWidth; ++x) {
-        float sum[C] = {};
-        for (int k = across.first[x]; k < across.first[x + 1]; ++k) {
-            const float weight = across.weight[k];
-            const uint8_t* pixel = source + size_t(across.source[k]) * C;
-            for (int c = 0; c < C; ++c)
-                sum[c] += weight * pixel[c];
-        }
-        for (int c = 0; c < C; ++c)
-            row[x * C + c] = sum[c];
-    }
+    sum.v[0] += weight * pixel.v[0];
+    sum.v[1] += weight * pixel.v[1];
+    sum.v[2] += weight * pixel.v[2];
+    sum.v[3] += weight * pixel.v[3];
 }
 
 // Rescales a picture of C components (empty without the memory for it) by averaging the
@@ -83,31 +80,44 @@ std::vector<uint8_t> boxScale(const uint8_t* pixels, int width, int height, int 
     const Taps across = boxTaps(width, newWidth);
     const Taps down = boxTaps(height, newHeight);
     const size_t rowBytes = size_t(width) * C;
-    const size_t targetRow = size_t(newWidth) * C;
     std::vector<uint8_t> scaled;
-    if (!allocateZeroed(scaled, targetRow * newHeight))
+    if (!allocateZeroed(scaled, size_t(newWidth) * C * newHeight))
         return scaled;
-    std::vector<float> sums(targetRow);
+    std::vector<Lanes> source(static_cast<size_t>(width));
+    std::vector<Lanes> sums(static_cast<size_t>(newWidth));
     // Target rows cover ascending source rows and neighbours share at most one, so two
     // stretched rows, by source row parity, are all that is ever needed again.
-    std::vector<float> stretched(2 * targetRow);
+    std::vector<Lanes> stretched(2 * size_t(newWidth));
     int stretchedSource[2] = {-1, -1};
     for (int y = 0; y < newHeight; ++y) {
-        std::fill(sums.begin(), sums.end(), 0.0f);
+        std::fill(sums.begin(), sums.end(), Lanes{});
         for (int k = down.first[y]; k < down.first[y + 1]; ++k) {
-            const int source = down.source[k];
-            float* row = stretched.data() + size_t(source & 1) * targetRow;
-            if (stretchedSource[source & 1] != source) {
-                stretchRow<C>(pixels + size_t(source) * rowBytes, across, newWidth, row);
-                stretchedSource[source & 1] = source;
+            const int from = down.source[k];
+            Lanes* row = stretched.data() + size_t(from & 1) * newWidth;
+            if (stretchedSource[from & 1] != from) {
+                const uint8_t* line = pixels + size_t(from) * rowBytes;
+                for (int x = 0; x < width; ++x) {
+                    Lanes pixel{};
+                    for (int c = 0; c < C; ++c)
+                        pixel.v[c] = line[x * C + c];
+                    source[x] = pixel;
+                }
+                for (int x = 0; x < newWidth; ++x) {
+                    Lanes sum{};
+                    for (int t = across.first[x]; t < across.first[x + 1]; ++t)
+                        addWeighted(sum, across.weight[t], source[across.source[t]]);
+                    row[x] = sum;
+                }
+                stretchedSource[from & 1] = from;
             }
             const float weight = down.weight[k];
-            for (size_t i = 0; i < targetRow; ++i)
-                sums[i] += weight * row[i];
+            for (int x = 0; x < newWidth; ++x)
+                addWeighted(sums[x], weight, row[x]);
         }
-        uint8_t* target = scaled.data() + size_t(y) * targetRow;
-        for (size_t i = 0; i < targetRow; ++i)
-            target[i] = uint8_t(std::min(255.0f, sums[i] + 0.5f));
+        uint8_t* target = scaled.data() + size_t(y) * newWidth * C;
+        for (int x = 0; x < newWidth; ++x)
+            for (int c = 0; c < C; ++c)
+                target[x * C + c] = uint8_t(std::min(255.0f, sums[x].v[c] + 0.5f));
     }
     return scaled;
 }
