@@ -65,7 +65,7 @@ int keyFrame(int key) { return key * lastKeyFrame / (keysPerTrack - 1); }
 SceneSpec clip()
 {
     Lcg random;
-    SceneSpec spec;
+    SceneSpec described;
     for (int n = 0; n < nodeCount; ++n) {
         NodeSpec node;
         node.type = NodeType::Transform;
@@ -85,9 +85,9 @@ SceneSpec clip()
             node.scale.keys.push_back(
                 {frame, Vector3(random.between(0.5f, 1.5f), random.between(0.5f, 1.5f), random.between(0.5f, 1.5f))});
         }
-        spec.nodes.push_back(std::move(node));
+        described.nodes.push_back(std::move(node));
     }
-    return spec;
+    return described;
 }
 
 void writeValues(std::FILE* out, const char* name, const std::vector<KeySpec<Vector3>>& keys)
@@ -115,14 +115,14 @@ void writeValues(std::FILE* out, const char* name, const std::vector<KeySpec<Qua
     std::fprintf(out, "]}");
 }
 
-bool writeKeys(const SceneSpec& spec, const char* path)
+bool writeKeys(const SceneSpec& described, const char* path)
 {
     std::FILE* out = std::fopen(path, "w");
     if (!out)
         return false;
     std::fprintf(out, "{\"framesPerSecond\":%d,\"evaluations\":%d,\"nodes\":[\n", framesPerSecond, evaluations);
-    for (size_t n = 0; n < spec.nodes.size(); ++n) {
-        const NodeSpec& node = spec.nodes[n];
+    for (size_t n = 0; n < described.nodes.size(); ++n) {
+        const NodeSpec& node = described.nodes[n];
         std::fprintf(out, "%s{\"name\":\"%s\",", n ? ",\n" : "", node.name.c_str());
         writeValues(out, "position", node.position.keys);
         std::fputc(',', out);
@@ -137,8 +137,8 @@ bool writeKeys(const SceneSpec& spec, const char* path)
 
 std::unique_ptr<Scene> loadClip(Tracks tracks)
 {
-    SceneSpec spec = clip();
-    for (NodeSpec& node : spec.nodes) {
+    SceneSpec described = clip();
+    for (NodeSpec& node : described.nodes) {
         if (tracks == Tracks::Rotations) {
             node.position.keys.clear();
             node.scale.keys.clear();
@@ -146,7 +146,7 @@ std::unique_ptr<Scene> loadClip(Tracks tracks)
         if (tracks == Tracks::Vectors)
             node.rotation.keys.clear();
     }
-    std::string bytes = writeScene(spec);
+    std::string bytes = writeScene(described);
     auto scene = std::make_unique<Scene>();
     scene->loadMemory(bytes.data(), bytes.size());
     return scene;
