@@ -1,0 +1,45 @@
+// DecodedImage: the raw pixels a decoder hands to the texture builders.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <vector>
+
+// A decoded picture, rows from the top of the picture down, no padding between rows.
+// JPEG pixels are blue, green, red (3 bytes); PNG pixels red, green, blue, alpha (4 bytes).
+// An empty image (width 0, height 0, no pixels) is what every failed decode gives.
+struct DecodedImage {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> pixels;
+    // True when every row was decoded; a PNG that fails part-way keeps its decoded rows
+    // but leaves this false.
+    bool complete = false;
+
+    bool empty() const { return pixels.empty(); }
+};
+
+// The largest width and height a decoder accepts. Textures beyond this are not drawable on
+// common OpenGL implementations, and the limit keeps width x height x 4 far below 2^32, so
+// a hostile header can neither wrap the buffer size nor ask for gigabytes.
+constexpr uint32_t MaxImageSide = 16384;
+
+// True when a picture of width x height may be allocated: both sides 1 .. MaxImageSide.
+inline bool imageSizeAllowed(uint32_t width, uint32_t height)
+{
+    return width >= 1 && height >= 1 && width <= MaxImageSide && height <= MaxImageSide;
+}
+
+// Sets buffer to bytes zero bytes. Returns false, leaving buffer empty, when the memory
+// cannot be had: loading reports no errors and must not end the program over a picture.
+inline bool allocateZeroed(std::vector<uint8_t>& buffer, std::size_t bytes)
+{
+    try {
+        buffer.assign(bytes, 0);
+        return true;
+    } catch (const std::bad_alloc&) {
+        buffer.clear();
+        return false;
+    }
+}

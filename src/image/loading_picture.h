@@ -1,0 +1,12 @@
+// The loading picture: one frame shown while the demo script loads.
+#pragma once
+
+#include "app/gl.h"
+
+// Builds a mipmapped texture from "data\\Loading.jpg", clears the frame to black, draws
+// the texture over the whole picture area (0, 0) .. (ScreenWidth, ScreenHeight) with the
+// background quad under a saved and restored orthographic projection, and swaps
+// MainWindow's buffers when there is a window. A missing picture leaves the quad
+// untextured: a white frame.
+// Returns the loading texture, which is not registered anywhere.
+GLuint ShowLoadingPicture();

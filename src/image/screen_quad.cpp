@@ -1,0 +1,66 @@
+#include "image/screen_quad.h"
+
+#include "app/gl_extensions.h"
+
+namespace {
+
+// Unit 1 off, unit 0 textured with texture, lighting off, alpha blending on.
+void beginQuad(GLuint texture)
+{
+    glDisable(GL_DEPTH_TEST);
+    ext::glActiveTextureARB(GL_TEXTURE1_ARB);
+    glDisable(GL_TEXTURE_2D);
+    ext::glActiveTextureARB(GL_TEXTURE0_ARB);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glDisable(GL_LIGHTING);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+}
+
+// The state the scene render after a quad starts from.
+void endQuad()
+{
+    glMatrixMode(GL_MODELVIEW);
+    glDisable(GL_BLEND);
+    glDepthMask(GL_TRUE);
+    glEnable(GL_DEPTH_TEST);
+}
+
+} // namespace
+
+void DrawBackgroundQuad(float centreX, float centreY, float halfWidth, float halfHeight, float opacity,
+    GLuint texture)
+{
+    if (!(opacity > 0.0f))
+        return;
+    beginQuad(texture);
+    glColor4f(1.0f, 1.0f, 1.0f, opacity);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex3f(centreX - halfWidth, centreY - halfHeight, 0.0f);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex3f(centreX + halfWidth, centreY - halfHeight, 0.0f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex3f(centreX + halfWidth, centreY + halfHeight, 0.0f);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex3f(centreX - halfWidth, centreY + halfHeight, 0.0f);
+    glEnd();
+    endQuad();
+}
+
+void DrawOverlayQuad(float centreX, float centreY, float halfWidth, float halfHeight, GLuint texture)
+{
+    beginQuad(texture);
+    glBegin(GL_QUADS);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex3f(centreX + halfWidth, centreY - halfHeight, 0.0f);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex3f(centreX - halfWidth, centreY - halfHeight, 0.0f);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex3f(centreX - halfWidth, centreY + halfHeight, 0.0f);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex3f(centreX + halfWidth, centreY + halfHeight, 0.0f);
+    glEnd();
+    endQuad();
+}

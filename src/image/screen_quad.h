@@ -1,0 +1,16 @@
+// Screen-space quads: textures drawn as full-frame backgrounds and overlays.
+#pragma once
+
+#include "app/gl.h"
+
+// Draws texture on unit 0 as a rectangle centred on (centreX, centreY) in the current
+// projection, t = 0 at its bottom edge (JPEG textures show upright), blended with the
+// given opacity. An opacity not above 0 draws nothing and touches no state. Leaves unit 0
+// active with texturing on and texture bound, unit 1 untextured, lighting and blending
+// off, depth test and depth writes on, the modelview matrix mode selected.
+void DrawBackgroundQuad(float centreX, float centreY, float halfWidth, float halfHeight, float opacity,
+    GLuint texture);
+
+// Draws texture like DrawBackgroundQuad but with t = 0 at the top edge (PNG textures show
+// upright), modulated by the current colour, which it does not set. Leaves the same state.
+void DrawOverlayQuad(float centreX, float centreY, float halfWidth, float halfHeight, GLuint texture);

@@ -1,0 +1,3 @@
+#include "image/texture_registry.h"
+
+Registry<GLuint> TextureRegistry;

@@ -1,0 +1,196 @@
+#include "image/texture.h"
+
+#include "image/png_decoder.h"
+
+#include "image_files.h"
+#include "support/gl_test_context.h"
+
+#include <gtest/gtest.h>
+
+#include <jpeglib.h>
+#include <png.h>
+
+namespace {
+
+GLint levelParameter(int level, GLenum name)
+{
+    GLint value = -1;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, name, &value);
+    return value;
+}
+
+GLint textureParameter(GLenum name)
+{
+    GLint value = -1;
+    glGetTexParameteriv(GL_TEXTURE_2D, name, &value);
+    return value;
+}
+
+// Level 0 of the bound texture in format, rows packed tightly, row 0 first.
+std::vector<uint8_t> levelZero(GLenum format, int components)
+{
+    std::vector<uint8_t> pixels(size_t(levelParameter(0, GL_TEXTURE_WIDTH)) * levelParameter(0, GL_TEXTURE_HEIGHT) * components);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, format, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+void expectNear(const uint8_t* pixel, std::initializer_list<int> expected, int tolerance)
+{
+    int i = 0;
+    for (int value : expected) {
+        EXPECT_NEAR(pixel[i], value, tolerance) << "component " << i;
+        ++i;
+    }
+}
+
+// A 3 x 2 JPEG: the top row one colour, the bottom row another.
+std::string threeByTwoJpeg(const TempFolder& folder)
+{
+    std::vector<uint8_t> rgb = solidRgb(3, 1, 10, 60, 240);
+    std::vector<uint8_t> bottom = solidRgb(3, 1, 250, 120, 20);
+    rgb.insert(rgb.end(), bottom.begin(), bottom.end());
+    std::string path = folder.path("rows.jpg");
+    writeJpeg(path, 3, 2, 3, JCS_RGB, JCS_YCbCr, rgb);
+    return path;
+}
+
+} // namespace
+
+TEST(LoadJpegTexture, FirstUploadedRowIsTheBottomRowInRedGreenBlueOrder)
+{
+    GlTestContext gl(32, 32);
+    REQUIRE_GL(gl);
+    TempFolder folder("texture-jpeg");
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 8);
+    GLuint texture = LoadJpegTexture(threeByTwoJpeg(folder), false);
+    ASSERT_NE(texture, 0u);
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(GLuint(bound), texture);
+    EXPECT_EQ(levelParameter(0, GL_TEXTURE_WIDTH), 3);
+    EXPECT_EQ(levelParameter(0, GL_TEXTURE_HEIGHT), 2);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+
+    // Rows of 9 bytes: every pixel of both rows lands where it belongs.
+    std::vector<uint8_t> pixels = levelZero(GL_RGB, 3);
+    ASSERT_EQ(pixels.size(), 18u);
+    for (int x = 0; x < 3; ++x) {
+        SCOPED_TRACE(x);
+        expectNear(&pixels[x * 3], {250, 120, 20}, 3);
+        expectNear(&pixels[9 + x * 3], {10, 60, 240}, 3);
+    }
+    GLint alignment = 0;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    EXPECT_EQ(alignment, 8);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST(LoadJpegTexture, MipmapsScaleANonPowerOfTwoPictureAndBuildEveryLevel)
+{
+    GlTestContext gl(32, 32);
+    REQUIRE_GL(gl);
+    TempFolder folder("texture-mipmaps");
+    writeJpeg(folder.path("wide.jpg"), 100, 60, 3, JCS_RGB, JCS_YCbCr, solidRgb(100, 60, 200, 100, 50));
+    LoadJpegTexture(folder.path("wide.jpg"), true);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_NEAREST);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+    // The utility library takes each side to a nearby power of two: 100 -> 128, 60 -> 64.
+    EXPECT_EQ(levelParameter(0, GL_TEXTURE_WIDTH), 128);
+    EXPECT_EQ(levelParameter(0, GL_TEXTURE_HEIGHT), 64);
+    EXPECT_EQ(levelParameter(6, GL_TEXTURE_WIDTH), 2);
+    EXPECT_EQ(levelParameter(6, GL_TEXTURE_HEIGHT), 1);
+    EXPECT_EQ(levelParameter(7, GL_TEXTURE_WIDTH), 1);
+    EXPECT_EQ(levelParameter(7, GL_TEXTURE_HEIGHT), 1);
+    std::vector<uint8_t> smallest(3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 7, GL_RGB, GL_UNSIGNED_BYTE, smallest.data());
+    expectNear(smallest.data(), {200, 100, 50}, 3);
+
+    // The 3 x 2 picture keeps its bottom row first in the rescaled level 0.
+    LoadJpegTexture(threeByTwoJpeg(folder), true);
+    EXPECT_EQ(levelParameter(0, GL_TEXTURE_WIDTH), 4);
+    EXPECT_EQ(levelParameter(0, GL_TEXTURE_HEIGHT), 2);
+    std::vector<uint8_t> pixels = levelZero(GL_RGB, 3);
+    expectNear(&pixels[0], {250, 120, 20}, 3);
+    expectNear(&pixels[12], {10, 60, 240}, 3);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST(LoadPngTexture, RescaledLevelZeroLooksLikeTheUtilityLibrarysOwn)
+{
+    GlTestContext gl(32, 32);
+    REQUIRE_GL(gl);
+    TempFolder folder("texture-rescale");
+    const int width = 100, height = 60;
+    std::vector<std::vector<uint8_t>> rows;
+    for (int y = 0; y < height; ++y) {
+        rows.emplace_back();
+        for (int x = 0; x < width; ++x)
+            rows.back().insert(rows.back().end(), {uint8_t(x * 2), uint8_t(y * 4), uint8_t((x * y) % 256), uint8_t(255 - x)});
+    }
+    writePng(folder.path("gradient.png"), width, height, PNG_COLOR_TYPE_RGB_ALPHA, 8, rows);
+
+    LoadPngTexture(folder.path("gradient.png"), true);
+    std::vector<uint8_t> ours = levelZero(GL_RGBA, 4);
+    // Where both sides change, the utility library's own rescale is sound: the reference.
+    std::vector<uint8_t> decoded = DecodePng(folder.path("gradient.png")).pixels;
+    GLuint reference = 0;
+    glGenTextures(1, &reference);
+    glBindTexture(GL_TEXTURE_2D, reference);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA, width, height, GL_RGBA, GL_UNSIGNED_BYTE, decoded.data());
+    std::vector<uint8_t> theirs = levelZero(GL_RGBA, 4);
+    ASSERT_EQ(ours.size(), 128u * 64 * 4);
+    ASSERT_EQ(theirs.size(), ours.size());
+    int worst = 0;
+    for (size_t i = 0; i < ours.size(); ++i)
+        worst = std::max(worst, std::abs(ours[i] - theirs[i]));
+    EXPECT_LE(worst, 2);
+}
+
+TEST(LoadPngTexture, TopRowFirstWithAlphaOnlyOnceMipmapsAreBuilt)
+{
+    GlTestContext gl(32, 32);
+    REQUIRE_GL(gl);
+    TempFolder folder("texture-png");
+    std::string path = folder.path("rows.png");
+    writePng(path, 2, 2, PNG_COLOR_TYPE_RGB_ALPHA, 8, {{255, 0, 0, 255, 0, 255, 0, 128}, {0, 0, 255, 0, 255, 255, 255, 255}});
+
+    LoadPngTexture(path, false);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+    EXPECT_EQ(levelParameter(0, GL_TEXTURE_ALPHA_SIZE), 0);
+    std::vector<uint8_t> plain = levelZero(GL_RGBA, 4);
+    EXPECT_EQ(plain, (std::vector<uint8_t>{255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255}));
+
+    LoadPngTexture(path, true);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_NEAREST);
+    EXPECT_GT(levelParameter(0, GL_TEXTURE_ALPHA_SIZE), 0);
+    std::vector<uint8_t> withAlpha = levelZero(GL_RGBA, 4);
+    EXPECT_EQ(withAlpha, (std::vector<uint8_t>{255, 0, 0, 255, 0, 255, 0, 128, 0, 0, 255, 0, 255, 255, 255, 255}));
+    EXPECT_EQ(levelParameter(1, GL_TEXTURE_WIDTH), 1);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST(LoadTextures, UndecodableFilesStillGiveABoundTextureWithAnEmptyImage)
+{
+    GlTestContext gl(32, 32);
+    REQUIRE_GL(gl);
+    TempFolder folder("texture-missing");
+    GLuint jpeg = LoadJpegTexture(folder.path("missing.jpg"), true);
+    GLuint png = LoadPngTexture(folder.path("missing.png"), true);
+    ASSERT_NE(jpeg, 0u);
+    ASSERT_NE(png, 0u);
+    EXPECT_NE(jpeg, png);
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(GLuint(bound), png);
+    EXPECT_EQ(levelParameter(0, GL_TEXTURE_WIDTH), 0);
+    EXPECT_EQ(levelParameter(1, GL_TEXTURE_WIDTH), 0);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_NEAREST);
+    glBindTexture(GL_TEXTURE_2D, jpeg);
+    EXPECT_TRUE(glIsTexture(jpeg));
+    EXPECT_EQ(levelParameter(0, GL_TEXTURE_WIDTH), 0);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
