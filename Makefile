@@ -1,8 +1,9 @@
 # Taldrex: the two commands of the README, and the build steps they share.
 BUILD ?= build
 JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test test-asan demo bench clean
+.PHONY: all deps configure build test test-asan fuzz-build fuzz fuzz-ci demo bench clean
 
 all: build
 
@@ -24,6 +25,20 @@ test-asan: deps
 	@cmake --build build-asan -j $(JOBS)
 	@cd build-asan && ctest --output-on-failure -j $(JOBS)
 
+# libFuzzer targets for every file reader, built with clang and the sanitizers.
+fuzz-build: deps
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DTALDREX_FUZZ=ON -DTALDREX_TESTS=OFF >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target fuzz_targets
+
+# Each target for FUZZ_SECONDS; fails on any finding.
+fuzz: fuzz-build
+	@scripts/run-fuzz build-fuzz $(FUZZ_SECONDS)
+
+# The short run CI makes.
+fuzz-ci: fuzz-build
+	@scripts/run-fuzz build-fuzz 30
+
 demo: build
 	@scripts/run-demo $(BUILD)
 
@@ -33,4 +48,4 @@ bench: deps
 	@scripts/run-bench build-release
 
 clean:
-	rm -rf $(BUILD) build-release build-asan
+	rm -rf $(BUILD) build-release build-asan build-fuzz
