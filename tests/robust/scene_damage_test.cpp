@@ -1,0 +1,72 @@
+// Scene files cut short or with a byte changed load, evaluate and stay within the memory
+// bound, whatever the damage.
+#include "damage.h"
+#include "sample_scenes.h"
+#include "support/scene_workout.h"
+
+#include "scene/scene.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int copiesPerKind = 200;
+constexpr uint32_t sweepSeed = 0x5EED2024;
+
+// Loads every damaged copy of a scene file through loadFile and runs it through a frame's
+// evaluation. A cut copy must report the damage at or before the cut.
+SweepFigures sweepSceneFile(const std::string& bytes)
+{
+    ScratchFile file("damaged.scn");
+    return sweepDamage(bytes, copiesPerKind, sweepSeed, [&](const DamagedCopy& copy) {
+        Scene scene;
+        ASSERT_EQ(scene.loadFile(file.write(copy.bytes).c_str()), 0);
+        if (copy.cut) {
+            EXPECT_TRUE(scene.reader->failed()) << "cut at " << copy.where;
+            EXPECT_LE(scene.reader->failedOffset(), static_cast<int64_t>(copy.where));
+        }
+        workOutScene(scene);
+    });
+}
+
+struct SceneFile {
+    const char* name;
+    std::string bytes;
+    bool sound; // whether the undamaged file reads without failure
+};
+
+class SceneDamage : public testing::TestWithParam<SceneFile> {};
+
+TEST_P(SceneDamage, EveryDamagedCopyLoadsWithinTheMemoryBound)
+{
+    const std::string& bytes = GetParam().bytes;
+    {
+        Scene whole;
+        whole.loadMemory(bytes.data(), bytes.size());
+        ASSERT_EQ(whole.reader->failed(), !GetParam().sound);
+    }
+    SweepFigures figures = sweepSceneFile(bytes);
+    EXPECT_EQ(figures.copies, 2 * copiesPerKind);
+    EXPECT_LE(figures.largestRise, loadMemoryBound(bytes.size()));
+    std::printf("[  figures ] scene %s: %zu bytes, %d damaged copies, largest heap rise %zu bytes\n",
+                GetParam().name, bytes.size(), figures.copies, figures.largestRise);
+}
+
+// The sample scene with a grid large enough that the file outgrows the reader's buffer,
+// so cuts and changes also land beyond a refill; a tree nested past the reader's limit.
+INSTANTIATE_TEST_SUITE_P(
+    Samples, SceneDamage,
+    testing::Values(SceneFile{"sample", writeScene(sampleScene(60)), true},
+                    SceneFile{"minimal", writeScene(minimalScene()), true},
+                    SceneFile{"nested-too-deep", writeScene(nestedScene(maxNodeDepth + 4)), false}),
+    [](const testing::TestParamInfo<SceneFile>& info) {
+        std::string name = info.param.name;
+        for (char& c : name)
+            if (c == '-')
+                c = '_';
+        return name;
+    });
+
+} // namespace
