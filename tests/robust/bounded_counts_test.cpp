@@ -157,7 +157,7 @@ TEST(BoundedCounts, ImpossibleCountsAreRefusedWhereTheyStand)
             EXPECT_EQ(scene.reader->failedOffset(), static_cast<int64_t>(file.countAt));
             scene.evaluateNodes(1.0f);
         }
-        EXPECT_LT(cpuSeconds() - start, 0.5);
+        EXPECT_LT(cpuSeconds() - start, 2.0);
         EXPECT_LE(meter.rise(), baseline + objectsPerFileByte * file.bytes.size());
         largest = std::max(largest, meter.rise());
     }
@@ -194,7 +194,7 @@ TEST(BoundedCounts, NestingStopsAtTheDepthLimit)
         ++depth;
     EXPECT_EQ(depth, maxNodeDepth);
     scene.evaluateNodes(1.0f);
-    EXPECT_LT(cpuSeconds() - start, 0.5);
+    EXPECT_LT(cpuSeconds() - start, 2.0);
     EXPECT_LE(meter.rise(), baseline + objectsPerFileByte * bytes.size());
     std::printf("[  figures ] %d nested levels (%zu bytes): heap rise %zu bytes\n", levels,
                 bytes.size(), meter.rise());
@@ -225,7 +225,7 @@ TEST(BoundedCounts, ManyCamerasAndTargetsLinkInLinearTime)
     scene.loadMemory(bytes.data(), bytes.size());
     double seconds = cpuSeconds() - start;
     ASSERT_FALSE(scene.reader->failed());
-    EXPECT_LT(seconds, 1.0);
+    EXPECT_LT(seconds, 2.0);
     ASSERT_EQ(scene.children.size(), 2 * pairs);
     for (int i : {0, pairs / 2, pairs - 1}) {
         auto& camera = static_cast<CameraNode&>(*scene.children[i]);
