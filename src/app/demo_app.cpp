@@ -1,9 +1,105 @@
 #include "app/demo_app.h"
 
-#include <cstdio>
+#include "app/command_line.h"
+#include "app/demo_folder.h"
+#include "app/display_choices.h"
+#include "app/error_report.h"
+#include "app/gl.h"
+#include "app/gl_extensions.h"
+#include "app/settings_dialog.h"
+#include "app/shell_state.h"
+#include "app/sound.h"
+#include "app/viewport.h"
+#include "app/window.h"
+#include "demo/capture.h"
+#include "demo/check.h"
+#include "demo/show.h"
 
-int RunDemoApp(int, char**)
+#include <FL/Fl.H>
+
+#include <string>
+
+DemoApp TheDemoApp;
+
+namespace {
+
+constexpr int ErrorStatus = 1;
+
+} // namespace
+
+int DemoApp::run(int argc, char** argv)
 {
-    std::fprintf(stderr, "taldrex: the player is not built yet\n");
-    return 1;
+    CommandLine options;
+    if (const std::optional<int> status = parseCommandLine(argc, argv, options))
+        return *status;
+
+    // Nothing is worth asking or opening without a show to play.
+    const std::string folder = chooseDemoFolder(options.demoDir, argv[0]);
+    const std::string problem = enterDemoFolder(folder);
+    if (options.check) {
+        if (!problem.empty())
+            return ReportCheck({{"script.txt", problem}}, folder.empty() ? "." : folder);
+        return ReportCheck(CheckDemoFolder(), folder.empty() ? "." : folder);
+    }
+    if (!problem.empty()) {
+        ReportError("Taldrex", problem);
+        return ErrorStatus;
+    }
+    if (!options.capture.outputDir.empty())
+        return RunCapture(options.capture);
+    return initInstance(options);
 }
+
+int DemoApp::initInstance(const CommandLine& options)
+{
+    int displayMode = options.displayMode;
+    int noSound = options.noSound ? 1 : 0;
+    int loopDemo = options.loop ? 1 : 0;
+
+    if (displayMode < 0) {
+        if (!SettingsDialog::openDisplay()) {
+            ReportError("Taldrex", "no display to show the settings dialog on (is DISPLAY set?); "
+                                   "run without it by choosing the display mode: "
+                                   "taldrex --mode window|640x480|800x600|1024x768 [DEMO_DIR]");
+            return ErrorStatus;
+        }
+        // The classic bevelled look of dialog controls.
+        Fl::scheme("base");
+        SettingsDialog dialog;
+        dialog.m_noSound = noSound;
+        dialog.m_loopDemo = loopDemo;
+        // From here on somebody is at the screen to answer a message box.
+        ErrorBox = ShowDialogMessageBox;
+        if (!dialog.doModal())
+            return 0;
+        displayMode = dialog.m_displayMode;
+        noSound = dialog.m_noSound;
+        loopDemo = dialog.m_loopDemo;
+    }
+
+    NoSound = noSound;
+
+    const DisplayChoice& choice = DisplayChoices[displayMode];
+    MainWindow = CreateDemoWindow(choice.width, choice.height, choice.fullscreen);
+    if (!MainWindow) {
+        ReportError("Error", "can't open the demo window", SDL_GetError());
+        return ErrorStatus;
+    }
+    SDL_RaiseWindow(MainWindow);
+
+    if (!LoadExtensions())
+        FatalError("this OpenGL driver lacks the multitexture extension (GL_ARB_multitexture) the show draws with");
+
+    if (NoSound == 0) {
+        if (!SoundSetOutput() || !SoundInit(44100, 32))
+            NoSound = 1;
+    }
+
+    if (!LoadScript(m_stream))
+        FatalError("script.txt can no longer be read in the demo folder");
+    RunTimeline(loopDemo, m_stream);
+
+    CloseDemoWindow();
+}
+
+int RunDemoApp(int argc, char** argv) { return TheDemoApp.run(argc, argv); }

@@ -1,5 +1,25 @@
-// DemoApp: the program's start-up routine.
+// DemoApp: the program's start-up routine, from the command line and the settings
+// dialog to the window, the sound start-up and the show.
 #pragma once
 
-// Runs the whole program and returns its exit status.
+struct CommandLine;
+struct SoundStream;
+
+class DemoApp {
+public:
+    // Runs the program and returns its exit status on the paths that return: 0 when the
+    // dialog was cancelled or after --help, non-zero for errors. A show that runs ends
+    // the process from the window's close handling instead.
+    int run(int argc, char** argv);
+
+    SoundStream* m_stream = nullptr; // the soundtrack, once the script opens one
+
+private:
+    int initInstance(const CommandLine& options);
+};
+
+// The one application object.
+extern DemoApp TheDemoApp;
+
+// Runs TheDemoApp; main's only call.
 int RunDemoApp(int argc, char** argv);

@@ -1,5 +1,21 @@
 #include "graph/camera_node.h"
 
+#include "app/gl.h"
+
+#include <cmath>
+
+namespace {
+
+// The field-of-view value times 360 times this (close to, not exactly, 1 / pi) is the
+// vertical angle in degrees.
+constexpr double fovToDegrees = 0.31830989161357204;
+// Every picture has the shape 83:65, whatever the window or band it is drawn into.
+constexpr double fixedAspect = 1.2769230769230768;
+constexpr double nearPlane = 0.10000000149011612; // the single-precision 0.1
+constexpr double farPlane = 10000.0;
+
+} // namespace
+
 CameraNode::CameraNode(Node* parent_) : Node(NodeKind::Camera, parent_) {}
 
 void CameraNode::load(SceneReader& reader)
@@ -25,5 +41,46 @@ bool CameraNode::evaluate(float time, bool)
     matrix[12] = position.x;
     matrix[13] = position.y;
     matrix[14] = position.z;
+    return true;
+}
+
+bool CameraNode::applyCamera(float time)
+{
+    if (!target)
+        return false;
+    position = positionTrack.evaluate(time);
+    target->evaluate(time, false);
+    const Vector3 eye = position;
+    const Vector3 centre = target->position;
+
+    Vector3 n = centre - eye;
+    float distance = std::sqrt(dot(n, n));
+    if (!(distance > 0.0f))
+        return false;
+    n *= 1.0f / distance;
+
+    // Looking straight along Z leaves no side vector; X stands in for it.
+    Vector3 s(1.0f, 0.0f, 0.0f);
+    float across = std::sqrt(n.x * n.x + n.y * n.y);
+    if (across > 0.0f)
+        s = Vector3(n.y, -n.x, 0.0f) * (1.0f / across);
+
+    Vector3 u = cross(s, n);
+    u *= 1.0f / std::sqrt(dot(u, u));
+
+    // The roll turns the up vector about the world Z axis, not about the view direction,
+    // so it shows only as far as the camera looks up or down.
+    float roll = rollTrack.evaluate(time);
+    float c = static_cast<float>(std::cos(static_cast<double>(roll)));
+    float sn = static_cast<float>(std::sin(static_cast<double>(roll)));
+    Vector3 up(c * u.x - sn * u.y, sn * u.x + c * u.y, u.z);
+
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    double fovDegrees = static_cast<double>(fovTrack.evaluate(time) * 360.0f) * fovToDegrees;
+    gluPerspective(fovDegrees, fixedAspect, nearPlane, farPlane);
+    gluLookAt(eye.x, eye.y, eye.z, centre.x, centre.y, centre.z, up.x, up.y, up.z);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
     return true;
 }

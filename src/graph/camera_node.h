@@ -16,6 +16,14 @@ public:
     // Evaluates the position; the matrix becomes a pure translation to it. Never hidden.
     bool evaluate(float time, bool checkVisibility) override;
 
+    // Loads the projection matrix with the perspective of the field of view at time (a
+    // fixed 83:65 aspect, whatever the viewport) and the look-at from the position to the
+    // target with the up vector rolled about the world Z axis, then selects the model-view
+    // matrix and loads the identity. Evaluates the position and the target's position
+    // first. Returns false, touching no OpenGL state, when there is no target or the
+    // camera sits on it.
+    bool applyCamera(float time);
+
     // Field of view: the value times 360 / pi is the angle in degrees.
     ScalarTrack fovTrack;
     // Roll angle in radians.

@@ -8,4 +8,6 @@ public:
     using Node::Node;
 
     bool isDrawable() const override { return true; }
+    // Draws the node under the current OpenGL matrix.
+    virtual void render() = 0;
 };

@@ -1,5 +1,6 @@
 #include "graph/light_node.h"
 
+#include "app/gl.h"
 #include "scene/scene_reader.h"
 
 LightNode::LightNode(Node* parent_) : DrawableNode(NodeKind::Light, parent_) {}
@@ -27,4 +28,22 @@ bool LightNode::evaluate(float time, bool)
 {
     composeMatrix(time, rotationTrack, scaleTrack);
     return true;
+}
+
+void LightNode::setUpLight(int32_t& activeLights) const
+{
+    int32_t n = activeLights++;
+    if (n >= maxLights)
+        return;
+    GLenum light = GL_LIGHT0 + static_cast<GLenum>(n);
+    // The position is given inside the light's own matrix, whose translation is that same
+    // position: the light sits at twice its position relative to its parent.
+    const GLfloat at[4] = {position.x, position.y, position.z, 1.0f};
+    const GLfloat diffuse[4] = {colour.x, colour.y, colour.z, 1.0f};
+    glLightfv(light, GL_POSITION, at);
+    glLightfv(light, GL_DIFFUSE, diffuse);
+    glLightf(light, GL_CONSTANT_ATTENUATION, constantAttenuation);
+    glLightf(light, GL_LINEAR_ATTENUATION, linearAttenuation);
+    glLightf(light, GL_QUADRATIC_ATTENUATION, quadraticAttenuation);
+    glEnable(light);
 }

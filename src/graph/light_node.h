@@ -3,6 +3,9 @@
 
 #include "graph/drawable_node.h"
 
+// OpenGL offers eight light units; lights met after the eighth in a frame have no effect.
+constexpr int32_t maxLights = 8;
+
 class LightNode : public DrawableNode {
 public:
     explicit LightNode(Node* parent);
@@ -15,6 +18,13 @@ public:
     bool evaluate(float time, bool checkVisibility) override;
     // A light is met by the lights pass only, never drawn.
     bool isDrawable() const override { return false; }
+    // Lights draw nothing.
+    void render() override {}
+    // Switches on the next free OpenGL light (GL_LIGHT0 + activeLights, while fewer than
+    // eight are on) as a positional light at position under the current model-view matrix,
+    // with the light's colour as its diffuse colour and no fall-off. Counts the light in
+    // activeLights either way.
+    void setUpLight(int32_t& activeLights) const;
 
     // Lights do not fall off with distance.
     float constantAttenuation = 1.0f;

@@ -1,5 +1,8 @@
 #include "graph/mesh_node.h"
 
+#include "app/gl.h"
+#include "render/gl_context.h"
+#include "render/render_mode.h"
 #include "scene/material.h"
 #include "scene/scene_reader.h"
 
@@ -128,9 +131,47 @@ void MeshNode::bindMaterials(const GrowableArray<std::unique_ptr<Material>>& mat
     for (std::unique_ptr<FaceGroup>& group : faceGroups) {
         int32_t index = group->materialIndex;
         group->material = index >= 0 && index < materials.size() ? materials[index].get() : nullptr;
-        if (group->material && group->material->alpha() < 1.0f)
+    }
+}
+
+void MeshNode::bindRenderModes(const GrowableArray<std::unique_ptr<RenderMode>>& renderModes)
+{
+    for (std::unique_ptr<FaceGroup>& group : faceGroups) {
+        int32_t index = group->materialIndex;
+        group->renderMode = index >= 0 && index < renderModes.size() ? renderModes[index].get() : nullptr;
+        if (group->renderMode && group->renderMode->alpha < 1.0f)
             transparent = true;
     }
+    // A morphing mesh sends its geometry every frame; loading without a context (the
+    // inspector) leaves static meshes to draw directly.
+    if (morphs_ || !GlContextIsCurrent())
+        return;
+    if (!listBuilt) {
+        displayList = glGenLists(1);
+        if (displayList == 0)
+            return;
+    }
+    glNewList(displayList, GL_COMPILE);
+    drawGroups(vertices);
+    glEndList();
+    listBuilt = true;
+}
+
+void MeshNode::render()
+{
+    if (!visibilityTrack.visible)
+        return;
+    if (listBuilt)
+        glCallList(displayList);
+    else
+        drawGroups(currentVertices());
+}
+
+void MeshNode::drawGroups(const Vector3Array& positions) const
+{
+    for (const std::unique_ptr<FaceGroup>& group : faceGroups)
+        if (group->renderMode)
+            group->renderMode->draw(positions, group->faces, normals);
 }
 
 const Vector3Array& MeshNode::currentVertices()

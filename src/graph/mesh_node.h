@@ -3,6 +3,7 @@
 
 #include "common/growable_array.h"
 #include "graph/drawable_node.h"
+#include "graph/face.h"
 #include "scene/morph_track.h"
 #include "scene/vector3_array.h"
 
@@ -10,19 +11,7 @@
 #include <memory>
 
 class Material;
-
-// One corner of a triangle: a vertex index and its texture coordinates.
-struct FaceCorner {
-    int32_t vertex;
-    float s;
-    float t;
-};
-
-struct Face {
-    FaceCorner corners[3];
-};
-
-static_assert(sizeof(Face) == 36, "faces are read straight from their 36-byte records");
+class RenderMode;
 
 // Faces that share a material.
 struct FaceGroup {
@@ -30,6 +19,9 @@ struct FaceGroup {
     GrowableArray<Face> faces; // copies of the record's faces, in the order the group names them
     // The material at materialIndex, set by bindMaterials; null when the index names none.
     const Material* material = nullptr;
+    // The scene's render mode at materialIndex, set by bindRenderModes; null when the index
+    // names none, and then the group draws nothing.
+    const RenderMode* renderMode = nullptr;
 };
 
 class MeshNode : public DrawableNode {
@@ -47,9 +39,16 @@ public:
     // composes the matrix.
     bool evaluate(float time, bool checkVisibility) override;
 
-    // Binds every group to its material and marks the mesh transparent when any bound
-    // material is translucent (alpha below 1).
+    // Binds every group to its material (what the group is made of, for inspection).
     void bindMaterials(const GrowableArray<std::unique_ptr<Material>>& materials);
+    // Binds every group to the render mode at its material index, marks the whole mesh
+    // transparent when any of them is translucent (alpha below 1) and, for a mesh that does
+    // not morph, compiles the groups into a display list when an OpenGL context is current.
+    void bindRenderModes(const GrowableArray<std::unique_ptr<RenderMode>>& renderModes);
+    // Draws the groups in order under the current matrix, unless the visibility track left
+    // the mesh hidden: the display list, else the static vertices, else the morph track's
+    // positions at evalTime (with the static vertices' normals). Allocates nothing.
+    void render() override;
     // Whether the mesh draws from its morph track: it has keys and every key holds exactly
     // one position per static vertex (otherwise the mesh stays static).
     bool morphs() const { return morphs_; }
@@ -65,6 +64,9 @@ public:
     GrowableArray<std::unique_ptr<FaceGroup>> faceGroups;
     RotationTrack rotationTrack;
     VectorTrack scaleTrack{Vector3(1.0f, 1.0f, 1.0f)};
+    // The compiled groups of a static mesh; valid while listBuilt is set.
+    uint32_t displayList = 0;
+    bool listBuilt = false;
 
     // What the record held beyond what is kept, so authors can see damaged meshes.
     int32_t faceCount = 0;         // faces in the record
@@ -75,6 +77,7 @@ private:
     void computeNormals(const GrowableArray<Face>& faces, const GrowableArray<uint8_t>& usable);
     void readGroups(SceneReader& reader, const GrowableArray<Face>& faces,
                     const GrowableArray<uint8_t>& usable);
+    void drawGroups(const Vector3Array& positions) const;
 
     bool morphs_ = false;
 };

@@ -1,5 +1,7 @@
 #include "scene/material.h"
 
+#include "image/texture_registry.h"
+
 namespace {
 
 void replaceAll(std::string& text, const std::string& from, const std::string& to)
@@ -26,6 +28,14 @@ std::string MaterialMap::fallbackTextureName() const
     std::string name = textureName();
     replaceAll(name, ".jpg", ".png");
     return name;
+}
+
+int32_t MaterialMap::lookupMapTexture() const
+{
+    const GLuint* texture = TextureRegistry.find(textureName());
+    if (!texture)
+        texture = TextureRegistry.find(fallbackTextureName());
+    return texture ? static_cast<int32_t>(*texture) : 0;
 }
 
 void Material::setMap(int slot, const std::string& mapFile, float amount)

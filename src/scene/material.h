@@ -19,6 +19,9 @@ struct MaterialMap {
     std::string textureName() const;
     // The second name tried when the first is not registered: ".jpg" read as ".png".
     std::string fallbackTextureName() const;
+    // The OpenGL texture registered under textureName(), else under fallbackTextureName();
+    // 0 (no texture) when the demo script registered neither.
+    int32_t lookupMapTexture() const;
 };
 
 class Material {

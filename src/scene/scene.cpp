@@ -7,6 +7,7 @@
 #include "graph/target_node.h"
 #include "graph/transform_node.h"
 
+#include <cstdlib>
 #include <string_view>
 #include <unordered_map>
 
@@ -124,14 +125,38 @@ void Scene::readMaterials(SceneReader& in)
             if (amount > 0.0f)
                 material.setMap(slot, text, amount);
         }
+        addRenderMode(material);
     }
+}
+
+// Every material gets exactly one mode, so a group's material index is also its mode's.
+// The undrawable slot is ignored when choosing it: such a material draws as if the slot
+// were empty.
+void Scene::addRenderMode(const Material& material)
+{
+    int32_t kind = material.drawnKind();
+    std::unique_ptr<RenderMode> mode = createRenderMode(static_cast<uint32_t>(kind));
+    if (!mode)
+        std::abort(); // out of memory while loading: nothing sensible is left to draw
+    const MaterialMap& surface = material.maps[Material::surfaceSlot];
+    const MaterialMap& environment = material.maps[Material::environmentSlot];
+    if (kind & Material::surfaceKind)
+        mode->textures.append(surface.lookupMapTexture());
+    if (kind & Material::environmentKind)
+        mode->textures.append(environment.lookupMapTexture());
+    if (kind != Material::plainKind)
+        mode->alpha = material.alpha();
+    renderModes.append(std::move(mode));
 }
 
 void Scene::bindMaterials(Node& node)
 {
     for (std::unique_ptr<Node>& child : node.children) {
-        if (child->kind == NodeKind::Mesh)
-            static_cast<MeshNode&>(*child).bindMaterials(materials);
+        if (child->kind == NodeKind::Mesh) {
+            auto& mesh = static_cast<MeshNode&>(*child);
+            mesh.bindMaterials(materials);
+            mesh.bindRenderModes(renderModes);
+        }
         bindMaterials(*child);
     }
 }

@@ -3,6 +3,7 @@
 
 #include "common/growable_array.h"
 #include "graph/node.h"
+#include "render/render_mode.h"
 #include "scene/material.h"
 #include "scene/scene_reader.h"
 
@@ -21,7 +22,8 @@ public:
     ~Scene() override;
 
     // Reads the scene file at path, then binds materials, links targets and prepares the
-    // tracks. Returns 0 when the file could be opened, whatever its contents (damaged data
+    // tracks. Static meshes compile their display lists here when an OpenGL context is
+    // current (the show loads after its window exists); without one they draw directly. Returns 0 when the file could be opened, whatever its contents (damaged data
     // stops the reading; what was read stays, see reader->failedOffset()), and 1 when it
     // could not, leaving the scene empty.
     int loadFile(const char* path);
@@ -36,22 +38,35 @@ public:
     // The evaluation pass of a frame: every node below the scene, in pre-order, with the
     // visibility check on (a hidden node's children are evaluated all the same).
     void evaluateNodes(float time);
+    // Draws one frame at a demo time into the current context, whose depth buffer the
+    // caller has cleared: the camera's projection, every node evaluated, the lights, then
+    // the opaque meshes and after them the transparent ones. Leaves the model-view matrix
+    // mode, depth test and depth writes on and its lights off. Draws nothing when camera is
+    // not a camera node with a target, or sits on its target.
+    void renderFrame(float time);
 
     // The reader of the loaded file, closed once loading ends; its flag and failure offset
     // tell whether and where the data was damaged. Null before loading.
     std::unique_ptr<SceneReader> reader;
     GrowableArray<std::unique_ptr<Material>> materials;
+    // One per material, at the material's index: how its faces are drawn.
+    GrowableArray<std::unique_ptr<RenderMode>> renderModes;
     int32_t headerA = 0;
     int32_t headerB = 0;
-    // The camera the scene is viewed through: the last camera in pre-order after loading.
+    // The camera the scene is viewed through: the last camera in pre-order after loading,
+    // then whatever the playback loop sets. A frame draws nothing while it is null, not a
+    // camera node, or a camera without a target.
     CameraNode* camera = nullptr;
-    // Light nodes read from the file.
+    // Light nodes read from the file; any at all turns lighting on for the scene's frames.
     int32_t lightCount = 0;
+    // OpenGL lights switched on while the current frame is drawn.
+    int32_t activeLights = 0;
 
 private:
     void readScene(SceneReader& reader);
     void readNodeList(SceneReader& reader, Node& parent, int32_t typeId, int depth);
     void readMaterials(SceneReader& reader);
+    void addRenderMode(const Material& material);
     void bindMaterials(Node& node);
     void linkTargets(Node& node);
     void prepareTracks(Node& node);

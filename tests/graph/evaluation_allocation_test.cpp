@@ -1,6 +1,7 @@
 // Evaluating a loaded scene, frame after frame, allocates nothing: this program counts
 // every global allocation.
 #include "graph/mesh_node.h"
+#include "render/render_mode.h"
 #include "scene/scene.h"
 #include "scene_writer.h"
 
@@ -111,4 +112,50 @@ TEST(SceneEvaluation, FramesAllocateNothing)
     checksum += mesh.currentVertices()[2].y;
     EXPECT_EQ(allocationCount, before);
     EXPECT_GT(checksum, 0.0f);
+}
+
+namespace {
+
+// Stands in for the drawing: remembers the positions it was handed.
+class RecordingMode : public RenderMode {
+public:
+    void draw(const Vector3Array& vertices, const GrowableArray<Face>& faces, const Vector3Array&) const override
+    {
+        ++draws;
+        lastX = vertices[faces[0].corners[1].vertex].x;
+    }
+    mutable int draws = 0;
+    mutable float lastX = 0.0f;
+};
+
+} // namespace
+
+TEST(SceneEvaluation, MorphingMeshDrawsTheTimeOfItsLastVisibleEvaluationWithoutAllocating)
+{
+    std::string bytes = writeScene(animatedScene());
+    Scene scene;
+    scene.loadMemory(bytes.data(), bytes.size());
+    auto& mesh = static_cast<MeshNode&>(*scene.children[0]->children[0]);
+    GrowableArray<std::unique_ptr<RenderMode>> modes;
+    modes.append(std::make_unique<RecordingMode>());
+    const auto& recorder = static_cast<const RecordingMode&>(*modes[0]);
+    mesh.bindRenderModes(modes);
+    ASSERT_FALSE(mesh.listBuilt);
+
+    long before = allocationCount;
+    for (float time = 0.0f; time < 30.0f; time += 0.5f) {
+        mesh.evaluate(time, true);
+        mesh.render();
+    }
+    EXPECT_EQ(allocationCount, before);
+    EXPECT_EQ(recorder.draws, 60);
+    EXPECT_NEAR(recorder.lastX, 3.95f, 0.01f); // key 2 (x = 3) on its way to key 3 (x = 4)
+
+    mesh.evaluate(10.0f, true);
+    mesh.visibilityTrack.visible = false; // hidden: nothing drawn
+    mesh.render();
+    EXPECT_EQ(recorder.draws, 60);
+    mesh.visibilityTrack.visible = true;
+    mesh.render();
+    EXPECT_FLOAT_EQ(recorder.lastX, 2.0f); // key 1, at the last evaluated time
 }

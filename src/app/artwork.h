@@ -1,0 +1,16 @@
+// The program's own pictures, drawn by code: the application icon and the dialog's title picture.
+#pragma once
+
+#include <vector>
+
+constexpr int AppIconSize = 32;
+constexpr int TitlePictureWidth = 180;
+constexpr int TitlePictureHeight = 186;
+
+// The icon as AppIconSize x AppIconSize RGBA pixels, top row first: a ringed, lit
+// sphere on a dark rounded tile.
+std::vector<unsigned char> drawAppIcon();
+
+// The title picture as TitlePictureWidth x TitlePictureHeight RGB pixels, top row first:
+// the product's name over a ringed sphere and a receding floor grid.
+std::vector<unsigned char> drawTitlePicture();

@@ -1,0 +1,79 @@
+#include "app/command_line.h"
+
+#include "app/display_choices.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#ifndef TALDREX_VERSION
+#define TALDREX_VERSION "unknown"
+#endif
+
+std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLine& options)
+{
+    CLI::App app{"Taldrex: plays a scripted real-time 3D show in step with its soundtrack.\n"
+                 "Without --mode a settings dialog asks for the display mode and options.",
+                 "taldrex"};
+    app.set_version_flag("--version", "taldrex " TALDREX_VERSION);
+
+    std::vector<std::string> modeNames;
+    for (const DisplayChoice& choice : DisplayChoices)
+        modeNames.push_back(choice.option);
+    std::string modeName;
+
+    app.add_option("DEMO_DIR", options.demoDir,
+                   "folder holding script.txt and its data (default: the current folder)");
+    app.add_option("--mode", modeName,
+                   "skip the settings dialog: a 640x480 window, or fullscreen at 640x480, 800x600 or 1024x768")
+        ->check(CLI::IsMember(modeNames, CLI::ignore_case).description(""))
+        ->type_name("window|640x480|800x600|1024x768");
+    app.add_flag("--no-sound", options.noSound, "play without sound, timed by the system clock");
+    app.add_flag("--loop", options.loop, "start the show again when it ends");
+
+    app.add_flag("--check", options.check,
+        "check the demo folder without showing anything: one line per problem, exit 1 when there is any");
+
+    CaptureOptions& capture = options.capture;
+    std::string size;
+    auto* captureOption = app.add_option("--capture", capture.outputDir,
+        "play the show off-screen on a frame clock and write its frames as DIR/frame-NNNNNN.png")
+        ->type_name("DIR");
+    app.add_option("--fps", capture.fps, "capture: frames per second of show time (default 30)")
+        ->check(CLI::Range(1, 1000))->needs(captureOption);
+    app.add_option("--size", size, "capture: picture size (default 1280x720)")
+        ->type_name("WxH")->needs(captureOption);
+    app.add_option("--from", capture.fromMs, "capture: first show time written, in ms")
+        ->check(CLI::NonNegativeNumber)->needs(captureOption);
+    app.add_option("--to", capture.toMs, "capture: last show time written, in ms")
+        ->check(CLI::NonNegativeNumber)->needs(captureOption);
+    app.add_option("--video", capture.videoFile,
+        "capture: also write an H.264 + AAC video with the soundtrack (needs ffmpeg)")
+        ->type_name("FILE")->needs(captureOption);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int status = app.exit(error);
+        return status == 0 ? 0 : 2;
+    }
+    if (!size.empty()) {
+        int width = 0, height = 0;
+        char rest = 0;
+        if (std::sscanf(size.c_str(), "%dx%d%c", &width, &height, &rest) != 2 || width < 16 || height < 16 ||
+            width > 8192 || height > 8192) {
+            std::fprintf(stderr, "--size: expected WIDTHxHEIGHT between 16x16 and 8192x8192, got \"%s\"\n",
+                size.c_str());
+            return 2;
+        }
+        capture.width = width;
+        capture.height = height;
+    }
+    for (int i = 0; i < DisplayChoiceCount; ++i) {
+        if (!modeName.empty() && CLI::detail::to_lower(modeName) == DisplayChoices[i].option)
+            options.displayMode = i;
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,19 @@
+// Display modes: the list a display offers and the choice of the fullscreen mode.
+#pragma once
+
+#include "common/growable_array.h"
+
+// One mode as the display describes it.
+struct DisplayMode {
+    int width = 0;
+    int height = 0;
+    int bitsPerPixel = 0;
+    int refreshRate = 0; // Hz; 0 when unknown
+};
+
+// Most modes ever examined; a display listing more has the rest ignored.
+constexpr int MaxDisplayModes = 4999;
+
+// Index of the mode of exactly width x height with the deepest colour, the first
+// listed among equal depths, refresh rate ignored. Returns -1 when none matches.
+int chooseFullscreenMode(const GrowableArray<DisplayMode>& modes, int width, int height);

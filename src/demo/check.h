@@ -1,0 +1,21 @@
+// The demo checker: what in a demo folder the show would silently hide, one line each.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// One problem: the file it is in (or about) and what is wrong.
+struct CheckProblem {
+    std::string file;
+    std::string problem;
+};
+
+// Checks the demo folder that is the current folder: script.txt, every file it names
+// (present, decodable, scenes read whole), parts against the registries, cameras against
+// the scenes, material maps against the textures listed before their scene, end times
+// against each other and the music. Loads nothing into the show's registries.
+std::vector<CheckProblem> CheckDemoFolder();
+
+// Prints the problems as "FILE: problem" lines and a summary naming folder. Returns the
+// exit status: 0 when there is none, 1 otherwise.
+int ReportCheck(const std::vector<CheckProblem>& problems, const std::string& folder);

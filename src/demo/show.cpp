@@ -1,0 +1,192 @@
+#include "demo/show.h"
+
+#include "app/gl.h"
+#include "app/shell_state.h"
+#include "app/sound.h"
+#include "app/viewport.h"
+#include "app/window.h"
+#include "common/file_path.h"
+#include "demo/playback.h"
+#include "demo/script_parser.h"
+#include "demo/timeline.h"
+#include "graph/camera_node.h"
+#include "image/loading_picture.h"
+#include "image/screen_quad.h"
+#include "image/texture.h"
+#include "image/texture_registry.h"
+
+#include <fstream>
+#include <sstream>
+
+Registry<std::unique_ptr<Scene>> SceneRegistry;
+std::string SoundtrackPath;
+
+namespace {
+
+std::string dataPath(const std::string& line) { return resolveDataPath("data\\" + line); }
+
+// Carries out what the script names, in file order.
+class ShowLoader : public ScriptSink {
+public:
+    explicit ShowLoader(SoundStream*& stream) : stream_(stream) {}
+
+    void mp3Entry(const std::string& line) override
+    {
+        SoundtrackPath = dataPath(line);
+        if (NoSound == 0)
+            stream_ = SoundStreamOpen(SoundtrackPath.c_str());
+        // After a failed open the show stays silent for the rest of the run.
+        if (!stream_)
+            NoSound = 1;
+    }
+
+    void textureEntry(const std::string& line) override
+    {
+        // A line naming both kinds loads twice and keeps the PNG.
+        if (line.find(".jpg") != std::string::npos)
+            TextureRegistry.store(line, LoadJpegTexture(dataPath(line), true));
+        if (line.find(".png") != std::string::npos)
+            TextureRegistry.store(line, LoadPngTexture(dataPath(line), true));
+    }
+
+    void sceneEntry(const std::string& line) override
+    {
+        // Registered whatever the loader made of the file: an unreadable one stays empty.
+        auto scene = std::make_unique<Scene>();
+        scene->loadFile(dataPath(line).c_str());
+        SceneRegistry.store(line, std::move(scene));
+    }
+
+    void part(const TimelineEntry& entry) override { Timeline.append(entry); }
+
+private:
+    SoundStream*& stream_;
+};
+
+// The orthographic projection over the picture band that screen quads are drawn in.
+void pushScreenProjection()
+{
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, ScreenWidth, 0, ScreenHeight, -1, 1);
+}
+
+void popScreenProjection()
+{
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+}
+
+// The window, the music (or the tick count) and the keyboard.
+class WindowHost : public PlaybackHost {
+public:
+    WindowHost(SoundStream* stream) : stream_(stream), useTicks_(NoSound != 0 || stream == nullptr) {}
+
+    int startClock() override
+    {
+        if (NoSound == 0 && stream_)
+            SoundStreamPlay(stream_);
+        if (useTicks_) {
+            startTick_ = SDL_GetTicks();
+            return 0;
+        }
+        return SoundStreamGetTime(stream_);
+    }
+
+    int readClock() override
+    {
+        if (useTicks_)
+            return static_cast<int>(SDL_GetTicks() - startTick_);
+        return SoundStreamGetTime(stream_);
+    }
+
+    void restartClock() override
+    {
+        if (useTicks_)
+            startTick_ = SDL_GetTicks();
+        else
+            SoundStreamSetPosition(stream_, 0);
+    }
+
+    void drawFrame(const TimelineEntry& part, float partTime) override
+    {
+        PumpMessages();
+        SetViewport(ScreenWidth, ScreenHeight);
+        DrawPart(part, partTime);
+        SDL_GL_SwapWindow(MainWindow);
+    }
+
+    bool escapeDown() override { return KeyState[VK_ESCAPE_KEY] != 0; }
+
+private:
+    SoundStream* stream_;
+    bool useTicks_;
+    Uint32 startTick_ = 0;
+};
+
+} // namespace
+
+bool LoadScript(SoundStream*& stream)
+{
+    ShowLoadingPicture();
+
+    std::ifstream file(resolveDataPath("script.txt"), std::ios::binary);
+    if (!file)
+        return false;
+    std::ostringstream text;
+    text << file.rdbuf();
+    if (file.bad())
+        return false;
+
+    ShowLoader loader(stream);
+    ParseScript(text.str(), loader);
+    return true;
+}
+
+void SelectCamera(Scene& scene, const std::string& cameraName)
+{
+    Node* found = scene.findNodeByName(cameraName);
+    if (found && found->kind == NodeKind::Camera)
+        scene.camera = static_cast<CameraNode*>(found);
+}
+
+void DrawPart(const TimelineEntry& part, float partTime)
+{
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    std::unique_ptr<Scene>* scene = SceneRegistry.find(part.sceneName);
+
+    const float halfWidth = ScreenWidth * 0.5f;
+    const float halfHeight = ScreenHeight * 0.5f;
+    if (part.backgroundName != "standard") {
+        // A name the script never listed draws nothing in the background's place.
+        if (const GLuint* texture = TextureRegistry.find(part.backgroundName)) {
+            pushScreenProjection();
+            DrawBackgroundQuad(halfWidth, halfHeight, halfWidth, halfHeight, 1.0f, *texture);
+            popScreenProjection();
+        }
+        glClear(GL_DEPTH_BUFFER_BIT);
+    }
+
+    if (scene) {
+        SelectCamera(**scene, part.cameraName);
+        (*scene)->renderFrame(partTime);
+    }
+
+    if (part.overlayName != "standard") {
+        glClear(GL_DEPTH_BUFFER_BIT);
+        if (const GLuint* texture = TextureRegistry.find(part.overlayName)) {
+            pushScreenProjection();
+            DrawOverlayQuad(halfWidth, halfHeight, halfWidth, halfHeight, *texture);
+            popScreenProjection();
+        }
+    }
+}
+
+void RunTimeline(int loop, SoundStream* stream)
+{
+    WindowHost host(stream);
+    PlayTimeline(Timeline, loop != 0, host);
+}

@@ -1,0 +1,34 @@
+// The show: "script.txt" loaded into the registries and the timeline, then played.
+#pragma once
+
+#include "common/registry.h"
+#include "demo/timeline.h"
+#include "scene/scene.h"
+
+#include <memory>
+#include <string>
+
+struct SoundStream;
+
+// The process-wide scenes of the script, by lower-cased scene line.
+extern Registry<std::unique_ptr<Scene>> SceneRegistry;
+
+// The file of the script's last "[mp3]" entry (as found on disk), whether or not it opened.
+extern std::string SoundtrackPath;
+
+// Shows the loading picture, then reads "script.txt" of the current folder: opens the
+// soundtrack into stream (raising NoSound when none opens), builds the textures, loads
+// the scenes and fills the timeline. Returns false only when the script cannot be read.
+bool LoadScript(SoundStream*& stream);
+
+// Plays the timeline in the window until it ends (forever when loop is set) or Escape is
+// down, on the music's clock, or on the tick count when there is no music.
+void RunTimeline(int loop, SoundStream* stream);
+
+// Makes the first node in pre-order whose name contains cameraName the scene's camera,
+// when that node is a camera; otherwise the scene keeps the camera it had.
+void SelectCamera(Scene& scene, const std::string& cameraName);
+
+// Draws one frame of part at partTime into the current context: clear, background,
+// the scene through the part's camera, overlay. Does not swap or pump.
+void DrawPart(const TimelineEntry& part, float partTime);

@@ -1,0 +1,42 @@
+#include "render/sphere_map_mode.h"
+
+#include "app/gl.h"
+#include "app/gl_extensions.h"
+
+void SphereMapMode::draw(const Vector3Array& vertices, const GrowableArray<Face>& faces,
+                         const Vector3Array& normals) const
+{
+    glPolygonMode(GL_FRONT, GL_FILL);
+    glEnable(GL_CULL_FACE);
+    glEnable(GL_NORMALIZE);
+    glCullFace(GL_FRONT);
+    ext::glActiveTextureARB(GL_TEXTURE0_ARB);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, texture(0));
+    beginTranslucency();
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, vertices.data());
+    glTexGenf(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    glTexGenf(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    glEnable(GL_TEXTURE_GEN_S);
+    glEnable(GL_TEXTURE_GEN_T);
+
+    glBegin(GL_TRIANGLES);
+    for (const Face& face : faces)
+        for (const FaceCorner& corner : face.corners) {
+            glNormal3fv(&normals[corner.vertex].x);
+            glArrayElement(corner.vertex);
+        }
+    glEnd();
+
+    glDisable(GL_NORMALIZE);
+    if (alpha < 1.0f)
+        glDisable(GL_BLEND);
+    glDepthMask(GL_TRUE);
+    glDisable(GL_TEXTURE_GEN_S);
+    glDisable(GL_TEXTURE_GEN_T);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_TEXTURE_2D);
+}

@@ -1,0 +1,14 @@
+#!/bin/sh
+# A fullscreen size the display does not offer (Xvfb offers only its screen size) ends
+# the program with "screenmode not found" and a non-zero status, at once: a run started
+# with --mode reports on standard error only and never waits on a message box.
+. "$(dirname "$0")/lib/session.sh"
+
+start_xvfb
+make_demo
+for mode in 640x480 800x600 1024x768; do
+    run_player 15 --mode "$mode" "$DEMO"
+    [ "$STATUS" -ne 0 ] || fail "--mode $mode on a 1280x1024-only display ended with status 0"
+    grep -q "screenmode not found" "$WORK/stderr" || fail "--mode $mode did not report 'screenmode not found'"
+done
+echo "PASS"

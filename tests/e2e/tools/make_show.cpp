@@ -1,0 +1,77 @@
+// Writes the small show the end-to-end tests play: a blue background, a green square
+// scene and an overlay with a red corner, in two parts ending at 1500 and 3000 ms.
+#include "canvas.h"
+#include "image_files.h"
+#include "scene_writer.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+Canvas solid(int width, int height, Colour colour)
+{
+    Canvas canvas(width, height);
+    canvas.fill([&](float, float) { return colour; });
+    return canvas;
+}
+
+// A 6 x 6 square in the x-z plane facing the camera from both sides.
+NodeSpec square()
+{
+    NodeSpec mesh = makeNode(NodeType::Mesh, "square");
+    mesh.vertices = {{-3, 0, -3}, {3, 0, -3}, {3, 0, 3}, {-3, 0, 3}};
+    auto face = [](int a, int b, int c) {
+        FaceSpec f;
+        f.corners[0] = {a, 0, 0};
+        f.corners[1] = {b, 1, 0};
+        f.corners[2] = {c, 1, 1};
+        return f;
+    };
+    mesh.faces = {face(0, 1, 2), face(0, 2, 3), face(2, 1, 0), face(3, 2, 0)};
+    mesh.groups = {{0, {0, 1, 2, 3}}};
+    return mesh;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s OUTDIR\n", argv[0]);
+        return 2;
+    }
+    const std::string dir = argv[1];
+    std::filesystem::create_directories(dir + "/data");
+    std::string error;
+
+    bool ok = writeJpeg(dir + "/data/blue.jpg", solid(64, 36, Colour{0.0f, 0.0f, 1.0f}), 95, error) &&
+        writeJpeg(dir + "/data/green.jpg", solid(16, 16, Colour{0.0f, 1.0f, 0.0f}), 95, error);
+    Canvas overlay(64, 36);
+    for (int y = 0; y < 18; ++y)
+        for (int x = 48; x < 64; ++x)
+            overlay.blend(x, y, Colour{1.0f, 0.0f, 0.0f}, 1.0f);
+    ok = ok && writePng(dir + "/data/corner.png", overlay, true, error);
+
+    SceneSpec scene;
+    scene.nodes.push_back(square());
+    // A camera links the target of its own name among its siblings.
+    scene.nodes.push_back(makeNode(NodeType::Camera, "eye", Vector3(0, -10, 0)));
+    scene.nodes.push_back(makeNode(NodeType::Target, "eye"));
+    MaterialSpec green;
+    green.name = "green";
+    green.maps[1] = {1.0f, "Green.JPG"};
+    scene.materials.push_back(green);
+    ok = ok && saveScene(scene, dir + "/data/square.scn");
+    if (!ok) {
+        std::fprintf(stderr, "%s\n", error.empty() ? "cannot write the scene" : error.c_str());
+        return 1;
+    }
+
+    std::ofstream(dir + "/script.txt")
+        << "[textures]\nblue.jpg\ngreen.jpg\ncorner.png\n\n[scenes]\nsquare.scn\n\n"
+           "[part]\nsquare.scn\n1500\neye\nblue.jpg\ncorner.png\n"
+           "[part]\nsquare.scn\n3000\neye\nblue.jpg\ncorner.png\n";
+    return 0;
+}
