@@ -4,37 +4,7 @@
 #include "app/gl_extensions.h"
 #include "app/shell_state.h"
 
-#include "support/sanitizer_hooks.h"
-
 #include <gtest/gtest.h>
-
-#ifdef TALDREX_ADDRESS_SANITIZER
-#include <dlfcn.h>
-#include <link.h>
-#endif
-
-namespace {
-
-#ifdef TALDREX_ADDRESS_SANITIZER
-// The OpenGL driver keeps some memory for the life of the process. The leak check runs at
-// exit, after SDL has unloaded the driver, and could then no longer tell whose blocks they
-// are; every library loaded so far stays loaded so that the report names them.
-int keepLoaded(dl_phdr_info* info, size_t, void*)
-{
-    if (info->dlpi_name && info->dlpi_name[0] != '\0')
-        dlopen(info->dlpi_name, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
-    return 0;
-}
-#endif
-
-void keepDriverLoaded()
-{
-#ifdef TALDREX_ADDRESS_SANITIZER
-    dl_iterate_phdr(keepLoaded, nullptr);
-#endif
-}
-
-} // namespace
 
 GlTestContext::GlTestContext(int width, int height) : width_(width), height_(height)
 {
@@ -54,7 +24,6 @@ GlTestContext::GlTestContext(int width, int height) : width_(width), height_(hei
     if (!context_)
         return;
     SDL_GL_MakeCurrent(window_, context_);
-    keepDriverLoaded();
     LoadExtensions();
     ScreenWidth = width;
     ScreenHeight = height;
