@@ -7,6 +7,8 @@
 #include <random>
 #include <sstream>
 
+#include <dirent.h>
+#include <strings.h>
 #include <unistd.h>
 
 SweepFigures sweepDamage(const std::string& bytes, int count, uint32_t seed,
@@ -69,4 +71,27 @@ std::string readWholeFile(const std::string& path)
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
+}
+
+std::string bundledShowFolder()
+{
+    return std::string(TALDREX_BINARY_DIR) + "/show";
+}
+
+std::vector<std::string> bundledShowFiles(const std::string& extension)
+{
+    std::vector<std::string> paths;
+    const std::string folder = bundledShowFolder() + "/data";
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return paths;
+    while (dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name.size() > extension.size() &&
+            strcasecmp(name.c_str() + name.size() - extension.size(), extension.c_str()) == 0)
+            paths.push_back(folder + "/" + name);
+    }
+    closedir(dir);
+    std::sort(paths.begin(), paths.end());
+    return paths;
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 // One damaged copy of a file.
 struct DamagedCopy {
@@ -54,3 +55,9 @@ private:
 
 // The whole contents of a file; empty when it cannot be read.
 std::string readWholeFile(const std::string& path);
+
+// The bundled show's folder in the build tree.
+std::string bundledShowFolder();
+// The paths of the bundled show's data files whose names end in extension (any letter
+// case), sorted; none when the show has not been built.
+std::vector<std::string> bundledShowFiles(const std::string& extension);

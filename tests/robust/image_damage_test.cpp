@@ -9,6 +9,8 @@
 
 #include <cctype>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -16,17 +18,35 @@ constexpr int copiesPerKind = 200;
 constexpr uint32_t sweepSeed = 0x1A9E5EED;
 
 struct ImageFile {
-    const char* name; // under the shared test data
+    std::string path;
     bool png;
 };
+
+// Every colour type and the interlaced layout of PNG; Huffman, integer-DCT, arithmetic
+// and 12-bit JPEG; then every picture of the bundled show.
+std::vector<ImageFile> sweptImages()
+{
+    const std::string shared = std::string(TALDREX_SHARED_TESTDATA) + "/";
+    std::vector<ImageFile> images;
+    for (const char* name : {"png/basn6a08.png", "png/basn3p04.png", "png/basn0g16.png", "png/ibasn2c08.png",
+                             "png/testpngs/rgb-alpha-16-sRGB.png", "png/testpngs/palette-8-sRGB-tRNS.png"})
+        images.push_back({shared + name, true});
+    for (const char* name : {"jpeg/testorig.jpg", "jpeg/testimgint.jpg", "jpeg/testimgari.jpg", "jpeg/monkey12.jpg"})
+        images.push_back({shared + name, false});
+    for (const std::string& path : bundledShowFiles(".png"))
+        images.push_back({path, true});
+    for (const std::string& path : bundledShowFiles(".jpg"))
+        images.push_back({path, false});
+    return images;
+}
 
 class ImageDamage : public testing::TestWithParam<ImageFile> {};
 
 TEST_P(ImageDamage, EveryDamagedCopyDecodesWithinTheMemoryBound)
 {
     const ImageFile& image = GetParam();
-    std::string bytes = readWholeFile(std::string(TALDREX_SHARED_TESTDATA) + "/" + image.name);
-    ASSERT_FALSE(bytes.empty()) << image.name;
+    std::string bytes = readWholeFile(image.path);
+    ASSERT_FALSE(bytes.empty()) << image.path;
     const size_t channels = image.png ? 4 : 3;
     ScratchFile file(image.png ? "damaged.png" : "damaged.jpg");
     SweepFigures figures = sweepDamage(bytes, copiesPerKind, sweepSeed, [&](const DamagedCopy& copy) {
@@ -43,25 +63,20 @@ TEST_P(ImageDamage, EveryDamagedCopyDecodesWithinTheMemoryBound)
     EXPECT_EQ(figures.copies, 2 * copiesPerKind);
     EXPECT_LE(figures.largestRise, loadMemoryBound(bytes.size()));
     std::printf("[  figures ] image %s: %zu bytes, %d damaged copies, largest heap rise %zu bytes\n",
-                image.name, bytes.size(), figures.copies, figures.largestRise);
+                image.path.c_str(), bytes.size(), figures.copies, figures.largestRise);
 }
 
-// Every colour type and the interlaced layout of PNG; Huffman, integer-DCT, arithmetic
-// and 12-bit JPEG.
-INSTANTIATE_TEST_SUITE_P(
-    TestData, ImageDamage,
-    testing::Values(ImageFile{"png/basn6a08.png", true}, ImageFile{"png/basn3p04.png", true},
-                    ImageFile{"png/basn0g16.png", true}, ImageFile{"png/ibasn2c08.png", true},
-                    ImageFile{"png/testpngs/rgb-alpha-16-sRGB.png", true},
-                    ImageFile{"png/testpngs/palette-8-sRGB-tRNS.png", true},
-                    ImageFile{"jpeg/testorig.jpg", false}, ImageFile{"jpeg/testimgint.jpg", false},
-                    ImageFile{"jpeg/testimgari.jpg", false}, ImageFile{"jpeg/monkey12.jpg", false}),
-    [](const testing::TestParamInfo<ImageFile>& info) {
-        std::string name = info.param.name;
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c)))
-                c = '_';
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Files, ImageDamage, testing::ValuesIn(sweptImages()),
+                         [](const testing::TestParamInfo<ImageFile>& info) {
+                             // The folder it comes from and the file name.
+                             const std::string& path = info.param.path;
+                             size_t slash = path.rfind('/');
+                             size_t folder = path.rfind('/', slash - 1);
+                             std::string name = path.substr(folder + 1);
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
 
 } // namespace

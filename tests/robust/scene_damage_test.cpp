@@ -8,11 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -57,7 +59,7 @@ SweepFigures sweepSceneFile(const std::string& bytes)
 }
 
 struct SceneFile {
-    const char* name;
+    std::string name;
     std::string bytes;
     bool sound; // whether the undamaged file reads without failure
 };
@@ -76,22 +78,29 @@ TEST_P(SceneDamage, EveryDamagedCopyLoadsWithinTheMemoryBound)
     EXPECT_EQ(figures.copies, 2 * copiesPerKind);
     EXPECT_LE(figures.largestRise, loadMemoryBound(bytes.size()));
     std::printf("[  figures ] scene %s: %zu bytes, %d damaged copies, largest heap rise %zu bytes\n",
-                GetParam().name, bytes.size(), figures.copies, figures.largestRise);
+                GetParam().name.c_str(), bytes.size(), figures.copies, figures.largestRise);
 }
 
 // The sample scene with a grid large enough that the file outgrows the reader's buffer,
-// so cuts and changes also land beyond a refill; a tree nested past the reader's limit.
-INSTANTIATE_TEST_SUITE_P(
-    Samples, SceneDamage,
-    testing::Values(SceneFile{"sample", writeScene(sampleScene(60)), true},
-                    SceneFile{"minimal", writeScene(minimalScene()), true},
-                    SceneFile{"nested-too-deep", writeScene(nestedScene(maxNodeDepth + 4)), false}),
-    [](const testing::TestParamInfo<SceneFile>& info) {
-        std::string name = info.param.name;
-        for (char& c : name)
-            if (c == '-')
-                c = '_';
-        return name;
-    });
+// so cuts and changes also land beyond a refill; a tree nested past the reader's limit;
+// then every scene of the bundled show.
+std::vector<SceneFile> sweptScenes()
+{
+    std::vector<SceneFile> scenes = {{"sample", writeScene(sampleScene(60)), true},
+                                     {"minimal", writeScene(minimalScene()), true},
+                                     {"nested-too-deep", writeScene(nestedScene(maxNodeDepth + 4)), false}};
+    for (const std::string& path : bundledShowFiles(".scn"))
+        scenes.push_back({"show " + path.substr(path.rfind('/') + 1), readWholeFile(path), true});
+    return scenes;
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, SceneDamage, testing::ValuesIn(sweptScenes()),
+                         [](const testing::TestParamInfo<SceneFile>& info) {
+                             std::string name = info.param.name;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
 
 } // namespace

@@ -34,13 +34,9 @@ public:
     int parts = 0;
 };
 
-TEST(ScriptDamage, EveryDamagedCopyParsesIntoLowerCaseLines)
+// Sweeps one script; whole is how many parts the undamaged script holds.
+void sweepScript(const std::string& script, int wholeParts)
 {
-    const std::string script = showScript;
-    Recorder whole;
-    ParseScript(script, whole);
-    ASSERT_EQ(whole.parts, 3);
-
     SweepFigures figures = sweepDamage(script, 200, 0x5C1217, [&](const DamagedCopy& copy) {
         Recorder recorder;
         ParseScript(copy.bytes, recorder);
@@ -51,11 +47,31 @@ TEST(ScriptDamage, EveryDamagedCopyParsesIntoLowerCaseLines)
         }
         // Removing text can only end parts early, never add one.
         if (copy.cut) {
-            EXPECT_LE(recorder.parts, whole.parts);
+            EXPECT_LE(recorder.parts, wholeParts);
         }
     });
     EXPECT_EQ(figures.copies, 400);
     EXPECT_LE(figures.largestRise, loadMemoryBound(script.size()));
+}
+
+TEST(ScriptDamage, EveryDamagedCopyParsesIntoLowerCaseLines)
+{
+    const std::string script = showScript;
+    Recorder whole;
+    ParseScript(script, whole);
+    ASSERT_EQ(whole.parts, 3);
+    sweepScript(script, whole.parts);
+}
+
+TEST(ScriptDamage, TheBundledShowsScriptToo)
+{
+    const std::string script = readWholeFile(bundledShowFolder() + "/script.txt");
+    if (script.empty())
+        GTEST_SKIP() << "the bundled show has not been built";
+    Recorder whole;
+    ParseScript(script, whole);
+    ASSERT_GT(whole.parts, 0);
+    sweepScript(script, whole.parts);
 }
 
 } // namespace
