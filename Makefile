@@ -1,8 +1,9 @@
 # Taldrex: the two commands of the README, and the build steps they share.
 BUILD ?= build
 JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test demo bench clean
+.PHONY: all deps configure build test test-asan fuzz-build fuzz fuzz-ci demo bench clean
 
 all: build
 
@@ -18,6 +19,26 @@ build: configure
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The whole suite again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALDREX_SANITIZE=ON >/dev/null
+	@cmake --build build-asan -j $(JOBS)
+	@cd build-asan && ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer targets for every file reader, built with clang and the sanitizers.
+fuzz-build: deps
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DTALDREX_FUZZ=ON -DTALDREX_TESTS=OFF >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target fuzz_targets
+
+# Each target for FUZZ_SECONDS; fails on any finding.
+fuzz: fuzz-build
+	@scripts/run-fuzz build-fuzz $(FUZZ_SECONDS)
+
+# The short run CI makes.
+fuzz-ci: fuzz-build
+	@scripts/run-fuzz build-fuzz 30
+
 demo: build
 	@scripts/run-demo $(BUILD)
 
@@ -27,4 +48,4 @@ bench: deps
 	@scripts/run-bench build-release
 
 clean:
-	rm -rf $(BUILD) build-release
+	rm -rf $(BUILD) build-release build-asan build-fuzz

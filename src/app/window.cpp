@@ -16,22 +16,29 @@ namespace {
 // The window being built or shown; CreateDemoWindow's caller stores it in MainWindow
 // only once creation is over, but failures during creation must still close it.
 SDL_Window* DemoWindow = nullptr;
+// Whether CreateDemoWindow's own load of the OpenGL library is still to be undone.
+bool glLibraryLoaded = false;
 
 constexpr int ErrorStatus = 1;
 
 void releaseWindow()
 {
     SDL_ShowCursor(SDL_ENABLE);
-    if (!DemoWindow)
-        return;
-    if (RenderContext) {
-        SDL_GL_MakeCurrent(DemoWindow, nullptr);
-        SDL_GL_DeleteContext(RenderContext);
-        RenderContext = nullptr;
+    if (DemoWindow) {
+        if (RenderContext) {
+            SDL_GL_MakeCurrent(DemoWindow, nullptr);
+            SDL_GL_DeleteContext(RenderContext);
+            RenderContext = nullptr;
+        }
+        SDL_DestroyWindow(DemoWindow);
+        DemoWindow = nullptr;
+        MainWindow = nullptr;
     }
-    SDL_DestroyWindow(DemoWindow);
-    DemoWindow = nullptr;
-    MainWindow = nullptr;
+    // SDL keeps the library's data until every load is matched by an unload.
+    if (glLibraryLoaded) {
+        SDL_GL_UnloadLibrary();
+        glLibraryLoaded = false;
+    }
 }
 
 // A failure while the window takes its pixel format and context.
@@ -82,6 +89,7 @@ SDL_Window* CreateDemoWindow(int width, int height, bool fullscreen)
     }
     if (SDL_GL_LoadLibrary(nullptr) != 0)
         failCreation("Can't Find A Suitable PixelFormat.");
+    glLibraryLoaded = true;
 
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 5);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 6);

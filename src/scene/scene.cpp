@@ -8,6 +8,8 @@
 #include "graph/transform_node.h"
 
 #include <cstdlib>
+#include <string_view>
+#include <unordered_map>
 
 namespace {
 
@@ -161,12 +163,18 @@ void Scene::bindMaterials(Node& node)
 
 void Scene::linkTargets(Node& node)
 {
+    // The last target of each name among the children, gathered once per child list: a
+    // list of many cameras and targets then links in linear time instead of comparing
+    // every camera with every sibling.
+    std::unordered_map<std::string_view, TargetNode*> targets;
+    for (std::unique_ptr<Node>& child : node.children)
+        if (child->kind == NodeKind::Target)
+            targets[child->name] = static_cast<TargetNode*>(child.get());
+
     for (std::unique_ptr<Node>& child : node.children) {
         if (child->kind == NodeKind::Camera || child->kind == NodeKind::Spot) {
-            TargetNode* target = nullptr;
-            for (std::unique_ptr<Node>& sibling : node.children)
-                if (sibling->kind == NodeKind::Target && sibling->name == child->name)
-                    target = static_cast<TargetNode*>(sibling.get());
+            auto found = targets.find(child->name);
+            TargetNode* target = found == targets.end() ? nullptr : found->second;
             if (child->kind == NodeKind::Camera) {
                 camera = static_cast<CameraNode*>(child.get());
                 camera->target = target;

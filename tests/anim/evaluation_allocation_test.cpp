@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/sanitizer_hooks.h"
+
 #include "anim/rotation_track.h"
 #include "anim/scalar_track.h"
 #include "anim/vector_track.h"
@@ -17,6 +19,13 @@ namespace {
 long allocationCount = 0;
 }
 
+#ifdef TALDREX_ADDRESS_SANITIZER
+namespace {
+void countAllocation(const volatile void*, std::size_t) { ++allocationCount; }
+void ignoreRelease(const volatile void*) {}
+const int hooked = __sanitizer_install_malloc_and_free_hooks(countAllocation, ignoreRelease);
+} // namespace
+#else
 extern "C" {
 void* __libc_malloc(size_t size);
 void* __libc_calloc(size_t count, size_t size);
@@ -50,6 +59,7 @@ void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+#endif
 
 namespace {
 

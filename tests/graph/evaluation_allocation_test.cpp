@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/sanitizer_hooks.h"
+
 #include <cstdlib>
 #include <new>
 
@@ -16,6 +18,13 @@ long allocationCount = 0;
 
 // Every allocation goes through malloc, calloc or realloc (operator new and the vertex
 // arrays alike), so counting there sees them all.
+#ifdef TALDREX_ADDRESS_SANITIZER
+namespace {
+void countAllocation(const volatile void*, std::size_t) { ++allocationCount; }
+void ignoreRelease(const volatile void*) {}
+const int hooked = __sanitizer_install_malloc_and_free_hooks(countAllocation, ignoreRelease);
+} // namespace
+#else
 extern "C" {
 void* __libc_malloc(size_t size);
 void* __libc_calloc(size_t count, size_t size);
@@ -49,6 +58,7 @@ void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+#endif
 
 namespace {
 

@@ -1,0 +1,135 @@
+// Ten minutes of show time of the bundled show, looping, drawn off-screen on a clock that
+// counts frames: after the first pass the player's resident memory stays put and OpenGL
+// never reports an error.
+#include "damage.h"
+#include "heap_meter.h"
+#include "support/gl_test_context.h"
+#include "support/sanitizer_hooks.h"
+
+#include "app/gl.h"
+#include "app/shell_state.h"
+#include "app/viewport.h"
+#include "demo/playback.h"
+#include "demo/show.h"
+#include "demo/timeline.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr int width = 160;
+constexpr int height = 90;
+constexpr int framesPerSecond = 10;
+constexpr long long showSecondsToPlay = 600;
+
+long long residentBytes()
+{
+    long long pages = 0;
+    long long resident = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%lld %lld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
+    }
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+// The show on a frame-counted clock, started again at its end like --loop, until enough
+// show time has been played; counts OpenGL errors and notes the memory at the end of the
+// first pass.
+class SoakHost : public PlaybackHost {
+public:
+    int startClock() override { return 0; }
+    int readClock() override { return static_cast<int>(frame_ * 1000 / framesPerSecond); }
+    void restartClock() override
+    {
+        if (++passes == 1) {
+            residentAfterFirstPass = residentBytes();
+            heapAfterFirstPass = heapInUse();
+        }
+        frame_ = 0;
+    }
+    void drawFrame(const TimelineEntry& part, float partTime) override
+    {
+        SetViewport(width, height);
+        DrawPart(part, partTime);
+        glFinish();
+        for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError())
+            ++glErrors;
+        ++frame_;
+        ++frames;
+    }
+    bool escapeDown() override { return frames >= showSecondsToPlay * framesPerSecond; }
+
+    long long frames = 0;
+    int passes = 0;
+    int glErrors = 0;
+    long long residentAfterFirstPass = 0;
+    long long heapAfterFirstPass = 0;
+
+private:
+    long long frame_ = 0;
+};
+
+// Runs the rest of the test in another folder and comes back.
+class WorkingFolder {
+public:
+    explicit WorkingFolder(const std::string& folder)
+    {
+        char here[4096];
+        if (getcwd(here, sizeof here))
+            previous_ = here;
+        entered_ = chdir(folder.c_str()) == 0;
+    }
+    ~WorkingFolder()
+    {
+        if (entered_ && !previous_.empty() && chdir(previous_.c_str()) != 0)
+            std::perror("chdir");
+    }
+    bool entered() const { return entered_; }
+
+private:
+    std::string previous_;
+    bool entered_ = false;
+};
+
+TEST(Soak, TenMinutesOfTheLoopingShowKeepMemoryFlatAndRaiseNoGlError)
+{
+#ifdef TALDREX_ADDRESS_SANITIZER
+    GTEST_SKIP() << "under AddressSanitizer resident memory counts the sanitizer's quarantine";
+#endif
+    WorkingFolder show(bundledShowFolder());
+    if (!show.entered() || access("script.txt", R_OK) != 0)
+        GTEST_SKIP() << "the bundled show has not been built";
+    GlTestContext gl(width, height);
+    REQUIRE_GL(gl);
+    InitGLState(width, height);
+    NoSound = 1;
+    SoundStream* stream = nullptr;
+    ASSERT_TRUE(LoadScript(stream));
+    ASSERT_FALSE(Timeline.empty());
+    ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+
+    SoakHost host;
+    PlayTimeline(Timeline, true, host);
+
+    const long long resident = residentBytes();
+    const long long heap = heapInUse();
+    EXPECT_GE(host.passes, 3);
+    EXPECT_EQ(host.glErrors, 0);
+    EXPECT_LE(resident, host.residentAfterFirstPass + host.residentAfterFirstPass / 100);
+    // Playback allocates nothing of its own; what the driver keeps may vary a little.
+    EXPECT_LE(heap, host.heapAfterFirstPass + (64 << 10));
+    std::printf("[  figures ] soak: %lld frames over %d passes; resident %lld -> %lld bytes (%+.3f %%), "
+                "heap %lld -> %lld bytes, %d OpenGL errors\n",
+                host.frames, host.passes, host.residentAfterFirstPass, resident,
+                100.0 * double(resident - host.residentAfterFirstPass) / double(host.residentAfterFirstPass),
+                host.heapAfterFirstPass, heap, host.glErrors);
+}
+
+} // namespace
