@@ -4,6 +4,7 @@
 #include "app/gl_extensions.h"
 #include "app/shell_state.h"
 #include "app/viewport.h"
+#include "app/window.h"
 #include "demo/playback.h"
 #include "demo/show.h"
 #include "demo/timeline.h"
@@ -143,7 +144,7 @@ public:
         SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
         SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
         SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-        window_ = SDL_CreateWindow("Quorin - Taldrex", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        window_ = SDL_CreateWindow(WindowTitle, 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
         if (!window_)
             return false;
         context_ = SDL_GL_CreateContext(window_);
@@ -218,8 +219,6 @@ bool WriteCapturedFrame(const std::string& path, int width, int height, const st
     png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
     return std::fclose(file) == 0 && ok;
 }
-
-long long CaptureClockAfterFrame(long long frame, int fps) { return frameTime(frame + 1, fps); }
 
 int RunCapture(const CaptureOptions& options)
 {

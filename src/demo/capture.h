@@ -18,9 +18,6 @@ struct CaptureOptions {
 // file at path, as every captured frame is written. Returns false when it cannot be written.
 bool WriteCapturedFrame(const std::string& path, int width, int height, const std::vector<unsigned char>& pixels);
 
-// The clock reading after frame k: floor((k + 1) x 1000 / fps) ms.
-long long CaptureClockAfterFrame(long long frame, int fps);
-
 // Plays the show of the current folder off-screen with the clock replaced by frame
 // counting and writes the frames whose clock lies in [fromMs, toMs]. Returns the exit
 // status; errors (no context, unwritable folder, no script) are reported on stderr.
