@@ -4,6 +4,9 @@
 # scripts/update-reference-frames) within a small per-pixel tolerance for rounding.
 . "$(dirname "$0")/lib/session.sh"
 
+# The references are llvmpipe's pictures; the sanitizer suite draws with softpipe.
+[ "${GALLIUM_DRIVER:-llvmpipe}" = llvmpipe ] || skip "reference frames are drawn by llvmpipe, this run uses ${GALLIUM_DRIVER}"
+
 SHOW="${TALDREX_BINARY_DIR:?}/show"
 REFERENCE="${TALDREX_SOURCE_DIR:?}/tests/fixtures/reference-frames"
 unset DISPLAY WAYLAND_DISPLAY
