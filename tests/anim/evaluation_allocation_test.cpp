@@ -1,65 +1,14 @@
 // Per-frame evaluation must not allocate: this program counts every global allocation.
 #include <cmath>
-#include <cstdlib>
-#include <new>
-
 #include <gtest/gtest.h>
 
-#include "support/sanitizer_hooks.h"
+#include "support/allocation_counter.h"
 
 #include "anim/rotation_track.h"
 #include "anim/scalar_track.h"
 #include "anim/vector_track.h"
 #include "anim/visibility_track.h"
 #include "scene/morph_track.h"
-
-// Every allocation of the program goes through malloc, calloc or realloc (operator new and the
-// vertex arrays alike), so counting there sees them all.
-namespace {
-long allocationCount = 0;
-}
-
-#ifdef TALDREX_ADDRESS_SANITIZER
-namespace {
-void countAllocation(const volatile void*, std::size_t) { ++allocationCount; }
-void ignoreRelease(const volatile void*) {}
-const int hooked = __sanitizer_install_malloc_and_free_hooks(countAllocation, ignoreRelease);
-} // namespace
-#else
-extern "C" {
-void* __libc_malloc(size_t size);
-void* __libc_calloc(size_t count, size_t size);
-void* __libc_realloc(void* p, size_t size);
-
-void* malloc(size_t size) noexcept
-{
-    ++allocationCount;
-    return __libc_malloc(size);
-}
-void* calloc(size_t count, size_t size) noexcept
-{
-    ++allocationCount;
-    return __libc_calloc(count, size);
-}
-void* realloc(void* p, size_t size) noexcept
-{
-    ++allocationCount;
-    return __libc_realloc(p, size);
-}
-}
-
-void* operator new(std::size_t size)
-{
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-#endif
 
 namespace {
 
@@ -75,12 +24,12 @@ void fillMorphKey(MorphKey& key, int frame, int vertices, float offset)
 
 TEST(EvaluationAllocation, CounterSeesVertexArraysAndKeys)
 {
-    long before = allocationCount;
+    long before = AllocationCount();
     Vector3Array vertices;
     vertices.setSize(10);
     ScalarTrack track;
     track.addKey(0, 1.0f);
-    EXPECT_GE(allocationCount - before, 3);
+    EXPECT_GE(AllocationCount() - before, 3);
 }
 
 TEST(EvaluationAllocation, EvaluatingTracksAllocatesNothing)
@@ -106,7 +55,7 @@ TEST(EvaluationAllocation, EvaluatingTracksAllocatesNothing)
     morph.prepare();
     Vector3Array rest;
 
-    long before = allocationCount;
+    long before = AllocationCount();
     float sum = 0.0f;
     for (float time = -20.0f; time < 250.0f; time += 0.7f) {
         sum += scalar.evaluate(time);
@@ -120,7 +69,7 @@ TEST(EvaluationAllocation, EvaluatingTracksAllocatesNothing)
         sum += scalar.evaluate(time) + vector.evaluate(time).y + rotation.evaluate(time).z;
         sum += morph.evaluate(time, rest)[3].z;
     }
-    EXPECT_EQ(allocationCount - before, 0);
+    EXPECT_EQ(AllocationCount() - before, 0);
     EXPECT_EQ(morph.output.size(), 500);
     EXPECT_TRUE(std::isfinite(sum));
 }

@@ -7,58 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/sanitizer_hooks.h"
-
-#include <cstdlib>
-#include <new>
-
-namespace {
-long allocationCount = 0;
-}
-
-// Every allocation goes through malloc, calloc or realloc (operator new and the vertex
-// arrays alike), so counting there sees them all.
-#ifdef TALDREX_ADDRESS_SANITIZER
-namespace {
-void countAllocation(const volatile void*, std::size_t) { ++allocationCount; }
-void ignoreRelease(const volatile void*) {}
-const int hooked = __sanitizer_install_malloc_and_free_hooks(countAllocation, ignoreRelease);
-} // namespace
-#else
-extern "C" {
-void* __libc_malloc(size_t size);
-void* __libc_calloc(size_t count, size_t size);
-void* __libc_realloc(void* p, size_t size);
-
-void* malloc(size_t size) noexcept
-{
-    ++allocationCount;
-    return __libc_malloc(size);
-}
-void* calloc(size_t count, size_t size) noexcept
-{
-    ++allocationCount;
-    return __libc_calloc(count, size);
-}
-void* realloc(void* p, size_t size) noexcept
-{
-    ++allocationCount;
-    return __libc_realloc(p, size);
-}
-}
-
-void* operator new(std::size_t size)
-{
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-#endif
+#include "support/allocation_counter.h"
 
 namespace {
 
@@ -94,15 +43,15 @@ SceneSpec animatedScene()
 TEST(SceneEvaluation, FramesAllocateNothing)
 {
     std::string bytes = writeScene(animatedScene());
-    long before = allocationCount;
+    long before = AllocationCount();
     Scene scene;
     scene.loadMemory(bytes.data(), bytes.size());
     ASSERT_FALSE(scene.reader->failed());
-    ASSERT_GT(allocationCount, before); // the counter does see loading
+    ASSERT_GT(AllocationCount(), before); // the counter does see loading
     auto& mesh = static_cast<MeshNode&>(*scene.children[0]->children[0]);
     ASSERT_TRUE(mesh.morphs());
 
-    before = allocationCount;
+    before = AllocationCount();
     float checksum = 0.0f;
     for (float time = -5.0f; time < 40.0f; time += 0.37f) {
         scene.evaluateNodes(time);
@@ -110,7 +59,7 @@ TEST(SceneEvaluation, FramesAllocateNothing)
     }
     scene.evaluateNodes(3.0f); // backwards
     checksum += mesh.currentVertices()[2].y;
-    EXPECT_EQ(allocationCount, before);
+    EXPECT_EQ(AllocationCount(), before);
     EXPECT_GT(checksum, 0.0f);
 }
 
@@ -142,12 +91,12 @@ TEST(SceneEvaluation, MorphingMeshDrawsTheTimeOfItsLastVisibleEvaluationWithoutA
     mesh.bindRenderModes(modes);
     ASSERT_FALSE(mesh.listBuilt);
 
-    long before = allocationCount;
+    long before = AllocationCount();
     for (float time = 0.0f; time < 30.0f; time += 0.5f) {
         mesh.evaluate(time, true);
         mesh.render();
     }
-    EXPECT_EQ(allocationCount, before);
+    EXPECT_EQ(AllocationCount(), before);
     EXPECT_EQ(recorder.draws, 60);
     EXPECT_NEAR(recorder.lastX, 3.95f, 0.01f); // key 2 (x = 3) on its way to key 3 (x = 4)
 
