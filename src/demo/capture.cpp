@@ -2,6 +2,7 @@
 
 #include "app/gl.h"
 #include "app/gl_extensions.h"
+#include "app/offscreen_context.h"
 #include "app/shell_state.h"
 #include "app/viewport.h"
 #include "app/window.h"
@@ -131,44 +132,20 @@ private:
     std::chrono::steady_clock::time_point started_;
 };
 
-// A hidden window of the off-screen video driver with a compatibility context.
-class OffscreenContext {
+// Makes the off-screen window the shell's window for as long as the capture runs, so the
+// loading picture and the show draw and swap there.
+class ShellWindowScope {
 public:
-    bool create(int width, int height)
+    explicit ShellWindowScope(const OffscreenContext& context)
     {
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-            return false;
-        SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-        SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-        SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-        window_ = SDL_CreateWindow(WindowTitle, 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        if (!window_)
-            return false;
-        context_ = SDL_GL_CreateContext(window_);
-        if (!context_)
-            return false;
-        MainWindow = window_;
-        RenderContext = context_;
-        return SDL_GL_MakeCurrent(window_, context_) == 0;
+        MainWindow = context.window();
+        RenderContext = context.context();
     }
-
-    ~OffscreenContext()
+    ~ShellWindowScope()
     {
         MainWindow = nullptr;
         RenderContext = nullptr;
-        if (context_)
-            SDL_GL_DeleteContext(context_);
-        if (window_)
-            SDL_DestroyWindow(window_);
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
-
-private:
-    SDL_Window* window_ = nullptr;
-    SDL_GLContext context_ = nullptr;
 };
 
 // Opens a pipe into ffmpeg that muxes raw frames with the soundtrack from fromMs on.
@@ -231,10 +208,11 @@ int RunCapture(const CaptureOptions& options)
     }
 
     OffscreenContext context;
-    if (!context.create(options.width, options.height)) {
+    if (!context.create(WindowTitle, options.width, options.height, 0)) {
         std::fprintf(stderr, "taldrex: cannot create an off-screen OpenGL context: %s\n", SDL_GetError());
         return 1;
     }
+    ShellWindowScope shellWindow(context);
     if (!LoadExtensions()) {
         std::fprintf(stderr, "taldrex: this OpenGL driver lacks the multitexture extension the show draws with\n");
         return 1;

@@ -8,38 +8,16 @@
 
 GlTestContext::GlTestContext(int width, int height) : width_(width), height_(height)
 {
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+    if (!offscreen_.create("taldrex test", width, height, 8))
         return;
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    window_ = SDL_CreateWindow("taldrex test", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (!window_)
-        return;
-    context_ = SDL_GL_CreateContext(window_);
-    if (!context_)
-        return;
-    SDL_GL_MakeCurrent(window_, context_);
+    ok_ = true;
     LoadExtensions();
     ScreenWidth = width;
     ScreenHeight = height;
     glViewport(0, 0, width, height);
 }
 
-GlTestContext::~GlTestContext()
-{
-    if (context_) {
-        SDL_GL_MakeCurrent(window_, nullptr);
-        SDL_GL_DeleteContext(context_);
-    }
-    if (window_)
-        SDL_DestroyWindow(window_);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-}
+GlTestContext::~GlTestContext() = default;
 
 std::vector<uint8_t> GlTestContext::readPixels() const
 {

@@ -1,6 +1,8 @@
 // GlTestContext: a live OpenGL context with no display, for tests that draw.
 #pragma once
 
+#include "app/offscreen_context.h"
+
 #include <SDL.h>
 
 #include <cstdint>
@@ -16,7 +18,7 @@ public:
     GlTestContext(const GlTestContext&) = delete;
     GlTestContext& operator=(const GlTestContext&) = delete;
 
-    bool ok() const { return context_ != nullptr; }
+    bool ok() const { return ok_; }
     int width() const { return width_; }
     int height() const { return height_; }
 
@@ -28,8 +30,8 @@ public:
 private:
     int width_;
     int height_;
-    SDL_Window* window_ = nullptr;
-    SDL_GLContext context_ = nullptr;
+    OffscreenContext offscreen_;
+    bool ok_ = false;
 };
 
 // Skips the current test when the context could not be made.
