@@ -1,0 +1,155 @@
+#include "common/data_file.h"
+
+#include "common/file_path.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string Boundary;
+
+// The real path of path (symlinks followed), or empty with errno set.
+std::string realPath(const std::string& path)
+{
+    char* real = realpath(path.c_str(), nullptr);
+    if (!real)
+        return std::string();
+    std::string result(real);
+    std::free(real);
+    return result;
+}
+
+bool insideBoundary(const std::string& real)
+{
+    if (Boundary.empty())
+        return true;
+    if (Boundary == "/")
+        return true;
+    return real.size() > Boundary.size() && real.compare(0, Boundary.size(), Boundary) == 0
+        && real[Boundary.size()] == '/';
+}
+
+const char* fileKind(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return "is a folder, not a regular file";
+    if (S_ISFIFO(mode))
+        return "is a FIFO, not a regular file";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "is a device, not a regular file";
+    if (S_ISSOCK(mode))
+        return "is a socket, not a regular file";
+    return "is not a regular file";
+}
+
+DataFile failure(DataFile result, DataFileError error, std::string problem)
+{
+    result.error = error;
+    result.problem = std::move(problem);
+    return result;
+}
+
+} // namespace
+
+bool SetDemoFolderBoundary(const std::string& folder)
+{
+    if (folder.empty()) {
+        Boundary.clear();
+        return true;
+    }
+    std::string real = realPath(folder);
+    if (real.empty())
+        return false;
+    Boundary = real;
+    return true;
+}
+
+const std::string& DemoFolderBoundary() { return Boundary; }
+
+DataFile OpenDataFile(const std::string& path, long long maxBytes)
+{
+    DataFile result;
+    result.path = resolveDataPath(path);
+
+    const std::string real = realPath(result.path);
+    if (real.empty()) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return failure(std::move(result), DataFileError::Missing, "does not exist");
+        return failure(std::move(result), DataFileError::Unreadable, std::strerror(errno));
+    }
+    if (!insideBoundary(real))
+        return failure(std::move(result), DataFileError::Outside, "outside the demo folder");
+
+    // The type is known before anything is opened: opening a device can have effects.
+    struct stat before;
+    if (stat(real.c_str(), &before) != 0)
+        return failure(std::move(result), DataFileError::Unreadable, std::strerror(errno));
+    if (!S_ISREG(before.st_mode))
+        return failure(std::move(result), DataFileError::NotRegular, fileKind(before.st_mode));
+    if (before.st_size > maxBytes)
+        return failure(std::move(result), DataFileError::TooLarge,
+            "is " + DescribeBytes(before.st_size) + ", more than the " + DescribeBytes(maxBytes) +
+                " a file of its kind may be");
+
+    // Non-blocking, so that a file swapped for a FIFO since the check cannot hang the open.
+    const int fd = open(real.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return failure(std::move(result), DataFileError::Unreadable, std::strerror(errno));
+    struct stat opened;
+    if (fstat(fd, &opened) != 0 || opened.st_dev != before.st_dev || opened.st_ino != before.st_ino ||
+        !S_ISREG(opened.st_mode) || opened.st_size > maxBytes) {
+        close(fd);
+        return failure(std::move(result), DataFileError::Unreadable, "changed while it was being opened");
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* file = fdopen(fd, "rb");
+    if (!file) {
+        close(fd);
+        return failure(std::move(result), DataFileError::Unreadable, std::strerror(errno));
+    }
+    result.file.reset(file);
+    result.size = opened.st_size;
+    return result;
+}
+
+bool ReadDataFile(const std::string& path, long long maxBytes, std::vector<unsigned char>& bytes, std::string& problem)
+{
+    bytes.clear();
+    DataFile data = OpenDataFile(path, maxBytes);
+    if (!data) {
+        problem = data.problem;
+        return false;
+    }
+    bytes.resize(static_cast<size_t>(data.size));
+    const size_t read = bytes.empty() ? 0 : std::fread(bytes.data(), 1, bytes.size(), data.file.get());
+    // A file that grew after it was measured is read only as far as it was measured.
+    if (read != bytes.size() || std::ferror(data.file.get())) {
+        bytes.clear();
+        problem = "cannot be read whole";
+        return false;
+    }
+    problem.clear();
+    return true;
+}
+
+std::string DescribeBytes(long long bytes)
+{
+    char text[32];
+    if (bytes >= (1LL << 30) && bytes % (1LL << 30) == 0)
+        std::snprintf(text, sizeof text, "%lld GiB", bytes >> 30);
+    else if (bytes >= (1LL << 30))
+        std::snprintf(text, sizeof text, "%.1f GiB", bytes / double(1LL << 30));
+    else if (bytes >= (1LL << 20) && bytes % (1LL << 20) == 0)
+        std::snprintf(text, sizeof text, "%lld MiB", bytes >> 20);
+    else if (bytes >= (1LL << 20))
+        std::snprintf(text, sizeof text, "%.1f MiB", bytes / double(1LL << 20));
+    else
+        std::snprintf(text, sizeof text, "%lld bytes", bytes);
+    return text;
+}

@@ -1,0 +1,52 @@
+// Data files of a show: found in any letter case, kept inside the demo folder, only
+// regular files, opened without blocking and refused beyond a size limit, so that a
+// folder from a stranger can neither read elsewhere nor hang or flood the player.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The largest file of each kind the player reads.
+constexpr long long ScriptFileLimit = 16LL << 20;
+constexpr long long ImageFileLimit = 256LL << 20;
+constexpr long long SceneFileLimit = 1LL << 30;
+constexpr long long SoundtrackFileLimit = 512LL << 20;
+
+enum class DataFileError { None, Missing, Outside, NotRegular, TooLarge, Unreadable };
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// An opened data file, or why it could not be opened.
+struct DataFile {
+    FileHandle file;    // binary reading from offset 0, blocking reads; null on failure
+    std::string path;   // the path as found on disk (as mapped when not found)
+    long long size = 0; // bytes, when opened
+    DataFileError error = DataFileError::None;
+    std::string problem; // for messages, such as "is a FIFO, not a regular file"; empty when opened
+
+    explicit operator bool() const { return file != nullptr; }
+};
+
+// Confines every data file to folder (made a real path here); an empty folder lifts the
+// boundary, as it is at program start. Returns false when folder cannot be resolved.
+bool SetDemoFolderBoundary(const std::string& folder);
+// The real path of the demo folder in force, or empty when there is none.
+const std::string& DemoFolderBoundary();
+
+// Finds path (a show path such as "data\\Logo.png", or a plain path) with resolveDataPath
+// and opens it when it is a regular file of at most maxBytes inside the boundary.
+// Returns a DataFile without a file, error and problem set, otherwise; never blocks on a
+// FIFO or device.
+DataFile OpenDataFile(const std::string& path, long long maxBytes);
+
+// Reads the whole data file at path into bytes (see OpenDataFile). Returns false, bytes
+// empty and problem set, when it cannot be opened or read.
+bool ReadDataFile(const std::string& path, long long maxBytes, std::vector<unsigned char>& bytes, std::string& problem);
+
+// A byte count for messages: "512 MiB", "1.5 GiB", "300 bytes".
+std::string DescribeBytes(long long bytes);
