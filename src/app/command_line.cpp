@@ -36,6 +36,9 @@ std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLi
 
     app.add_flag("--check", options.check,
         "check the demo folder without showing anything: one line per problem, exit 1 when there is any");
+    app.add_flag("--allow-outside", options.allowOutside,
+        "let the script name files outside the demo folder (through .. or symbolic links), "
+        "for makers who share assets between folders");
 
     CaptureOptions& capture = options.capture;
     std::string size;

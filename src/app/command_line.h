@@ -12,6 +12,7 @@ struct CommandLine {
     bool noSound = false;
     bool loop = false;
     bool check = false;     // --check: report the demo folder's problems, show nothing
+    bool allowOutside = false; // --allow-outside: data files may lie outside the demo folder
     CaptureOptions capture; // capture.outputDir set: --capture, no window, no sound
 };
 

@@ -35,7 +35,7 @@ int DemoApp::run(int argc, char** argv)
 
     // Nothing is worth asking or opening without a show to play.
     const std::string folder = chooseDemoFolder(options.demoDir, argv[0]);
-    const std::string problem = enterDemoFolder(folder);
+    const std::string problem = enterDemoFolder(folder, options.allowOutside);
     if (options.check) {
         if (!problem.empty())
             return ReportCheck({{"script.txt", problem}}, folder.empty() ? "." : folder);

@@ -1,5 +1,6 @@
 #include "app/demo_folder.h"
 
+#include "common/data_file.h"
 #include "common/file_path.h"
 
 #include <cerrno>
@@ -25,23 +26,17 @@ std::string chooseDemoFolder(const std::string& dir, const char* programPath)
     return dir;
 }
 
-std::string enterDemoFolder(const std::string& dir)
+std::string enterDemoFolder(const std::string& dir, bool allowOutside)
 {
     if (!dir.empty() && chdir(dir.c_str()) != 0)
         return "can't open the demo folder \"" + dir + "\": " + std::strerror(errno);
 
     char cwd[PATH_MAX];
     const std::string folder = getcwd(cwd, sizeof cwd) ? cwd : (dir.empty() ? "." : dir);
-    const std::string script = resolveDataPath("script.txt");
-    std::FILE* file = std::fopen(script.c_str(), "rb");
-    if (!file)
-        return "can't read script.txt in the demo folder \"" + folder + "\": " + std::strerror(errno);
-    // A folder named script.txt opens on Linux but cannot be read.
-    char probe;
-    const bool readable = std::fread(&probe, 1, 1, file) == 1 || std::feof(file);
-    const int readError = errno;
-    std::fclose(file);
-    if (!readable)
-        return "can't read script.txt in the demo folder \"" + folder + "\": " + std::strerror(readError);
+    if (!SetDemoFolderBoundary(allowOutside ? std::string() : folder))
+        return "can't open the demo folder \"" + folder + "\": " + std::strerror(errno);
+    const DataFile script = OpenDataFile("script.txt", ScriptFileLimit);
+    if (!script)
+        return "can't read script.txt in the demo folder \"" + folder + "\": " + script.problem;
     return std::string();
 }

@@ -1,7 +1,8 @@
 #include "demo/check.h"
 
 #include "app/mp3_decoder.h"
-#include "common/file_path.h"
+#include "common/data_file.h"
+#include "common/printable_text.h"
 #include "demo/script_parser.h"
 #include "graph/node.h"
 #include "image/jpeg_decoder.h"
@@ -10,11 +11,8 @@
 #include "scene/scene.h"
 
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <memory>
-#include <sstream>
-#include <sys/stat.h>
 
 namespace {
 
@@ -39,12 +37,6 @@ private:
     int next_ = 0;
 };
 
-bool isFile(const std::string& path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 const char* kindName(NodeKind kind)
 {
     switch (kind) {
@@ -65,14 +57,13 @@ public:
 
     void run()
     {
-        std::ifstream file(resolveDataPath(ScriptName), std::ios::binary);
-        if (!file) {
-            report(ScriptName, "missing or unreadable");
+        std::vector<unsigned char> bytes;
+        std::string problem;
+        if (!ReadDataFile(ScriptName, ScriptFileLimit, bytes, problem)) {
+            report(ScriptName, problem == "does not exist" ? "missing" : problem);
             return;
         }
-        std::ostringstream text;
-        text << file.rdbuf();
-        ParseScript(text.str(), listing_);
+        ParseScript(std::string(bytes.begin(), bytes.end()), listing_);
 
         checkMusic();
         checkTextures();
@@ -83,21 +74,22 @@ public:
 private:
     void report(const std::string& file, const std::string& problem) { problems.push_back({file, problem}); }
 
-    // The path of a script entry, or empty (with the problem reported) when there is no such file.
-    std::string existingFile(const std::string& line)
+    // The path of a script entry, or empty (with the problem reported) when the show
+    // cannot open it: missing, outside the demo folder, not a regular file, too large.
+    std::string existingFile(const std::string& line, long long maxBytes)
     {
-        std::string path = resolveDataPath("data\\" + line);
-        if (!isFile(path)) {
-            report(path, "named in script.txt but does not exist");
-            return std::string();
-        }
-        return path;
+        DataFile file = OpenDataFile("data\\" + line, maxBytes);
+        if (file.error == DataFileError::Missing)
+            report(file.path, "named in script.txt but does not exist");
+        else if (!file)
+            report(file.path, file.problem);
+        return file ? file.path : std::string();
     }
 
     void checkMusic()
     {
         for (const Listing::Entry& entry : listing_.mp3s) {
-            std::string path = existingFile(entry.line);
+            std::string path = existingFile(entry.line, SoundtrackFileLimit);
             if (path.empty())
                 continue;
             DecodedAudio audio;
@@ -118,7 +110,7 @@ private:
             if (!jpeg && !png)
                 continue;
             registeredAt_.emplace(entry.line, entry.order);
-            std::string path = existingFile(entry.line);
+            std::string path = existingFile(entry.line, ImageFileLimit);
             if (path.empty())
                 continue;
             // A line naming both kinds ends up holding the PNG.
@@ -137,7 +129,7 @@ private:
     void checkScenes()
     {
         for (const Listing::Entry& entry : listing_.scenes) {
-            std::string path = existingFile(entry.line);
+            std::string path = existingFile(entry.line, SceneFileLimit);
             auto scene = std::make_unique<Scene>();
             if (!path.empty()) {
                 scene->loadFile(path.c_str());
@@ -226,11 +218,13 @@ std::vector<CheckProblem> CheckDemoFolder()
 
 int ReportCheck(const std::vector<CheckProblem>& problems, const std::string& folder)
 {
+    // Names come from the folder and may hold terminal escape sequences.
+    const std::string where = PrintableText(folder);
     for (const CheckProblem& p : problems)
-        std::printf("%s: %s\n", p.file.c_str(), p.problem.c_str());
+        std::printf("%s: %s\n", PrintableText(p.file).c_str(), PrintableText(p.problem).c_str());
     if (problems.empty())
-        std::printf("%s: no problems found\n", folder.c_str());
+        std::printf("%s: no problems found\n", where.c_str());
     else
-        std::printf("%s: %zu problem%s found\n", folder.c_str(), problems.size(), problems.size() == 1 ? "" : "s");
+        std::printf("%s: %zu problem%s found\n", where.c_str(), problems.size(), problems.size() == 1 ? "" : "s");
     return problems.empty() ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include "app/sound.h"
 #include "app/viewport.h"
 #include "app/window.h"
+#include "common/data_file.h"
 #include "common/file_path.h"
 #include "demo/playback.h"
 #include "demo/script_parser.h"
@@ -15,8 +16,7 @@
 #include "image/texture.h"
 #include "image/texture_registry.h"
 
-#include <fstream>
-#include <sstream>
+#include <vector>
 
 Registry<std::unique_ptr<Scene>> SceneRegistry;
 std::string SoundtrackPath;
@@ -132,16 +132,13 @@ bool LoadScript(SoundStream*& stream)
 {
     ShowLoadingPicture();
 
-    std::ifstream file(resolveDataPath("script.txt"), std::ios::binary);
-    if (!file)
-        return false;
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (file.bad())
+    std::vector<unsigned char> bytes;
+    std::string problem;
+    if (!ReadDataFile("script.txt", ScriptFileLimit, bytes, problem))
         return false;
 
     ShowLoader loader(stream);
-    ParseScript(text.str(), loader);
+    ParseScript(std::string(bytes.begin(), bytes.end()), loader);
     return true;
 }
 

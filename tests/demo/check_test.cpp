@@ -1,8 +1,10 @@
+#include "common/data_file.h"
 #include "demo/check.h"
 #include "scene_writer.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -116,4 +118,32 @@ TEST_F(CheckFolder, AMissingScriptAndACleanFolder)
     for (const CheckProblem& p : problems)
         ADD_FAILURE() << p.file << ": " << p.problem;
     EXPECT_EQ(ReportCheck(problems, "show"), 0);
+}
+
+TEST_F(CheckFolder, FilesOutsideTheFolderAndSpecialFilesAreProblemsNamedForWhatTheyAre)
+{
+    ASSERT_TRUE(SetDemoFolderBoundary("."));
+    write("../taldrex-check-secret.png", "secret");
+    fs::create_symlink(dir.parent_path() / "taldrex-check-secret.png", dir / "data" / "link.png");
+    ASSERT_EQ(mkfifo((dir / "data" / "pipe.scn").c_str(), 0644), 0);
+    fs::create_directory(dir / "data" / "folder.jpg");
+    write("script.txt", "[textures]\n../../taldrex-check-secret.png\nlink.png\nfolder.jpg\n\n"
+                        "[scenes]\npipe.scn\n\n");
+    std::vector<CheckProblem> problems = CheckDemoFolder();
+    SetDemoFolderBoundary("");
+    fs::remove(dir.parent_path() / "taldrex-check-secret.png");
+
+    EXPECT_EQ(count(problems, "data/../../taldrex-check-secret.png", "outside the demo folder"), 1);
+    EXPECT_EQ(count(problems, "data/link.png", "outside the demo folder"), 1);
+    EXPECT_EQ(count(problems, "data/folder.jpg", "is a folder, not a regular file"), 1);
+    EXPECT_EQ(count(problems, "data/pipe.scn", "is a FIFO, not a regular file"), 1);
+}
+
+TEST_F(CheckFolder, ProblemLinesPrintNamesEscaped)
+{
+    testing::internal::CaptureStdout();
+    ReportCheck({{"data/\x1b[2Jx.png", "does not exist"}}, "show");
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out.find('\x1b'), std::string::npos);
+    EXPECT_NE(out.find("data/\\x1b[2Jx.png: does not exist"), std::string::npos) << out;
 }

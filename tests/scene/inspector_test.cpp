@@ -92,3 +92,20 @@ TEST(Inspector, DumpOfATruncatedFileSaysWhereReadingStopped)
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.output.find("cannot open the file"), std::string::npos) << missing.output;
 }
+
+TEST(Inspector, NamesFromTheFileAreEscapedBeforeTheyReachTheTerminal)
+{
+    SceneSpec spec;
+    spec.nodes.push_back(makeNode(NodeType::Transform, "\x1b]0;owned\x07\x1b[2J"));
+    MaterialSpec material;
+    material.name = "m\xff";
+    spec.materials.push_back(material);
+    std::string path = testing::TempDir() + "taldrex-inspect-escape.scn";
+    ASSERT_TRUE(saveScene(spec, path));
+    DumpResult run = dump(path);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output.find('\x1b'), std::string::npos);
+    EXPECT_NE(run.output.find("transform \"\\x1b]0;owned\\x07\\x1b[2j\""), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("material 0 \"m\\xff\""), std::string::npos) << run.output;
+    std::remove(path.c_str());
+}

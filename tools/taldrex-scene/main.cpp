@@ -6,6 +6,7 @@
 #include "graph/spot_node.h"
 #include "graph/target_node.h"
 #include "graph/transform_node.h"
+#include "common/printable_text.h"
 #include "scene/scene.h"
 
 #include <CLI/CLI.hpp>
@@ -66,7 +67,7 @@ void printMesh(int depth, const MeshNode& mesh)
         indent(depth + 1);
         std::printf("group %d: material %d", g, group.materialIndex);
         if (group.material)
-            std::printf(" \"%s\"", group.material->name.c_str());
+            std::printf(" \"%s\"", PrintableText(group.material->name).c_str());
         else
             std::printf(" (no such material)");
         std::printf(", faces %d\n", group.faces.size());
@@ -90,14 +91,14 @@ void printMesh(int depth, const MeshNode& mesh)
 void printNode(int depth, const Node& node)
 {
     indent(depth);
-    std::printf("%s \"%s\"", kindName(node.kind), node.name.c_str());
+    std::printf("%s \"%s\"", kindName(node.kind), PrintableText(node.name).c_str());
     const TargetNode* target = nullptr;
     if (node.kind == NodeKind::Camera)
         target = static_cast<const CameraNode&>(node).target;
     if (node.kind == NodeKind::Spot)
         target = static_cast<const SpotNode&>(node).target;
     if (node.kind == NodeKind::Camera || node.kind == NodeKind::Spot)
-        std::printf(target ? " -> target \"%s\"" : " (no target)", target ? target->name.c_str() : "");
+        std::printf(target ? " -> target \"%s\"" : " (no target)", target ? PrintableText(target->name).c_str() : "");
     if (node.kind == NodeKind::Mesh && static_cast<const MeshNode&>(node).transparent)
         std::printf(" (transparent)");
     std::printf("\n");
@@ -158,7 +159,7 @@ void printNode(int depth, const Node& node)
 
 void printMaterial(int index, const Material& material)
 {
-    std::printf("  material %d \"%s\": render mode kind %d", index, material.name.c_str(),
+    std::printf("  material %d \"%s\": render mode kind %d", index, PrintableText(material.name).c_str(),
                 material.renderModeKind());
     if (material.drawnKind() != material.renderModeKind())
         std::printf(" (undrawable slot %d ignored: drawn as kind %d)", Material::undrawableSlot,
@@ -168,10 +169,10 @@ void printMaterial(int index, const Material& material)
         const MaterialMap& map = material.maps[slot];
         if (!map.present())
             continue;
-        std::printf("    map %d: \"%s\" amount %g", slot, map.mapFile.c_str(), map.amount);
+        std::printf("    map %d: \"%s\" amount %g", slot, PrintableText(map.mapFile).c_str(), map.amount);
         if (slot == Material::surfaceSlot || slot == Material::environmentSlot)
-            std::printf(" (texture %s, else %s)", map.textureName().c_str(),
-                        map.fallbackTextureName().c_str());
+            std::printf(" (texture %s, else %s)", PrintableText(map.textureName()).c_str(),
+                        PrintableText(map.fallbackTextureName()).c_str());
         std::printf("\n");
     }
 }
@@ -182,14 +183,14 @@ int dump(const std::string& path)
 {
     Scene scene;
     if (scene.loadFile(path.c_str()) != 0) {
-        std::fprintf(stderr, "taldrex-scene: %s: cannot open the file\n", path.c_str());
+        std::fprintf(stderr, "taldrex-scene: %s: cannot open the file\n", PrintableText(path).c_str());
         return 1;
     }
-    std::printf("scene %s\n", path.c_str());
+    std::printf("scene %s\n", PrintableText(path).c_str());
     std::printf("header %d %d\n", scene.headerA, scene.headerB);
     std::printf("nodes %d at top level, lights %d, camera %s\n", scene.children.size(),
                 scene.lightCount,
-                scene.camera ? ("\"" + scene.camera->name + "\"").c_str() : "none");
+                scene.camera ? ("\"" + PrintableText(scene.camera->name) + "\"").c_str() : "none");
     for (const std::unique_ptr<Node>& child : scene.children)
         printNode(1, *child);
     std::printf("materials %d\n", scene.materials.size());
@@ -197,7 +198,7 @@ int dump(const std::string& path)
         printMaterial(i, *scene.materials[i]);
     if (scene.reader->failed()) {
         std::printf("damaged: reading stopped at byte %lld of %s\n",
-                    static_cast<long long>(scene.reader->failedOffset()), path.c_str());
+                    static_cast<long long>(scene.reader->failedOffset()), PrintableText(path).c_str());
         return 2;
     }
     return 0;

@@ -1,0 +1,117 @@
+#include "common/data_file.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A demo folder with data/ and a secret file beside it, entered as the working directory;
+// everything is put back afterwards.
+class DataFileTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        start_ = fs::current_path();
+        char pattern[] = "/tmp/taldrex-data-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        root_ = pattern;
+        fs::create_directories(root_ / "show" / "data");
+        write(root_ / "secret.txt", "secret");
+        write(root_ / "show" / "data" / "Logo.PNG", "picture");
+        fs::current_path(root_ / "show");
+        ASSERT_TRUE(SetDemoFolderBoundary("."));
+    }
+
+    void TearDown() override
+    {
+        SetDemoFolderBoundary("");
+        fs::current_path(start_);
+        fs::remove_all(root_);
+    }
+
+    static void write(const fs::path& path, const std::string& text)
+    {
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fwrite(text.data(), 1, text.size(), file);
+        std::fclose(file);
+    }
+
+    fs::path start_;
+    fs::path root_;
+};
+
+} // namespace
+
+TEST_F(DataFileTest, FindsFilesInsideTheFolderInAnyLetterCase)
+{
+    std::vector<unsigned char> bytes;
+    std::string problem;
+    ASSERT_TRUE(ReadDataFile("data\\logo.png", 1000, bytes, problem)) << problem;
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "picture");
+
+    // A link that stays inside the folder is followed.
+    fs::create_symlink("Logo.PNG", "data/alias.png");
+    EXPECT_TRUE(OpenDataFile("data\\alias.png", 1000));
+}
+
+TEST_F(DataFileTest, NothingOutsideTheFolderIsRead)
+{
+    fs::create_symlink(root_ / "secret.txt", "data/link.png");
+    fs::create_symlink(root_, "data/up");
+    for (const char* path : {"data\\..\\..\\secret.txt", "data/../../secret.txt", "data\\link.png",
+                             "data\\up\\secret.txt", "/etc/passwd"}) {
+        DataFile file = OpenDataFile(path, 1000);
+        EXPECT_FALSE(file) << path;
+        EXPECT_EQ(file.error, DataFileError::Outside) << path;
+        EXPECT_EQ(file.problem, "outside the demo folder") << path;
+    }
+
+    // Lifting the boundary is how makers share assets between folders.
+    SetDemoFolderBoundary("");
+    EXPECT_TRUE(OpenDataFile("data\\link.png", 1000));
+    EXPECT_TRUE(OpenDataFile("data\\..\\..\\secret.txt", 1000));
+}
+
+TEST_F(DataFileTest, SpecialFilesAreNamedForWhatTheyAreWithoutBlocking)
+{
+    ASSERT_EQ(mkfifo("data/pipe.png", 0644), 0);
+    fs::create_directory("data/folder.png");
+    SetDemoFolderBoundary("");
+    fs::create_symlink("/dev/zero", "data/zero.mp3");
+
+    const auto started = std::chrono::steady_clock::now();
+    DataFile fifo = OpenDataFile("data\\pipe.png", 1000);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+    EXPECT_EQ(fifo.error, DataFileError::NotRegular);
+    EXPECT_EQ(fifo.problem, "is a FIFO, not a regular file");
+    EXPECT_EQ(OpenDataFile("data\\folder.png", 1000).problem, "is a folder, not a regular file");
+    EXPECT_EQ(OpenDataFile("data\\zero.mp3", 1000).problem, "is a device, not a regular file");
+
+    DataFile missing = OpenDataFile("data\\none.png", 1000);
+    EXPECT_EQ(missing.error, DataFileError::Missing);
+    EXPECT_EQ(missing.problem, "does not exist");
+}
+
+TEST_F(DataFileTest, FilesOverTheirLimitAreRefusedBeforeReading)
+{
+    std::vector<unsigned char> bytes;
+    std::string problem;
+    EXPECT_FALSE(ReadDataFile("data\\logo.png", 6, bytes, problem));
+    EXPECT_TRUE(bytes.empty());
+    EXPECT_EQ(problem, "is 7 bytes, more than the 6 bytes a file of its kind may be");
+    EXPECT_TRUE(ReadDataFile("data\\logo.png", 7, bytes, problem));
+
+    EXPECT_EQ(DescribeBytes(ImageFileLimit), "256 MiB");
+    EXPECT_EQ(DescribeBytes(SceneFileLimit), "1 GiB");
+    EXPECT_EQ(DescribeBytes(3LL << 29), "1.5 GiB");
+}
