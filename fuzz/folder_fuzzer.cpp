@@ -39,7 +39,8 @@ void writeFile(const fs::path& path, const std::string& bytes)
 }
 
 // The folder every input is written into, made once per process in memory-backed storage
-// where there is some.
+// where there is some; scripts/run-fuzz removes it afterwards, since libFuzzer may end the
+// process without running exit handlers.
 const fs::path& demoFolder()
 {
     static const fs::path folder = [] {
@@ -47,8 +48,6 @@ const fs::path& demoFolder()
         fs::path base = fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm") : fs::temp_directory_path();
         fs::path made = base / ("taldrex-folder-fuzz-" + std::to_string(getpid()));
         fs::create_directories(made / "data");
-        std::atexit([] { fs::remove_all(demoFolder()); });
-        fs::current_path(made);
         SetDemoFolderBoundary(made.string());
         return made;
     }();
@@ -77,6 +76,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         writeFile(folder / "data" / name, input.substr(nameEnd + 1, bodyEnd - nameEnd - 1));
     }
 
+    // The checker works in the current folder; libFuzzer's own paths are relative to the
+    // one it started in.
+    const fs::path started = fs::current_path();
+    fs::current_path(folder);
     CheckDemoFolder();
+    fs::current_path(started);
     return 0;
 }
