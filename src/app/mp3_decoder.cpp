@@ -122,15 +122,22 @@ bool Mp3Stream::start()
     mpg123_handle* scanner = openHandle(source_, rate, channels);
     if (!scanner)
         return false;
-    // Headers only: far quicker than decoding.
-    if (mpg123_scan(scanner) == MPG123_OK) {
+    // Headers only: far quicker than decoding. The scan also indexes the frames (a table
+    // of fixed size), which the decoding handle takes over so that seeking anywhere
+    // needs no reading through the stream.
+    off_t* offsets = nullptr;
+    off_t step = 0;
+    size_t fill = 0;
+    const bool scanned = mpg123_scan(scanner) == MPG123_OK;
+    if (scanned) {
         off_t frames = mpg123_length(scanner);
         length_ = frames >= 0 ? static_cast<long long>(frames) : -1;
     }
+    if (seekSource(&source_, 0, SEEK_SET) == 0)
+        handle_ = openHandle(source_, rate, channels);
+    if (handle_ && scanned && mpg123_index(scanner, &offsets, &step, &fill) == MPG123_OK && fill > 0)
+        mpg123_set_index(handle_, offsets, step, fill);
     mpg123_delete(scanner);
-    if (seekSource(&source_, 0, SEEK_SET) != 0)
-        return false;
-    handle_ = openHandle(source_, rate, channels);
     if (!handle_)
         return false;
     rate_ = static_cast<int>(rate);
