@@ -146,6 +146,8 @@ bool Mp3Stream::start()
     probeFrames_ = read(probe_, ProbeFrames);
     probeAt_ = 0;
     if (probeFrames_ == 0) {
+        mpg123_delete(handle_);
+        handle_ = nullptr;
         rate_ = 0;
         channels_ = 0;
         return false;

@@ -27,8 +27,8 @@ public:
     Mp3Stream(const Mp3Stream&) = delete;
     Mp3Stream& operator=(const Mp3Stream&) = delete;
 
-    // Takes an opened data file (see OpenDataFile) and decodes its first frame. Returns
-    // false when not a single frame decodes.
+    // Takes an opened data file (see OpenDataFile), scans its frame headers and decodes
+    // its first frames. Returns false when not a single frame decodes.
     bool open(DataFile file);
     // The same for a stream held in memory, which must outlive this object.
     bool openMemory(const unsigned char* data, size_t size);
