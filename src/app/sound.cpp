@@ -5,18 +5,26 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
 
-// A stream holds its whole soundtrack already converted to the device's format, so the
-// audio callback only copies and mixes.
-struct SoundStream {
-    std::vector<int16_t> pcm; // stereo frames at the device rate
-    long long length = 0;     // in frames
+struct SDLAudioStreamFree {
+    void operator()(SDL_AudioStream* converter) const { SDL_FreeAudioStream(converter); }
+};
 
+// A stream decodes its soundtrack a little ahead of the device, on the audio callback,
+// and converts it there to the device's format: memory stays the same however long the
+// soundtrack is.
+struct SoundStream {
     // Shared with the audio callback: touched only while the device is locked.
+    Mp3Stream decoder;
+    std::unique_ptr<SDL_AudioStream, SDLAudioStreamFree> converter; // to stereo frames at the device rate
+    long long length = 0;       // in device frames: from the decoder's scan until decoding finds the end
+    long long decodedTo = 0;    // the decoder's position, in its own frames
+    bool drained = false;       // the decoder has ended and the converter holds all that is left
     long long cursor = 0;       // next frame to hand to the device
     long long heardFrom = 0;    // the cursor when the latest callback began: the buffer now playing starts here
     Uint64 callbackCounter = 0; // performance counter at that callback
@@ -30,6 +38,9 @@ constexpr int OutputChannels = 2;
 // About 23 ms at 44.1 kHz: a short wait between the clock's anchor points, and long enough
 // for the drivers to keep real-time pace without underruns.
 constexpr Uint16 RequestedBufferFrames = 1024;
+constexpr int OutputFrameBytes = OutputChannels * static_cast<int>(sizeof(int16_t));
+// The callback works in slices of these many frames, decoded and converted ones alike.
+constexpr int SliceFrames = 2048;
 
 struct SoundDevice {
     bool audioStarted = false; // SDL's audio subsystem is up on our behalf
@@ -41,6 +52,8 @@ struct SoundDevice {
     // Shared with the audio callback: touched only while the device is locked.
     std::vector<SoundStream*> channels; // playing streams, at most channelLimit
     int bufferFrames = 0;               // frames asked for by the latest callback
+    int16_t decoded[SliceFrames * 2];   // a slice from a decoder
+    int16_t converted[SliceFrames * OutputChannels]; // a slice for the mix
 };
 
 SoundDevice Device;
@@ -70,12 +83,40 @@ int16_t saturate(int value)
     return static_cast<int16_t>(std::clamp(value, -32768, 32767));
 }
 
+// Frames of the stream ready in its converter, up to want: decodes until that many are
+// there or the stream has ended. Runs with the device locked.
+int readyFrames(SoundDevice& device, SoundStream& stream, int want)
+{
+    SDL_AudioStream* converter = stream.converter.get();
+    const int channels = stream.decoder.channels();
+    while (!stream.drained && SDL_AudioStreamAvailable(converter) < want * OutputFrameBytes) {
+        const size_t got = stream.decoder.read(device.decoded, SliceFrames);
+        if (got > 0) {
+            stream.decodedTo += static_cast<long long>(got);
+            if (SDL_AudioStreamPut(converter, device.decoded, static_cast<int>(got) * channels * static_cast<int>(sizeof(int16_t))) == 0)
+                continue;
+        }
+        // SDL's resampler keeps the last few hundred frames back even when flushed: push
+        // them out with a tenth of a second of silence, then end the stream where its
+        // decoded frames end at the device rate.
+        std::memset(device.decoded, 0, sizeof device.decoded);
+        for (int silence = stream.decoder.rate() / 10 + 1024; silence > 0; silence -= SliceFrames)
+            SDL_AudioStreamPut(converter, device.decoded, std::min(silence, SliceFrames) * channels * static_cast<int>(sizeof(int16_t)));
+        SDL_AudioStreamFlush(converter);
+        const long long end = stream.decodedTo * device.rate / stream.decoder.rate();
+        stream.length = std::clamp(end, stream.cursor, stream.length);
+        stream.drained = true;
+    }
+    const long long left = stream.length - stream.cursor;
+    return static_cast<int>(std::min<long long>({want, left, SDL_AudioStreamAvailable(converter) / OutputFrameBytes}));
+}
+
 // Runs on SDL's audio thread with the device locked.
 void mixChannels(void* userdata, Uint8* out, int bytes)
 {
     auto* device = static_cast<SoundDevice*>(userdata);
     auto* mix = reinterpret_cast<int16_t*>(out);
-    const int frames = bytes / static_cast<int>(OutputChannels * sizeof(int16_t));
+    const int frames = bytes / OutputFrameBytes;
     const Uint64 now = SDL_GetPerformanceCounter();
     std::memset(out, 0, static_cast<size_t>(bytes));
     device->bufferFrames = frames;
@@ -83,59 +124,20 @@ void mixChannels(void* userdata, Uint8* out, int bytes)
         stream->heardFrom = stream->cursor;
         stream->callbackCounter = now;
         stream->timed = true;
-        const long long count = std::min<long long>(frames, stream->length - stream->cursor);
-        const int16_t* source = stream->pcm.data() + stream->cursor * OutputChannels;
-        for (long long i = 0; i < count * OutputChannels; ++i)
-            mix[i] = saturate(mix[i] + source[i]);
-        stream->cursor += count;
-    }
-}
-
-// Converts decoded audio to the device's stereo format and rate. Returns false when
-// SDL cannot convert it or nothing is left.
-bool convertToDevice(const DecodedAudio& decoded, std::vector<int16_t>& out)
-{
-    SDL_AudioStream* converter = SDL_NewAudioStream(AUDIO_S16SYS, static_cast<Uint8>(decoded.channels),
-        decoded.rate, AUDIO_S16SYS, OutputChannels, Device.rate);
-    if (!converter)
-        return false;
-    // Fed in slices: SDL counts bytes in int, a long soundtrack would not fit at once.
-    const size_t sliceSamples = static_cast<size_t>(decoded.channels) * 65536;
-    bool ok = true;
-    auto drain = [&]() {
-        int available = SDL_AudioStreamAvailable(converter);
-        if (available <= 0)
-            return;
-        size_t at = out.size();
-        out.resize(at + static_cast<size_t>(available) / sizeof(int16_t));
-        int got = SDL_AudioStreamGet(converter, out.data() + at, available);
-        if (got < 0) {
-            ok = false;
-            got = 0;
+        for (int done = 0; done < frames;) {
+            const int count = readyFrames(*device, *stream, std::min(frames - done, SliceFrames));
+            const int got = count > 0
+                ? SDL_AudioStreamGet(stream->converter.get(), device->converted, count * OutputFrameBytes) / OutputFrameBytes
+                : 0;
+            if (got <= 0)
+                break;
+            int16_t* target = mix + done * OutputChannels;
+            for (int i = 0; i < got * OutputChannels; ++i)
+                target[i] = saturate(target[i] + device->converted[i]);
+            stream->cursor += got;
+            done += got;
         }
-        out.resize(at + static_cast<size_t>(got) / sizeof(int16_t));
-    };
-    for (size_t at = 0; ok && at < decoded.samples.size(); at += sliceSamples) {
-        size_t count = std::min(sliceSamples, decoded.samples.size() - at);
-        if (SDL_AudioStreamPut(converter, decoded.samples.data() + at, static_cast<int>(count * sizeof(int16_t))) != 0)
-            ok = false;
-        else
-            drain();
     }
-    // SDL's resampler keeps the last few hundred frames back even when flushed: push them
-    // out with a tenth of a second of silence, then cut the output to the stream's length.
-    if (ok) {
-        std::vector<int16_t> silence(static_cast<size_t>(decoded.channels) * static_cast<size_t>(decoded.rate / 10 + 1024));
-        ok = SDL_AudioStreamPut(converter, silence.data(), static_cast<int>(silence.size() * sizeof(int16_t))) == 0
-            && SDL_AudioStreamFlush(converter) == 0;
-        drain();
-    }
-    SDL_FreeAudioStream(converter);
-    const size_t frames = decoded.samples.size() / static_cast<size_t>(decoded.channels);
-    const size_t converted = static_cast<size_t>(static_cast<unsigned long long>(frames) * Device.rate / decoded.rate);
-    out.resize(std::min(out.size(), converted * OutputChannels));
-    out.resize(out.size() - out.size() % OutputChannels);
-    return ok && !out.empty();
 }
 
 } // namespace
@@ -174,15 +176,20 @@ bool SoundInit(int rate, int channels)
 
 SoundStream* SoundStreamOpen(const char* path)
 {
-    if (!Device.id)
-        return nullptr;
-    DecodedAudio decoded;
-    if (!DecodeMp3File(path, decoded))
+    if (!Device.id || !path)
         return nullptr;
     auto stream = std::make_unique<SoundStream>();
-    if (!convertToDevice(decoded, stream->pcm))
+    if (!stream->decoder.open(OpenDataFile(path, SoundtrackFileLimit)))
         return nullptr;
-    stream->length = static_cast<long long>(stream->pcm.size() / OutputChannels);
+    const int rate = stream->decoder.rate();
+    stream->converter.reset(SDL_NewAudioStream(AUDIO_S16SYS, static_cast<Uint8>(stream->decoder.channels()), rate,
+        AUDIO_S16SYS, OutputChannels, Device.rate));
+    if (!stream->converter)
+        return nullptr;
+    // The clock counts milliseconds in an int: a stream ends where it would overflow.
+    const long long longest = static_cast<long long>(INT_MAX) * Device.rate / 1000;
+    const long long scanned = stream->decoder.length();
+    stream->length = scanned >= 0 ? std::min(longest, scanned * Device.rate / rate) : longest;
     Device.streams.push_back(std::move(stream));
     return Device.streams.back().get();
 }
@@ -230,6 +237,9 @@ bool SoundStreamSetPosition(SoundStream* stream, int ms)
         return false;
     long long frame = std::clamp(static_cast<long long>(ms) * Device.rate / 1000, 0LL, stream->length);
     DeviceLock lock;
+    stream->decodedTo = frame * stream->decoder.rate() / Device.rate;
+    stream->drained = !stream->decoder.seek(stream->decodedTo);
+    SDL_AudioStreamClear(stream->converter.get());
     stream->cursor = frame;
     stream->heardFrom = frame;
     stream->timed = false;

@@ -9,8 +9,10 @@ bool SoundSetOutput();
 // Opens the audio device at rate Hz (stereo), with room for channels streams playing at
 // once. Returns false on failure.
 bool SoundInit(int rate, int channels);
-// Opens an MP3 file as a stream that plays once, converted to the device's format. Returns
-// null when the file is missing or undecodable, or before SoundInit has succeeded.
+// Opens an MP3 file as a stream that plays once, decoded a little ahead of the device and
+// converted to its format. Returns null when the file is refused (see OpenDataFile with
+// SoundtrackFileLimit: missing, not a regular file, too large) or undecodable, or before
+// SoundInit has succeeded.
 SoundStream* SoundStreamOpen(const char* path);
 // Starts the stream on any free channel. Returns false when it cannot play.
 bool SoundStreamPlay(SoundStream* stream);

@@ -89,16 +89,22 @@ private:
     void checkMusic()
     {
         for (const Listing::Entry& entry : listing_.mp3s) {
-            std::string path = existingFile(entry.line, SoundtrackFileLimit);
-            if (path.empty())
+            DataFile file = OpenDataFile("data\\" + entry.line, SoundtrackFileLimit);
+            if (!file) {
+                report(file.path, file.error == DataFileError::Missing ? "named in script.txt but does not exist"
+                                                                       : file.problem);
                 continue;
-            DecodedAudio audio;
-            if (!DecodeMp3File(path.c_str(), audio) || audio.rate <= 0 || audio.channels <= 0) {
+            }
+            const std::string path = file.path;
+            Mp3Stream music;
+            if (!music.open(std::move(file))) {
                 report(path, "does not decode as MP3 (the show would play silently)");
                 continue;
             }
-            // The show's clock is the last stream that opened.
-            musicMs_ = static_cast<long long>(audio.samples.size() / audio.channels) * 1000 / audio.rate;
+            // The show's clock is the last stream that opened. Its length comes from the
+            // frame headers, read without decoding the samples or holding them.
+            if (music.length() >= 0)
+                musicMs_ = music.length() * 1000 / music.rate();
         }
     }
 

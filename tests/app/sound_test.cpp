@@ -5,6 +5,10 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -13,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 
 namespace {
@@ -255,6 +260,27 @@ TEST_F(Sound, MissingAndDamagedFilesFailOrPlayWithoutHarm)
     SDL_Delay(50);
     SoundClose();
     EXPECT_GT(std::filesystem::file_size(diskFile), 0u);
+}
+
+TEST_F(Sound, SpecialFilesAreRefusedAtOnce)
+{
+    ASSERT_TRUE(SoundInit(44100, 32));
+    EXPECT_EQ(SoundStreamOpen("/dev/zero"), nullptr);
+    EXPECT_EQ(SoundStreamOpen(std::filesystem::temp_directory_path().c_str()), nullptr);
+
+    const std::string fifo = TempPath("music.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    auto opening = std::async(std::launch::async, [&] { return SoundStreamOpen(fifo.c_str()); });
+    const bool answered = opening.wait_for(std::chrono::seconds(1)) == std::future_status::ready;
+    if (!answered) {
+        // A writer that comes and goes releases a reader waiting on the FIFO.
+        int fd = open(fifo.c_str(), O_WRONLY);
+        if (fd >= 0)
+            close(fd);
+    }
+    EXPECT_TRUE(answered) << "opening a FIFO waited for a writer";
+    EXPECT_EQ(opening.get(), nullptr);
+    std::filesystem::remove(fifo);
 }
 
 TEST(SoundWithoutDevice, StartUpFailsCleanlyAndEveryCallIsSafe)

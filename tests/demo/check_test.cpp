@@ -1,14 +1,18 @@
-#include "common/data_file.h"
 #include "demo/check.h"
+
+#include "common/data_file.h"
 #include "scene_writer.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -146,4 +150,31 @@ TEST_F(CheckFolder, ProblemLinesPrintNamesEscaped)
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out.find('\x1b'), std::string::npos);
     EXPECT_NE(out.find("data/\\x1b[2Jx.png: does not exist"), std::string::npos) << out;
+}
+
+TEST_F(CheckFolder, ASoundtrackThatIsNoRegularFileOrTooLargeIsReportedAtOnce)
+{
+    write("script.txt", "[mp3]\nmusic.mp3\n");
+    const std::string music = (dir / "data" / "music.mp3").string();
+    ASSERT_EQ(mkfifo(music.c_str(), 0600), 0);
+    auto checking = std::async(std::launch::async, [] { return CheckDemoFolder(); });
+    const bool answered = checking.wait_for(std::chrono::seconds(1)) == std::future_status::ready;
+    if (!answered) {
+        // A writer that comes and goes releases a reader waiting on the FIFO.
+        int fd = open(music.c_str(), O_WRONLY);
+        if (fd >= 0)
+            close(fd);
+    }
+    EXPECT_TRUE(answered) << "the check waited for a writer to the FIFO";
+    std::vector<CheckProblem> problems = checking.get();
+    EXPECT_EQ(count(problems, "data/music.mp3", "is a FIFO, not a regular file"), 1);
+    EXPECT_EQ(problems.size(), 1u);
+
+    // Larger than any soundtrack may be: refused on its size, without a byte read.
+    fs::remove(music);
+    write("data/music.mp3", "");
+    fs::resize_file(music, (512ull << 20) + 1);
+    problems = CheckDemoFolder();
+    EXPECT_EQ(count(problems, "data/music.mp3", "more than the 512 MiB a file of its kind may be"), 1);
+    EXPECT_EQ(problems.size(), 1u);
 }
