@@ -20,17 +20,15 @@ void noteSignal(int signal)
 
 void KeepSignalsFromSdl() { SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1"); }
 
-bool CatchStopSignals()
+void CatchStopSignals()
 {
     struct sigaction action = {};
     action.sa_handler = noteSignal;
     sigemptyset(&action.sa_mask);
     // Restarting keeps a frame half written to a pipe or a file from failing with EINTR.
     action.sa_flags = SA_RESTART;
-    bool ok = true;
     for (int signal : {SIGINT, SIGTERM})
-        ok = sigaction(signal, &action, nullptr) == 0 && ok;
-    return ok;
+        sigaction(signal, &action, nullptr);
 }
 
 int StopSignal() { return lastSignal; }

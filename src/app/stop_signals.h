@@ -7,8 +7,7 @@
 void KeepSignalsFromSdl();
 
 // From now on SIGINT and SIGTERM are only noted; system calls they interrupt restart.
-// Returns false when a handler cannot be installed; that signal keeps its disposition.
-bool CatchStopSignals();
+void CatchStopSignals();
 
 // The last stop signal noted, or 0 while none came.
 int StopSignal();

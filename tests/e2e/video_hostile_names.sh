@@ -2,7 +2,8 @@
 # A demo folder from a stranger cannot run commands through --video: soundtrack entries and
 # output names full of quotes, ";", "$( )", backticks, spaces and a newline reach ffmpeg
 # as plain names. No stray file appears anywhere, each video is written under exactly the
-# name given, and it carries the oddly named soundtrack.
+# name given, and it carries the oddly named soundtrack. A soundtrack the player refuses
+# (a FIFO, which would block ffmpeg and with it the capture) is not handed to ffmpeg.
 . "$(dirname "$0")/lib/session.sh"
 
 unset DISPLAY WAYLAND_DISPLAY
@@ -40,4 +41,11 @@ stray=$(find "$WORK" -name 'owned*')
 [ -z "$(ls -A "$WORK/cwd")" ] || fail "files appeared in the working directory: $(ls -A "$WORK/cwd")"
 # Counted by entries, as one name holds a newline.
 [ "$(find "$WORK/videos" -mindepth 1 -printf x | wc -c)" -eq 4 ] || fail "the output folder holds other files: $(ls -A "$WORK/videos")"
+mkfifo "$DEMO/data/pipe.mp3"
+{ printf '[mp3]\npipe.mp3\n\n'; cat "$WORK/show.txt"; } >"$DEMO/script.txt"
+run_player 30 --capture "$WORK/fifo-frames" --size 160x90 --to 100 --video "$WORK/fifo.mp4" "$DEMO"
+[ "$STATUS" -eq 0 ] || fail "capture with a FIFO as the soundtrack ended with status $STATUS"
+grep -q "pipe.mp3: is a FIFO" "$WORK/stderr" || fail "the refused soundtrack was not reported"
+streams=$(ffprobe -v error -show_entries stream=codec_type -of csv=p=0 "$WORK/fifo.mp4")
+[ "$streams" = "video" ] || fail "the video has the streams [$streams], not only video"
 echo "PASS"
