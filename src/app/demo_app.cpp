@@ -9,6 +9,7 @@
 #include "app/settings_dialog.h"
 #include "app/shell_state.h"
 #include "app/sound.h"
+#include "app/stop_signals.h"
 #include "app/viewport.h"
 #include "app/window.h"
 #include "demo/capture.h"
@@ -32,6 +33,9 @@ int DemoApp::run(int argc, char** argv)
     CommandLine options;
     if (const std::optional<int> status = parseCommandLine(argc, argv, options))
         return *status;
+    // Until a run catches them, SIGINT and SIGTERM end the program at once, as SDL would
+    // otherwise turn them into a quit event that nothing reads before the show plays.
+    KeepSignalsFromSdl();
 
     // Nothing is worth asking or opening without a show to play.
     const std::string folder = chooseDemoFolder(options.demoDir, argv[0]);
@@ -79,6 +83,9 @@ int DemoApp::initInstance(const CommandLine& options)
 
     NoSound = noSound;
 
+    // Caught before the display mode changes, so that the window closes through
+    // CloseDemoWindow, which gives the desktop its mode back.
+    CatchStopSignals();
     const DisplayChoice& choice = DisplayChoices[displayMode];
     MainWindow = CreateDemoWindow(choice.width, choice.height, choice.fullscreen);
     if (!MainWindow) {

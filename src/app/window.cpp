@@ -6,6 +6,7 @@
 #include "app/gl.h"
 #include "app/shell_state.h"
 #include "app/sound.h"
+#include "app/stop_signals.h"
 #include "app/viewport.h"
 #include "app/virtual_keys.h"
 
@@ -167,6 +168,8 @@ void PumpMessages()
     SDL_Event event;
     while (SDL_PollEvent(&event))
         HandleWindowEvent(event);
+    if (StopSignal() != 0)
+        CloseDemoWindow();
 }
 
 void HandleWindowEvent(const SDL_Event& event)
@@ -215,7 +218,7 @@ void CloseDemoWindow()
     SoundClose();
     releaseWindow();
     SDL_Quit();
-    std::exit(0);
+    std::exit(StopSignalStatus());
 }
 
 void FatalError(const char* text)

@@ -22,14 +22,16 @@ void EnterWindowedMode(SDL_Window* window);
 // found" or "can't go into fullscreen mode" when that fails.
 void EnterFullscreenMode(SDL_Window* window, int width, int height);
 
-// Handles every queued event and returns when the queue is empty; never waits.
+// Handles every queued event and returns when the queue is empty; never waits. Closes
+// the window (see CloseDemoWindow) when SIGINT or SIGTERM was noted.
 void PumpMessages();
 
 // The window's reaction to one event: size -> SetViewport with the drawable size, focus
 // lost -> raise again, key down/up -> KeyState, close -> CloseDemoWindow.
 void HandleWindowEvent(const SDL_Event& event);
 
-// Desktop mode back, sound closed, cursor shown, context released, then exit status 0.
+// Desktop mode back, sound closed, cursor shown, context released, then exit status 0,
+// or 130 or 143 when SIGINT or SIGTERM asked for the end.
 [[noreturn]] void CloseDemoWindow();
 
 // Shows the cursor, closes the window (desktop mode back), reports text and ends the

@@ -1,11 +1,14 @@
 #include "demo/capture.h"
 
+#include "app/child_process.h"
 #include "app/gl.h"
 #include "app/gl_extensions.h"
 #include "app/offscreen_context.h"
 #include "app/shell_state.h"
+#include "app/stop_signals.h"
 #include "app/viewport.h"
 #include "app/window.h"
+#include "common/data_file.h"
 #include "demo/playback.h"
 #include "demo/show.h"
 #include "demo/timeline.h"
@@ -19,6 +22,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -55,13 +59,15 @@ public:
         ++frame_;
     }
 
-    // Capture ends after --to: a frame beyond it is never drawn.
+    // Capture ends after --to (a frame beyond it is never drawn), on a failure, or when
+    // SIGINT or SIGTERM asks it to stop.
     bool escapeDown() override
     {
-        return failed_ || (options_.toMs >= 0 && frameTime(frame_, options_.fps) > options_.toMs);
+        return failed_ || StopSignal() != 0 || (options_.toMs >= 0 && frameTime(frame_, options_.fps) > options_.toMs);
     }
 
     bool failed() const { return failed_; }
+    long long written() const { return written_; }
 
 private:
     static int clampMs(long long ms) { return ms > INT_MAX ? INT_MAX : static_cast<int>(ms); }
@@ -92,18 +98,24 @@ private:
             failed_ = true;
             return;
         }
-        if (video_)
-            writeVideoFrame();
+        if (video_ && !writeVideoFrame()) {
+            std::fprintf(stderr, "\ntaldrex: ffmpeg stopped taking frames at frame %lld\n", frame_);
+            failed_ = true;
+            return;
+        }
         ++written_;
         reportProgress();
     }
 
-    // ffmpeg takes the frames top row first.
-    void writeVideoFrame()
+    // ffmpeg takes the frames top row first. Returns false when it no longer reads them.
+    bool writeVideoFrame()
     {
         const size_t stride = static_cast<size_t>(options_.width) * 4;
-        for (int row = options_.height - 1; row >= 0; --row)
-            std::fwrite(pixels_.data() + stride * row, 1, stride, video_);
+        for (int row = options_.height - 1; row >= 0; --row) {
+            if (std::fwrite(pixels_.data() + stride * row, 1, stride, video_) != stride)
+                return false;
+        }
+        return true;
     }
 
     void reportProgress()
@@ -148,22 +160,44 @@ public:
     }
 };
 
-// Opens a pipe into ffmpeg that muxes raw frames with the soundtrack from fromMs on.
-FILE* openVideo(const CaptureOptions& options)
+// Starts ffmpeg muxing raw frames from its standard input with the soundtrack from
+// fromMs on. The soundtrack is opened here as every show file is and handed over open,
+// so ffmpeg reads exactly the file the player accepted. Returns false, reported, when
+// ffmpeg cannot be found or started.
+bool startVideo(const CaptureOptions& options, ChildProcess& ffmpeg)
 {
-    if (std::system("command -v ffmpeg >/dev/null 2>&1") != 0) {
+    const std::string program = FindProgram("ffmpeg", std::getenv("PATH"));
+    if (program.empty()) {
         std::fprintf(stderr, "taldrex: --video needs ffmpeg, which is not installed\n");
-        return nullptr;
+        return false;
     }
-    std::string command = "ffmpeg -loglevel error -y -f rawvideo -pix_fmt rgba -s " + std::to_string(options.width) +
-        "x" + std::to_string(options.height) + " -r " + std::to_string(options.fps) + " -i -";
+    std::vector<std::string> args = {"ffmpeg", "-loglevel", "error", "-y", "-f", "rawvideo", "-pix_fmt", "rgba",
+        "-s", std::to_string(options.width) + "x" + std::to_string(options.height),
+        "-r", std::to_string(options.fps), "-i", "-"};
+    std::vector<int> passedFiles;
+    DataFile soundtrack;
     if (!SoundtrackPath.empty()) {
-        char start[32];
-        std::snprintf(start, sizeof start, "%.3f", options.fromMs / 1000.0);
-        command += " -ss " + std::string(start) + " -i '" + SoundtrackPath + "' -c:a aac -shortest";
+        soundtrack = OpenDataFile(SoundtrackPath, SoundtrackFileLimit);
+        if (soundtrack) {
+            char start[32];
+            std::snprintf(start, sizeof start, "%.3f", options.fromMs / 1000.0);
+            passedFiles.push_back(fileno(soundtrack.file.get()));
+            args.insert(args.end(), {"-ss", start, "-i", "/dev/fd/3", "-c:a", "aac", "-shortest"});
+        } else {
+            std::fprintf(stderr, "taldrex: %s: %s; the video has no sound\n", soundtrack.path.c_str(),
+                soundtrack.problem.c_str());
+        }
     }
-    command += " -c:v libx264 -pix_fmt yuv420p '" + options.videoFile + "'";
-    return popen(command.c_str(), "w");
+    // An absolute name: ffmpeg would read a name starting with "-" as an option and one
+    // like "pipe:..." as a protocol.
+    std::error_code ignored;
+    const std::string output = std::filesystem::absolute(options.videoFile, ignored).string();
+    args.insert(args.end(), {"-c:v", "libx264", "-pix_fmt", "yuv420p", output});
+    if (!ffmpeg.start(program, args, passedFiles)) {
+        std::fprintf(stderr, "taldrex: %s: cannot be started: %s\n", program.c_str(), std::strerror(errno));
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -227,20 +261,25 @@ int RunCapture(const CaptureOptions& options)
         return 1;
     }
 
-    FILE* video = nullptr;
-    if (!options.videoFile.empty()) {
-        video = openVideo(options);
-        if (!video)
-            return 1;
-    }
+    // From the first frame on there is something to keep: a stop signal ends the capture
+    // after the frame being written, and the video is finished so that it plays.
+    CatchStopSignals();
+    ChildProcess ffmpeg;
+    if (!options.videoFile.empty() && !startVideo(options, ffmpeg))
+        return 1;
 
-    CaptureHost host(options, video);
+    CaptureHost host(options, ffmpeg.input());
     PlayTimeline(Timeline, false, host);
     if (isatty(STDERR_FILENO))
         std::fputc('\n', stderr);
 
-    bool videoFailed = video && pclose(video) != 0;
+    const bool videoFailed = !options.videoFile.empty() && ffmpeg.finish() != 0;
     if (videoFailed)
         std::fprintf(stderr, "taldrex: %s: ffmpeg could not write the video\n", options.videoFile.c_str());
+    if (StopSignal() != 0) {
+        std::fprintf(stderr, "taldrex: stopped by %s after %lld frames\n", StopSignal() == SIGINT ? "SIGINT" : "SIGTERM",
+            host.written());
+        return StopSignalStatus();
+    }
     return host.failed() || videoFailed ? 1 : 0;
 }
