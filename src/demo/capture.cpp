@@ -9,6 +9,7 @@
 #include "app/viewport.h"
 #include "app/window.h"
 #include "common/data_file.h"
+#include "common/printable_text.h"
 #include "demo/playback.h"
 #include "demo/show.h"
 #include "demo/timeline.h"
@@ -94,7 +95,7 @@ private:
         std::snprintf(name, sizeof name, "/frame-%06lld.png", frame_);
         std::string path = options_.outputDir + name;
         if (!WriteCapturedFrame(path, options_.width, options_.height, pixels_)) {
-            std::fprintf(stderr, "\ntaldrex: %s: cannot write the frame: %s\n", path.c_str(), std::strerror(errno));
+            std::fprintf(stderr, "\ntaldrex: %s: cannot write the frame: %s\n", PrintableText(path).c_str(), std::strerror(errno));
             failed_ = true;
             return;
         }
@@ -184,7 +185,7 @@ bool startVideo(const CaptureOptions& options, ChildProcess& ffmpeg)
             passedFiles.push_back(fileno(soundtrack.file.get()));
             args.insert(args.end(), {"-ss", start, "-i", "/dev/fd/3", "-c:a", "aac", "-shortest"});
         } else {
-            std::fprintf(stderr, "taldrex: %s: %s; the video has no sound\n", soundtrack.path.c_str(),
+            std::fprintf(stderr, "taldrex: %s: %s; the video has no sound\n", PrintableText(soundtrack.path).c_str(),
                 soundtrack.problem.c_str());
         }
     }
@@ -236,7 +237,7 @@ int RunCapture(const CaptureOptions& options)
     std::error_code error;
     std::filesystem::create_directories(options.outputDir, error);
     if (error || access(options.outputDir.c_str(), W_OK) != 0) {
-        std::fprintf(stderr, "taldrex: %s: cannot write frames there: %s\n", options.outputDir.c_str(),
+        std::fprintf(stderr, "taldrex: %s: cannot write frames there: %s\n", PrintableText(options.outputDir).c_str(),
             error ? error.message().c_str() : std::strerror(errno));
         return 1;
     }
@@ -275,7 +276,7 @@ int RunCapture(const CaptureOptions& options)
 
     const bool videoFailed = !options.videoFile.empty() && ffmpeg.finish() != 0;
     if (videoFailed)
-        std::fprintf(stderr, "taldrex: %s: ffmpeg could not write the video\n", options.videoFile.c_str());
+        std::fprintf(stderr, "taldrex: %s: ffmpeg could not write the video\n", PrintableText(options.videoFile).c_str());
     if (StopSignal() != 0) {
         std::fprintf(stderr, "taldrex: stopped by %s after %lld frames\n", StopSignal() == SIGINT ? "SIGINT" : "SIGTERM",
             host.written());
