@@ -9,7 +9,7 @@ namespace {
 // Splits the script into lines on demand, the way a line-reading text file does.
 class LineReader {
 public:
-    explicit LineReader(const std::string& text) : text_(text) {}
+    explicit LineReader(std::string_view text) : text_(text) {}
 
     // The next line without its terminator; false at the end of the file.
     bool next(std::string& line)
@@ -17,21 +17,21 @@ public:
         if (pos_ >= text_.size())
             return false;
         size_t end = text_.find('\n', pos_);
-        if (end == std::string::npos) {
-            line.assign(text_, pos_, std::string::npos);
+        if (end == std::string_view::npos) {
+            line.assign(text_.substr(pos_));
             pos_ = text_.size();
             return true;
         }
         size_t stop = end;
         if (stop > pos_ && text_[stop - 1] == '\r')
             --stop;
-        line.assign(text_, pos_, stop - pos_);
+        line.assign(text_.substr(pos_, stop - pos_));
         pos_ = end + 1;
         return true;
     }
 
 private:
-    const std::string& text_;
+    std::string_view text_;
     size_t pos_ = 0;
 };
 
@@ -97,7 +97,20 @@ int ParseEndTime(const std::string& line)
     return static_cast<int>(std::min(value, int64_t(INT_MAX)));
 }
 
-void ParseScript(const std::string& text, ScriptSink& sink)
+namespace {
+
+// Counts the parts, and nothing else, of what it is given.
+class PartCounter : public ScriptSink {
+public:
+    void mp3Entry(const std::string&) override {}
+    void textureEntry(const std::string&) override {}
+    void sceneEntry(const std::string&) override {}
+    void part(const TimelineEntry&) override { ++count; }
+
+    int count = 0;
+};
+
+void parseLines(std::string_view text, ScriptSink& sink)
 {
     LineReader lines(text);
     std::string line;
@@ -114,4 +127,14 @@ void ParseScript(const std::string& text, ScriptSink& sink)
         else if (lower.find("[part]") != std::string::npos)
             readPart(lines, sink);
     }
+}
+
+} // namespace
+
+void ParseScript(std::string_view text, ScriptSink& sink)
+{
+    PartCounter counter;
+    parseLines(text, counter);
+    sink.partCount(counter.count);
+    parseLines(text, sink);
 }
