@@ -2,12 +2,14 @@
 // sibling targets, and sibling names crafted to share one std::hash value beside random ones.
 // Each load should stay linear: the parts within 2 s, the siblings within 5 s, and the crafted
 // names about as fast as the random ones.
+#include "app/gl_extensions.h"
 #include "app/offscreen_context.h"
 #include "app/shell_state.h"
 #include "app/sound.h"
 #include "colliding_names.h"
 #include "demo/show.h"
 #include "demo/timeline.h"
+#include "graph/camera_node.h"
 #include "image/texture_registry.h"
 #include "scene/scene.h"
 #include "scene_writer.h"
@@ -49,7 +51,7 @@ const fs::path& partsFolder()
 void BM_LoadScriptParts(benchmark::State& state)
 {
     OffscreenContext context;
-    if (!context.create("list bench", 64, 36, 0)) {
+    if (!context.create("list bench", 64, 36, 0) || !LoadExtensions()) {
         state.SkipWithError("no off-screen OpenGL context");
         return;
     }

@@ -1,5 +1,6 @@
 #include "scene/scene.h"
 
+#include "common/keyed_hash.h"
 #include "graph/camera_node.h"
 #include "graph/light_node.h"
 #include "graph/mesh_node.h"
@@ -7,12 +8,10 @@
 #include "graph/target_node.h"
 #include "graph/transform_node.h"
 
-#include <algorithm>
-#include <climits>
 #include <cstdlib>
-#include <iterator>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -197,37 +196,26 @@ void Scene::noteUnboundGroups(const MeshNode& mesh)
 
 void Scene::linkTargets(Node& node)
 {
-    // The targets among the children sorted by name and, within a name, by position: each
-    // camera or spot then finds the last target of its name by binary search. Sorting keeps
-    // a long list linear-logarithmic whatever the names are, where a hash table could be
-    // made to put every name into one bucket.
-    struct NamedTarget {
-        std::string_view name;
-        int index;
-        bool operator<(const NamedTarget& other) const
-        {
-            int order = name.compare(other.name);
-            return order != 0 ? order < 0 : index < other.index;
-        }
-    };
-    std::vector<NamedTarget> targets;
-    bool looksForTargets = false;
+    // The names the cameras and spots among the children look for, each with the last
+    // same-named target met in one pass over the children. Keyed hashing keeps every step
+    // constant on average whatever the names are: they cannot be made to share a bucket.
+    std::unordered_map<std::string_view, TargetNode*, KeyedNameHash> wanted;
     for (const std::unique_ptr<Node>& child : node.children)
-        looksForTargets = looksForTargets || child->kind == NodeKind::Camera || child->kind == NodeKind::Spot;
-    if (looksForTargets) {
-        for (int i = 0; i < node.children.size(); ++i)
-            if (node.children[i]->kind == NodeKind::Target)
-                targets.push_back({node.children[i]->name, i});
-        std::sort(targets.begin(), targets.end());
+        if (child->kind == NodeKind::Camera || child->kind == NodeKind::Spot)
+            wanted.emplace(child->name, nullptr);
+    if (!wanted.empty()) {
+        for (const std::unique_ptr<Node>& child : node.children) {
+            if (child->kind != NodeKind::Target)
+                continue;
+            auto found = wanted.find(child->name);
+            if (found != wanted.end())
+                found->second = static_cast<TargetNode*>(child.get());
+        }
     }
 
     for (std::unique_ptr<Node>& child : node.children) {
         if (child->kind == NodeKind::Camera || child->kind == NodeKind::Spot) {
-            // The first entry past the name; the one before it is the name's last target.
-            auto after = std::upper_bound(targets.begin(), targets.end(), NamedTarget{child->name, INT_MAX});
-            TargetNode* target = nullptr;
-            if (after != targets.begin() && std::prev(after)->name == child->name)
-                target = static_cast<TargetNode*>(node.children[std::prev(after)->index].get());
+            TargetNode* target = wanted.find(child->name)->second;
             if (child->kind == NodeKind::Camera) {
                 camera = static_cast<CameraNode*>(child.get());
                 camera->target = target;

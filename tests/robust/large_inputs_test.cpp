@@ -67,7 +67,13 @@ std::function<void(RecordBytes&)> siblings(int32_t typeId, const std::function<v
 // One mesh whose body up to the groups is `geometry`, then groups, tracks and morph as
 // `rest` writes them.
 const SceneCase sceneCases[] = {
-    {"sibling targets", siblings(2, [](RecordBytes& b) { records::emptyTrack(b.str("")); })},
+    // With a camera after them, so that linking sorts their names too.
+    {"sibling targets and a camera", [](RecordBytes& b) {
+         siblings(2, [](RecordBytes& target) { records::emptyTrack(target.str("")); })(b);
+         b.i32(1);
+         records::emptyTrack(records::emptyTrack(records::emptyTrack(b.str(""))));
+         records::visibility(b).i32(-1);
+     }},
     {"sibling cameras", siblings(1, [](RecordBytes& b) {
          records::emptyTrack(records::emptyTrack(records::emptyTrack(b.str(""))));
          records::visibility(b);
