@@ -33,19 +33,16 @@ constexpr int partCount = 1000000;
 constexpr int siblingCount = 3000000;
 constexpr int craftedCount = 31700;
 
-// A demo folder holding only a script of partCount parts, each naming a scene, a camera and
-// two images.
-const fs::path& partsFolder()
+// Writes a demo folder holding only a script of partCount parts, each naming a scene, a
+// camera and two images, and returns it.
+fs::path writePartsFolder()
 {
-    static const fs::path folder = [] {
-        fs::path dir = fs::temp_directory_path() / ("taldrex-list-bench-" + std::to_string(getpid()));
-        fs::create_directories(dir / "data");
-        std::ofstream script(dir / "script.txt", std::ios::binary);
-        for (int i = 0; i < partCount; ++i)
-            script << "[part]\nscene.scn\n" << (i + 1) * 40 << "\ncamera\nstandard\nstandard\n";
-        return dir;
-    }();
-    return folder;
+    fs::path dir = fs::temp_directory_path() / ("taldrex-list-bench-" + std::to_string(getpid()));
+    fs::create_directories(dir / "data");
+    std::ofstream script(dir / "script.txt", std::ios::binary);
+    for (int i = 0; i < partCount; ++i)
+        script << "[part]\nscene.scn\n" << (i + 1) * 40 << "\ncamera\nstandard\nstandard\n";
+    return dir;
 }
 
 void BM_LoadScriptParts(benchmark::State& state)
@@ -58,8 +55,9 @@ void BM_LoadScriptParts(benchmark::State& state)
     ScreenWidth = 64;
     ScreenHeight = 36;
     NoSound = 1;
-    fs::path previous = fs::current_path();
-    fs::current_path(partsFolder());
+    const fs::path folder = writePartsFolder();
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder);
     for (auto _ : state) {
         Timeline.setSize(0);
         SoundStream* stream = nullptr;
@@ -70,6 +68,7 @@ void BM_LoadScriptParts(benchmark::State& state)
     Timeline.setSize(0);
     TextureRegistry.clear();
     fs::current_path(previous);
+    fs::remove_all(folder);
 }
 BENCHMARK(BM_LoadScriptParts)->Unit(benchmark::kMillisecond)->Iterations(3);
 
