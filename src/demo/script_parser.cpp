@@ -30,6 +30,20 @@ public:
         return true;
     }
 
+    // Passes over the next line; false at the end of the file. Only says whether the line
+    // was empty.
+    bool skip(bool& empty)
+    {
+        if (pos_ >= text_.size())
+            return false;
+        size_t end = text_.find('\n', pos_);
+        if (end == std::string_view::npos)
+            end = text_.size();
+        empty = end == pos_ || (end == pos_ + 1 && text_[pos_] == '\r' && end < text_.size());
+        pos_ = end + 1;
+        return true;
+    }
+
 private:
     std::string_view text_;
     size_t pos_ = 0;
@@ -85,22 +99,30 @@ int walkScript(std::string_view text, ScriptSink* sink)
             continue;
         lowerInto(line, lower);
         const Section section = sectionOf(lower);
+        bool empty = false;
         if (section == Section::Part) {
             // The five lines are read whatever they hold; missing ones are empty.
+            ++parts;
+            if (!sink) {
+                for (int i = 0; i < 5; ++i)
+                    lines.skip(empty);
+                continue;
+            }
             for (std::string& partLine : part)
                 if (!lines.next(partLine))
                     partLine.clear();
-            ++parts;
-            if (sink)
-                sink->part(partOf(part));
+            sink->part(partOf(part));
             continue;
         }
         if (section == Section::None)
             continue;
         // A list runs to the first empty line, which it consumes, or to the end.
+        if (!sink) {
+            while (lines.skip(empty) && !empty) {
+            }
+            continue;
+        }
         while (lines.next(line) && !line.empty()) {
-            if (!sink)
-                continue;
             lowerInto(line, lower);
             if (section == Section::Mp3)
                 sink->mp3Entry(lower);
