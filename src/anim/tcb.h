@@ -152,7 +152,7 @@ template <typename Key, typename Keys>
 void readSpline(SceneReader& reader, int32_t& headerWord, Keys& keys, size_t keyRecordBytes)
 {
     reader.readInt32(headerWord);
-    int32_t n = reader.readCount(keyRecordBytes);
+    int32_t n = reader.readCount(keyRecordBytes, "track keys");
     keys.setSize(n);
     for (int32_t i = 0; i < n; ++i) {
         keys[i] = std::make_unique<Key>();

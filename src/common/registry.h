@@ -23,6 +23,8 @@ public:
         auto it = map_.find(key);
         return it == map_.end() ? nullptr : &it->second;
     }
+    // Removes what is stored under key, if anything.
+    void remove(const std::string& key) { map_.erase(key); }
     int size() const { return static_cast<int>(map_.size()); }
     void clear() { map_.clear(); }
 

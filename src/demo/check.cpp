@@ -4,15 +4,19 @@
 #include "common/data_file.h"
 #include "common/printable_text.h"
 #include "demo/script_parser.h"
+#include "graph/camera_node.h"
 #include "graph/node.h"
 #include "image/jpeg_decoder.h"
 #include "image/png_decoder.h"
 #include "scene/material.h"
 #include "scene/scene.h"
 
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <set>
+#include <string_view>
 
 namespace {
 
@@ -31,6 +35,7 @@ public:
     void mp3Entry(const std::string& line) override { mp3s.push_back({line, next_++}); }
     void textureEntry(const std::string& line) override { textures.push_back({line, next_++}); }
     void sceneEntry(const std::string& line) override { scenes.push_back({line, next_++}); }
+    void partCount(int count) override { parts.reserve(static_cast<size_t>(count)); }
     void part(const TimelineEntry& entry) override { parts.push_back(entry); }
 
 private:
@@ -63,7 +68,7 @@ public:
             report(ScriptName, problem == "does not exist" ? "missing" : problem);
             return;
         }
-        ParseScript(std::string(bytes.begin(), bytes.end()), listing_);
+        ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), listing_);
 
         checkMusic();
         checkTextures();
@@ -141,10 +146,25 @@ private:
                 scene->loadFile(path.c_str());
                 if (scene->reader && scene->reader->failed())
                     report(path, "damaged: reading stopped at byte " + std::to_string(scene->reader->failedOffset()));
+                if (scene->reader)
+                    reportNotes(*scene->reader, path);
                 checkMaterials(*scene, path, entry.order);
             }
             scenes_[entry.line] = std::move(scene);
+            scenePaths_[entry.line] = path;
         }
+    }
+
+    // What the reader passed over without stopping: each note names its node and byte.
+    void reportNotes(const SceneReader& reader, const std::string& path)
+    {
+        for (const SceneNote& note : reader.notes()) {
+            std::string node = note.node.empty() ? std::string() : "node \"" + note.node + "\": ";
+            report(path, node + note.problem + ", at byte " + std::to_string(note.offset));
+        }
+        if (reader.noteCount() > reader.notes().size())
+            report(path, "and " + std::to_string(reader.noteCount() - reader.notes().size()) +
+                             " more such problems");
     }
 
     // Only the surface and environment maps are drawn; each must name a texture the
@@ -205,11 +225,33 @@ private:
         else if (found->kind != NodeKind::Camera)
             report(ScriptName, where + "camera \"" + part.cameraName + "\" first matches the " +
                 kindName(found->kind) + " node \"" + found->name + "\" of " + part.sceneName + ", not a camera");
+        else if (checkedCameras_.insert(found).second)
+            checkView(static_cast<CameraNode&>(*found), scenePaths_[part.sceneName]);
+    }
+
+    // A camera the parts view through that would draw nothing at some frame.
+    void checkView(CameraNode& camera, const std::string& path)
+    {
+        const std::string node = "camera \"" + camera.name + "\": ";
+        CameraFaults faults = FindCameraFaults(camera);
+        if (faults.noTarget)
+            report(path, node + "no target node of the same name beside it; the scene draws nothing through it");
+        if (faults.targetAtEye)
+            report(path, node + "its target sits at the eye at frame " + std::to_string(faults.targetAtEyeFrame) +
+                             "; the picture is black there");
+        if (faults.fieldOfViewUnusable) {
+            const double degrees = faults.fieldOfViewDegrees;
+            const std::string value = std::isnan(degrees) ? "not a number" : std::isinf(degrees) ? "infinite" : "0";
+            report(path, node + "field of view is " + value + " at frame " +
+                             std::to_string(faults.fieldOfViewFrame) + "; the picture is black there");
+        }
     }
 
     Listing listing_;
     std::map<std::string, int> registeredAt_;
     std::map<std::string, std::unique_ptr<Scene>> scenes_;
+    std::map<std::string, std::string> scenePaths_;
+    std::set<const Node*> checkedCameras_;
     long long musicMs_ = -1;
 };
 

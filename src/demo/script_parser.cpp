@@ -9,7 +9,7 @@ namespace {
 // Splits the script into lines on demand, the way a line-reading text file does.
 class LineReader {
 public:
-    explicit LineReader(const std::string& text) : text_(text) {}
+    explicit LineReader(std::string_view text) : text_(text) {}
 
     // The next line without its terminator; false at the end of the file.
     bool next(std::string& line)
@@ -17,53 +17,122 @@ public:
         if (pos_ >= text_.size())
             return false;
         size_t end = text_.find('\n', pos_);
-        if (end == std::string::npos) {
-            line.assign(text_, pos_, std::string::npos);
+        if (end == std::string_view::npos) {
+            line.assign(text_.substr(pos_));
             pos_ = text_.size();
             return true;
         }
         size_t stop = end;
         if (stop > pos_ && text_[stop - 1] == '\r')
             --stop;
-        line.assign(text_, pos_, stop - pos_);
+        line.assign(text_.substr(pos_, stop - pos_));
+        pos_ = end + 1;
+        return true;
+    }
+
+    // Passes over the next line; false at the end of the file. Only says whether the line
+    // was empty.
+    bool skip(bool& empty)
+    {
+        if (pos_ >= text_.size())
+            return false;
+        size_t end = text_.find('\n', pos_);
+        if (end == std::string_view::npos)
+            end = text_.size();
+        empty = end == pos_ || (end == pos_ + 1 && text_[pos_] == '\r' && end < text_.size());
         pos_ = end + 1;
         return true;
     }
 
 private:
-    const std::string& text_;
+    std::string_view text_;
     size_t pos_ = 0;
 };
 
-enum class ListKind { Mp3, Textures, Scenes };
+// What a top-level line opens: the first of the headers, in this order, that it holds.
+enum class Section { None, Mp3, Textures, Scenes, Part };
 
-void readList(LineReader& lines, ListKind kind, ScriptSink& sink)
+Section sectionOf(const std::string& lower)
 {
-    std::string line;
-    while (lines.next(line) && !line.empty()) {
-        std::string entry = LowerCase(line);
-        switch (kind) {
-        case ListKind::Mp3: sink.mp3Entry(entry); break;
-        case ListKind::Textures: sink.textureEntry(entry); break;
-        case ListKind::Scenes: sink.sceneEntry(entry); break;
-        }
-    }
+    if (lower.find("[mp3]") != std::string::npos)
+        return Section::Mp3;
+    if (lower.find("[textures]") != std::string::npos)
+        return Section::Textures;
+    if (lower.find("[scenes]") != std::string::npos)
+        return Section::Scenes;
+    if (lower.find("[part]") != std::string::npos)
+        return Section::Part;
+    return Section::None;
 }
 
-// The five lines after "[part]", read whatever they hold; missing ones are empty.
-void readPart(LineReader& lines, ScriptSink& sink)
+// line with A-Z turned into a-z, into a buffer that is reused from line to line.
+void lowerInto(const std::string& line, std::string& lower)
 {
-    std::string text[5];
-    for (std::string& line : text)
-        if (!lines.next(line))
-            line.clear();
+    lower.assign(line);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+}
+
+// The part of the five lines after "[part]".
+TimelineEntry partOf(const std::string (&text)[5])
+{
     TimelineEntry entry;
     entry.sceneName = LowerCase(text[0]);
     entry.endTime = ParseEndTime(text[1]);
     entry.cameraName = LowerCase(text[2]);
     entry.backgroundName = LowerCase(text[3]);
     entry.overlayName = LowerCase(text[4]);
-    sink.part(entry);
+    return entry;
+}
+
+// Walks the script by its grammar, telling sink what it finds; with no sink it only counts.
+// Returns the number of parts.
+int walkScript(std::string_view text, ScriptSink* sink)
+{
+    LineReader lines(text);
+    std::string line, lower;
+    std::string part[5];
+    int parts = 0;
+    while (lines.next(line)) {
+        if (line.empty())
+            continue;
+        lowerInto(line, lower);
+        const Section section = sectionOf(lower);
+        bool empty = false;
+        if (section == Section::Part) {
+            // The five lines are read whatever they hold; missing ones are empty.
+            ++parts;
+            if (!sink) {
+                for (int i = 0; i < 5; ++i)
+                    lines.skip(empty);
+                continue;
+            }
+            for (std::string& partLine : part)
+                if (!lines.next(partLine))
+                    partLine.clear();
+            sink->part(partOf(part));
+            continue;
+        }
+        if (section == Section::None)
+            continue;
+        // A list runs to the first empty line, which it consumes, or to the end.
+        if (!sink) {
+            while (lines.skip(empty) && !empty) {
+            }
+            continue;
+        }
+        while (lines.next(line) && !line.empty()) {
+            lowerInto(line, lower);
+            if (section == Section::Mp3)
+                sink->mp3Entry(lower);
+            else if (section == Section::Textures)
+                sink->textureEntry(lower);
+            else
+                sink->sceneEntry(lower);
+        }
+    }
+    return parts;
 }
 
 } // namespace
@@ -97,21 +166,8 @@ int ParseEndTime(const std::string& line)
     return static_cast<int>(std::min(value, int64_t(INT_MAX)));
 }
 
-void ParseScript(const std::string& text, ScriptSink& sink)
+void ParseScript(std::string_view text, ScriptSink& sink)
 {
-    LineReader lines(text);
-    std::string line;
-    while (lines.next(line)) {
-        if (line.empty())
-            continue;
-        std::string lower = LowerCase(line);
-        if (lower.find("[mp3]") != std::string::npos)
-            readList(lines, ListKind::Mp3, sink);
-        else if (lower.find("[textures]") != std::string::npos)
-            readList(lines, ListKind::Textures, sink);
-        else if (lower.find("[scenes]") != std::string::npos)
-            readList(lines, ListKind::Scenes, sink);
-        else if (lower.find("[part]") != std::string::npos)
-            readPart(lines, sink);
-    }
+    sink.partCount(walkScript(text, nullptr));
+    walkScript(text, &sink);
 }

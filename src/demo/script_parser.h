@@ -4,12 +4,16 @@
 #include "demo/timeline.h"
 
 #include <string>
+#include <string_view>
 
 // Receives what the parser finds, in file order. Lines arrive lower-cased, exactly as
 // written otherwise (spaces are kept; they are part of keys and paths).
 class ScriptSink {
 public:
     virtual ~ScriptSink() = default;
+    // Told first, before any entry, how many parts the script holds, so that a sink can
+    // make room for all of them at once.
+    virtual void partCount(int) {}
     virtual void mp3Entry(const std::string& line) = 0;
     virtual void textureEntry(const std::string& line) = 0;
     virtual void sceneEntry(const std::string& line) = 0;
@@ -18,7 +22,7 @@ public:
 
 // Parses a whole script. LF ends a line, a CR right before it goes with it, and a last
 // line without a terminator still counts. Never fails: unknown lines are comments.
-void ParseScript(const std::string& text, ScriptSink& sink);
+void ParseScript(std::string_view text, ScriptSink& sink);
 
 // The end-time line read as atoi does (leading white space, optional sign, digits up to
 // the first non-digit; none gives 0), saturating at the int32 range instead of overflowing.

@@ -16,6 +16,7 @@
 #include "image/texture.h"
 #include "image/texture_registry.h"
 
+#include <string_view>
 #include <vector>
 
 Registry<std::unique_ptr<Scene>> SceneRegistry;
@@ -51,16 +52,28 @@ public:
 
     void sceneEntry(const std::string& line) override
     {
-        // Registered whatever the loader made of the file: an unreadable one stays empty.
+        // Registered whatever the loader made of what it read. A file that cannot be opened
+        // leaves the name without a scene, which draws as an empty one would, so a script
+        // listing many missing files holds no scene object for each.
         auto scene = std::make_unique<Scene>();
-        scene->loadFile(dataPath(line).c_str());
+        if (scene->loadFile(dataPath(line).c_str()) != 0) {
+            SceneRegistry.remove(line);
+            return;
+        }
         SceneRegistry.store(line, std::move(scene));
     }
 
-    void part(const TimelineEntry& entry) override { Timeline.append(entry); }
+    // The timeline grows once, by the script's part count; the parts then fill it in order.
+    void partCount(int count) override
+    {
+        next_ = Timeline.size();
+        Timeline.setSize(next_ + count);
+    }
+    void part(const TimelineEntry& entry) override { Timeline[next_++] = entry; }
 
 private:
     SoundStream*& stream_;
+    int next_ = 0;
 };
 
 // The orthographic projection over the picture band that screen quads are drawn in.
@@ -138,7 +151,7 @@ bool LoadScript(SoundStream*& stream)
         return false;
 
     ShowLoader loader(stream);
-    ParseScript(std::string(bytes.begin(), bytes.end()), loader);
+    ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), loader);
     return true;
 }
 

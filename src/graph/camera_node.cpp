@@ -2,7 +2,9 @@
 
 #include "app/gl.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -77,10 +79,51 @@ bool CameraNode::applyCamera(float time)
 
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    double fovDegrees = static_cast<double>(fovTrack.evaluate(time) * 360.0f) * fovToDegrees;
-    gluPerspective(fovDegrees, fixedAspect, nearPlane, farPlane);
+    gluPerspective(fieldOfViewDegrees(time), fixedAspect, nearPlane, farPlane);
     gluLookAt(eye.x, eye.y, eye.z, centre.x, centre.y, centre.z, up.x, up.y, up.z);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     return true;
+}
+
+double CameraNode::fieldOfViewDegrees(float time)
+{
+    return static_cast<double>(fovTrack.evaluate(time) * 360.0f) * fovToDegrees;
+}
+
+CameraFaults FindCameraFaults(CameraNode& camera)
+{
+    CameraFaults faults;
+    faults.noTarget = camera.target == nullptr;
+    std::vector<int32_t> frames{0};
+    for (const auto& key : camera.positionTrack.keys)
+        frames.push_back(key->frame);
+    for (const auto& key : camera.fovTrack.keys)
+        frames.push_back(key->frame);
+    if (camera.target)
+        for (const auto& key : camera.target->positionTrack.keys)
+            frames.push_back(key->frame);
+    std::sort(frames.begin(), frames.end());
+    frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
+
+    // In increasing time, so each track's cursor only steps forward.
+    for (int32_t frame : frames) {
+        const float time = static_cast<float>(frame);
+        if (camera.target && !faults.targetAtEye) {
+            Vector3 d = camera.target->positionTrack.evaluate(time) - camera.positionTrack.evaluate(time);
+            if (!(std::sqrt(dot(d, d)) > 0.0f)) {
+                faults.targetAtEye = true;
+                faults.targetAtEyeFrame = frame;
+            }
+        }
+        if (!faults.fieldOfViewUnusable) {
+            double degrees = camera.fieldOfViewDegrees(time);
+            if (degrees == 0.0 || !std::isfinite(degrees)) {
+                faults.fieldOfViewUnusable = true;
+                faults.fieldOfViewFrame = frame;
+                faults.fieldOfViewDegrees = degrees;
+            }
+        }
+    }
+    return faults;
 }

@@ -5,6 +5,24 @@
 #include "graph/node.h"
 #include "graph/target_node.h"
 
+#include <cstdint>
+
+class CameraNode;
+
+// What makes a camera draw nothing (a black picture), looked for at frame 0 and at every
+// key frame of the camera's position and field-of-view tracks and of its target's position.
+struct CameraFaults {
+    bool noTarget = false;
+    bool targetAtEye = false; // the target is not apart from the eye
+    int32_t targetAtEyeFrame = 0;
+    bool fieldOfViewUnusable = false; // 0, not a number or infinite
+    int32_t fieldOfViewFrame = 0;
+    double fieldOfViewDegrees = 0.0;
+};
+
+// The first frame of each fault of camera; moves the cursors of the tracks it evaluates.
+CameraFaults FindCameraFaults(CameraNode& camera);
+
 class CameraNode : public Node {
 public:
     explicit CameraNode(Node* parent);
@@ -23,6 +41,9 @@ public:
     // first. Returns false, touching no OpenGL state, when there is no target or the
     // camera sits on it.
     bool applyCamera(float time);
+    // The vertical field of view in degrees at time, as the projection takes it. Moves the
+    // field-of-view track's cursor.
+    double fieldOfViewDegrees(float time);
 
     // Field of view: the value times 360 / pi is the angle in degrees.
     ScalarTrack fovTrack;

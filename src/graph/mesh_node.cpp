@@ -7,6 +7,7 @@
 #include "scene/scene_reader.h"
 
 #include <cmath>
+#include <string>
 
 namespace {
 
@@ -24,26 +25,34 @@ void MeshNode::load(SceneReader& reader)
 {
     readName(reader);
 
-    int32_t vertexCount = reader.readCount(vertexBytes);
+    int32_t vertexCount = reader.readCount(vertexBytes, "vertices");
     vertices.setSize(vertexCount);
     normals.setSize(vertexCount);
     reader.readItems(vertices.data(), vertexBytes, static_cast<size_t>(vertexCount));
 
     // The face list only shapes the normals and is copied into the groups.
-    faceCount = reader.readCount(faceBytes);
+    faceCount = reader.readCount(faceBytes, "faces");
+    const uint64_t facesAt = reader.offset();
     GrowableArray<Face> faces;
     faces.setSize(faceCount);
     reader.readItems(faces.data(), faceBytes, static_cast<size_t>(faceCount));
     GrowableArray<uint8_t> usable;
     usable.setSize(faceCount);
     droppedFaces = 0;
+    int firstDropped = -1;
     for (int f = 0; f < faceCount; ++f) {
         bool inside = true;
         for (const FaceCorner& corner : faces[f].corners)
             inside = inside && corner.vertex >= 0 && corner.vertex < vertexCount;
         usable[f] = inside;
-        droppedFaces += !inside;
+        if (!inside && droppedFaces++ == 0)
+            firstDropped = f;
     }
+    if (droppedFaces > 0 && !reader.failed())
+        reader.note(facesAt + static_cast<uint64_t>(firstDropped) * faceBytes,
+                    std::to_string(droppedFaces) + " of " + std::to_string(faceCount) +
+                        " faces name a vertex outside the " + std::to_string(vertexCount) +
+                        " vertices and are not drawn (the first is face " + std::to_string(firstDropped) + ")");
     computeNormals(faces, usable);
     readGroups(reader, faces, usable);
 
@@ -80,10 +89,11 @@ void MeshNode::computeNormals(const GrowableArray<Face>& faces, const GrowableAr
 void MeshNode::readGroups(SceneReader& reader, const GrowableArray<Face>& faces,
                           const GrowableArray<uint8_t>& usable)
 {
-    int32_t groupCount = reader.readCount(groupBytes);
+    int32_t groupCount = reader.readCount(groupBytes, "groups");
     faceGroups.setSize(groupCount);
     GrowableArray<int32_t> indices;
     skippedFaceIndices = 0;
+    uint64_t firstSkippedAt = 0;
     for (int g = 0; g < groupCount; ++g) {
         if (reader.failed()) {
             // The groups the damaged data never reached are not made up.
@@ -91,8 +101,10 @@ void MeshNode::readGroups(SceneReader& reader, const GrowableArray<Face>& faces,
             break;
         }
         auto group = std::make_unique<FaceGroup>();
+        group->offset = reader.offset();
         reader.readInt32(group->materialIndex);
-        int32_t k = reader.readCount(faceIndexBytes);
+        int32_t k = reader.readCount(faceIndexBytes, "face indices");
+        const uint64_t indicesAt = reader.offset();
         indices.setSize(k);
         reader.readItems(indices.data(), faceIndexBytes, static_cast<size_t>(k));
         group->faces.setSize(k);
@@ -101,11 +113,16 @@ void MeshNode::readGroups(SceneReader& reader, const GrowableArray<Face>& faces,
             int32_t f = indices[i];
             if (f >= 0 && f < faces.size() && usable[f])
                 group->faces[kept++] = faces[f];
+            else if (skippedFaceIndices + (i - kept) == 0)
+                firstSkippedAt = indicesAt + static_cast<uint64_t>(i) * faceIndexBytes;
         }
         group->faces.setSize(kept);
         skippedFaceIndices += k - kept;
         faceGroups[g] = std::move(group);
     }
+    if (skippedFaceIndices > 0 && !reader.failed())
+        reader.note(firstSkippedAt, std::to_string(skippedFaceIndices) +
+                                        " face indices of its groups name no face, or a dropped one, and are skipped");
 }
 
 void MeshNode::prepare()

@@ -15,6 +15,8 @@ class RenderMode;
 
 // Faces that share a material.
 struct FaceGroup {
+    // Where the group's record starts in the scene file (its material index).
+    uint64_t offset = 0;
     int32_t materialIndex = 0;
     GrowableArray<Face> faces; // copies of the record's faces, in the order the group names them
     // The material at materialIndex, set by bindMaterials; null when the index names none.

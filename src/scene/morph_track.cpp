@@ -15,7 +15,7 @@ constexpr size_t positionBytes = 12;
 void MorphKey::read(SceneReader& reader)
 {
     readTcbFields(reader);
-    int32_t count = reader.readCount(positionBytes);
+    int32_t count = reader.readCount(positionBytes, "morph key positions");
     positions.setSize(count);
     reader.readItems(positions.data(), positionBytes, static_cast<size_t>(count));
 }
@@ -23,7 +23,7 @@ void MorphKey::read(SceneReader& reader)
 void MorphTrack::read(SceneReader& reader)
 {
     reader.readInt32(headerWord);
-    int32_t n = reader.readCount(keyRecordBytes);
+    int32_t n = reader.readCount(keyRecordBytes, "morph keys");
     keys.setSize(n);
     for (int32_t i = 0; i < n; ++i)
         keys[i].read(reader);

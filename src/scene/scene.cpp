@@ -1,5 +1,6 @@
 #include "scene/scene.h"
 
+#include "common/keyed_hash.h"
 #include "graph/camera_node.h"
 #include "graph/light_node.h"
 #include "graph/mesh_node.h"
@@ -8,8 +9,10 @@
 #include "graph/transform_node.h"
 
 #include <cstdlib>
+#include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -77,9 +80,12 @@ void Scene::readScene(SceneReader& in)
 }
 
 // Reads the entries of one level, starting with the type id already read, up to and
-// including the level's end marker. Children are read by recursion as they come.
+// including the level's end marker. Children are read by recursion as they come. The
+// level's nodes are gathered first and moved into the parent's child array at once, so a
+// long list of siblings costs linear time.
 void Scene::readNodeList(SceneReader& in, Node& parent, int32_t typeId, int depth)
 {
+    std::vector<std::unique_ptr<Node>> level;
     while (typeId != endOfList && !in.failed()) {
         std::unique_ptr<Node> node = depth > maxNodeDepth ? nullptr : createNode(typeId, &parent);
         if (!node) {
@@ -87,13 +93,15 @@ void Scene::readNodeList(SceneReader& in, Node& parent, int32_t typeId, int dept
             // that type id on (the failure offset points at it).
             in.stepBack(sizeof typeId);
             in.fail();
-            return;
+            break;
         }
         if (typeId == lightTypeId)
             ++lightCount;
+        const size_t firstNote = in.notes().size();
         node->load(in);
+        in.attributeNotes(firstNote, node->name);
         Node& attached = *node;
-        parent.children.append(std::move(node));
+        level.push_back(std::move(node));
 
         int32_t childTypeId = endOfList;
         in.readInt32(childTypeId);
@@ -103,19 +111,27 @@ void Scene::readNodeList(SceneReader& in, Node& parent, int32_t typeId, int dept
         typeId = endOfList;
         in.readInt32(typeId);
     }
+    GrowableArray<std::unique_ptr<Node>>& children = parent.children;
+    const int first = children.size();
+    children.setSize(first + static_cast<int>(level.size()));
+    for (size_t i = 0; i < level.size(); ++i)
+        children[first + static_cast<int>(i)] = std::move(level[i]);
 }
 
 void Scene::readMaterials(SceneReader& in)
 {
     int32_t discarded = 0;
     in.readInt32(discarded);
-    int32_t count = in.readCount(minMaterialBytes);
+    int32_t count = in.readCount(minMaterialBytes, "materials");
+    materials.setSize(count);
+    renderModes.setSize(count);
     char text[materialNameBufferBytes];
-    for (int32_t i = 0; i < count && !in.failed(); ++i) {
+    int32_t made = 0;
+    for (; made < count && !in.failed(); ++made) {
         text[0] = '\0';
         in.readString(text, sizeof text);
-        materials.append(std::make_unique<Material>(text));
-        Material& material = *materials[materials.size() - 1];
+        materials[made] = std::make_unique<Material>(text);
+        Material& material = *materials[made];
         for (int slot = 0; slot < Material::mapCount; ++slot) {
             float amount = 0.0f;
             text[0] = '\0';
@@ -125,14 +141,17 @@ void Scene::readMaterials(SceneReader& in)
             if (amount > 0.0f)
                 material.setMap(slot, text, amount);
         }
-        addRenderMode(material);
+        renderModes[made] = makeRenderMode(material);
     }
+    // Damaged data ends the list where it stops: materials never reached are not made up.
+    materials.setSize(made);
+    renderModes.setSize(made);
 }
 
 // Every material gets exactly one mode, so a group's material index is also its mode's.
 // The undrawable slot is ignored when choosing it: such a material draws as if the slot
 // were empty.
-void Scene::addRenderMode(const Material& material)
+std::unique_ptr<RenderMode> Scene::makeRenderMode(const Material& material)
 {
     int32_t kind = material.drawnKind();
     std::unique_ptr<RenderMode> mode = createRenderMode(static_cast<uint32_t>(kind));
@@ -146,7 +165,7 @@ void Scene::addRenderMode(const Material& material)
         mode->textures.append(environment.lookupMapTexture());
     if (kind != Material::plainKind)
         mode->alpha = material.alpha();
-    renderModes.append(std::move(mode));
+    return mode;
 }
 
 void Scene::bindMaterials(Node& node)
@@ -156,25 +175,47 @@ void Scene::bindMaterials(Node& node)
             auto& mesh = static_cast<MeshNode&>(*child);
             mesh.bindMaterials(materials);
             mesh.bindRenderModes(renderModes);
+            if (reader)
+                noteUnboundGroups(mesh);
         }
         bindMaterials(*child);
     }
 }
 
+void Scene::noteUnboundGroups(const MeshNode& mesh)
+{
+    const size_t firstNote = reader->notes().size();
+    for (const std::unique_ptr<FaceGroup>& group : mesh.faceGroups)
+        if (!group->renderMode && !group->faces.empty())
+            reader->note(group->offset, "material index " + std::to_string(group->materialIndex) +
+                                            " of a group names none of the " + std::to_string(materials.size()) +
+                                            " materials; its " + std::to_string(group->faces.size()) +
+                                            " faces are not drawn");
+    reader->attributeNotes(firstNote, mesh.name);
+}
+
 void Scene::linkTargets(Node& node)
 {
-    // The last target of each name among the children, gathered once per child list: a
-    // list of many cameras and targets then links in linear time instead of comparing
-    // every camera with every sibling.
-    std::unordered_map<std::string_view, TargetNode*> targets;
-    for (std::unique_ptr<Node>& child : node.children)
-        if (child->kind == NodeKind::Target)
-            targets[child->name] = static_cast<TargetNode*>(child.get());
+    // The names the cameras and spots among the children look for, each with the last
+    // same-named target met in one pass over the children. Keyed hashing keeps every step
+    // constant on average whatever the names are: they cannot be made to share a bucket.
+    std::unordered_map<std::string_view, TargetNode*, KeyedNameHash> wanted;
+    for (const std::unique_ptr<Node>& child : node.children)
+        if (child->kind == NodeKind::Camera || child->kind == NodeKind::Spot)
+            wanted.emplace(child->name, nullptr);
+    if (!wanted.empty()) {
+        for (const std::unique_ptr<Node>& child : node.children) {
+            if (child->kind != NodeKind::Target)
+                continue;
+            auto found = wanted.find(child->name);
+            if (found != wanted.end())
+                found->second = static_cast<TargetNode*>(child.get());
+        }
+    }
 
     for (std::unique_ptr<Node>& child : node.children) {
         if (child->kind == NodeKind::Camera || child->kind == NodeKind::Spot) {
-            auto found = targets.find(child->name);
-            TargetNode* target = found == targets.end() ? nullptr : found->second;
+            TargetNode* target = wanted.find(child->name)->second;
             if (child->kind == NodeKind::Camera) {
                 camera = static_cast<CameraNode*>(child.get());
                 camera->target = target;

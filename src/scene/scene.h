@@ -12,6 +12,7 @@
 #include <memory>
 
 class CameraNode;
+class MeshNode;
 
 // Node trees nest at most this deep; deeper data is treated as damaged.
 constexpr int maxNodeDepth = 256;
@@ -66,8 +67,10 @@ private:
     void readScene(SceneReader& reader);
     void readNodeList(SceneReader& reader, Node& parent, int32_t typeId, int depth);
     void readMaterials(SceneReader& reader);
-    void addRenderMode(const Material& material);
+    std::unique_ptr<RenderMode> makeRenderMode(const Material& material);
     void bindMaterials(Node& node);
+    // Notes the groups of mesh whose material index names no material (they draw nothing).
+    void noteUnboundGroups(const MeshNode& mesh);
     void linkTargets(Node& node);
     void prepareTracks(Node& node);
     void evaluateSubtree(Node& node, float time);

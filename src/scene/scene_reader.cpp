@@ -1,8 +1,8 @@
 #include "scene/scene_reader.h"
 
-#include <algorithm>
+#include "common/data_file.h"
 
-#include <sys/stat.h>
+#include <algorithm>
 
 namespace {
 
@@ -27,23 +27,22 @@ void SceneReader::reset()
     size_ = 0;
     failed_ = false;
     failedOffset_ = -1;
+    notes_.clear();
+    noteCount_ = 0;
 }
 
 bool SceneReader::open(const char* path)
 {
     reset();
-    file_ = std::fopen(path, "rb");
-    struct stat info;
-    if (!file_ || fstat(fileno(file_), &info) != 0 || !S_ISREG(info.st_mode)) {
-        if (file_)
-            std::fclose(file_);
-        file_ = nullptr;
+    DataFile data = OpenDataFile(path, SceneFileLimit);
+    if (!data) {
         failAt(0);
         return false;
     }
+    file_ = data.file.release();
     // Reads go straight into our own buffer; stdio's would only add a copy.
     std::setvbuf(file_, nullptr, _IONBF, 0);
-    size_ = static_cast<uint64_t>(info.st_size);
+    size_ = static_cast<uint64_t>(data.size);
     if (capacity_ < streamBufferBytes) {
         buffer_.reset(new unsigned char[streamBufferBytes]);
         capacity_ = streamBufferBytes;
@@ -156,12 +155,14 @@ bool SceneReader::readString(char* buffer, size_t bufferSize)
     }
 }
 
-int32_t SceneReader::readCount(size_t recordBytes)
+int32_t SceneReader::readCount(size_t recordBytes, const char* what)
 {
     uint64_t start = offset();
     int32_t count = 0;
     if (!readInt32(count))
         return 0;
+    if (count < 0)
+        note(start, "negative count of " + std::string(what) + " (" + std::to_string(count) + "), read as 0");
     if (count <= 0)
         return 0;
     if (static_cast<uint64_t>(count) * recordBytes > remaining()) {
@@ -180,6 +181,19 @@ int32_t SceneReader::checkCount(int32_t count, size_t recordBytes)
         return 0;
     }
     return count;
+}
+
+void SceneReader::note(uint64_t offset, std::string problem)
+{
+    ++noteCount_;
+    if (notes_.size() < maxSceneNotes)
+        notes_.push_back({offset, std::string(), std::move(problem)});
+}
+
+void SceneReader::attributeNotes(size_t first, const std::string& node)
+{
+    for (size_t i = first; i < notes_.size(); ++i)
+        notes_[i].node = node;
 }
 
 void SceneReader::stepBack(size_t n)

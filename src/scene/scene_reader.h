@@ -6,9 +6,24 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
               "scene files are little-endian and are copied into values byte for byte");
+
+// Something in the data that loading passes over without stopping, where the show would
+// silently draw less than the file describes: a negative count read as 0, faces or face
+// indices that are dropped. Kept for the checker.
+struct SceneNote {
+    uint64_t offset = 0; // where in the data the passed-over value stands
+    std::string node;    // name of the node being read; empty outside the node tree
+    std::string problem;
+};
+
+// Notes beyond this many per file are only counted, so damage cannot cost memory in
+// proportion to itself.
+constexpr size_t maxSceneNotes = 100;
 
 // Reads int32, f32, zero-terminated strings and raw blocks from a scene file, streaming it
 // through a small buffer that stays in cache. Once a read fails (the data ends, or a count
@@ -21,12 +36,14 @@ public:
     SceneReader(const SceneReader&) = delete;
     SceneReader& operator=(const SceneReader&) = delete;
 
-    // Starts over on a file opened for binary reading; false (and `failed` set) when it
-    // cannot be opened.
+    // Starts over on a data file of the show (found in any letter case, inside the demo
+    // folder, a regular file of at most SceneFileLimit bytes); false (and `failed` set)
+    // when it cannot be opened.
     bool open(const char* path);
     // Starts over on a copy of the given bytes instead of a file.
     void openMemory(const void* data, size_t size);
-    // Closes the file and releases the buffer; the flag, the failure offset and offset() stay.
+    // Closes the file and releases the buffer; the flag, the failure offset, the notes and
+    // offset() stay.
     void close();
 
     // One little-endian int32; false when it could not be read (destination unchanged).
@@ -55,9 +72,10 @@ public:
     // The buffer always ends with a zero; false when the data ends before the zero byte.
     bool readString(char* buffer, size_t bufferSize);
     // Reads an int32 count of records of at least recordBytes each. Returns 0 for a negative
-    // count or once the flag is set; sets the flag and returns 0 when the records cannot fit
-    // in the bytes that remain, so a corrupt count never leads to a huge allocation.
-    int32_t readCount(size_t recordBytes);
+    // count (noting it, with `what` naming the records) or once the flag is set; sets the
+    // flag and returns 0 when the records cannot fit in the bytes that remain, so a corrupt
+    // count never leads to a huge allocation.
+    int32_t readCount(size_t recordBytes, const char* what = "records");
     // The same rule for a count already read: 0 when negative or once the flag is set;
     // sets the flag and returns 0 when count records of recordBytes cannot fit in what remains.
     int32_t checkCount(int32_t count, size_t recordBytes);
@@ -65,6 +83,15 @@ public:
     void stepBack(size_t n);
     // Marks the data as damaged at the current position (sticky, like a failed read).
     void fail() { failAt(offset()); }
+
+    // Records a note about the value at offset; past maxSceneNotes it is only counted.
+    void note(uint64_t offset, std::string problem);
+    // Gives the notes recorded from index first on the name of the node they were found in.
+    void attributeNotes(size_t first, const std::string& node);
+    // The notes kept, in the order they were made (reset by open and openMemory).
+    const std::vector<SceneNote>& notes() const { return notes_; }
+    // Every note made, kept or not.
+    uint64_t noteCount() const { return noteCount_; }
 
     // Whether any read has failed (or the file could not be opened).
     bool failed() const { return failed_; }
@@ -98,4 +125,6 @@ private:
     uint64_t size_ = 0;
     bool failed_ = false;
     int64_t failedOffset_ = -1;
+    std::vector<SceneNote> notes_;
+    uint64_t noteCount_ = 0;
 };

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -59,7 +60,7 @@ SceneSpec cameraScene()
 {
     SceneSpec scene;
     scene.nodes.push_back(makeNode(NodeType::Mesh, "mesh"));
-    scene.nodes.push_back(makeNode(NodeType::Camera, "cam"));
+    scene.nodes.push_back(makeNode(NodeType::Camera, "cam", {0, -10, 2}));
     scene.nodes.push_back(makeNode(NodeType::Target, "cam"));
     MaterialSpec material;
     material.name = "skin";
@@ -177,4 +178,117 @@ TEST_F(CheckFolder, ASoundtrackThatIsNoRegularFileOrTooLargeIsReportedAtOnce)
     problems = CheckDemoFolder();
     EXPECT_EQ(count(problems, "data/music.mp3", "more than the 512 MiB a file of its kind may be"), 1);
     EXPECT_EQ(problems.size(), 1u);
+}
+
+namespace {
+
+// A scene of one mesh (a triangle on vertices 0, 1, 2) and the cameras that build() adds.
+struct DamagedScene {
+    SceneSpec spec;
+    DamagedScene()
+    {
+        NodeSpec mesh = makeNode(NodeType::Mesh, "Hull");
+        mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+        mesh.faces.push_back({{{0, 0, 0}, {1, 0, 0}, {2, 0, 0}}});
+        mesh.groups.push_back({0, {0}});
+        spec.nodes.push_back(mesh);
+        spec.materials.resize(1);
+    }
+    NodeSpec& mesh() { return spec.nodes[0]; }
+};
+
+// The offset in bytes of needle in bytes (it must occur once).
+size_t offsetOf(const std::string& bytes, const std::string& needle)
+{
+    size_t at = bytes.find(needle);
+    EXPECT_NE(at, std::string::npos);
+    EXPECT_EQ(bytes.find(needle, at + 1), std::string::npos);
+    return at;
+}
+
+std::string int32Bytes(int32_t v)
+{
+    return std::string(reinterpret_cast<const char*>(&v), 4);
+}
+
+} // namespace
+
+TEST_F(CheckFolder, NamesTheNodeAndByteOfWhatTheReaderPassesOver)
+{
+    // Faces naming vertex 7 of 3 (dropped), a group index past the faces and a group of a
+    // material that does not exist, then a rotation track whose count is negative.
+    DamagedScene scene;
+    NodeSpec& mesh = scene.mesh();
+    mesh.faces.push_back({{{0, 0, 0}, {7, 0, 0}, {2, 0, 0}}});
+    mesh.faces.push_back({{{7, 0, 0}, {1, 0, 0}, {2, 0, 0}}});
+    mesh.groups[0].faces = {0, 1, 2, 40};
+    mesh.groups.push_back({5, {0}});
+    mesh.rotation.headerWord = 0x0BADF00D;
+    mesh.rotation.keys.clear();
+    std::string bytes = writeScene(scene.spec);
+    // The rotation track's count, made negative after the fact.
+    const size_t rotationCount = offsetOf(bytes, int32Bytes(0x0BADF00D)) + 4;
+    bytes.replace(rotationCount, 4, int32Bytes(-3));
+    write("data/damaged.scn", bytes);
+    write("script.txt", "[scenes]\ndamaged.scn\n");
+
+    // The byte offsets, found in the file as the writer laid it out.
+    const size_t firstDropped = offsetOf(bytes, int32Bytes(7) + std::string(8, '\0') + int32Bytes(2)) - 12;
+    const size_t badIndex = offsetOf(bytes, int32Bytes(40)) - 8;
+    const size_t badGroup = offsetOf(bytes, int32Bytes(5) + int32Bytes(1));
+
+    std::vector<CheckProblem> problems = CheckDemoFolder();
+    const std::string file = "data/damaged.scn";
+    EXPECT_EQ(count(problems, file, "node \"hull\": 2 of 3 faces name a vertex outside the 3 vertices and are not "
+                                    "drawn (the first is face 1), at byte " + std::to_string(firstDropped)), 1);
+    EXPECT_EQ(count(problems, file, "node \"hull\": 3 face indices of its groups name no face, or a dropped one, "
+                                    "and are skipped, at byte " + std::to_string(badIndex)), 1);
+    EXPECT_EQ(count(problems, file, "node \"hull\": negative count of track keys (-3), read as 0, at byte " +
+                                        std::to_string(rotationCount)), 1);
+    EXPECT_EQ(count(problems, file, "node \"hull\": material index 5 of a group names none of the 1 materials; "
+                                    "its 1 faces are not drawn, at byte " + std::to_string(badGroup)), 1);
+    EXPECT_EQ(problems.size(), 4u);
+    for (const CheckProblem& p : problems)
+        EXPECT_EQ(p.file, file) << p.problem;
+}
+
+TEST_F(CheckFolder, CamerasThatDrawBlack)
+{
+    // One part per camera: no target, a target reached at frame 30, a field of view that
+    // comes to 0 at frame 10, and one that is NaN or infinite from the start.
+    DamagedScene scene;
+    scene.spec.nodes.push_back(makeNode(NodeType::Camera, "lonely", {0, -10, 0}));
+    NodeSpec meeting = makeNode(NodeType::Camera, "meeting", {0, -10, 0});
+    meeting.position.keys.push_back({30, {0, 0, 0}});
+    scene.spec.nodes.push_back(meeting);
+    scene.spec.nodes.push_back(makeNode(NodeType::Target, "meeting"));
+    const float fields[] = {0.0f, std::nanf(""), INFINITY};
+    const char* names[] = {"zero", "nan", "infinite"};
+    for (int i = 0; i < 3; ++i) {
+        NodeSpec camera = makeNode(NodeType::Camera, names[i], {0, -10, 0});
+        if (i == 0)
+            camera.fov.keys.push_back({10, fields[i]});
+        else
+            camera.fov.keys[0].value = fields[i];
+        scene.spec.nodes.push_back(camera);
+        scene.spec.nodes.push_back(makeNode(NodeType::Target, names[i]));
+    }
+    // A camera that is good, used twice: nothing to say about it.
+    scene.spec.nodes.push_back(makeNode(NodeType::Camera, "good", {0, -10, 0}));
+    scene.spec.nodes.push_back(makeNode(NodeType::Target, "good"));
+    ASSERT_TRUE(saveScene(scene.spec, (dir / "data" / "cams.scn").string()));
+    std::string script = "[scenes]\ncams.scn\n\n";
+    int end = 0;
+    for (const char* camera : {"lonely", "meeting", "zero", "nan", "infinite", "good", "good", "lonely"})
+        script += "[part]\ncams.scn\n" + std::to_string(end += 100) + "\n" + camera + "\nstandard\nstandard\n";
+    write("script.txt", script);
+
+    std::vector<CheckProblem> problems = CheckDemoFolder();
+    const std::string file = "data/cams.scn";
+    EXPECT_EQ(count(problems, file, "camera \"lonely\": no target node of the same name"), 1);
+    EXPECT_EQ(count(problems, file, "camera \"meeting\": its target sits at the eye at frame 30"), 1);
+    EXPECT_EQ(count(problems, file, "camera \"zero\": field of view is 0 at frame 10"), 1);
+    EXPECT_EQ(count(problems, file, "camera \"nan\": field of view is not a number at frame 0"), 1);
+    EXPECT_EQ(count(problems, file, "camera \"infinite\": field of view is infinite at frame 0"), 1);
+    EXPECT_EQ(problems.size(), 5u);
 }

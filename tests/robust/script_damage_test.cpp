@@ -20,6 +20,7 @@ const char* const showScript =
 
 class Recorder : public ScriptSink {
 public:
+    void partCount(int count) override { announced = count; }
     void mp3Entry(const std::string& line) override { lines.push_back(line); }
     void textureEntry(const std::string& line) override { lines.push_back(line); }
     void sceneEntry(const std::string& line) override { lines.push_back(line); }
@@ -32,6 +33,7 @@ public:
     }
     std::vector<std::string> lines;
     int parts = 0;
+    int announced = -1;
 };
 
 // Sweeps one script; whole is how many parts the undamaged script holds.
@@ -40,6 +42,8 @@ void sweepScript(const std::string& script, int wholeParts)
     SweepFigures figures = sweepDamage(script, 200, 0x5C1217, [&](const DamagedCopy& copy) {
         Recorder recorder;
         ParseScript(copy.bytes, recorder);
+        // The count told first is the number of parts that follow.
+        ASSERT_EQ(recorder.announced, recorder.parts);
         for (const std::string& line : recorder.lines) {
             for (char c : line) {
                 ASSERT_FALSE((c >= 'A' && c <= 'Z') || c == '\n') << "in \"" << line << "\"";

@@ -1,4 +1,5 @@
 // Loading scene files assembled byte by byte: structure, markers, materials and damage.
+#include "common/data_file.h"
 #include "graph/camera_node.h"
 #include "graph/light_node.h"
 #include "graph/mesh_node.h"
@@ -14,6 +15,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <limits>
+#include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace records;
 
@@ -211,6 +216,30 @@ TEST(SceneFile, MissingFileReturnsOneAndLeavesTheSceneEmpty)
     EXPECT_EQ(scene.camera, nullptr);
     EXPECT_EQ(scene.lightCount, 0);
     EXPECT_EQ(scene.headerA, 0);
+}
+
+TEST(SceneFile, OnlyRegularFilesWithinTheSizeLimitAreOpened)
+{
+    // A FIFO with no writer would block an ordinary open for ever; a folder and a file one
+    // byte over the limit (sparse, so it takes no disk) are refused before any reading.
+    const std::string fifo = tempPath(("taldrex-scene-fifo-" + std::to_string(getpid()) + ".scn").c_str());
+    const std::string folder = tempPath(("taldrex-scene-folder-" + std::to_string(getpid()) + ".scn").c_str());
+    const std::string large = tempPath(("taldrex-scene-large-" + std::to_string(getpid()) + ".scn").c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_directory(folder);
+    std::FILE* file = std::fopen(large.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+    std::filesystem::resize_file(large, static_cast<uintmax_t>(SceneFileLimit) + 1);
+    for (const std::string& path : {fifo, folder, large}) {
+        Scene scene;
+        EXPECT_EQ(scene.loadFile(path.c_str()), 1) << path;
+        EXPECT_TRUE(scene.reader->failed());
+        EXPECT_EQ(scene.children.size(), 0);
+    }
+    std::filesystem::remove(fifo);
+    std::filesystem::remove(folder);
+    std::filesystem::remove(large);
 }
 
 TEST(SceneFile, TruncationAtAnyOffsetStopsCleanlyAndKeepsWhatWasRead)

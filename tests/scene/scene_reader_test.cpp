@@ -276,3 +276,30 @@ TEST(SceneReader, StreamsLargeFilesAcrossBufferRefills)
     EXPECT_EQ(two, 2);
     std::remove(path.c_str());
 }
+
+TEST(SceneReader, NegativeCountsAreNotedWhereTheyStandAndOnlyCountedBeyondTheCap)
+{
+    constexpr int counts = 1000;
+    RecordBytes bytes;
+    for (int i = 0; i < counts; ++i)
+        bytes.i32(-1 - i);
+    SceneReader reader;
+    openBytes(reader, bytes);
+    for (int i = 0; i < counts; ++i)
+        EXPECT_EQ(reader.readCount(4, "keys"), 0);
+    EXPECT_FALSE(reader.failed());
+    ASSERT_EQ(reader.notes().size(), maxSceneNotes);
+    EXPECT_EQ(reader.noteCount(), static_cast<uint64_t>(counts));
+    EXPECT_EQ(reader.notes()[3].offset, 12u);
+    EXPECT_EQ(reader.notes()[3].problem, "negative count of keys (-4), read as 0");
+
+    // Notes made while a node was read take its name; earlier ones keep theirs.
+    reader.openMemory(bytes.data(), 8);
+    reader.readCount(4);
+    reader.attributeNotes(0, "first");
+    reader.readCount(4);
+    reader.attributeNotes(1, "second");
+    ASSERT_EQ(reader.notes().size(), 2u);
+    EXPECT_EQ(reader.notes()[0].node, "first");
+    EXPECT_EQ(reader.notes()[1].node, "second");
+}

@@ -1,0 +1,150 @@
+// Long lists and hostile names: a script of a million parts, a scene of three million
+// sibling targets, and sibling names crafted to share one std::hash value beside random ones.
+// Each load should stay linear: the parts within 2 s, the siblings within 5 s, and the crafted
+// names about as fast as the random ones.
+#include "app/gl_extensions.h"
+#include "app/offscreen_context.h"
+#include "app/shell_state.h"
+#include "app/sound.h"
+#include "colliding_names.h"
+#include "demo/show.h"
+#include "demo/timeline.h"
+#include "graph/camera_node.h"
+#include "image/texture_registry.h"
+#include "scene/scene.h"
+#include "scene_writer.h"
+
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int partCount = 1000000;
+constexpr int siblingCount = 3000000;
+constexpr int craftedCount = 31700;
+
+// Writes a demo folder holding only a script of partCount parts, each naming a scene, a
+// camera and two images, and returns it.
+fs::path writePartsFolder()
+{
+    fs::path dir = fs::temp_directory_path() / ("taldrex-list-bench-" + std::to_string(getpid()));
+    fs::create_directories(dir / "data");
+    std::ofstream script(dir / "script.txt", std::ios::binary);
+    for (int i = 0; i < partCount; ++i)
+        script << "[part]\nscene.scn\n" << (i + 1) * 40 << "\ncamera\nstandard\nstandard\n";
+    return dir;
+}
+
+void BM_LoadScriptParts(benchmark::State& state)
+{
+    OffscreenContext context;
+    if (!context.create("list bench", 64, 36, 0) || !LoadExtensions()) {
+        state.SkipWithError("no off-screen OpenGL context");
+        return;
+    }
+    ScreenWidth = 64;
+    ScreenHeight = 36;
+    NoSound = 1;
+    const fs::path folder = writePartsFolder();
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder);
+    for (auto _ : state) {
+        Timeline.setSize(0);
+        SoundStream* stream = nullptr;
+        LoadScript(stream);
+        benchmark::DoNotOptimize(Timeline.data());
+    }
+    state.counters["parts"] = Timeline.size();
+    Timeline.setSize(0);
+    TextureRegistry.clear();
+    fs::current_path(previous);
+    fs::remove_all(folder);
+}
+BENCHMARK(BM_LoadScriptParts)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Appends the little-endian int32 v.
+void putInt(std::string& bytes, int32_t v)
+{
+    char raw[4];
+    std::memcpy(raw, &v, 4);
+    bytes.append(raw, 4);
+}
+
+// A node body of the given type id as short as it can be: the name and empty tracks.
+void putNode(std::string& bytes, int32_t typeId, const std::string& name)
+{
+    putInt(bytes, typeId);
+    bytes += name;
+    bytes += '\0';
+    int tracks = typeId == 1 ? 3 : 1; // a camera has position, roll and field of view
+    for (int t = 0; t < tracks; ++t) {
+        putInt(bytes, 1);
+        putInt(bytes, 0);
+    }
+    if (typeId == 1)
+        putInt(bytes, -1); // visibility
+    putInt(bytes, -1);     // no children
+}
+
+// The scene file of count sibling targets named by names (cycled), then a camera named like
+// the last target, so that linking has a name to look up.
+std::string siblingScene(int count, const std::vector<std::string>& names)
+{
+    std::string bytes;
+    putInt(bytes, 0);
+    putInt(bytes, 0);
+    for (int i = 0; i < count; ++i)
+        putNode(bytes, 2, names[static_cast<size_t>(i) % names.size()]);
+    putNode(bytes, 1, names[static_cast<size_t>(count - 1) % names.size()]);
+    putInt(bytes, -1);
+    putInt(bytes, 0);
+    putInt(bytes, 0);
+    return bytes;
+}
+
+void loadScene(benchmark::State& state, const std::string& bytes)
+{
+    for (auto _ : state) {
+        Scene scene;
+        scene.loadMemory(bytes.data(), bytes.size());
+        if (scene.reader->failed() || !scene.camera || !scene.camera->target)
+            state.SkipWithError("the scene did not load and link");
+        benchmark::DoNotOptimize(scene.camera);
+    }
+    state.counters["file_mb"] = static_cast<double>(bytes.size()) / 1e6;
+}
+
+void BM_LoadSiblingTargets(benchmark::State& state)
+{
+    static const std::string bytes = siblingScene(siblingCount, RandomNames(4096, 7));
+    loadScene(state, bytes);
+}
+BENCHMARK(BM_LoadSiblingTargets)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_LinkCraftedNames(benchmark::State& state)
+{
+    static const std::string bytes = siblingScene(craftedCount, CollidingNames(craftedCount, 1));
+    loadScene(state, bytes);
+}
+BENCHMARK(BM_LinkCraftedNames)->Unit(benchmark::kMillisecond);
+
+void BM_LinkRandomNames(benchmark::State& state)
+{
+    static const std::string bytes = siblingScene(craftedCount, RandomNames(craftedCount, 1));
+    loadScene(state, bytes);
+}
+BENCHMARK(BM_LinkRandomNames)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,24 @@
+// The bundled show passes its own check: every problem the checker reports is one a maker
+// would have to fix, and the show the build makes has none.
+#include "damage.h"
+
+#include "demo/check.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+
+TEST(BundledShowCheck, FindsNoProblem)
+{
+    const std::string folder = bundledShowFolder();
+    if (!std::filesystem::exists(folder + "/script.txt"))
+        GTEST_SKIP() << "the bundled show has not been built";
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    std::vector<CheckProblem> problems = CheckDemoFolder();
+    std::filesystem::current_path(previous);
+    for (const CheckProblem& p : problems)
+        ADD_FAILURE() << p.file << ": " << p.problem;
+}
