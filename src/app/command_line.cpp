@@ -37,6 +37,11 @@ std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLi
     app.add_flag("--check", options.check,
         "check the demo folder without showing anything: one line per problem, exit 1 when there is any");
 
+    app.add_option("--texture-memory", options.textureMemoryMb,
+        "most memory the show's decoded pictures may take, in MiB (default 2048); a picture past it is "
+        "left out and reported")
+        ->type_name("MB")->check(CLI::Range(1LL, 1LL << 20));
+
     CaptureOptions& capture = options.capture;
     std::string size;
     auto* captureOption = app.add_option("--capture", capture.outputDir,

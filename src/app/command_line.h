@@ -2,6 +2,7 @@
 #pragma once
 
 #include "demo/capture.h"
+#include "image/image_limits.h"
 
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@ struct CommandLine {
     bool noSound = false;
     bool loop = false;
     bool check = false;     // --check: report the demo folder's problems, show nothing
+    long long textureMemoryMb = DefaultTextureMemory >> 20; // --texture-memory: decoded pictures, in MiB
     CaptureOptions capture; // capture.outputDir set: --capture, no window, no sound
 };
 

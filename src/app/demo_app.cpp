@@ -14,6 +14,7 @@
 #include "demo/capture.h"
 #include "demo/check.h"
 #include "demo/show.h"
+#include "image/image_limits.h"
 
 #include <FL/Fl.H>
 
@@ -33,6 +34,7 @@ int DemoApp::run(int argc, char** argv)
     if (const std::optional<int> status = parseCommandLine(argc, argv, options))
         return *status;
 
+    TextureBudget = ImageBudget(options.textureMemoryMb << 20);
     // Nothing is worth asking or opening without a show to play.
     const std::string folder = chooseDemoFolder(options.demoDir, argv[0]);
     const std::string problem = enterDemoFolder(folder);

@@ -4,6 +4,7 @@
 #include "common/file_path.h"
 #include "demo/script_parser.h"
 #include "graph/node.h"
+#include "image/image_limits.h"
 #include "image/jpeg_decoder.h"
 #include "image/png_decoder.h"
 #include "scene/material.h"
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -75,6 +77,7 @@ public:
         ParseScript(text.str(), listing_);
 
         checkMusic();
+        checkLoadingPicture();
         checkTextures();
         checkScenes();
         checkParts();
@@ -121,17 +124,40 @@ private:
             std::string path = existingFile(entry.line);
             if (path.empty())
                 continue;
-            // A line naming both kinds ends up holding the PNG.
-            if (png) {
-                DecodedImage image = DecodePng(path);
-                if (image.empty())
-                    report(path, "does not decode as PNG (the texture would be empty)");
-                else if (!image.complete)
-                    report(path, "is damaged: the PNG decodes only part-way");
-            } else if (DecodeJpeg(path).empty()) {
-                report(path, "does not decode as JPEG (the texture would be empty)");
-            }
+            // A line listed again keeps the texture of its first listing.
+            if (!checkedTextures_.insert(entry.line).second)
+                continue;
+            // A line naming both kinds decodes both and ends up holding the PNG.
+            if (jpeg && png)
+                DecodeJpeg(path, &budget_);
+            if (png)
+                checkImage(path, DecodePng(path, &budget_), "PNG", "the texture would be empty");
+            else
+                checkImage(path, DecodeJpeg(path, &budget_), "JPEG", "the texture would be empty");
         }
+    }
+
+    // The picture drawn while the show loads, before any texture. Without one the
+    // loading frame is plain black, which is how many shows mean it: a missing file is
+    // no problem, a present one the show cannot draw is.
+    void checkLoadingPicture()
+    {
+        const std::string path = resolveDataPath("data\\Loading.jpg");
+        DecodedImage image = DecodeJpeg(path, &budget_);
+        if (!image.empty() || !image.refusal.empty() || isFile(path))
+            checkImage(path, std::move(image), "JPEG", "the loading frame would be black");
+    }
+
+    // Reports a decoded picture that is refused, empty or incomplete; effect says what
+    // the show would draw instead.
+    void checkImage(const std::string& path, const DecodedImage& image, const char* kind, const char* effect)
+    {
+        if (!image.refusal.empty())
+            report(path, "refused: " + image.refusal + " (" + effect + ")");
+        else if (image.empty())
+            report(path, std::string("does not decode as ") + kind + " (" + effect + ")");
+        else if (!image.complete)
+            report(path, std::string("is damaged: the ") + kind + " decodes only part-way");
     }
 
     void checkScenes()
@@ -210,6 +236,9 @@ private:
     }
 
     Listing listing_;
+    // The show's texture memory, taken as the show would take it.
+    ImageBudget budget_{TextureBudget.total()};
+    std::set<std::string> checkedTextures_;
     std::map<std::string, int> registeredAt_;
     std::map<std::string, std::unique_ptr<Scene>> scenes_;
     long long musicMs_ = -1;
