@@ -26,9 +26,9 @@ inline void appendChunk(std::string& out, const char* type, const std::string& d
     appendBigEndian(out, uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))));
 }
 
-// A valid PNG header declaring width x height 8-bit RGB pixels, followed by two
-// compressed bytes of image data: 67 bytes however large the declared picture.
-inline std::string pngDeclaring(uint32_t width, uint32_t height)
+// A PNG declaring width x height 8-bit RGB pixels: chunks (whole, before the image
+// data), then the image data as inflated bytes (filter bytes included).
+inline std::string pngFile(uint32_t width, uint32_t height, const std::string& chunks, const std::vector<Bytef>& data)
 {
     std::string png = "\x89PNG\r\n\x1a\n";
     std::string header;
@@ -36,13 +36,34 @@ inline std::string pngDeclaring(uint32_t width, uint32_t height)
     appendBigEndian(header, height);
     header += std::string("\x08\x02\x00\x00\x00", 5);
     appendChunk(png, "IHDR", header);
-    const Bytef row[2] = {0, 0};
-    Bytef packed[32];
-    uLongf packedSize = sizeof packed;
-    compress2(packed, &packedSize, row, sizeof row, 9);
-    appendChunk(png, "IDAT", std::string(reinterpret_cast<char*>(packed), packedSize));
+    png += chunks;
+    std::vector<Bytef> packed(compressBound(uLong(data.size())));
+    uLongf packedSize = uLongf(packed.size());
+    compress2(packed.data(), &packedSize, data.data(), uLong(data.size()), 9);
+    appendChunk(png, "IDAT", std::string(reinterpret_cast<char*>(packed.data()), packedSize));
     appendChunk(png, "IEND", "");
     return png;
+}
+
+// A valid PNG header declaring width x height pixels, followed by two bytes of image
+// data: 67 bytes however large the declared picture.
+inline std::string pngDeclaring(uint32_t width, uint32_t height)
+{
+    return pngFile(width, height, "", {0, 0});
+}
+
+// A 1 x 1 PNG carrying texts compressed text chunks, each some 8 KB inflating to 7.9 MB.
+inline std::string pngWithTexts(int texts)
+{
+    const std::vector<Bytef> zeros(7900000, 0);
+    std::vector<Bytef> packed(compressBound(uLong(zeros.size())));
+    uLongf packedSize = uLongf(packed.size());
+    compress2(packed.data(), &packedSize, zeros.data(), uLong(zeros.size()), 9);
+    const std::string text = std::string("k\0\0", 3) + std::string(reinterpret_cast<char*>(packed.data()), packedSize);
+    std::string chunks;
+    for (int i = 0; i < texts; ++i)
+        appendChunk(chunks, "zTXt", text);
+    return pngFile(1, 1, chunks, {0, 10, 20, 30});
 }
 
 // A JPEG of width x height flat grey pixels with the given progression (baseline when
