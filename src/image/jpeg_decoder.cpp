@@ -2,6 +2,7 @@
 
 #include "image/image_limits.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 
@@ -9,6 +10,14 @@
 #include <jerror.h>
 
 namespace {
+
+// The library's working memory: a multi-scan (progressive) file keeps every coefficient
+// of the picture, two bytes a sample, before the first row comes out, and a few hundred
+// bytes of scans can declare them all. It may take what a genuine file's data can
+// plausibly expand to (a thousand times its size, as deflate's limit), and never less
+// than a picture of some 4096 x 4096 pixels needs.
+constexpr long long WorkingMemoryPerFileByte = 1032;
+constexpr long long MinWorkingMemory = 64LL << 20;
 
 // Everything one decode owns. It lives in DecodeJpeg's frame, outside the function that
 // sets the jump point, so that a library error jumping back skips no destructor and
@@ -140,6 +149,8 @@ bool readJpeg(JpegDecode& decode, FILE* file, DecodedImage& image)
     if (setjmp(decode.jump)) {
         if (info.input_scan_number > MaxJpegScans)
             image.refusal = scanRefusal();
+        else if (decode.errors.msg_code == JERR_NO_BACKING_STORE)
+            image.refusal = BeyondDataRefusal(info.image_width, info.image_height, decode.fileBytes);
         return false;
     }
     if (countScans(file) > MaxJpegScans) {
@@ -149,6 +160,9 @@ bool readJpeg(JpegDecode& decode, FILE* file, DecodedImage& image)
     jpeg_create_decompress(&info);
     decode.progress.progress_monitor = watchScans;
     info.progress = &decode.progress;
+    // Past this the library asks for a backing store, which it does not have, and fails.
+    info.mem->max_memory_to_use = static_cast<long>(
+        std::max(MinWorkingMemory, WorkingMemoryPerFileByte * decode.fileBytes));
     jpeg_stdio_src(&info, file);
     jpeg_read_header(&info, TRUE);
 
@@ -182,12 +196,14 @@ bool readJpeg(JpegDecode& decode, FILE* file, DecodedImage& image)
     if (!TakePictureMemory(bytes, decode.budget, image))
         return false;
     decode.taken = bytes;
+    // A multi-scan file is read whole here, within the working memory allowed, before
+    // the picture is allocated.
+    jpeg_start_decompress(&info);
+    if (int(info.output_width) != width || int(info.output_height) != height)
+        return false;
     if (!allocateZeroed(image.pixels, size_t(bytes)))
         return false;
     if (cmyk && !allocateZeroed(decode.cmykRow, size_t(width) * 4))
-        return false;
-    jpeg_start_decompress(&info);
-    if (int(info.output_width) != width || int(info.output_height) != height)
         return false;
 
     while (info.output_scanline < info.output_height) {

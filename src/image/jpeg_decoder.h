@@ -16,5 +16,7 @@ class ImageBudget;
 // Returns an empty image on any failure (missing file, damaged header, a coding the
 // library cannot decode); also, with refusal set, when the file may not be read, holds
 // more than MaxJpegScans scans, exceeds MaxImageSide or MaxImagePixels, is a sequential
-// file too small to hold its picture, or passes the budget.
+// file too small to hold its picture, a multi-scan file whose coefficients would take
+// more than 1032 bytes of working memory per byte of file (64 MiB at least), or passes
+// the budget.
 DecodedImage DecodeJpeg(const std::string& path, ImageBudget* budget = nullptr);

@@ -25,20 +25,22 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Hostile files: headers declaring 16384 x 16384 pixels in 67 and some 630 bytes, a
+// Hostile files: headers declaring 16384 x 16384 pixels in 67 and some 630 bytes (and a
+// progressive one, whose coefficients the library would keep, in some 520 bytes), a
 // progressive JPEG of 2000 empty scans over a 1448 x 1448 picture, and a 1 x 1 PNG with
 // 200 compressed texts of 7.9 MB each (16 s to decode when the texts were inflated).
 struct Bombs {
     explicit Bombs(const TempFolder& folder)
         : png(folder.path("huge.png")), jpeg(folder.path("huge.jpg")), scans(folder.path("scans.jpg")),
-          texts(folder.path("texts.png"))
+          texts(folder.path("texts.png")), progressive(folder.path("progressive.jpg"))
     {
+        bombs::writeFile(progressive, bombs::jpegDeclaring(MaxImageSide, MaxImageSide, true));
         bombs::writeFile(png, bombs::pngDeclaring(MaxImageSide, MaxImageSide));
         bombs::writeFile(jpeg, bombs::jpegDeclaring(MaxImageSide, MaxImageSide));
         bombs::writeFile(scans, bombs::progressiveWithExtraScans(1448, 2000));
         bombs::writeFile(texts, bombs::pngWithTexts(200));
     }
-    std::string png, jpeg, scans, texts;
+    std::string png, jpeg, scans, texts, progressive;
 };
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -61,6 +63,10 @@ TEST(DecodingBombs, TinyFilesDeclaringHugePicturesAreRefusedBeforeAnythingLargeI
     EXPECT_TRUE(jpeg.empty());
     EXPECT_TRUE(contains(jpeg.refusal, "declares 16384 x 16384 pixels, more than its")) << jpeg.refusal;
 
+    DecodedImage progressive = DecodeJpeg(files.progressive);
+    EXPECT_TRUE(progressive.empty());
+    EXPECT_TRUE(contains(progressive.refusal, "declares 16384 x 16384 pixels, more than its")) << progressive.refusal;
+
     DecodedImage scans = DecodeJpeg(files.scans);
     EXPECT_TRUE(scans.empty());
     EXPECT_EQ(scans.refusal, "holds more than 1000 scans");
@@ -82,8 +88,9 @@ TEST(DecodingBombs, AreHandledWithinASecondUnderA512MegabyteAddressSpace)
         DecodedImage png = DecodePng(files.png);
         DecodedImage jpeg = DecodeJpeg(files.jpeg);
         DecodedImage scans = DecodeJpeg(files.scans);
+        DecodedImage progressive = DecodeJpeg(files.progressive);
         const bool refused = png.empty() && !png.refusal.empty() && jpeg.empty() && !jpeg.refusal.empty() &&
-            scans.empty() && !scans.refusal.empty();
+            scans.empty() && !scans.refusal.empty() && progressive.empty() && !progressive.refusal.empty();
         // Texts are skipped unread; the picture decodes.
         const bool decoded = DecodePng(files.texts).complete;
         _exit(refused && decoded ? 0 : 1);

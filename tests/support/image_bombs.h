@@ -97,11 +97,12 @@ inline std::string flatJpeg(int width, int height, int components, bool progress
     return jpeg;
 }
 
-// An 8 x 8 colour JPEG whose frame header declares width x height: some 630 bytes.
-inline std::string jpegDeclaring(uint16_t width, uint16_t height)
+// An 8 x 8 colour JPEG whose frame header declares width x height: some 630 bytes
+// (some 520 progressive).
+inline std::string jpegDeclaring(uint16_t width, uint16_t height, bool progressive = false)
 {
-    std::string jpeg = flatJpeg(8, 8, 3, false);
-    const size_t frame = jpeg.find("\xFF\xC0");
+    std::string jpeg = flatJpeg(8, 8, 3, progressive);
+    const size_t frame = jpeg.find(progressive ? "\xFF\xC2" : "\xFF\xC0");
     jpeg[frame + 5] = char(height >> 8);
     jpeg[frame + 6] = char(height & 0xFF);
     jpeg[frame + 7] = char(width >> 8);
