@@ -138,14 +138,14 @@ private:
     }
 
     // The picture drawn while the show loads, before any texture. Without one the
-    // loading frame is plain black, which is how many shows mean it: a missing file is
-    // no problem, a present one the show cannot draw is.
+    // loading frame is plain white, which a show may well mean: a missing file is no
+    // problem, a present one the show cannot draw is.
     void checkLoadingPicture()
     {
         const std::string path = resolveDataPath("data\\Loading.jpg");
         DecodedImage image = DecodeJpeg(path, &budget_);
         if (!image.empty() || !image.refusal.empty() || isFile(path))
-            checkImage(path, std::move(image), "JPEG", "the loading frame would be black");
+            checkImage(path, image, "JPEG", "the loading frame would be plain white");
     }
 
     // Reports a decoded picture that is refused, empty or incomplete; effect says what

@@ -146,10 +146,10 @@ TEST_F(CheckFolder, ReportsImagesTheShowWouldRefuseOrShowIncompleteTheLoadingPic
     EXPECT_EQ(count(problems, "data/late.jpg", "would pass the show's texture memory"), 1);
     EXPECT_EQ(problems.size(), 6u);
 
-    // An undecodable loading picture is reported; a missing one is not (the frame is black).
+    // An undecodable loading picture is reported; a missing one is not (the frame is white).
     write("data/loading.jpg", "not a picture");
     problems = CheckDemoFolder();
-    EXPECT_EQ(count(problems, "data/loading.jpg", "does not decode as JPEG (the loading frame would be black)"), 1);
+    EXPECT_EQ(count(problems, "data/loading.jpg", "does not decode as JPEG (the loading frame would be plain white)"), 1);
     fs::remove(dir / "data" / "loading.jpg");
     problems = CheckDemoFolder();
     EXPECT_EQ(count(problems, "data/loading.jpg", ""), 0);
