@@ -111,9 +111,8 @@ void readPng(png_structp png, png_infop info, PngRead& read, DecodedImage& image
     int bitDepth = 0;
     int colourType = 0;
     int interlaceType = 0;
+    // libpng's user limits held the size read ahead.
     png_get_IHDR(png, info, &width, &height, &bitDepth, &colourType, &interlaceType, nullptr, nullptr);
-    if (!CheckPictureSize(width, height, image))
-        return;
     // A header the file could never fill is refused before its picture is allocated; a
     // genuine file cut short still fits and keeps the rows it holds.
     if (filteredBytes(width, height, png_get_channels(png, info), bitDepth, interlaceType) >
