@@ -1,11 +1,9 @@
 #include "image/image_limits.h"
 #include "image/jpeg_decoder.h"
 #include "image/png_decoder.h"
-#include "image/texture.h"
 
 #include "allocation_tracker.h"
 #include "image_files.h"
-#include "support/gl_test_context.h"
 #include "support/image_bombs.h"
 #include "support/sanitizer_hooks.h"
 
@@ -198,29 +196,4 @@ TEST(ImageBudget, PicturesPastItAreRefusedAndPicturesThatComeToNothingCostNothin
     EXPECT_EQ(budget.remaining(), 300);
     EXPECT_EQ(DecodeJpeg(jpeg, &budget).width, 10);
     EXPECT_EQ(budget.remaining(), 0);
-}
-
-TEST(LoadTextures, APicturePastTheShowsTextureMemoryIsLeftOutAndReported)
-{
-    GlTestContext gl(16, 16);
-    REQUIRE_GL(gl);
-    TempFolder folder("texture-budget");
-    std::string png = folder.path("ten.png");
-    writePng(png, 10, 10, PNG_COLOR_TYPE_RGB, 8, std::vector<std::vector<uint8_t>>(10, std::vector<uint8_t>(30, 7)));
-    const ImageBudget saved = TextureBudget;
-    TextureBudget = ImageBudget(600);
-
-    testing::internal::CaptureStderr();
-    LoadPngTexture(png, true);
-    GLint kept = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &kept);
-    LoadPngTexture(png, true);
-    GLint leftOut = -1;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &leftOut);
-    const std::string messages = testing::internal::GetCapturedStderr();
-    TextureBudget = saved;
-
-    EXPECT_GT(kept, 0);
-    EXPECT_EQ(leftOut, 0);
-    EXPECT_TRUE(contains(messages, png + ": its 400 bytes of pixels would pass the show's texture memory")) << messages;
 }
