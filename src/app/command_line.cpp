@@ -40,6 +40,11 @@ std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLi
         "let the script name files outside the demo folder (through .. or symbolic links), "
         "for makers who share assets between folders");
 
+    app.add_option("--texture-memory", options.textureMemoryMb,
+        "most memory the show's decoded pictures may take, in MiB (default 2048); a picture past it is "
+        "left out and reported")
+        ->type_name("MB")->check(CLI::Range(1LL, 1LL << 20));
+
     CaptureOptions& capture = options.capture;
     std::string size;
     auto* captureOption = app.add_option("--capture", capture.outputDir,

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "demo/capture.h"
+#include "image/image_limits.h"
 
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@ struct CommandLine {
     bool loop = false;
     bool check = false;     // --check: report the demo folder's problems, show nothing
     bool allowOutside = false; // --allow-outside: data files may lie outside the demo folder
+    long long textureMemoryMb = DefaultTextureMemory >> 20; // --texture-memory: decoded pictures, in MiB
     CaptureOptions capture; // capture.outputDir set: --capture, no window, no sound
 };
 

@@ -15,6 +15,7 @@
 #include "demo/capture.h"
 #include "demo/check.h"
 #include "demo/show.h"
+#include "image/image_limits.h"
 
 #include <FL/Fl.H>
 
@@ -37,6 +38,7 @@ int DemoApp::run(int argc, char** argv)
     // otherwise turn them into a quit event that nothing reads before the show plays.
     KeepSignalsFromSdl();
 
+    TextureBudget = ImageBudget(options.textureMemoryMb << 20);
     // Nothing is worth asking or opening without a show to play.
     const std::string folder = chooseDemoFolder(options.demoDir, argv[0]);
     const std::string problem = enterDemoFolder(folder, options.allowOutside);

@@ -6,6 +6,7 @@
 #include "demo/script_parser.h"
 #include "graph/camera_node.h"
 #include "graph/node.h"
+#include "image/image_limits.h"
 #include "image/jpeg_decoder.h"
 #include "image/png_decoder.h"
 #include "scene/material.h"
@@ -71,6 +72,7 @@ public:
         ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), listing_);
 
         checkMusic();
+        checkLoadingPicture();
         checkTextures();
         checkScenes();
         checkParts();
@@ -124,17 +126,46 @@ private:
             std::string path = existingFile(entry.line, ImageFileLimit);
             if (path.empty())
                 continue;
-            // A line naming both kinds ends up holding the PNG.
-            if (png) {
-                DecodedImage image = DecodePng(path);
-                if (image.empty())
-                    report(path, "does not decode as PNG (the texture would be empty)");
-                else if (!image.complete)
-                    report(path, "is damaged: the PNG decodes only part-way");
-            } else if (DecodeJpeg(path).empty()) {
-                report(path, "does not decode as JPEG (the texture would be empty)");
-            }
+            // A line listed again keeps the texture of its first listing.
+            if (!checkedTextures_.insert(entry.line).second)
+                continue;
+            // A line naming both kinds decodes both and ends up holding the PNG.
+            if (jpeg && png)
+                DecodeJpeg(path, &budget_);
+            if (png)
+                checkImage(path, DecodePng(path, &budget_), "PNG", "the texture would be empty");
+            else
+                checkImage(path, DecodeJpeg(path, &budget_), "JPEG", "the texture would be empty");
         }
+    }
+
+    // The picture drawn while the show loads, before any texture. Without one the
+    // loading frame is plain white, which a show may well mean: a missing file is no
+    // problem, a present one the show cannot draw is.
+    void checkLoadingPicture()
+    {
+        const char* const effect = "the loading frame would be plain white";
+        DataFile file = OpenDataFile("data\\Loading.jpg", ImageFileLimit);
+        if (file.error == DataFileError::Missing)
+            return;
+        if (!file) {
+            report(file.path, "refused: " + file.problem + " (" + effect + ")");
+            return;
+        }
+        file.file.reset();
+        checkImage(file.path, DecodeJpeg(file.path, &budget_), "JPEG", effect);
+    }
+
+    // Reports a decoded picture that is refused, empty or incomplete; effect says what
+    // the show would draw instead.
+    void checkImage(const std::string& path, const DecodedImage& image, const char* kind, const char* effect)
+    {
+        if (!image.refusal.empty())
+            report(path, "refused: " + image.refusal + " (" + effect + ")");
+        else if (image.empty())
+            report(path, std::string("does not decode as ") + kind + " (" + effect + ")");
+        else if (!image.complete)
+            report(path, std::string("is damaged: the ") + kind + " decodes only part-way");
     }
 
     void checkScenes()
@@ -248,6 +279,9 @@ private:
     }
 
     Listing listing_;
+    // The show's texture memory, taken as the show would take it.
+    ImageBudget budget_{TextureBudget.total()};
+    std::set<std::string> checkedTextures_;
     std::map<std::string, int> registeredAt_;
     std::map<std::string, std::unique_ptr<Scene>> scenes_;
     std::map<std::string, std::string> scenePaths_;

@@ -43,18 +43,26 @@ public:
 
     void textureEntry(const std::string& line) override
     {
-        // A line naming both kinds loads twice and keeps the PNG.
+        // A line listed again names the same file: the texture already built stays.
+        if (TextureRegistry.find(line))
+            return;
+        // A line naming both kinds loads twice and keeps the PNG; the JPEG's texture goes.
         if (line.find(".jpg") != std::string::npos)
             TextureRegistry.store(line, LoadJpegTexture(dataPath(line), true));
-        if (line.find(".png") != std::string::npos)
+        if (line.find(".png") != std::string::npos) {
+            if (const GLuint* replaced = TextureRegistry.find(line))
+                glDeleteTextures(1, replaced);
             TextureRegistry.store(line, LoadPngTexture(dataPath(line), true));
+        }
     }
 
     void sceneEntry(const std::string& line) override
     {
         // Registered whatever the loader made of what it read. A file that cannot be opened
         // leaves the name without a scene, which draws as an empty one would, so a script
-        // listing many missing files holds no scene object for each.
+        // listing many missing files holds no scene object for each. A scene listed again
+        // is loaded again (it may find textures listed since) and the one it replaces is
+        // freed, its display lists with it.
         auto scene = std::make_unique<Scene>();
         if (scene->loadFile(dataPath(line).c_str()) != 0) {
             SceneRegistry.remove(line);

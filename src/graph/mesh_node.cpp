@@ -21,6 +21,12 @@ constexpr size_t faceIndexBytes = 4;
 
 MeshNode::MeshNode(Node* parent_) : DrawableNode(NodeKind::Mesh, parent_) {}
 
+MeshNode::~MeshNode()
+{
+    if (listBuilt && listContext_ && listContext_ == CurrentGlContext())
+        glDeleteLists(displayList, 1);
+}
+
 void MeshNode::load(SceneReader& reader)
 {
     readName(reader);
@@ -172,6 +178,7 @@ void MeshNode::bindRenderModes(const GrowableArray<std::unique_ptr<RenderMode>>&
     drawGroups(vertices);
     glEndList();
     listBuilt = true;
+    listContext_ = CurrentGlContext();
 }
 
 void MeshNode::render()

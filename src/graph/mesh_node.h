@@ -29,6 +29,9 @@ struct FaceGroup {
 class MeshNode : public DrawableNode {
 public:
     explicit MeshNode(Node* parent);
+    // Deletes the display list when the context that compiled it is current (at process
+    // end it may be gone already, and with it the list).
+    ~MeshNode() override;
 
     // Reads the vertices, faces (computing the vertex normals), groups and the position,
     // rotation, scale, visibility and morph tracks. A face naming a vertex outside the
@@ -82,4 +85,6 @@ private:
     void drawGroups(const Vector3Array& positions) const;
 
     bool morphs_ = false;
+    // The context the display list was compiled in.
+    const void* listContext_ = nullptr;
 };

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
+#include <string>
 #include <vector>
 
 // A decoded picture, rows from the top of the picture down, no padding between rows.
@@ -16,6 +17,10 @@ struct DecodedImage {
     // True when every row was decoded; a PNG that fails part-way keeps its decoded rows
     // but leaves this false.
     bool complete = false;
+    // Why a limit refused the picture or its file (too large, more than its data could
+    // hold, too many scans, over the show's texture memory, not a regular file), for
+    // messages; empty when it decoded, or failed only because it was missing or damaged.
+    std::string refusal;
 
     bool empty() const { return pixels.empty(); }
 };
@@ -25,10 +30,15 @@ struct DecodedImage {
 // a hostile header can neither wrap the buffer size nor ask for gigabytes.
 constexpr uint32_t MaxImageSide = 16384;
 
-// True when a picture of width x height may be allocated: both sides 1 .. MaxImageSide.
+// The most pixels one decoded picture may hold.
+constexpr uint64_t MaxImagePixels = 256ULL << 20;
+
+// True when a picture of width x height may be allocated: both sides 1 .. MaxImageSide
+// and at most MaxImagePixels in all.
 inline bool imageSizeAllowed(uint32_t width, uint32_t height)
 {
-    return width >= 1 && height >= 1 && width <= MaxImageSide && height <= MaxImageSide;
+    return width >= 1 && height >= 1 && width <= MaxImageSide && height <= MaxImageSide &&
+        uint64_t(width) * height <= MaxImagePixels;
 }
 
 // Sets buffer to bytes zero bytes. Returns false, leaving buffer empty, when the memory

@@ -1,13 +1,23 @@
 #include "image/jpeg_decoder.h"
 
-#include "common/file_path.h"
+#include "image/image_limits.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace {
+
+// The library's working memory: a multi-scan (progressive) file keeps every coefficient
+// of the picture, two bytes a sample, before the first row comes out, and a few hundred
+// bytes of scans can declare them all. It may take what a genuine file's data can
+// plausibly expand to (a thousand times its size, as deflate's limit), and never less
+// than a picture of some 4096 x 4096 pixels needs.
+constexpr long long WorkingMemoryPerFileByte = 1032;
+constexpr long long MinWorkingMemory = 64LL << 20;
 
 // Everything one decode owns. It lives in DecodeJpeg's frame, outside the function that
 // sets the jump point, so that a library error jumping back skips no destructor and
@@ -15,8 +25,14 @@ namespace {
 struct JpegDecode {
     jpeg_decompress_struct info{};
     jpeg_error_mgr errors{};
+    jpeg_progress_mgr progress{};
     std::jmp_buf jump{};
     std::vector<uint8_t> cmykRow;
+    long long fileBytes = 0;
+    ImageBudget* budget = nullptr;
+    long long taken = 0;
+    // Set by a warning that data was missing or corrupt: the library filled in for it.
+    bool damaged = false;
 };
 
 // The library's default error exit ends the process; ours returns to the jump point.
@@ -26,8 +42,87 @@ struct JpegDecode {
     std::longjmp(decode->jump, 1);
 }
 
-// Damaged data the library can still decode is not reported: loading shows no messages.
+// Nothing is printed: loading shows no messages.
 void ignoreMessage(j_common_ptr) {}
+
+// Warnings (level -1) that mean part of the picture is the library's filler, not the
+// file's data; the others (extra bytes between markers, unusual headers) lose nothing.
+void noteMessage(j_common_ptr info, int level)
+{
+    if (level != -1)
+        return;
+    switch (info->err->msg_code) {
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_BOGUS_PROGRESSION:
+    case JWRN_HIT_MARKER:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_JPEG_EOF:
+    case JWRN_MUST_RESYNC:
+    case JWRN_NOT_SEQUENTIAL:
+        static_cast<JpegDecode*>(info->client_data)->damaged = true;
+        break;
+    default:
+        break;
+    }
+}
+
+// The library calls this as it reads; it counts the scans itself, as its documentation
+// advises for files from unknown sources. countScans already refused files with too
+// many, cheaply; this holds the limit wherever the two might read a file differently.
+void watchScans(j_common_ptr info)
+{
+    auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
+    if (decompress->input_scan_number > MaxJpegScans)
+        failDecode(info);
+}
+
+// The start-of-scan markers of the file, found as the library finds markers (a 0xFF and
+// a code other than 0 after any fill bytes; segments skipped by their length), counted
+// up to MaxJpegScans + 1. Each scan passes over the whole picture, so this is counted
+// before decoding. Leaves the file at its start.
+int countScans(FILE* file)
+{
+    int scans = 0;
+    for (;;) {
+        int code = std::getc(file);
+        while (code != 0xFF && code != EOF)
+            code = std::getc(file);
+        do
+            code = std::getc(file);
+        while (code == 0xFF);
+        if (code == EOF || code == 0xD9)
+            break;
+        // Stuffed zeros, restart markers, TEM and SOI carry no length.
+        if (code == 0 || code == 0x01 || (code >= 0xD0 && code <= 0xD8))
+            continue;
+        const int high = std::getc(file);
+        const int low = std::getc(file);
+        if (low == EOF || (high << 8 | low) < 2)
+            break;
+        if (code == 0xDA && ++scans > MaxJpegScans)
+            break;
+        if (std::fseek(file, (high << 8 | low) - 2, SEEK_CUR) != 0)
+            break;
+    }
+    std::rewind(file);
+    return scans;
+}
+
+std::string scanRefusal()
+{
+    return "holds more than " + std::to_string(MaxJpegScans) + " scans";
+}
+
+// The blocks the first scan codes: in a sequential Huffman-coded file every one of them
+// takes at least two bits (a DC code and an end-of-block code).
+long long firstScanBlocks(const jpeg_decompress_struct& info)
+{
+    long long blocks = 0;
+    for (int i = 0; i < info.comps_in_scan; ++i)
+        blocks += static_cast<long long>(info.cur_comp_info[i]->width_in_blocks) *
+            info.cur_comp_info[i]->height_in_blocks;
+    return blocks;
+}
 
 // Adobe writers store CMYK inverted (255 = no ink); libjpeg hands the values over as
 // stored. Without the Adobe marker the values are taken as plain ink amounts.
@@ -51,14 +146,34 @@ void cmykToBgr(const uint8_t* cmyk, uint8_t* bgr, int width, bool inverted)
 bool readJpeg(JpegDecode& decode, FILE* file, DecodedImage& image)
 {
     jpeg_decompress_struct& info = decode.info;
-    if (setjmp(decode.jump))
+    if (setjmp(decode.jump)) {
+        if (info.input_scan_number > MaxJpegScans)
+            image.refusal = scanRefusal();
+        else if (decode.errors.msg_code == JERR_NO_BACKING_STORE)
+            image.refusal = BeyondDataRefusal(info.image_width, info.image_height, decode.fileBytes);
         return false;
+    }
+    if (countScans(file) > MaxJpegScans) {
+        image.refusal = scanRefusal();
+        return false;
+    }
     jpeg_create_decompress(&info);
+    decode.progress.progress_monitor = watchScans;
+    info.progress = &decode.progress;
+    // Past this the library asks for a backing store, which it does not have, and fails.
+    info.mem->max_memory_to_use = static_cast<long>(
+        std::max(MinWorkingMemory, WorkingMemoryPerFileByte * decode.fileBytes));
     jpeg_stdio_src(&info, file);
     jpeg_read_header(&info, TRUE);
 
-    if (!imageSizeAllowed(info.image_width, info.image_height))
+    if (!CheckPictureSize(info.image_width, info.image_height, image))
         return false;
+    // A sequential Huffman-coded file smaller than its first scan's blocks need could never
+    // fill its picture: the library would make it up, at the full picture's cost.
+    if (!info.progressive_mode && !info.arith_code && firstScanBlocks(info) > 4 * decode.fileBytes) {
+        image.refusal = BeyondDataRefusal(info.image_width, info.image_height, decode.fileBytes);
+        return false;
+    }
     bool cmyk = false;
     switch (info.num_components) {
     case 1:
@@ -77,12 +192,18 @@ bool readJpeg(JpegDecode& decode, FILE* file, DecodedImage& image)
 
     const int width = static_cast<int>(info.image_width);
     const int height = static_cast<int>(info.image_height);
-    if (!allocateZeroed(image.pixels, size_t(width) * height * 3))
+    const long long bytes = static_cast<long long>(width) * height * 3;
+    if (!TakePictureMemory(bytes, decode.budget, image))
         return false;
-    if (cmyk && !allocateZeroed(decode.cmykRow, size_t(width) * 4))
-        return false;
+    decode.taken = bytes;
+    // A multi-scan file is read whole here, within the working memory allowed, before
+    // the picture is allocated.
     jpeg_start_decompress(&info);
     if (int(info.output_width) != width || int(info.output_height) != height)
+        return false;
+    if (!allocateZeroed(image.pixels, size_t(bytes)))
+        return false;
+    if (cmyk && !allocateZeroed(decode.cmykRow, size_t(width) * 4))
         return false;
 
     while (info.output_scanline < info.output_height) {
@@ -101,26 +222,33 @@ bool readJpeg(JpegDecode& decode, FILE* file, DecodedImage& image)
 
 } // namespace
 
-DecodedImage DecodeJpeg(const std::string& path)
+DecodedImage DecodeJpeg(const std::string& path, ImageBudget* budget)
 {
     DecodedImage image;
-    FILE* file = std::fopen(resolveDataPath(path).c_str(), "rb");
+    JpegDecode decode;
+    decode.budget = budget;
+    FileHandle file = OpenImageFile(path, image, decode.fileBytes);
     if (!file)
         return image;
 
-    JpegDecode decode;
     decode.info.err = jpeg_std_error(&decode.errors);
     decode.errors.error_exit = failDecode;
     decode.errors.output_message = ignoreMessage;
+    decode.errors.emit_message = noteMessage;
     // The error exit finds the jump point through client_data, which creation keeps.
     decode.info.client_data = &decode;
-    bool ok = readJpeg(decode, file, image);
+    bool ok = readJpeg(decode, file.get(), image);
     // Safe also when creation failed: the zeroed record has no memory manager to release.
     jpeg_destroy_decompress(&decode.info);
-    std::fclose(file);
 
-    if (!ok)
-        return DecodedImage();
-    image.complete = true;
+    if (!ok) {
+        // Nothing is kept, so nothing is counted.
+        if (budget)
+            budget->giveBack(decode.taken);
+        DecodedImage failed;
+        failed.refusal = std::move(image.refusal);
+        return failed;
+    }
+    image.complete = !decode.damaged;
     return image;
 }

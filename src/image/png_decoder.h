@@ -5,11 +5,16 @@
 
 #include <string>
 
+class ImageBudget;
+
 // Decodes the PNG file at path (a show path such as "data\\Logo.png" or a plain path; it
-// is found with resolveDataPath). The result holds width x height x 4 bytes, red, green,
-// blue, alpha per pixel, top row first, every colour type and depth brought to 8-bit
-// RGBA with the show's fixed gamma curve applied to the colour samples.
-// Returns an empty image when the file is missing, its header is unreadable or the
-// picture exceeds MaxImageSide; when the data fails part-way, returns the header's size
-// with the rows decoded so far and zero bytes after them (complete is false then).
-DecodedImage DecodePng(const std::string& path);
+// is opened with OpenDataFile, at most ImageFileLimit bytes). The result holds width x
+// height x 4 bytes, red, green, blue, alpha per pixel, top row first, every colour type
+// and depth brought to 8-bit RGBA with the show's fixed gamma curve applied to the colour
+// samples. The picture's bytes are taken from budget, when given, before it is decoded.
+// Returns an empty image when the file is missing or unreadable or its header is; also,
+// with refusal set, when the file may not be read, the picture exceeds MaxImageSide or
+// MaxImagePixels, declares more pixels than the file's data could ever hold, or passes
+// the budget. When the data fails part-way, returns the header's size with the rows
+// decoded so far and zero bytes after them (complete is false then).
+DecodedImage DecodePng(const std::string& path, ImageBudget* budget = nullptr);

@@ -1,10 +1,12 @@
 #include "image/texture.h"
 
+#include "image/image_limits.h"
 #include "image/jpeg_decoder.h"
 #include "image/png_decoder.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 namespace {
@@ -153,11 +155,20 @@ GLuint buildTexture(int width, int height, const uint8_t* pixels, GLenum format,
     return texture;
 }
 
+// A picture refused by a limit is drawn without its texture, like an undecodable one,
+// but the show says why: the folder is not simply damaged.
+void reportRefusal(const std::string& path, const DecodedImage& image)
+{
+    if (!image.refusal.empty())
+        std::fprintf(stderr, "taldrex: %s: %s; it is drawn without a picture\n", path.c_str(), image.refusal.c_str());
+}
+
 } // namespace
 
 GLuint LoadJpegTexture(const std::string& path, bool mipmaps)
 {
-    DecodedImage image = DecodeJpeg(path);
+    DecodedImage image = DecodeJpeg(path, &TextureBudget);
+    reportRefusal(path, image);
     // The background quad puts row 0 at its bottom edge, so the picture is stored bottom
     // row first, and OpenGL takes red first.
     std::vector<uint8_t> converted;
@@ -178,6 +189,7 @@ GLuint LoadJpegTexture(const std::string& path, bool mipmaps)
 
 GLuint LoadPngTexture(const std::string& path, bool mipmaps)
 {
-    DecodedImage image = DecodePng(path);
+    DecodedImage image = DecodePng(path, &TextureBudget);
+    reportRefusal(path, image);
     return buildTexture(image.width, image.height, image.empty() ? nullptr : image.pixels.data(), GL_RGBA, 4, mipmaps);
 }

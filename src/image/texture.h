@@ -9,11 +9,14 @@
 // red-green-blue, bottom row first, so that it shows upright on the background quad.
 // Filters are linear, with nearest-mipmap minification when mipmaps is true, in which
 // case every mipmap level is built. Returns the new texture id, bound to GL_TEXTURE_2D;
-// when the file cannot be decoded the texture still exists, with a 0 x 0 image.
+// when the file cannot be decoded the texture still exists, with a 0 x 0 image. The
+// picture's bytes are taken from TextureBudget; a picture refused by a limit (see
+// DecodeJpeg) is reported on standard error and gives the 0 x 0 image.
 GLuint LoadJpegTexture(const std::string& path, bool mipmaps);
 
 // Builds a texture from the PNG file at path (see DecodePng): red-green-blue-alpha, top
 // row first, so that it shows upright on the overlay quad. Level 0 alone is uploaded
 // with three components; the mipmap levels, when asked for, carry the alpha channel.
-// Returns the new texture id, bound; a 0 x 0 image when the file cannot be decoded.
+// Returns the new texture id, bound; a 0 x 0 image when the file cannot be decoded or is
+// refused (reported on standard error, as for JPEG files).
 GLuint LoadPngTexture(const std::string& path, bool mipmaps);

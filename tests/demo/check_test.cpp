@@ -1,7 +1,9 @@
 #include "demo/check.h"
 
 #include "common/data_file.h"
+#include "image/image_limits.h"
 #include "scene_writer.h"
+#include "support/image_bombs.h"
 
 #include <gtest/gtest.h>
 
@@ -291,4 +293,39 @@ TEST_F(CheckFolder, CamerasThatDrawBlack)
     EXPECT_EQ(count(problems, file, "camera \"nan\": field of view is not a number at frame 0"), 1);
     EXPECT_EQ(count(problems, file, "camera \"infinite\": field of view is infinite at frame 0"), 1);
     EXPECT_EQ(problems.size(), 5u);
+}
+
+TEST_F(CheckFolder, ReportsImagesTheShowWouldRefuseOrShowIncompleteTheLoadingPictureIncluded)
+{
+    copyShared("jpeg/testorig.jpg", "data/loading.jpg");
+    fs::resize_file(dir / "data" / "loading.jpg", fs::file_size(dir / "data" / "loading.jpg") / 2);
+    copyShared("jpeg/testorig.jpg", "data/cut.jpg");
+    fs::resize_file(dir / "data" / "cut.jpg", fs::file_size(dir / "data" / "cut.jpg") * 2 / 3);
+    copyShared("jpeg/testorig.jpg", "data/late.jpg");
+    write("data/huge.png", bombs::pngDeclaring(16384, 16384));
+    write("data/huge.jpg", bombs::jpegDeclaring(16384, 16384));
+    write("data/scans.jpg", bombs::progressiveWithExtraScans(64, 1100));
+    write("script.txt", "[textures]\nhuge.png\nhuge.jpg\nscans.jpg\ncut.jpg\ncut.jpg\nlate.jpg\n\n");
+    // Room for the loading picture and one more photo of 227 x 149 pixels.
+    const ImageBudget saved = TextureBudget;
+    TextureBudget = ImageBudget(250000);
+    std::vector<CheckProblem> problems = CheckDemoFolder();
+    TextureBudget = saved;
+
+    EXPECT_EQ(count(problems, "data/loading.jpg", "is damaged: the JPEG decodes only part-way"), 1);
+    EXPECT_EQ(count(problems, "data/huge.png", "refused: declares 16384 x 16384 pixels, more than its 67 bytes"), 1);
+    EXPECT_EQ(count(problems, "data/huge.jpg", "refused: declares 16384 x 16384 pixels"), 1);
+    EXPECT_EQ(count(problems, "data/scans.jpg", "refused: holds more than 1000 scans"), 1);
+    // Listed twice, reported once: the show builds it once.
+    EXPECT_EQ(count(problems, "data/cut.jpg", "is damaged: the JPEG decodes only part-way"), 1);
+    EXPECT_EQ(count(problems, "data/late.jpg", "would pass the show's texture memory"), 1);
+    EXPECT_EQ(problems.size(), 6u);
+
+    // An undecodable loading picture is reported; a missing one is not (the frame is white).
+    write("data/loading.jpg", "not a picture");
+    problems = CheckDemoFolder();
+    EXPECT_EQ(count(problems, "data/loading.jpg", "does not decode as JPEG (the loading frame would be plain white)"), 1);
+    fs::remove(dir / "data" / "loading.jpg");
+    problems = CheckDemoFolder();
+    EXPECT_EQ(count(problems, "data/loading.jpg", ""), 0);
 }

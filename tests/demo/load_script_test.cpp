@@ -120,3 +120,77 @@ TEST_F(LoadScript, AnUnreadableScriptIsReported)
     SoundStream* stream = nullptr;
     EXPECT_FALSE(::LoadScript(stream));
 }
+
+namespace {
+
+// The texture names and display lists alive in the current context, found by asking
+// about every name up to a bound far above what the tests make.
+int liveTextures()
+{
+    int live = 0;
+    for (GLuint name = 1; name < 2000; ++name)
+        live += glIsTexture(name) ? 1 : 0;
+    return live;
+}
+
+int liveDisplayLists()
+{
+    int live = 0;
+    for (GLuint name = 1; name < 2000; ++name)
+        live += glIsList(name) ? 1 : 0;
+    return live;
+}
+
+} // namespace
+
+TEST_F(LoadScript, ATextureListedAgainIsNotBuiltAgain)
+{
+    GlTestContext gl(64, 36);
+    REQUIRE_GL(gl);
+    copyPicture("jpeg/testorig.jpg", "photo.jpg");
+    copyPicture("png/basn6a08.png", "photo.jpg.png");
+    std::string text = "[textures]\n";
+    for (int i = 0; i < 200; ++i)
+        text += "photo.jpg\nphoto.jpg.png\n";
+    script(text + "\n");
+    SoundStream* stream = nullptr;
+    NoSound = 1;
+    const int before = liveTextures();
+    ASSERT_TRUE(::LoadScript(stream));
+
+    // The loading picture, the photo, and the line naming both kinds, which keeps its PNG
+    // and releases the JPEG it built first.
+    EXPECT_EQ(liveTextures() - before, 3);
+    ASSERT_NE(TextureRegistry.find("photo.jpg.png"), nullptr);
+    glBindTexture(GL_TEXTURE_2D, *TextureRegistry.find("photo.jpg.png"));
+    GLint width = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    EXPECT_EQ(width, 32); // basn6a08.png, not the 227-pixel photo
+}
+
+TEST_F(LoadScript, ASceneListedAgainIsLoadedAgainAndTheOneItReplacesIsFreed)
+{
+    GlTestContext gl(64, 36);
+    REQUIRE_GL(gl);
+    SceneSpec spec;
+    spec.nodes.push_back(makeNode(NodeType::Mesh, "one"));
+    spec.nodes.push_back(makeNode(NodeType::Mesh, "two"));
+    ASSERT_TRUE(saveScene(spec, (dir / "Data" / "meshes.scn").string()));
+    // Listed before and after its texture: the last load finds it.
+    textureScene("textured.scn", "photo.jpg");
+    copyPicture("jpeg/testorig.jpg", "photo.jpg");
+    std::string text = "[scenes]\ntextured.scn\n";
+    for (int i = 0; i < 50; ++i)
+        text += "meshes.scn\n";
+    script(text + "\n[textures]\nphoto.jpg\n\n[scenes]\ntextured.scn\n");
+    SoundStream* stream = nullptr;
+    NoSound = 1;
+    const int before = liveDisplayLists();
+    ASSERT_TRUE(::LoadScript(stream));
+
+    // One list per static mesh of the scenes that stay registered.
+    EXPECT_EQ(liveDisplayLists() - before, 2);
+    Scene& textured = **SceneRegistry.find("textured.scn");
+    ASSERT_EQ(textured.renderModes.size(), 1);
+    EXPECT_EQ(GLuint(textured.renderModes[0]->textures[0]), *TextureRegistry.find("photo.jpg"));
+}

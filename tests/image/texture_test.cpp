@@ -1,5 +1,6 @@
 #include "image/texture.h"
 
+#include "image/image_limits.h"
 #include "image/png_decoder.h"
 
 #include "image_files.h"
@@ -193,4 +194,32 @@ TEST(LoadTextures, UndecodableFilesStillGiveABoundTextureWithAnEmptyImage)
     EXPECT_TRUE(glIsTexture(jpeg));
     EXPECT_EQ(levelParameter(0, GL_TEXTURE_WIDTH), 0);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// Kept among the drawing tests: the decoder tests before them measure the peak memory of
+// the whole program, which a context raises.
+TEST(LoadTextures, APicturePastTheShowsTextureMemoryIsLeftOutAndReported)
+{
+    GlTestContext gl(16, 16);
+    REQUIRE_GL(gl);
+    TempFolder folder("texture-budget");
+    std::string png = folder.path("ten.png");
+    writePng(png, 10, 10, PNG_COLOR_TYPE_RGB, 8, std::vector<std::vector<uint8_t>>(10, std::vector<uint8_t>(30, 7)));
+    const ImageBudget saved = TextureBudget;
+    TextureBudget = ImageBudget(600);
+
+    testing::internal::CaptureStderr();
+    LoadPngTexture(png, true);
+    GLint kept = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &kept);
+    LoadPngTexture(png, true);
+    GLint leftOut = -1;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &leftOut);
+    const std::string messages = testing::internal::GetCapturedStderr();
+    TextureBudget = saved;
+
+    EXPECT_GT(kept, 0);
+    EXPECT_EQ(leftOut, 0);
+    EXPECT_NE(messages.find(png + ": its 400 bytes of pixels would pass the show's texture memory"), std::string::npos)
+        << messages;
 }
