@@ -77,7 +77,9 @@ DataFile OpenDataFile(const std::string& path, long long maxBytes)
     DataFile result;
     result.path = resolveDataPath(path);
 
-    const std::string real = realPath(result.path);
+    // Without a boundary the path is opened as named: an in-memory file's /proc path, say,
+    // has no real path on disk.
+    const std::string real = Boundary.empty() ? result.path : realPath(result.path);
     if (real.empty()) {
         if (errno == ENOENT || errno == ENOTDIR)
             return failure(std::move(result), DataFileError::Missing, "does not exist");
@@ -88,8 +90,11 @@ DataFile OpenDataFile(const std::string& path, long long maxBytes)
 
     // The type is known before anything is opened: opening a device can have effects.
     struct stat before;
-    if (stat(real.c_str(), &before) != 0)
+    if (stat(real.c_str(), &before) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return failure(std::move(result), DataFileError::Missing, "does not exist");
         return failure(std::move(result), DataFileError::Unreadable, std::strerror(errno));
+    }
     if (!S_ISREG(before.st_mode))
         return failure(std::move(result), DataFileError::NotRegular, fileKind(before.st_mode));
     if (before.st_size > maxBytes)

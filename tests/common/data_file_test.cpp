@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -114,4 +115,17 @@ TEST_F(DataFileTest, FilesOverTheirLimitAreRefusedBeforeReading)
     EXPECT_EQ(DescribeBytes(ImageFileLimit), "256 MiB");
     EXPECT_EQ(DescribeBytes(SceneFileLimit), "1 GiB");
     EXPECT_EQ(DescribeBytes(3LL << 29), "1.5 GiB");
+}
+
+TEST_F(DataFileTest, WithoutABoundaryAnInMemoryFileOpensByItsProcPath)
+{
+    SetDemoFolderBoundary("");
+    const int fd = memfd_create("picture", 0);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "bytes", 5), 5);
+    DataFile file = OpenDataFile("/proc/self/fd/" + std::to_string(fd), 100);
+    EXPECT_TRUE(file) << file.problem;
+    EXPECT_EQ(file.size, 5);
+    close(fd);
+    EXPECT_EQ(OpenDataFile("data\\nothing.png", 100).error, DataFileError::Missing);
 }
