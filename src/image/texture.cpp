@@ -1,5 +1,6 @@
 #include "image/texture.h"
 
+#include "common/printable_text.h"
 #include "image/image_limits.h"
 #include "image/jpeg_decoder.h"
 #include "image/png_decoder.h"
@@ -160,7 +161,8 @@ GLuint buildTexture(int width, int height, const uint8_t* pixels, GLenum format,
 void reportRefusal(const std::string& path, const DecodedImage& image)
 {
     if (!image.refusal.empty())
-        std::fprintf(stderr, "taldrex: %s: %s; it is drawn without a picture\n", path.c_str(), image.refusal.c_str());
+        std::fprintf(stderr, "taldrex: %s: %s; it is drawn without a picture\n", PrintableText(path).c_str(),
+            image.refusal.c_str());
 }
 
 } // namespace
