@@ -29,23 +29,16 @@ constexpr int ErrorStatus = 1;
 int windowedWidth = DefaultWindowWidth;
 int windowedHeight = DefaultWindowHeight;
 
-// The tick of the latest mouse movement while the cursor shows.
+// The tick of the latest mouse movement.
 Uint32 lastMotion = 0;
-bool cursorShown = true;
 
 void showCursor(Uint32 now)
 {
     lastMotion = now;
-    if (!cursorShown)
-        SDL_ShowCursor(SDL_ENABLE);
-    cursorShown = true;
+    SDL_ShowCursor(SDL_ENABLE);
 }
 
-void hideCursor()
-{
-    SDL_ShowCursor(SDL_DISABLE);
-    cursorShown = false;
-}
+void hideCursor() { SDL_ShowCursor(SDL_DISABLE); }
 
 // The viewport of the drawable as it is now: after a mode change the size event may come
 // later or, without a window manager, not at all.
@@ -277,7 +270,7 @@ int ApplySwapInterval()
 
 void HideIdleCursor(Uint32 now)
 {
-    if (cursorShown && now - lastMotion >= CursorIdleMs)
+    if (now - lastMotion >= CursorIdleMs && SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE)
         hideCursor();
 }
 

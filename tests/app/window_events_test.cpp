@@ -161,3 +161,27 @@ TEST(CreateDemoWindow, FullscreenSizeTheDisplayLacksEndsWithAnError)
         },
         testing::ExitedWithCode(1), "screenmode not found");
 }
+
+TEST(Cursor, ShowsOnMovementAndHidesAfterTwoSecondsAtRest)
+{
+    GlTestContext gl(32, 32);
+    REQUIRE_GL(gl);
+    SDL_ShowCursor(SDL_DISABLE);
+    const Uint32 before = SDL_GetTicks();
+    SDL_Event motion{};
+    motion.type = SDL_MOUSEMOTION;
+    ASSERT_EQ(SDL_PushEvent(&motion), 1) << SDL_GetError();
+    PumpMessages();
+    const Uint32 after = SDL_GetTicks();
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+
+    HideIdleCursor(before + CursorIdleMs - 1);
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+    HideIdleCursor(after + CursorIdleMs);
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+
+    // Moved again: back at once.
+    ASSERT_EQ(SDL_PushEvent(&motion), 1);
+    PumpMessages();
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+}
