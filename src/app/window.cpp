@@ -118,8 +118,9 @@ SDL_Window* createWindow(int width, int height, WindowKind kind)
     }
     SDL_Rect bounds{};
     if (SDL_GetDisplayBounds(WindowDisplay, &bounds) != 0) {
+        const int displays = SDL_GetNumVideoDisplays();
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        SDL_SetError("display %d not found (this system has %d)", WindowDisplay, SDL_GetNumVideoDisplays());
+        SDL_SetError("display %d not found (this system has %d)", WindowDisplay, displays);
         return nullptr;
     }
     if (kind == WindowKind::Desktop) {

@@ -185,3 +185,18 @@ TEST(Cursor, ShowsOnMovementAndHidesAfterTwoSecondsAtRest)
     PumpMessages();
     EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
 }
+
+TEST(CreateDemoWindow, AMonitorThatIsNotThereIsReportedNotGuessed)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+            WindowDisplay = 5;
+            if (CreateDesktopWindow() || CreateDemoWindow(640, 480, false))
+                std::exit(10);
+            std::fprintf(stderr, "%s\n", SDL_GetError());
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "display 5 not found \\(this system has 1\\)");
+}
