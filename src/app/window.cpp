@@ -25,7 +25,9 @@ bool glLibraryLoaded = false;
 
 constexpr int ErrorStatus = 1;
 
-// The client size a toggle out of fullscreen gives the window back.
+// The place and client size a toggle out of fullscreen gives the window back.
+int windowedX = 0;
+int windowedY = 0;
 int windowedWidth = DefaultWindowWidth;
 int windowedHeight = DefaultWindowHeight;
 
@@ -150,6 +152,8 @@ SDL_Window* createWindow(int width, int height, WindowKind kind)
         flags |= SDL_WINDOW_BORDERLESS;
     else
         flags |= SDL_WINDOW_RESIZABLE;
+    windowedX = bounds.x;
+    windowedY = bounds.y;
     if (kind == WindowKind::Windowed) {
         windowedWidth = width;
         windowedHeight = height;
@@ -251,8 +255,18 @@ bool ToggleDesktopFullscreen(SDL_Window* window)
         SDL_SetWindowBordered(window, SDL_TRUE);
         SDL_SetWindowResizable(window, SDL_TRUE);
         SDL_SetWindowSize(window, windowedWidth, windowedHeight);
+        SDL_SetWindowPosition(window, windowedX, windowedY);
     } else {
+        SDL_Rect bounds{};
+        if (SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window), &bounds) != 0)
+            return false;
+        SDL_GetWindowPosition(window, &windowedX, &windowedY);
         SDL_GetWindowSize(window, &windowedWidth, &windowedHeight);
+        // Covers the monitor by itself as well, where no window manager acts on the
+        // fullscreen request.
+        SDL_SetWindowBordered(window, SDL_FALSE);
+        SDL_SetWindowPosition(window, bounds.x, bounds.y);
+        SDL_SetWindowSize(window, bounds.w, bounds.h);
         if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
             return false;
     }

@@ -2,7 +2,7 @@
 # Watching on today's screens, under Xvfb at 1920x1080 and at 1280x1024: "--mode desktop"
 # covers the whole screen with a borderless window whose 16:9 band fills a 16:9 screen
 # and lies 720 rows high at y = 152 on the 5:4 one; "--mode 1280x720" opens a window of
-# that client size. The window tests of test_app (OnXScreen.*) run on the same screens:
+# that client size, which F takes to desktop fullscreen and back. The window tests of test_app (OnXScreen.*) run on the same screens:
 # viewports read back from OpenGL, resizes, the fullscreen toggle and the swap interval.
 . "$(dirname "$0")/lib/session.sh"
 
@@ -58,8 +58,13 @@ for screen in 1920x1080 1280x1024; do
     wait_player 10
     [ "$STATUS" -eq 0 ] || fail "--mode desktop on $screen ended with status $STATUS"
 
+    # F toggles the player's window to desktop fullscreen and back.
     start_player --mode 1280x720 --no-sound "$DEMO"
     window=$(find_window 1280 720 20) || fail "no 1280x720 window for --mode 1280x720 on $screen"
+    press_key "$window" f
+    find_window "$width" "$height" 10 >/dev/null || fail "F did not take the window to desktop fullscreen on $screen"
+    press_key "$window" f
+    find_window 1280 720 10 >/dev/null || fail "F did not bring the 1280x720 window back on $screen"
     press_key "$window" Escape
     wait_player 10
     [ "$STATUS" -eq 0 ] || fail "--mode 1280x720 on $screen ended with status $STATUS"
