@@ -309,8 +309,11 @@ void HandleWindowEvent(const SDL_Event& event)
             KeyState[key] = event.type == SDL_KEYDOWN ? 1 : 0;
         const SDL_Keysym& pressed = event.key.keysym;
         const bool toggle = pressed.sym == SDLK_f || (pressed.sym == SDLK_RETURN && (pressed.mod & KMOD_ALT));
-        if (event.type == SDL_KEYDOWN && !event.key.repeat && toggle)
-            ToggleDesktopFullscreen(SDL_GetWindowFromID(event.key.windowID));
+        if (event.type == SDL_KEYDOWN && !event.key.repeat && toggle) {
+            // Keys pressed before the window system gave the window the focus name no window.
+            SDL_Window* window = SDL_GetWindowFromID(event.key.windowID);
+            ToggleDesktopFullscreen(window ? window : DemoWindow);
+        }
         break;
     }
     case SDL_MOUSEMOTION:
