@@ -22,13 +22,13 @@ def say(text):
     print(text, file=sys.stderr, flush=True)
 
 
-def run_benchmark(build, program, *arguments):
+def run_benchmark(build, program, *arguments, env=None):
     """Runs one Google Benchmark program; returns its benchmarks by name. With
     repetitions, a name maps to its median."""
     path = os.path.join(build, "bench", program)
     say(f"== {program} {' '.join(arguments)}")
     out = subprocess.run([path, "--benchmark_format=json", *arguments], check=True,
-                         stdout=subprocess.PIPE, text=True).stdout
+                         stdout=subprocess.PIPE, text=True, env=env).stdout
     results = {}
     for entry in json.loads(out)["benchmarks"]:
         if entry.get("error_occurred"):
@@ -53,6 +53,28 @@ def verdict(met):
     return "yes" if met else "**no**"
 
 
+def run_on_xvfb(build, program):
+    """Runs a benchmark program on a 1920x1080 Xvfb screen of its own, or off-screen
+    where Xvfb is not installed."""
+    env = dict(os.environ)
+    env.pop("DISPLAY", None)
+    try:
+        read_end, write_end = os.pipe()
+        server = subprocess.Popen(["Xvfb", "-screen", "0", "1920x1080x24", "-nolisten", "tcp", "-displayfd",
+                                   str(write_end)], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL)
+    except FileNotFoundError:
+        return run_benchmark(build, program, env=env)
+    os.close(write_end)
+    with os.fdopen(read_end) as display:
+        env["DISPLAY"] = ":" + display.readline().strip()
+    try:
+        return run_benchmark(build, program, env=env)
+    finally:
+        server.terminate()
+        server.wait()
+
+
 def main():
     if len(sys.argv) < 2:
         raise SystemExit(__doc__)
@@ -73,6 +95,7 @@ def main():
     raw["frame"] = run_benchmark(build, "show_frame_bench")
     raw["clock"] = run_benchmark(build, "clock_bench")
     raw["lists"] = run_benchmark(build, "list_bench")
+    raw["pacing"] = run_on_xvfb(build, "pacing_bench")
     os.remove(keys)
     os.rmdir(scratch)
     if json_out:
@@ -164,6 +187,19 @@ def main():
     row("8 Sibling names, ms", "31.7k siblings sharing one std::hash value", fmt(crafted, 2),
         f"random names: {fmt(random_names, 2)}", f"{fmt(crafted / random_names, 2)}x", "<= 1.5x random",
         verdict(crafted / random_names <= 1.5))
+
+    # 9. Frame pacing with and without vsync.
+    for vsync, label in ((1, "vsync on (default)"), (0, "--vsync off")):
+        pacing = raw["pacing"][f"BM_FramePacing/vsync:{vsync}"]
+        period = pacing["refresh_period_ms"]
+        stddev = pacing["stddev_ms"]
+        mean = pacing["mean_interval_ms"]
+        met = mean >= 0.9 * period and stddev <= 0.1 * period if vsync else None
+        row("9 Frame pacing, stddev of intervals, ms" if vsync else "",
+            f"{label}, {pacing.get('label', '')}, swap interval {int(pacing['swap_interval'])}", fmt(stddev, 2),
+            f"refresh period: {fmt(period)}", f"mean interval {fmt(mean, 2)}",
+            "mean >= 0.9 period, stddev <= 0.1 period" if vsync else "unlimited",
+            verdict(met) if vsync else "")
 
     header = ("Row", "Measured", "Ours", "Compared with", "Ratio", "Target", "Met")
     widths = [max(len(str(r[i])) for r in rows + [header]) for i in range(len(header))]

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #ifndef TALDREX_VERSION
 #define TALDREX_VERSION "unknown"
@@ -20,19 +19,28 @@ std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLi
                  "taldrex"};
     app.set_version_flag("--version", "taldrex " TALDREX_VERSION);
 
-    std::vector<std::string> modeNames;
-    for (const DisplayChoice& choice : DisplayChoices)
-        modeNames.push_back(choice.option);
     std::string modeName;
 
     app.add_option("DEMO_DIR", options.demoDir,
                    "folder holding script.txt and its data (default: the current folder)");
     app.add_option("--mode", modeName,
-                   "skip the settings dialog: a 640x480 window, or fullscreen at 640x480, 800x600 or 1024x768")
-        ->check(CLI::IsMember(modeNames, CLI::ignore_case).description(""))
-        ->type_name("window|640x480|800x600|1024x768");
+                   "skip the settings dialog: a 640x480 window, fullscreen at 640x480, 800x600 or 1024x768, "
+                   "fullscreen at the desktop's own resolution, or a window of any other size WxH")
+        ->type_name("window|640x480|800x600|1024x768|desktop|WxH");
     app.add_flag("--no-sound", options.noSound, "play without sound, timed by the system clock");
     app.add_flag("--loop", options.loop, "start the show again when it ends");
+
+    app.add_option("--display", options.display, "the monitor to show on, 0 the first (default 0)")
+        ->check(CLI::Range(0, 63))->type_name("N");
+    std::string vsync = "on";
+    app.add_option("--vsync", vsync,
+        "on: frames wait for the display's refresh (adaptive where the driver has it); off: draw unlimited")
+        ->check(CLI::IsMember({"on", "off"}, CLI::ignore_case))->type_name("on|off");
+    app.add_option("--audio-delay", options.audioDelayMs,
+        "shift the picture against the music, in ms: positive delays the sound (picture earlier), "
+        "negative delays the picture, for a sound path with latency (default: minus the device buffer, "
+        + std::to_string(DefaultAudioDelayMs) + ")")
+        ->check(CLI::Range(-60000, 60000))->type_name("MS");
 
     app.add_flag("--check", options.check,
         "check the demo folder without showing anything: one line per problem, exit 1 when there is any");
@@ -86,9 +94,31 @@ std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLi
         capture.width = width;
         capture.height = height;
     }
+    options.vsync = CLI::detail::to_lower(vsync) == "on";
+    if (modeName.empty())
+        return std::nullopt;
+    const std::string mode = CLI::detail::to_lower(modeName);
     for (int i = 0; i < DisplayChoiceCount; ++i) {
-        if (!modeName.empty() && CLI::detail::to_lower(modeName) == DisplayChoices[i].option)
+        if (mode == DisplayChoices[i].option)
             options.displayMode = i;
     }
+    if (options.displayMode >= 0)
+        return std::nullopt;
+    if (mode == "desktop") {
+        options.desktop = true;
+        options.displayMode = 0;
+        return std::nullopt;
+    }
+    int width = 0, height = 0;
+    char rest = 0;
+    if (std::sscanf(mode.c_str(), "%dx%d%c", &width, &height, &rest) != 2 || width < 16 || height < 16 ||
+        width > 16384 || height > 16384) {
+        std::fprintf(stderr, "--mode: expected window, 640x480, 800x600, 1024x768, desktop or a window size "
+                             "WIDTHxHEIGHT between 16x16 and 16384x16384, got \"%s\"\n", modeName.c_str());
+        return 2;
+    }
+    options.windowWidth = width;
+    options.windowHeight = height;
+    options.displayMode = 0;
     return std::nullopt;
 }

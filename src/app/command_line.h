@@ -1,6 +1,7 @@
 // The command line: the demo folder, and options that stand in for the settings dialog.
 #pragma once
 
+#include "app/sound.h"
 #include "demo/capture.h"
 #include "image/image_limits.h"
 
@@ -16,6 +17,15 @@ struct CommandLine {
     bool allowOutside = false; // --allow-outside: data files may lie outside the demo folder
     long long textureMemoryMb = DefaultTextureMemory >> 20; // --texture-memory: decoded pictures, in MiB
     CaptureOptions capture; // capture.outputDir set: --capture, no window, no sound
+
+    // Watching on today's desktops. With desktop or a window size, displayMode is 0 and
+    // only says that the dialog is skipped.
+    bool desktop = false;       // --mode desktop: fullscreen at the desktop's own resolution
+    int windowWidth = 0;        // --mode WxH for a size the dialog does not offer: a window
+    int windowHeight = 0;       //   of that client size; 0 when not asked for
+    int display = 0;            // --display N: the monitor, 0 the first
+    bool vsync = true;          // --vsync on|off: buffer swaps wait for the display's refresh
+    int audioDelayMs = DefaultAudioDelayMs; // --audio-delay MS: the picture against the music
 };
 
 // Parses the arguments into options. Returns an exit status when the program should end

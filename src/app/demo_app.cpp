@@ -19,6 +19,7 @@
 
 #include <FL/Fl.H>
 
+#include <cstdio>
 #include <string>
 
 DemoApp TheDemoApp;
@@ -84,12 +85,20 @@ int DemoApp::initInstance(const CommandLine& options)
     }
 
     NoSound = noSound;
+    WindowDisplay = options.display;
+    WindowVsync = options.vsync;
+    AudioDelayMs = options.audioDelayMs;
 
     // Caught before the display mode changes, so that the window closes through
     // CloseDemoWindow, which gives the desktop its mode back.
     CatchStopSignals();
     const DisplayChoice& choice = DisplayChoices[displayMode];
-    MainWindow = CreateDemoWindow(choice.width, choice.height, choice.fullscreen);
+    if (options.desktop)
+        MainWindow = CreateDesktopWindow();
+    else if (options.windowWidth > 0)
+        MainWindow = CreateDemoWindow(options.windowWidth, options.windowHeight, false);
+    else
+        MainWindow = CreateDemoWindow(choice.width, choice.height, choice.fullscreen);
     if (!MainWindow) {
         ReportError("Error", "can't open the demo window", SDL_GetError());
         return ErrorStatus;
@@ -100,8 +109,11 @@ int DemoApp::initInstance(const CommandLine& options)
         FatalError("this OpenGL driver lacks the multitexture extension (GL_ARB_multitexture) the show draws with");
 
     if (NoSound == 0) {
-        if (!SoundSetOutput() || !SoundInit(44100, 32))
+        if (!SoundSetOutput() || !SoundInit(SoundRate, 32)) {
             NoSound = 1;
+            // One line instead of a sound system's own, and never a box: the show goes on.
+            std::fputs("taldrex: no audio device; playing without sound\n", stderr);
+        }
     }
 
     if (!LoadScript(m_stream))

@@ -3,6 +3,8 @@
 
 #include "common/growable_array.h"
 
+#include <string>
+
 // One mode as the display describes it.
 struct DisplayMode {
     int width = 0;
@@ -17,3 +19,8 @@ constexpr int MaxDisplayModes = 4999;
 // Index of the mode of exactly width x height with the deepest colour, the first
 // listed among equal depths, refresh rate ignored. Returns -1 when none matches.
 int chooseFullscreenMode(const GrowableArray<DisplayMode>& modes, int width, int height);
+
+// What to tell the user when no mode of width x height is offered: the size asked for,
+// the distinct sizes the display offers (in its own order) and how to get a picture
+// anyway. Never fails; a display that lists nothing is said to offer no modes.
+std::string describeMissingMode(const GrowableArray<DisplayMode>& modes, int width, int height);

@@ -1,8 +1,11 @@
 #include "app/shell_state.h"
 
+#include "app/sound.h"
+
 SDL_Window* MainWindow = nullptr;
 SDL_GLContext RenderContext = nullptr;
 int ScreenWidth = 0;
 int ScreenHeight = 1;
 int KeyState[256] = {};
 int NoSound = 0;
+int AudioDelayMs = DefaultAudioDelayMs;

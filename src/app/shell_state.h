@@ -9,6 +9,7 @@ extern int ScreenWidth;             // drawable width last given to SetViewport
 extern int ScreenHeight;            // drawable height last given to SetViewport, never 0
 extern int KeyState[256];           // 1 while the key is down, by Windows virtual-key code
 extern int NoSound;                 // sound off; raised by choice or failure, never lowered
+extern int AudioDelayMs;            // the picture against the music (see DelayedClock)
 
 // Windows virtual-key code of Escape, the only key the show reads.
 constexpr int VK_ESCAPE_KEY = 27;

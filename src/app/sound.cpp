@@ -3,6 +3,7 @@
 #include "app/mp3_decoder.h"
 
 #include <SDL.h>
+#include <alsa/asoundlib.h>
 
 #include <algorithm>
 #include <climits>
@@ -37,7 +38,7 @@ namespace {
 constexpr int OutputChannels = 2;
 // About 23 ms at 44.1 kHz: a short wait between the clock's anchor points, and long enough
 // for the drivers to keep real-time pace without underruns.
-constexpr Uint16 RequestedBufferFrames = 1024;
+constexpr Uint16 RequestedBufferFrames = SoundBufferFrames;
 constexpr int OutputFrameBytes = OutputChannels * static_cast<int>(sizeof(int16_t));
 // The callback works in slices of these many frames, decoded and converted ones alike.
 constexpr int SliceFrames = 2048;
@@ -82,6 +83,18 @@ int16_t saturate(int value)
 {
     return static_cast<int16_t>(std::clamp(value, -32768, 32767));
 }
+
+void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+// Keeps ALSA from printing its own lines while SDL looks for a device; SDL loads the same
+// libasound, so the handler set here is the one it meets.
+class QuietAlsa {
+public:
+    QuietAlsa() { snd_lib_error_set_handler(ignoreAlsaError); }
+    ~QuietAlsa() { snd_lib_error_set_handler(nullptr); }
+    QuietAlsa(const QuietAlsa&) = delete;
+    QuietAlsa& operator=(const QuietAlsa&) = delete;
+};
 
 // Frames of the stream ready in its converter, up to want: decodes until that many are
 // there or the stream has ended. Runs with the device locked.
@@ -144,6 +157,7 @@ void mixChannels(void* userdata, Uint8* out, int bytes)
 
 bool SoundSetOutput()
 {
+    QuietAlsa quiet;
     if (!Device.audioStarted)
         Device.audioStarted = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
     return Device.audioStarted;
@@ -163,6 +177,7 @@ bool SoundInit(int rate, int channels)
     // SDL converts our format and rate to whatever the hardware takes; only the buffer
     // size may follow the hardware, which keeps the latency to one buffer.
     SDL_AudioSpec obtained{};
+    QuietAlsa quiet;
     SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
     if (!id)
         return false;
@@ -229,6 +244,14 @@ int SoundStreamGetTime(SoundStream* stream)
         }
     }
     return static_cast<int>(frames * 1000 / Device.rate);
+}
+
+bool SoundStreamEnded(SoundStream* stream)
+{
+    if (!stream)
+        return false;
+    DeviceLock lock;
+    return stream->cursor >= stream->length;
 }
 
 bool SoundStreamSetPosition(SoundStream* stream, int ms)

@@ -4,7 +4,16 @@
 
 struct SoundStream;
 
-// Selects the audio output. Returns false when no output can be used.
+// The device buffer the player asks for, in frames at the rate it asks for. SDL hands
+// the device one such buffer ahead of what the speaker plays.
+constexpr int SoundBufferFrames = 1024;
+constexpr int SoundRate = 44100;
+// The audio delay that holds the picture back by that buffer (about 23 ms).
+constexpr int DefaultAudioDelayMs = -(SoundBufferFrames * 1000 / SoundRate);
+
+// Selects the audio output. Returns false when no output can be used. ALSA's own error
+// printing is silenced meanwhile, here and in SoundInit: the caller reports a missing
+// device in its own words.
 bool SoundSetOutput();
 // Opens the audio device at rate Hz (stereo), with room for channels streams playing at
 // once. Returns false on failure.
@@ -18,6 +27,8 @@ SoundStream* SoundStreamOpen(const char* path);
 bool SoundStreamPlay(SoundStream* stream);
 // The stream's play position in milliseconds (0 for a null stream).
 int SoundStreamGetTime(SoundStream* stream);
+// True once the device has taken the stream's last frame (false for a null stream).
+bool SoundStreamEnded(SoundStream* stream);
 // Moves the play position to ms milliseconds. Returns false for a null stream.
 bool SoundStreamSetPosition(SoundStream* stream, int ms);
 // Stops playback, closes every stream and the device. Safe when sound was never started.

@@ -12,6 +12,9 @@
 
 #include <cstdlib>
 
+int WindowDisplay = 0;
+bool WindowVsync = true;
+
 namespace {
 
 // The window being built or shown; CreateDemoWindow's caller stores it in MainWindow
@@ -21,6 +24,33 @@ SDL_Window* DemoWindow = nullptr;
 bool glLibraryLoaded = false;
 
 constexpr int ErrorStatus = 1;
+
+// The place and client size a toggle out of fullscreen gives the window back.
+int windowedX = 0;
+int windowedY = 0;
+int windowedWidth = DefaultWindowWidth;
+int windowedHeight = DefaultWindowHeight;
+
+// The tick of the latest mouse movement.
+Uint32 lastMotion = 0;
+
+void showCursor(Uint32 now)
+{
+    lastMotion = now;
+    SDL_ShowCursor(SDL_ENABLE);
+}
+
+void hideCursor() { SDL_ShowCursor(SDL_DISABLE); }
+
+// The viewport of the drawable as it is now: after a mode change the size event may come
+// later or, without a window manager, not at all.
+void followDrawable(SDL_Window* window)
+{
+    int width = 0;
+    int height = 0;
+    SDL_GL_GetDrawableSize(window, &width, &height);
+    SetViewport(width, height);
+}
 
 void releaseWindow()
 {
@@ -72,9 +102,9 @@ void setWindowIcon(SDL_Window* window)
     SDL_FreeSurface(icon);
 }
 
-} // namespace
+enum class WindowKind { Windowed, Fullscreen, Desktop };
 
-SDL_Window* CreateDemoWindow(int width, int height, bool fullscreen)
+SDL_Window* createWindow(int width, int height, WindowKind kind)
 {
     ScreenWidth = width;
     ScreenHeight = height;
@@ -88,6 +118,19 @@ SDL_Window* CreateDemoWindow(int width, int height, bool fullscreen)
         SDL_SetError("no display to show the window on (is DISPLAY set?)");
         return nullptr;
     }
+    SDL_Rect bounds{};
+    if (SDL_GetDisplayBounds(WindowDisplay, &bounds) != 0) {
+        const int displays = SDL_GetNumVideoDisplays();
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        SDL_SetError("display %d not found (this system has %d)", WindowDisplay, displays);
+        return nullptr;
+    }
+    if (kind == WindowKind::Desktop) {
+        width = bounds.w;
+        height = bounds.h;
+        ScreenWidth = width;
+        ScreenHeight = height;
+    }
     if (SDL_GL_LoadLibrary(nullptr) != 0)
         failCreation("Can't Find A Suitable PixelFormat.");
     glLibraryLoaded = true;
@@ -100,11 +143,22 @@ SDL_Window* CreateDemoWindow(int width, int height, bool fullscreen)
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
 
-    // Placed at the origin: with no window manager a centred window would be off the
-    // fullscreen mode's visible area.
-    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-    flags |= fullscreen ? SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP : SDL_WINDOW_RESIZABLE;
-    DemoWindow = SDL_CreateWindow(WindowTitle, 0, 0, width, height, flags);
+    // Placed at the display's origin: with no window manager a centred window would be
+    // off the fullscreen mode's visible area. Drawable pixels, not points, on HiDPI.
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
+    if (kind == WindowKind::Fullscreen)
+        flags |= SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP;
+    else if (kind == WindowKind::Desktop)
+        flags |= SDL_WINDOW_BORDERLESS;
+    else
+        flags |= SDL_WINDOW_RESIZABLE;
+    windowedX = bounds.x;
+    windowedY = bounds.y;
+    if (kind == WindowKind::Windowed) {
+        windowedWidth = width;
+        windowedHeight = height;
+    }
+    DemoWindow = SDL_CreateWindow(WindowTitle, bounds.x, bounds.y, width, height, flags);
     if (!DemoWindow)
         failCreation("Can't Set The PixelFormat.");
     setWindowIcon(DemoWindow);
@@ -118,19 +172,34 @@ SDL_Window* CreateDemoWindow(int width, int height, bool fullscreen)
     int drawableHeight = 0;
     SDL_GL_GetDrawableSize(DemoWindow, &drawableWidth, &drawableHeight);
     InitGLState(drawableWidth, drawableHeight);
+    ApplySwapInterval();
 
-    if (fullscreen)
+    if (kind == WindowKind::Fullscreen)
         EnterFullscreenMode(DemoWindow, ScreenWidth, ScreenHeight);
+    else if (kind == WindowKind::Desktop)
+        EnterDesktopMode(DemoWindow);
     else
         EnterWindowedMode(DemoWindow);
     return DemoWindow;
+}
+
+} // namespace
+
+SDL_Window* CreateDemoWindow(int width, int height, bool fullscreen)
+{
+    return createWindow(width, height, fullscreen ? WindowKind::Fullscreen : WindowKind::Windowed);
+}
+
+SDL_Window* CreateDesktopWindow()
+{
+    return createWindow(DefaultWindowWidth, DefaultWindowHeight, WindowKind::Desktop);
 }
 
 void EnterWindowedMode(SDL_Window* window)
 {
     if (SDL_SetWindowFullscreen(window, 0) != 0)
         FatalError("can't go into window mode");
-    SDL_ShowCursor(SDL_ENABLE);
+    showCursor(SDL_GetTicks());
     SetViewport(ScreenWidth, ScreenHeight);
     SDL_ShowWindow(window);
     SDL_RaiseWindow(window);
@@ -139,7 +208,7 @@ void EnterWindowedMode(SDL_Window* window)
 
 void EnterFullscreenMode(SDL_Window* window, int width, int height)
 {
-    const int display = 0;
+    const int display = WindowDisplay;
     GrowableArray<DisplayMode> modes;
     const int listed = SDL_GetNumDisplayModes(display);
     for (int i = 0; i < listed && i < MaxDisplayModes; ++i) {
@@ -150,17 +219,74 @@ void EnterFullscreenMode(SDL_Window* window, int width, int height)
     }
     const int chosen = chooseFullscreenMode(modes, width, height);
     if (chosen < 0)
-        FatalError("screenmode not found");
+        FatalError("screenmode not found: " + describeMissingMode(modes, width, height));
 
     SDL_DisplayMode mode;
     SDL_GetDisplayMode(display, chosen, &mode);
     if (SDL_SetWindowDisplayMode(window, &mode) != 0 || SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN) != 0)
         FatalError("can't go into fullscreen mode");
-    SDL_ShowCursor(SDL_DISABLE);
+    hideCursor();
     SetViewport(width, height);
     SDL_ShowWindow(window);
     SDL_RaiseWindow(window);
     SDL_GL_MakeCurrent(window, RenderContext);
+}
+
+void EnterDesktopMode(SDL_Window* window)
+{
+    if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
+        FatalError("can't go into fullscreen mode");
+    hideCursor();
+    SDL_ShowWindow(window);
+    SDL_RaiseWindow(window);
+    SDL_GL_MakeCurrent(window, RenderContext);
+    followDrawable(window);
+}
+
+bool ToggleDesktopFullscreen(SDL_Window* window)
+{
+    if (!window)
+        return false;
+    // Both kinds of fullscreen carry this flag.
+    if (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) {
+        if (SDL_SetWindowFullscreen(window, 0) != 0)
+            return false;
+        SDL_SetWindowAlwaysOnTop(window, SDL_FALSE);
+        SDL_SetWindowBordered(window, SDL_TRUE);
+        SDL_SetWindowResizable(window, SDL_TRUE);
+        SDL_SetWindowSize(window, windowedWidth, windowedHeight);
+        SDL_SetWindowPosition(window, windowedX, windowedY);
+    } else {
+        SDL_Rect bounds{};
+        if (SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window), &bounds) != 0)
+            return false;
+        SDL_GetWindowPosition(window, &windowedX, &windowedY);
+        SDL_GetWindowSize(window, &windowedWidth, &windowedHeight);
+        // Covers the monitor by itself as well, where no window manager acts on the
+        // fullscreen request.
+        SDL_SetWindowBordered(window, SDL_FALSE);
+        SDL_SetWindowPosition(window, bounds.x, bounds.y);
+        SDL_SetWindowSize(window, bounds.w, bounds.h);
+        if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
+            return false;
+    }
+    followDrawable(window);
+    return true;
+}
+
+int ApplySwapInterval()
+{
+    if (!WindowVsync)
+        SDL_GL_SetSwapInterval(0);
+    else if (SDL_GL_SetSwapInterval(-1) != 0)
+        SDL_GL_SetSwapInterval(1);
+    return SDL_GL_GetSwapInterval();
+}
+
+void HideIdleCursor(Uint32 now)
+{
+    if (now - lastMotion >= CursorIdleMs && SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE)
+        hideCursor();
 }
 
 void PumpMessages()
@@ -168,6 +294,7 @@ void PumpMessages()
     SDL_Event event;
     while (SDL_PollEvent(&event))
         HandleWindowEvent(event);
+    HideIdleCursor(SDL_GetTicks());
     if (StopSignal() != 0)
         CloseDemoWindow();
 }
@@ -180,8 +307,18 @@ void HandleWindowEvent(const SDL_Event& event)
         const int key = virtualKeyFromSdl(event.key.keysym.sym);
         if (key >= 0)
             KeyState[key] = event.type == SDL_KEYDOWN ? 1 : 0;
+        const SDL_Keysym& pressed = event.key.keysym;
+        const bool toggle = pressed.sym == SDLK_f || (pressed.sym == SDLK_RETURN && (pressed.mod & KMOD_ALT));
+        if (event.type == SDL_KEYDOWN && !event.key.repeat && toggle) {
+            // Keys pressed before the window system gave the window the focus name no window.
+            SDL_Window* window = SDL_GetWindowFromID(event.key.windowID);
+            ToggleDesktopFullscreen(window ? window : DemoWindow);
+        }
         break;
     }
+    case SDL_MOUSEMOTION:
+        showCursor(SDL_GetTicks());
+        break;
     case SDL_WINDOWEVENT: {
         SDL_Window* window = SDL_GetWindowFromID(event.window.windowID);
         switch (event.window.event) {
@@ -221,7 +358,7 @@ void CloseDemoWindow()
     std::exit(StopSignalStatus());
 }
 
-void FatalError(const char* text)
+void FatalError(const std::string& text)
 {
     SDL_ShowCursor(SDL_ENABLE);
     if (DemoWindow)

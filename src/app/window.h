@@ -4,8 +4,24 @@
 
 #include <SDL.h>
 
+#include <string>
+
 // The window's title, also the settings dialog's.
 constexpr const char* WindowTitle = "Quorin - Taldrex";
+
+// Where and how the next window opens: the monitor (SDL's display index, 0 the first)
+// and whether buffer swaps wait for the display's refresh. Set before CreateDemoWindow
+// or CreateDesktopWindow.
+extern int WindowDisplay;
+extern bool WindowVsync;
+
+// Client size of the window that F and Alt+Return return to from fullscreen when the run
+// started fullscreen.
+constexpr int DefaultWindowWidth = 640;
+constexpr int DefaultWindowHeight = 480;
+
+// How long the mouse may rest before the cursor hides, in a window and in fullscreen.
+constexpr Uint32 CursorIdleMs = 2000;
 
 // Creates the window (width x height client area; fullscreen switches the display to
 // that exact mode) with a double-buffered RGBA context asking for 16-bit colour and
@@ -13,6 +29,12 @@ constexpr const char* WindowTitle = "Quorin - Taldrex";
 // window. Returns null when the display cannot be opened (reason in SDL_GetError()).
 // Pixel-format, context and mode failures end the program with their message.
 SDL_Window* CreateDemoWindow(int width, int height, bool fullscreen);
+
+// Creates the window borderless over the whole of WindowDisplay at the desktop's own
+// resolution, without a mode switch, otherwise as CreateDemoWindow. Returns null when
+// the display cannot be opened or WindowDisplay names no monitor (reason in
+// SDL_GetError()).
+SDL_Window* CreateDesktopWindow();
 
 // Leaves any fullscreen mode, shows the cursor and the window; used by CreateDemoWindow.
 void EnterWindowedMode(SDL_Window* window);
@@ -22,12 +44,32 @@ void EnterWindowedMode(SDL_Window* window);
 // found" or "can't go into fullscreen mode" when that fails.
 void EnterFullscreenMode(SDL_Window* window, int width, int height);
 
+// Covers WindowDisplay with the window at the desktop's resolution, hides the cursor and
+// shows the window; used by CreateDesktopWindow. Ends the program with "can't go into
+// fullscreen mode" when that fails.
+void EnterDesktopMode(SDL_Window* window);
+
+// F and Alt+Return: fullscreen of either kind goes back to a resizable window (the
+// desktop mode restored), a window goes to desktop fullscreen. Returns false, leaving
+// the window as it was, when the window system refuses.
+bool ToggleDesktopFullscreen(SDL_Window* window);
+
+// Swap interval for WindowVsync on the current context: adaptive vsync (-1) where the
+// driver has it, else plain vsync (1); 0 when vsync is off. Returns the interval SDL
+// reports afterwards.
+int ApplySwapInterval();
+
+// Hides the cursor once it has rested for CursorIdleMs at tick now; PumpMessages calls
+// it with the current tick.
+void HideIdleCursor(Uint32 now);
+
 // Handles every queued event and returns when the queue is empty; never waits. Closes
 // the window (see CloseDemoWindow) when SIGINT or SIGTERM was noted.
 void PumpMessages();
 
 // The window's reaction to one event: size -> SetViewport with the drawable size, focus
-// lost -> raise again, key down/up -> KeyState, close -> CloseDemoWindow.
+// lost -> raise again, key down/up -> KeyState (F and Alt+Return also toggle desktop
+// fullscreen), mouse motion -> cursor shown, close -> CloseDemoWindow.
 void HandleWindowEvent(const SDL_Event& event);
 
 // Desktop mode back, sound closed, cursor shown, context released, then exit status 0,
@@ -36,4 +78,4 @@ void HandleWindowEvent(const SDL_Event& event);
 
 // Shows the cursor, closes the window (desktop mode back), reports text and ends the
 // program with a non-zero status.
-[[noreturn]] void FatalError(const char* text);
+[[noreturn]] void FatalError(const std::string& text);

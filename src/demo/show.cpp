@@ -1,5 +1,6 @@
 #include "demo/show.h"
 
+#include "app/delayed_clock.h"
 #include "app/gl.h"
 #include "app/shell_state.h"
 #include "app/sound.h"
@@ -100,35 +101,40 @@ void popScreenProjection()
     glMatrixMode(GL_MODELVIEW);
 }
 
-// The window, the music (or the tick count) and the keyboard.
+// The window, the music (or the tick count) and the keyboard. The music's clock is
+// shifted by the audio delay; the tick count, with no sound to match, is not.
 class WindowHost : public PlaybackHost {
 public:
-    WindowHost(SoundStream* stream) : stream_(stream), useTicks_(NoSound != 0 || stream == nullptr) {}
+    WindowHost(SoundStream* stream)
+        : stream_(stream), useTicks_(NoSound != 0 || stream == nullptr), musicClock_(AudioDelayMs)
+    {
+    }
 
     int startClock() override
     {
         if (NoSound == 0 && stream_)
             SoundStreamPlay(stream_);
-        if (useTicks_) {
-            startTick_ = SDL_GetTicks();
-            return 0;
-        }
-        return SoundStreamGetTime(stream_);
+        startTick_ = SDL_GetTicks();
+        // The music starts from its beginning: the first part's time counts from there,
+        // so that the delay moves its animation as well as the part changes.
+        return 0;
     }
 
     int readClock() override
     {
         if (useTicks_)
             return static_cast<int>(SDL_GetTicks() - startTick_);
-        return SoundStreamGetTime(stream_);
+        return musicClock_.read(SoundStreamGetTime(stream_), SoundStreamEnded(stream_), SDL_GetTicks());
     }
 
     void restartClock() override
     {
-        if (useTicks_)
+        if (useTicks_) {
             startTick_ = SDL_GetTicks();
-        else
+        } else {
             SoundStreamSetPosition(stream_, 0);
+            musicClock_.restart();
+        }
     }
 
     void drawFrame(const TimelineEntry& part, float partTime) override
@@ -144,6 +150,7 @@ public:
 private:
     SoundStream* stream_;
     bool useTicks_;
+    DelayedClock musicClock_;
     Uint32 startTick_ = 0;
 };
 

@@ -50,7 +50,13 @@ TEST(CommandLine, FolderAndSwitches)
 
 TEST(CommandLine, UsageErrorsEndWithStatusTwo)
 {
-    for (std::vector<const char*> args : {std::vector<const char*>{"--mode", "1280x1024"},
+    for (std::vector<const char*> args : {std::vector<const char*>{"--mode", "1280x"},
+                                          std::vector<const char*>{"--mode", "1280x720x2"},
+                                          std::vector<const char*>{"--mode", "8x8"},
+                                          std::vector<const char*>{"--mode", "fullscreen"},
+                                          std::vector<const char*>{"--vsync", "maybe"},
+                                          std::vector<const char*>{"--display", "-1"},
+                                          std::vector<const char*>{"--audio-delay", "soon"},
                                           std::vector<const char*>{"--mode", "1"},
                                           std::vector<const char*>{"--mode"},
                                           std::vector<const char*>{"--fast"},
@@ -102,4 +108,50 @@ TEST(CommandLine, CaptureOptionsAndPathsFromTheStartingFolder)
     CommandLine check;
     EXPECT_FALSE(parse({"--check", "show"}, check).has_value());
     EXPECT_TRUE(check.check);
+}
+
+TEST(CommandLine, DesktopAndWindowSizesSkipTheDialog)
+{
+    CommandLine desktop;
+    EXPECT_FALSE(parse({"--mode", "Desktop", "--display", "1"}, desktop).has_value());
+    EXPECT_TRUE(desktop.desktop);
+    EXPECT_EQ(desktop.displayMode, 0);
+    EXPECT_EQ(desktop.display, 1);
+    EXPECT_EQ(desktop.windowWidth, 0);
+
+    // Any size the dialog does not offer is a window of that client size.
+    CommandLine sized;
+    EXPECT_FALSE(parse({"--mode", "1280x720"}, sized).has_value());
+    EXPECT_FALSE(sized.desktop);
+    EXPECT_EQ(sized.displayMode, 0);
+    EXPECT_EQ(sized.windowWidth, 1280);
+    EXPECT_EQ(sized.windowHeight, 720);
+
+    // The dialog's own sizes keep meaning fullscreen at that mode.
+    CommandLine classic;
+    EXPECT_FALSE(parse({"--mode", "800x600"}, classic).has_value());
+    EXPECT_EQ(classic.displayMode, 2);
+    EXPECT_EQ(classic.windowWidth, 0);
+    EXPECT_FALSE(classic.desktop);
+}
+
+TEST(CommandLine, VsyncIsOnAndTheDelayCoversTheDeviceBufferUnlessAsked)
+{
+    CommandLine defaults;
+    EXPECT_FALSE(parse({}, defaults).has_value());
+    EXPECT_TRUE(defaults.vsync);
+    EXPECT_EQ(defaults.display, 0);
+    EXPECT_EQ(defaults.audioDelayMs, -(1024 * 1000 / 44100));
+    EXPECT_EQ(defaults.audioDelayMs, -23);
+
+    CommandLine asked;
+    EXPECT_FALSE(parse({"--vsync", "OFF", "--audio-delay", "-250"}, asked).has_value());
+    EXPECT_FALSE(asked.vsync);
+    EXPECT_EQ(asked.audioDelayMs, -250);
+    EXPECT_EQ(asked.displayMode, -1); // the dialog still asks for the mode
+
+    CommandLine ahead;
+    EXPECT_FALSE(parse({"--audio-delay=120", "--vsync=on"}, ahead).has_value());
+    EXPECT_EQ(ahead.audioDelayMs, 120);
+    EXPECT_TRUE(ahead.vsync);
 }

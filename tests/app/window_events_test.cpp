@@ -161,3 +161,42 @@ TEST(CreateDemoWindow, FullscreenSizeTheDisplayLacksEndsWithAnError)
         },
         testing::ExitedWithCode(1), "screenmode not found");
 }
+
+TEST(Cursor, ShowsOnMovementAndHidesAfterTwoSecondsAtRest)
+{
+    GlTestContext gl(32, 32);
+    REQUIRE_GL(gl);
+    SDL_ShowCursor(SDL_DISABLE);
+    const Uint32 before = SDL_GetTicks();
+    SDL_Event motion{};
+    motion.type = SDL_MOUSEMOTION;
+    ASSERT_EQ(SDL_PushEvent(&motion), 1) << SDL_GetError();
+    PumpMessages();
+    const Uint32 after = SDL_GetTicks();
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+
+    HideIdleCursor(before + CursorIdleMs - 1);
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+    HideIdleCursor(after + CursorIdleMs);
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+
+    // Moved again: back at once.
+    ASSERT_EQ(SDL_PushEvent(&motion), 1);
+    PumpMessages();
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+}
+
+TEST(CreateDemoWindow, AMonitorThatIsNotThereIsReportedNotGuessed)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+            WindowDisplay = 5;
+            if (CreateDesktopWindow() || CreateDemoWindow(640, 480, false))
+                std::exit(10);
+            std::fprintf(stderr, "%s\n", SDL_GetError());
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "display 5 not found \\(this system has 1\\)");
+}

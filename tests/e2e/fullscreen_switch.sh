@@ -1,7 +1,8 @@
 #!/bin/sh
 # A real display-mode switch: on an Xorg server with the dummy driver (1024x768 desktop,
 # 800x600 among its modes) "--mode 800x600" switches to 800x600 for the show and Escape
-# brings the desktop mode back. Skipped where such a server cannot be started.
+# brings the desktop mode back, as does F, which toggles to a window. Skipped where such a
+# server cannot be started.
 . "$(dirname "$0")/lib/session.sh"
 
 command -v Xorg >/dev/null || skip "Xorg is not installed"
@@ -57,4 +58,20 @@ wait_player 10
 [ "$STATUS" -eq 0 ] || fail "Escape ended the program with status $STATUS"
 mode=$(current_mode)
 [ "$mode" = "1024x768" ] || fail "the desktop mode was not restored (the display shows $mode)"
+
+# F leaves the switched mode for a 640x480 window with the desktop mode back, and F again
+# covers the desktop at its own 1024x768 without switching modes.
+start_player --mode 800x600 --no-sound "$DEMO"
+window=$(find_window 800 600 20) || fail "no 800x600 window appeared the second time"
+press_key "$window" f
+find_window 640 480 10 >/dev/null || fail "F did not give a 640x480 window"
+mode=$(current_mode)
+[ "$mode" = "1024x768" ] || fail "F left the display in $mode"
+press_key "$window" f
+find_window 1024 768 10 >/dev/null || fail "F did not cover the 1024x768 desktop"
+mode=$(current_mode)
+[ "$mode" = "1024x768" ] || fail "desktop fullscreen switched the display to $mode"
+press_key "$window" Escape
+wait_player 10
+[ "$STATUS" -eq 0 ] || fail "Escape after the toggles ended the program with status $STATUS"
 echo "PASS"
