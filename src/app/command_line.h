@@ -13,7 +13,7 @@ struct CommandLine {
     bool loop = false;
     bool check = false;     // --check: report the demo folder's problems, show nothing
     bool allowOutside = false; // --allow-outside: data files may lie outside the demo folder
-    CaptureOptions capture; // capture.outputDir set: --capture, no window, no sound
+    CaptureOptions capture; // capture.wanted(): --capture or --video, no window, no sound
 };
 
 // Parses the arguments into options. Returns an exit status when the program should end

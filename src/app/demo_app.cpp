@@ -49,7 +49,7 @@ int DemoApp::run(int argc, char** argv)
         ReportError("Taldrex", problem);
         return ErrorStatus;
     }
-    if (!options.capture.outputDir.empty())
+    if (options.capture.wanted())
         return RunCapture(options.capture);
     return initInstance(options);
 }
