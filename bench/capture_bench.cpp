@@ -4,8 +4,10 @@
 // capture and by one thread doing everything in turn (--threads 1, the capture as it was
 // before), beside the same loop drawing only (no read-back, no output), and the peak
 // resident memory of the video capture over two spans, to show that it stays flat.
-// BENCH_CAPTURE_720_SECONDS (default 20), BENCH_CAPTURE_1080_SECONDS (default 5) and
-// BENCH_CAPTURE_LONG_SECONDS (default 10) set the show time captured.
+// CPU times (the player's with its ffmpeg's) are given too: on a machine busy with other
+// work the rates follow the CPU time each capture needs. BENCH_CAPTURE_720_SECONDS
+// (default 20), BENCH_CAPTURE_1080_SECONDS (default 5) and BENCH_CAPTURE_LONG_SECONDS
+// (default 10) set the show time captured.
 #include "app/gl.h"
 #include "app/gl_extensions.h"
 #include "app/offscreen_context.h"
@@ -82,8 +84,8 @@ private:
 };
 
 // Runs the drawing-only loop in a child process (each size needs a context and a show
-// of its own) and returns its frames per second; -1 when it failed.
-double drawOnlyRate(const Format& format, int lastMs)
+// of its own) and returns its frames per second, -1 when it failed, and its CPU time.
+double drawOnlyRate(const Format& format, int lastMs, double& cpuSeconds)
 {
     int ends[2];
     if (pipe(ends) != 0)
@@ -116,8 +118,11 @@ double drawOnlyRate(const Format& format, int lastMs)
     if (child < 0 || read(ends[0], &rate, sizeof rate) != sizeof rate)
         rate = -1;
     close(ends[0]);
-    if (child > 0)
-        waitpid(child, nullptr, 0);
+    if (child > 0) {
+        rusage usage{};
+        wait4(child, nullptr, 0, &usage);
+        cpuSeconds = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    }
     return rate;
 }
 
@@ -125,7 +130,8 @@ struct CaptureRun {
     bool ok = false;
     double frames = 0;
     double seconds = 0;      // the capture loop, from the player's summary line
-    double peakMb = 0;       // peak resident memory of the player
+    double peakMb = 0;       // peak resident memory of the player itself
+    double ffmpegPeakMb = 0; // and of its ffmpeg
     double cpuSeconds = 0;   // the player's CPU time (ffmpeg's not included)
     std::string error;
 };
@@ -156,7 +162,6 @@ CaptureRun runPlayer(const std::vector<std::string>& arguments)
     int status = 0;
     rusage usage{};
     wait4(pid, &status, 0, &usage);
-    run.peakMb = usage.ru_maxrss / 1024.0;
     run.cpuSeconds = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     std::ifstream in(log);
     std::string line, summary;
@@ -166,10 +171,13 @@ CaptureRun runPlayer(const std::vector<std::string>& arguments)
     }
     std::remove(log.c_str());
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
-        std::sscanf(summary.c_str(), "taldrex: %lf frames (%*f s of show) in %lf s", &run.frames, &run.seconds) != 2) {
+        std::sscanf(summary.c_str(), "taldrex: %lf frames (%*f s of show) in %lf s", &run.frames, &run.seconds) != 2 ||
+        summary.find("peak memory ") == std::string::npos) {
         run.error = "the capture failed: " + summary;
         return run;
     }
+    std::sscanf(summary.c_str() + summary.find("peak memory "), "peak memory %lf MB, ffmpeg %lf MB", &run.peakMb,
+        &run.ffmpegPeakMb);
     run.ok = true;
     return run;
 }
@@ -178,12 +186,14 @@ void BM_DrawOnly(benchmark::State& state, const Format& format)
 {
     const double seconds = secondsOf(format.secondsVariable, format.defaultSeconds);
     for (auto _ : state) {
-        const double rate = drawOnlyRate(format, static_cast<int>(seconds * 1000));
+        double cpuSeconds = 0;
+        const double rate = drawOnlyRate(format, static_cast<int>(seconds * 1000), cpuSeconds);
         if (rate <= 0) {
             state.SkipWithError("the drawing-only loop failed");
             return;
         }
         state.counters["fps"] = rate;
+        state.counters["cpu_seconds"] = cpuSeconds;
     }
     state.counters["show_seconds"] = seconds;
 }
@@ -214,6 +224,7 @@ void BM_Capture(benchmark::State& state, const Format& format, const std::string
         state.counters["fps"] = run.frames / run.seconds;
         state.counters["frames"] = run.frames;
         state.counters["peak_mb"] = run.peakMb;
+        state.counters["ffmpeg_peak_mb"] = run.ffmpegPeakMb;
         state.counters["cpu_seconds"] = run.cpuSeconds;
     }
     state.counters["show_seconds"] = seconds;

@@ -20,6 +20,7 @@
 
 #include <SDL.h>
 #include <png.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -353,9 +354,15 @@ int RunCapture(const CaptureOptions& options)
         std::fprintf(stderr, "taldrex: %s: ffmpeg could not write the video\n", PrintableText(options.videoFile).c_str());
     const double seconds = host.seconds();
     const long long written = pipeline.framesWritten();
-    std::fprintf(stderr, "taldrex: %lld frames (%.2f s of show) in %.1f s, %.1f fps; %s\n", written,
-        static_cast<double>(written) / options.fps, seconds, seconds > 0 ? written / seconds : 0.0,
-        host.outputSize().c_str());
+    rusage own{}, children{};
+    getrusage(RUSAGE_SELF, &own);
+    getrusage(RUSAGE_CHILDREN, &children);
+    char ffmpegMemory[48] = "";
+    if (!options.videoFile.empty())
+        std::snprintf(ffmpegMemory, sizeof ffmpegMemory, ", ffmpeg %ld MB", children.ru_maxrss / 1024);
+    std::fprintf(stderr, "taldrex: %lld frames (%.2f s of show) in %.1f s, %.1f fps; %s; peak memory %ld MB%s\n",
+        written, static_cast<double>(written) / options.fps, seconds, seconds > 0 ? written / seconds : 0.0,
+        host.outputSize().c_str(), own.ru_maxrss / 1024, ffmpegMemory);
     if (StopSignal() != 0) {
         std::fprintf(stderr, "taldrex: stopped by %s after %lld frames\n", StopSignal() == SIGINT ? "SIGINT" : "SIGTERM",
             written);
