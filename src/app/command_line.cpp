@@ -60,7 +60,7 @@ std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLi
             ->check(CLI::NonNegativeNumber),
         app.add_option("--to", capture.toMs, "capture: last show time written, in ms")
             ->check(CLI::NonNegativeNumber),
-        app.add_option("--crf", capture.crf, "video: constant quality, 0 (lossless) to 51, lower is better (default 18)")
+        app.add_option("--crf", capture.crf, "video: constant quality, 0 to 51, lower is better and larger (default 18)")
             ->check(CLI::Range(0, 51)),
         app.add_option("--preset", capture.preset, "video: encoder speed, ultrafast to veryslow (default medium)")
             ->check(CLI::IsMember(VideoPresets()).description(""))->type_name("NAME"),
