@@ -96,6 +96,7 @@ def main():
     raw["clock"] = run_benchmark(build, "clock_bench")
     raw["lists"] = run_benchmark(build, "list_bench")
     raw["pacing"] = run_on_xvfb(build, "pacing_bench")
+    raw["capture"] = run_benchmark(build, "capture_bench")
     os.remove(keys)
     os.rmdir(scratch)
     if json_out:
@@ -200,6 +201,34 @@ def main():
             f"refresh period: {fmt(period)}", f"mean interval {fmt(mean, 2)}",
             "mean >= 0.9 period, stddev <= 0.1 period" if vsync else "unlimited",
             verdict(met) if vsync else "")
+    # 7. Capture throughput beside drawing only, and beside the capture done in turn.
+    capture = raw["capture"]
+    for size, title in (("720p30", "1280x720/30"), ("1080p60", "1920x1080/60")):
+        draw = capture[f"BM_DrawOnly/{size}"]
+        span = fmt(draw["show_seconds"], 0)
+        first = True
+        for output, label in (("png", "PNG frames"), ("video", "video")):
+            piped = capture[f"BM_Capture/{size}/{output}/pipelined"]
+            single = capture[f"BM_Capture/{size}/{output}/one_thread"]
+            share = piped["fps"] / draw["fps"]
+            row(f"10 Capture {title}, fps (first {span} s)" if first else "", f"{label}, pipelined", fmt(piped["fps"]),
+                f"drawing only: {fmt(draw['fps'])} (CPU {fmt(draw['cpu_seconds'], 0)} s)", f"{fmt(share, 2)} of drawing",
+                ">= 0.85 of drawing" if output == "png" else "",
+                verdict(share >= 0.85) if output == "png" else "")
+            first = False
+            speedup = piped["fps"] / single["fps"]
+            row("", f"{label}, pipelined vs one thread in turn", fmt(piped["fps"]),
+                f"one thread: {fmt(single['fps'])} (CPU {fmt(single['cpu_seconds'], 0)} s vs {fmt(piped['cpu_seconds'], 0)} s)",
+                f"{fmt(speedup, 2)}x", ">= 1.5x", verdict(speedup >= 1.5))
+
+    # 8. Memory of a 1080p60 video capture over a short and a longer span: the player's
+    # own, with its ffmpeg's beside it.
+    short = capture["BM_Capture/1080p60/video/pipelined"]
+    long = capture["BM_Capture/1080p60/video/pipelined_long"]
+    flat = long["peak_mb"] <= short["peak_mb"] * 1.1
+    row("11 Peak memory, MB", f"1080p60 video, first {fmt(long['show_seconds'], 0)} s of the show", fmt(long["peak_mb"], 0),
+        f"first {fmt(short['show_seconds'], 0)} s: {fmt(short['peak_mb'], 0)}; ffmpeg: {fmt(long['ffmpeg_peak_mb'], 0)}",
+        f"{fmt(long['peak_mb'] / short['peak_mb'], 2)}x", "< 300 MB, flat", verdict(long["peak_mb"] < 300 and flat))
 
     header = ("Row", "Measured", "Ours", "Compared with", "Ratio", "Target", "Met")
     widths = [max(len(str(r[i])) for r in rows + [header]) for i in range(len(header))]

@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include "app/display_choices.h"
+#include "demo/video_encoding.h"
 
 #include <CLI/CLI.hpp>
 
@@ -55,26 +56,43 @@ std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLi
 
     CaptureOptions& capture = options.capture;
     std::string size;
-    auto* captureOption = app.add_option("--capture", capture.outputDir,
+    app.add_option("--capture", capture.outputDir,
         "play the show off-screen on a frame clock and write its frames as DIR/frame-NNNNNN.png")
         ->type_name("DIR");
-    app.add_option("--fps", capture.fps, "capture: frames per second of show time (default 30)")
-        ->check(CLI::Range(1, 1000))->needs(captureOption);
-    app.add_option("--size", size, "capture: picture size (default 1280x720)")
-        ->type_name("WxH")->needs(captureOption);
-    app.add_option("--from", capture.fromMs, "capture: first show time written, in ms")
-        ->check(CLI::NonNegativeNumber)->needs(captureOption);
-    app.add_option("--to", capture.toMs, "capture: last show time written, in ms")
-        ->check(CLI::NonNegativeNumber)->needs(captureOption);
     app.add_option("--video", capture.videoFile,
-        "capture: also write an H.264 + AAC video with the soundtrack (needs ffmpeg)")
-        ->type_name("FILE")->needs(captureOption);
+        "play the show off-screen on a frame clock into a video with its soundtrack (needs ffmpeg): "
+        "H.264 + AAC in MP4, or in Matroska for FILE.mkv, VP9 + Opus for FILE.webm")
+        ->type_name("FILE");
+    // Settings of a capture: each needs --capture or --video.
+    std::vector<CLI::Option*> captureSettings = {
+        app.add_option("--fps", capture.fps, "capture: frames per second of show time (default 30)")
+            ->check(CLI::Range(1, 1000)),
+        app.add_option("--size", size, "capture: picture size (default 1280x720; even, up to 3840x2160, for --video)")
+            ->type_name("WxH"),
+        app.add_option("--from", capture.fromMs, "capture: first show time written, in ms")
+            ->check(CLI::NonNegativeNumber),
+        app.add_option("--to", capture.toMs, "capture: last show time written, in ms")
+            ->check(CLI::NonNegativeNumber),
+        app.add_option("--crf", capture.crf, "video: constant quality, 0 to 51, lower is better and larger (default 18)")
+            ->check(CLI::Range(0, 51)),
+        app.add_option("--preset", capture.preset, "video: encoder speed, ultrafast to veryslow (default medium)")
+            ->check(CLI::IsMember(VideoPresets()).description(""))->type_name("NAME"),
+        app.add_option("--threads", capture.threads,
+            "capture: threads writing frames (default one per processor; 1 does everything in turn)")
+            ->check(CLI::Range(1, 64)),
+    };
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         const int status = app.exit(error);
         return status == 0 ? 0 : 2;
+    }
+    for (const CLI::Option* setting : captureSettings) {
+        if (setting->count() > 0 && !capture.wanted()) {
+            std::fprintf(stderr, "%s needs --capture or --video\n", setting->get_name().c_str());
+            return 2;
+        }
     }
     // The program changes into the demo folder; paths given here are meant from where it started.
     std::error_code ignored;
@@ -93,6 +111,13 @@ std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLi
         }
         capture.width = width;
         capture.height = height;
+    }
+    // The video's 4:2:0 colour halves both sides; larger pictures than 4K are not encoded.
+    if (!capture.videoFile.empty() &&
+        (capture.width % 2 != 0 || capture.height % 2 != 0 || capture.width > 3840 || capture.height > 2160)) {
+        std::fprintf(stderr, "--size: a video needs an even size up to 3840x2160, got %dx%d\n", capture.width,
+            capture.height);
+        return 2;
     }
     options.vsync = CLI::detail::to_lower(vsync) == "on";
     if (modeName.empty())

@@ -16,7 +16,7 @@ struct CommandLine {
     bool check = false;     // --check: report the demo folder's problems, show nothing
     bool allowOutside = false; // --allow-outside: data files may lie outside the demo folder
     long long textureMemoryMb = DefaultTextureMemory >> 20; // --texture-memory: decoded pictures, in MiB
-    CaptureOptions capture; // capture.outputDir set: --capture, no window, no sound
+    CaptureOptions capture; // capture.wanted(): --capture or --video, no window, no sound
 
     // Watching on today's desktops. With desktop or a window size, displayMode is 0 and
     // only says that the dialog is skipped.

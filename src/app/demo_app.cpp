@@ -52,7 +52,7 @@ int DemoApp::run(int argc, char** argv)
         ReportError("Taldrex", problem);
         return ErrorStatus;
     }
-    if (!options.capture.outputDir.empty())
+    if (options.capture.wanted())
         return RunCapture(options.capture);
     return initInstance(options);
 }

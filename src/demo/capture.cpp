@@ -1,6 +1,7 @@
 #include "demo/capture.h"
 
 #include "app/child_process.h"
+#include "app/frame_readback.h"
 #include "app/gl.h"
 #include "app/gl_extensions.h"
 #include "app/offscreen_context.h"
@@ -10,13 +11,17 @@
 #include "app/window.h"
 #include "common/data_file.h"
 #include "common/printable_text.h"
+#include "demo/frame_pipeline.h"
 #include "demo/playback.h"
 #include "demo/show.h"
 #include "demo/timeline.h"
+#include "demo/video_encoding.h"
 #include "graph/camera_node.h"
 
 #include <SDL.h>
 #include <png.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,6 +33,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -35,13 +41,24 @@ namespace {
 // Frame k of the capture shows the clock at floor(k x 1000 / fps) ms.
 long long frameTime(long long frame, int fps) { return frame * 1000 / fps; }
 
+double megabytes(unsigned long long bytes) { return static_cast<double>(bytes) / 1e6; }
+
+unsigned long long fileSize(const std::string& path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 ? static_cast<unsigned long long>(info.st_size) : 0;
+}
+
 // The show on a frame-counted clock. Frames before --from are evaluated but not drawn,
-// so every scene reaches --from in the same state as in a full capture.
+// so every scene reaches --from in the same state as in a full capture. A drawn frame's
+// read-back is started at once and collected a few frames later, then handed to the
+// threads that write it.
 class CaptureHost : public PlaybackHost {
 public:
-    CaptureHost(const CaptureOptions& options, FILE* video) : options_(options), video_(video)
+    CaptureHost(const CaptureOptions& options, const CaptureSpan& span, FrameReadback& readback,
+                FramePipeline& pipeline)
+        : options_(options), span_(span), readback_(readback), pipeline_(pipeline)
     {
-        pixels_.resize(static_cast<size_t>(options.width) * options.height * 4);
         started_ = std::chrono::steady_clock::now();
     }
 
@@ -64,11 +81,37 @@ public:
     // SIGINT or SIGTERM asks it to stop.
     bool escapeDown() override
     {
-        return failed_ || StopSignal() != 0 || (options_.toMs >= 0 && frameTime(frame_, options_.fps) > options_.toMs);
+        return failed() || StopSignal() != 0 ||
+            (options_.toMs >= 0 && frameTime(frame_, options_.fps) > options_.toMs);
     }
 
-    bool failed() const { return failed_; }
-    long long written() const { return written_; }
+    // Hands over the frames still being read back.
+    void drain()
+    {
+        while (readback_.due(true))
+            handOver();
+    }
+
+    bool failed() const { return pipeline_.failed() || readback_.failed(); }
+
+    // The size of what was written so far, as the progress and summary lines show it.
+    std::string outputSize() const
+    {
+        char text[96] = "";
+        if (!options_.videoFile.empty() && !options_.outputDir.empty())
+            std::snprintf(text, sizeof text, "video %.1f MB, frames %.1f MB", megabytes(fileSize(options_.videoFile)),
+                megabytes(pipeline_.frameBytes()));
+        else if (!options_.videoFile.empty())
+            std::snprintf(text, sizeof text, "video %.1f MB", megabytes(fileSize(options_.videoFile)));
+        else
+            std::snprintf(text, sizeof text, "frames %.1f MB", megabytes(pipeline_.frameBytes()));
+        return text;
+    }
+
+    double seconds() const
+    {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+    }
 
 private:
     static int clampMs(long long ms) { return ms > INT_MAX ? INT_MAX : static_cast<int>(ms); }
@@ -86,62 +129,44 @@ private:
     {
         SetViewport(ScreenWidth, ScreenHeight);
         DrawPart(part, partTime);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, options_.width, options_.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels_.data());
+        readback_.start(frame_);
         if (GLenum error = glGetError(); error != GL_NO_ERROR)
             std::fprintf(stderr, "taldrex: OpenGL error 0x%04x in frame %lld\n", error, frame_);
-
-        char name[32];
-        std::snprintf(name, sizeof name, "/frame-%06lld.png", frame_);
-        std::string path = options_.outputDir + name;
-        if (!WriteCapturedFrame(path, options_.width, options_.height, pixels_)) {
-            std::fprintf(stderr, "\ntaldrex: %s: cannot write the frame: %s\n", PrintableText(path).c_str(), std::strerror(errno));
-            failed_ = true;
-            return;
-        }
-        if (video_ && !writeVideoFrame()) {
-            std::fprintf(stderr, "\ntaldrex: ffmpeg stopped taking frames at frame %lld\n", frame_);
-            failed_ = true;
-            return;
-        }
-        ++written_;
+        while (readback_.due(false))
+            handOver();
+        ++drawn_;
         reportProgress();
     }
 
-    // ffmpeg takes the frames top row first. Returns false when it no longer reads them.
-    bool writeVideoFrame()
+    void handOver()
     {
-        const size_t stride = static_cast<size_t>(options_.width) * 4;
-        for (int row = options_.height - 1; row >= 0; --row) {
-            if (std::fwrite(pixels_.data() + stride * row, 1, stride, video_) != stride)
-                return false;
-        }
-        return true;
+        unsigned char* pixels = pipeline_.acquire();
+        pipeline_.submit(readback_.collect(pixels), pixels);
     }
 
+    // One line, rewritten in place on a terminal; in a log, a line every 30 frames.
     void reportProgress()
     {
-        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-        double rate = seconds > 0 ? written_ / seconds : 0;
-        long long endMs = Timeline.empty() ? 0 : Timeline[Timeline.size() - 1].endTime;
-        if (options_.toMs >= 0 && options_.toMs < endMs)
-            endMs = options_.toMs;
-        long long firstFrame = (static_cast<long long>(options_.fromMs) * options_.fps + 999) / 1000;
-        long long lastFrame = endMs * options_.fps / 1000;
-        long long total = std::max(lastFrame - firstFrame + 1, written_);
-        double left = rate > 0 ? (total - written_) / rate : 0;
-        if (isatty(STDERR_FILENO))
-            std::fprintf(stderr, "\rframe %lld/%lld, %.1f fps, %.0f s left   ", written_, total, rate, left);
-        else if (written_ % 30 == 0 || written_ == total)
-            std::fprintf(stderr, "frame %lld/%lld, %.1f fps, %.0f s left\n", written_, total, rate, left);
+        const bool terminal = isatty(STDERR_FILENO);
+        const double now = seconds();
+        if (terminal ? now - lastReport_ < 0.25 : drawn_ % 30 != 0)
+            return;
+        lastReport_ = now;
+        const long long done = pipeline_.framesWritten();
+        const double rate = now > 0 ? done / now : 0;
+        const long long total = std::max(span_.count(), done);
+        const double left = rate > 0 ? (total - done) / rate : 0;
+        std::fprintf(stderr, "%sframe %lld/%lld, %.1f fps, %.0f s left, %s%s", terminal ? "\r" : "", done, total, rate,
+            left, outputSize().c_str(), terminal ? "   " : "\n");
     }
 
     const CaptureOptions& options_;
-    FILE* video_;
-    std::vector<unsigned char> pixels_;
+    const CaptureSpan span_;
+    FrameReadback& readback_;
+    FramePipeline& pipeline_;
     long long frame_ = 0;
-    long long written_ = 0;
-    bool failed_ = false;
+    long long drawn_ = 0;
+    double lastReport_ = -1;
     std::chrono::steady_clock::time_point started_;
 };
 
@@ -161,47 +186,70 @@ public:
     }
 };
 
-// Starts ffmpeg muxing raw frames from its standard input with the soundtrack from
-// fromMs on. The soundtrack is opened here as every show file is and handed over open,
-// so ffmpeg reads exactly the file the player accepted. Returns false, reported, when
-// ffmpeg cannot be found or started.
-bool startVideo(const CaptureOptions& options, ChildProcess& ffmpeg)
+// Starts ffmpeg encoding raw frames from its standard input with the soundtrack from the
+// first written frame's time on. The soundtrack is opened here as every show file is and
+// handed over open, so ffmpeg reads exactly the file the player accepted. Returns false,
+// reported, when ffmpeg cannot be found or started.
+bool startVideo(const CaptureOptions& options, const CaptureSpan& span, ChildProcess& ffmpeg)
 {
     const std::string program = FindProgram("ffmpeg", std::getenv("PATH"));
     if (program.empty()) {
         std::fprintf(stderr, "taldrex: --video needs ffmpeg, which is not installed\n");
         return false;
     }
-    std::vector<std::string> args = {"ffmpeg", "-loglevel", "error", "-y", "-f", "rawvideo", "-pix_fmt", "rgba",
-        "-s", std::to_string(options.width) + "x" + std::to_string(options.height),
-        "-r", std::to_string(options.fps), "-i", "-"};
+    VideoSettings settings;
+    // An absolute name: ffmpeg would read a name starting with "-" as an option and one
+    // like "pipe:..." as a protocol.
+    std::error_code ignored;
+    settings.file = std::filesystem::absolute(options.videoFile, ignored).string();
+    settings.width = options.width;
+    settings.height = options.height;
+    settings.fps = options.fps;
+    settings.crf = options.crf;
+    settings.preset = options.preset;
+    settings.firstFrame = span.first;
+    settings.frames = span.count();
     std::vector<int> passedFiles;
     DataFile soundtrack;
     if (!SoundtrackPath.empty()) {
         soundtrack = OpenDataFile(SoundtrackPath, SoundtrackFileLimit);
         if (soundtrack) {
-            char start[32];
-            std::snprintf(start, sizeof start, "%.3f", options.fromMs / 1000.0);
             passedFiles.push_back(fileno(soundtrack.file.get()));
-            args.insert(args.end(), {"-ss", start, "-i", "/dev/fd/3", "-c:a", "aac", "-shortest"});
+            settings.soundtrack = "/dev/fd/3";
         } else {
             std::fprintf(stderr, "taldrex: %s: %s; the video has no sound\n", PrintableText(soundtrack.path).c_str(),
                 soundtrack.problem.c_str());
         }
     }
-    // An absolute name: ffmpeg would read a name starting with "-" as an option and one
-    // like "pipe:..." as a protocol.
-    std::error_code ignored;
-    const std::string output = std::filesystem::absolute(options.videoFile, ignored).string();
-    args.insert(args.end(), {"-c:v", "libx264", "-pix_fmt", "yuv420p", output});
-    if (!ffmpeg.start(program, args, passedFiles)) {
+    if (!ffmpeg.start(program, VideoArguments(settings), passedFiles)) {
         std::fprintf(stderr, "taldrex: %s: cannot be started: %s\n", program.c_str(), std::strerror(errno));
         return false;
     }
+    // Whole rows at a time into the pipe.
+    std::setvbuf(ffmpeg.input(), nullptr, _IOFBF, 1 << 20);
     return true;
 }
 
+int threadCount(const CaptureOptions& options)
+{
+    if (options.threads > 0)
+        return options.threads;
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
 } // namespace
+
+CaptureSpan PlanCapture(const CaptureOptions& options, long long showEndMs)
+{
+    long long endMs = showEndMs;
+    if (options.toMs >= 0 && options.toMs < endMs)
+        endMs = options.toMs;
+    CaptureSpan span;
+    span.first = (static_cast<long long>(options.fromMs) * options.fps + 999) / 1000;
+    // The last k with floor(k x 1000 / fps) <= endMs.
+    span.last = endMs < 0 ? -1 : ((endMs + 1) * options.fps - 1) / 1000;
+    return span;
+}
 
 bool WriteCapturedFrame(const std::string& path, int width, int height, const std::vector<unsigned char>& pixels)
 {
@@ -235,11 +283,13 @@ bool WriteCapturedFrame(const std::string& path, int width, int height, const st
 int RunCapture(const CaptureOptions& options)
 {
     std::error_code error;
-    std::filesystem::create_directories(options.outputDir, error);
-    if (error || access(options.outputDir.c_str(), W_OK) != 0) {
-        std::fprintf(stderr, "taldrex: %s: cannot write frames there: %s\n", PrintableText(options.outputDir).c_str(),
-            error ? error.message().c_str() : std::strerror(errno));
-        return 1;
+    if (!options.outputDir.empty()) {
+        std::filesystem::create_directories(options.outputDir, error);
+        if (error || access(options.outputDir.c_str(), W_OK) != 0) {
+            std::fprintf(stderr, "taldrex: %s: cannot write frames there: %s\n",
+                PrintableText(options.outputDir).c_str(), error ? error.message().c_str() : std::strerror(errno));
+            return 1;
+        }
     }
 
     OffscreenContext context;
@@ -261,25 +311,61 @@ int RunCapture(const CaptureOptions& options)
         std::fprintf(stderr, "taldrex: script.txt: cannot be read\n");
         return 1;
     }
+    const CaptureSpan span = PlanCapture(options, Timeline.empty() ? -1 : Timeline[Timeline.size() - 1].endTime);
 
     // From the first frame on there is something to keep: a stop signal ends the capture
-    // after the frame being written, and the video is finished so that it plays.
+    // after the frames being written, and the video is finished so that it plays.
     CatchStopSignals();
     ChildProcess ffmpeg;
-    if (!options.videoFile.empty() && !startVideo(options, ffmpeg))
+    if (!options.videoFile.empty() && !startVideo(options, span, ffmpeg))
         return 1;
 
-    CaptureHost host(options, ffmpeg.input());
+    const int threads = threadCount(options);
+    FrameOutputs outputs;
+    outputs.width = options.width;
+    outputs.height = options.height;
+    outputs.frameDir = options.outputDir;
+    outputs.video = ffmpeg.input();
+    outputs.videoName = options.videoFile;
+    outputs.threads = threads;
+    FramePipeline pipeline(outputs);
+    if (!pipeline.start()) {
+        std::fprintf(stderr, "%s\n", pipeline.failure().c_str());
+        return 1;
+    }
+    // One thread reads each frame at once, as it always did; with more, three reads are
+    // in flight while the next frames are drawn.
+    FrameReadback readback;
+    readback.create(options.width, options.height, threads > 1 ? 3 : 0);
+
+    CaptureHost host(options, span, readback, pipeline);
     PlayTimeline(Timeline, false, host);
+    host.drain();
+    pipeline.finish();
     if (isatty(STDERR_FILENO))
         std::fputc('\n', stderr);
+    if (pipeline.failed())
+        std::fprintf(stderr, "%s\n", pipeline.failure().c_str());
+    if (readback.failed())
+        std::fprintf(stderr, "taldrex: a frame could not be read back from OpenGL\n");
 
     const bool videoFailed = !options.videoFile.empty() && ffmpeg.finish() != 0;
     if (videoFailed)
         std::fprintf(stderr, "taldrex: %s: ffmpeg could not write the video\n", PrintableText(options.videoFile).c_str());
+    const double seconds = host.seconds();
+    const long long written = pipeline.framesWritten();
+    rusage own{}, children{};
+    getrusage(RUSAGE_SELF, &own);
+    getrusage(RUSAGE_CHILDREN, &children);
+    char ffmpegMemory[48] = "";
+    if (!options.videoFile.empty())
+        std::snprintf(ffmpegMemory, sizeof ffmpegMemory, ", ffmpeg %ld MB", children.ru_maxrss / 1024);
+    std::fprintf(stderr, "taldrex: %lld frames (%.2f s of show) in %.1f s, %.1f fps; %s; peak memory %ld MB%s\n",
+        written, static_cast<double>(written) / options.fps, seconds, seconds > 0 ? written / seconds : 0.0,
+        host.outputSize().c_str(), own.ru_maxrss / 1024, ffmpegMemory);
     if (StopSignal() != 0) {
         std::fprintf(stderr, "taldrex: stopped by %s after %lld frames\n", StopSignal() == SIGINT ? "SIGINT" : "SIGTERM",
-            host.written());
+            written);
         return StopSignalStatus();
     }
     return host.failed() || videoFailed ? 1 : 0;

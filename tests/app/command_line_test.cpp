@@ -103,8 +103,10 @@ TEST(CommandLine, CaptureOptionsAndPathsFromTheStartingFolder)
 
     CommandLine bad;
     EXPECT_EQ(parse({"--capture", "frames", "--size", "320by180"}, bad), 2);
-    CommandLine orphan;
-    EXPECT_EQ(parse({"--fps", "25"}, orphan), 2);
+    for (const char* setting : {"--fps", "--from", "--to", "--crf", "--threads"}) {
+        CommandLine orphan;
+        EXPECT_EQ(parse({setting, "25"}, orphan), 2) << setting;
+    }
     CommandLine check;
     EXPECT_FALSE(parse({"--check", "show"}, check).has_value());
     EXPECT_TRUE(check.check);
@@ -154,4 +156,40 @@ TEST(CommandLine, VsyncIsOnAndTheDelayCoversTheDeviceBufferUnlessAsked)
     EXPECT_FALSE(parse({"--audio-delay=120", "--vsync=on"}, ahead).has_value());
     EXPECT_EQ(ahead.audioDelayMs, 120);
     EXPECT_TRUE(ahead.vsync);
+}
+
+TEST(CommandLine, VideoAloneAndItsSettings)
+{
+    CommandLine options;
+    EXPECT_FALSE(parse({"--video", "show.webm", "--fps", "60", "--size", "3840x2160", "--crf", "30", "--preset",
+                        "veryslow", "--threads", "1"},
+        options)
+                     .has_value());
+    EXPECT_TRUE(options.capture.wanted());
+    EXPECT_TRUE(options.capture.outputDir.empty());
+    EXPECT_EQ(options.capture.videoFile, (std::filesystem::current_path() / "show.webm").string());
+    EXPECT_EQ(options.capture.crf, 30);
+    EXPECT_EQ(options.capture.preset, "veryslow");
+    EXPECT_EQ(options.capture.threads, 1);
+    EXPECT_EQ(options.capture.fps, 60);
+
+    CommandLine defaults;
+    EXPECT_FALSE(parse({"--video", "show.mp4"}, defaults).has_value());
+    EXPECT_EQ(defaults.capture.crf, 18);
+    EXPECT_EQ(defaults.capture.preset, "medium");
+    EXPECT_EQ(defaults.capture.threads, 0);
+
+    // A video needs an even size up to 3840x2160 and a known quality and preset; frames
+    // alone may be odd or larger.
+    for (std::vector<const char*> args : std::vector<std::vector<const char*>>{{"--size", "321x180"},
+             {"--size", "320x181"}, {"--size", "3842x2160"}, {"--size", "3840x2162"}, {"--crf", "52"},
+             {"--crf", "-1"}, {"--preset", "fastest"}, {"--threads", "0"}}) {
+        CommandLine refused;
+        args.insert(args.begin(), {"--video", "show.mp4"});
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(parse(args, refused), 2) << args[2] << " " << args[3];
+        testing::internal::GetCapturedStderr();
+    }
+    CommandLine frames;
+    EXPECT_FALSE(parse({"--capture", "frames", "--size", "321x4000"}, frames).has_value());
 }

@@ -1,7 +1,8 @@
 #!/bin/sh
 # The bundled show checks clean. Headless capture of it: no display needed, frames named by frame number,
 # a --from/--to range equal to the same frames of a longer capture, an unwritable folder
-# refused, and a video as long as the captured show time.
+# refused, the same frames from one thread as from several, and a video as long as the
+# captured show time.
 . "$(dirname "$0")/lib/session.sh"
 
 SHOW="${TALDREX_BINARY_DIR:?}/show"
@@ -30,6 +31,17 @@ ls "$WORK/range" >"$WORK/range.list"
 while read -r frame; do
     cmp -s "$WORK/range/$frame" "$WORK/full/$frame" || fail "$frame of the range differs from the full capture"
 done <"$WORK/range.list"
+
+# The pipelined capture (reads in flight, frames compressed on several threads) writes the
+# same bytes as one thread doing everything in turn.
+run_player 120 --capture "$WORK/one" --threads 1 --size 320x180 --fps 10 --from 20000 --to 26000 "$SHOW"
+[ "$STATUS" -eq 0 ] || fail "single-threaded capture ended with status $STATUS"
+for threads in 2 4; do
+    run_player 120 --capture "$WORK/many$threads" --threads $threads --size 320x180 --fps 10 --from 20000 --to 26000 "$SHOW"
+    [ "$STATUS" -eq 0 ] || fail "capture on $threads threads ended with status $STATUS"
+    diff -r "$WORK/one" "$WORK/many$threads" >/dev/null || fail "$threads threads wrote other frames than one"
+done
+[ "$(ls "$WORK/one" | wc -l)" -eq 61 ] || fail "expected 61 frames from 20000 to 26000 ms at 10 fps"
 
 mkdir -p "$WORK/locked"
 chmod 500 "$WORK/locked"

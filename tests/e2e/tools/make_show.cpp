@@ -1,5 +1,7 @@
 // Writes the small show the end-to-end tests play: a blue background, a green square
 // scene and an overlay with a red corner, in two parts ending at 1500 and 3000 ms.
+// With "flash" after the folder: one part of 4000 ms, black until a white square appears
+// in the middle at part time 60 (2.000 s), for the tests that match picture and sound.
 #include "canvas.h"
 #include "image_files.h"
 #include "scene_writer.h"
@@ -38,8 +40,9 @@ NodeSpec square()
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTDIR\n", argv[0]);
+    const bool flash = argc == 3 && std::string(argv[2]) == "flash";
+    if (argc != 2 && !flash) {
+        std::fprintf(stderr, "usage: %s OUTDIR [flash]\n", argv[0]);
         return 2;
     }
     const std::string dir = argv[1];
@@ -56,12 +59,17 @@ int main(int argc, char** argv)
 
     SceneSpec scene;
     scene.nodes.push_back(square());
+    if (flash) {
+        // Hidden at frame 0, shown from frame 60 on.
+        scene.nodes.back().visibility = {0, 60};
+        ok = ok && writeJpeg(dir + "/data/white.jpg", solid(16, 16, Colour{1.0f, 1.0f, 1.0f}), 95, error);
+    }
     // A camera links the target of its own name among its siblings.
     scene.nodes.push_back(makeNode(NodeType::Camera, "eye", Vector3(0, -10, 0)));
     scene.nodes.push_back(makeNode(NodeType::Target, "eye"));
     MaterialSpec green;
     green.name = "green";
-    green.maps[1] = {1.0f, "Green.JPG"};
+    green.maps[1] = {1.0f, flash ? "White.JPG" : "Green.JPG"};
     scene.materials.push_back(green);
     ok = ok && saveScene(scene, dir + "/data/square.scn");
     if (!ok) {
@@ -69,6 +77,12 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    if (flash) {
+        std::ofstream(dir + "/script.txt")
+            << "[mp3]\nclick.mp3\n\n[textures]\nwhite.jpg\n\n[scenes]\nsquare.scn\n\n"
+               "[part]\nsquare.scn\n4000\neye\nstandard\nstandard\n";
+        return 0;
+    }
     std::ofstream(dir + "/script.txt")
         << "[textures]\nblue.jpg\ngreen.jpg\ncorner.png\n\n[scenes]\nsquare.scn\n\n"
            "[part]\nsquare.scn\n1500\neye\nblue.jpg\ncorner.png\n"
