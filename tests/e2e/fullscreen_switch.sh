@@ -5,10 +5,7 @@
 # server cannot be started.
 . "$(dirname "$0")/lib/session.sh"
 
-command -v Xorg >/dev/null || skip "Xorg is not installed"
-command -v xrandr >/dev/null || skip "xrandr is not installed"
-[ "$(id -u)" -eq 0 ] || skip "Xorg with a configuration of our own needs root"
-ls /usr/lib/xorg/modules/drivers/dummy_drv.so >/dev/null 2>&1 || skip "the dummy video driver is not installed"
+require_dummy_xorg
 
 cat >"$WORK/dummy.conf" <<'CONF'
 Section "Device"

@@ -69,6 +69,15 @@ start_server() {
     return 1
 }
 
+# Skips the test where an Xorg server with the dummy driver and our own configuration
+# cannot be run.
+require_dummy_xorg() {
+    command -v Xorg >/dev/null || skip "Xorg is not installed"
+    command -v xrandr >/dev/null || skip "xrandr is not installed"
+    [ "$(id -u)" -eq 0 ] || skip "Xorg with a configuration of our own needs root"
+    ls /usr/lib/xorg/modules/drivers/dummy_drv.so >/dev/null 2>&1 || skip "the dummy video driver is not installed"
+}
+
 start_xvfb() {
     # -noreset: a server that resets when its last client leaves refuses the next one for a moment.
     start_server Xvfb -screen 0 1280x1024x24 -nolisten tcp -noreset || fail "Xvfb did not start"
