@@ -159,17 +159,16 @@ void FramePipeline::release(int slot, unsigned long long bytes)
     changed_.notify_all();
 }
 
+int FramePipeline::next(Ring& queue)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return queue.count > 0 || stopping_; });
+    return queue.count == 0 ? -1 : queue.pop();
+}
+
 void FramePipeline::pngWorker()
 {
-    for (;;) {
-        int index;
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            changed_.wait(lock, [this] { return pngQueue_.count > 0 || stopping_; });
-            if (pngQueue_.count == 0)
-                return;
-            index = pngQueue_.pop();
-        }
+    for (int index; (index = next(pngQueue_)) >= 0;) {
         unsigned long long bytes = 0;
         if (!failed())
             writePng(slots_[static_cast<size_t>(index)], bytes);
@@ -179,15 +178,7 @@ void FramePipeline::pngWorker()
 
 void FramePipeline::videoWorker()
 {
-    for (;;) {
-        int index;
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            changed_.wait(lock, [this] { return videoQueue_.count > 0 || stopping_; });
-            if (videoQueue_.count == 0)
-                return;
-            index = videoQueue_.pop();
-        }
+    for (int index; (index = next(videoQueue_)) >= 0;) {
         if (!failed())
             writeVideo(slots_[static_cast<size_t>(index)]);
         release(index, 0);

@@ -75,6 +75,8 @@ private:
     bool writeVideo(const Slot& slot);
     void fail(const std::string& message);
     void release(int slot, unsigned long long bytes);
+    // The next frame of queue, waiting for one; -1 once the pipeline stops and it is empty.
+    int next(Ring& queue);
     void pngWorker();
     void videoWorker();
     int slotOf(const unsigned char* pixels) const;
