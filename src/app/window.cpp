@@ -299,14 +299,26 @@ void PumpMessages()
         CloseDemoWindow();
 }
 
+bool TakeKeyPress(int virtualKey)
+{
+    if (virtualKey < 0 || virtualKey >= 256 || KeyPressed[virtualKey] == 0)
+        return false;
+    KeyPressed[virtualKey] = 0;
+    return true;
+}
+
 void HandleWindowEvent(const SDL_Event& event)
 {
     switch (event.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
         const int key = virtualKeyFromSdl(event.key.keysym.sym);
-        if (key >= 0)
+        if (key >= 0) {
             KeyState[key] = event.type == SDL_KEYDOWN ? 1 : 0;
+            // A press and release between two reads of KeyState would otherwise go unseen.
+            if (event.type == SDL_KEYDOWN)
+                KeyPressed[key] = 1;
+        }
         const SDL_Keysym& pressed = event.key.keysym;
         const bool toggle = pressed.sym == SDLK_f || (pressed.sym == SDLK_RETURN && (pressed.mod & KMOD_ALT));
         if (event.type == SDL_KEYDOWN && !event.key.repeat && toggle) {

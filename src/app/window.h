@@ -68,9 +68,13 @@ void HideIdleCursor(Uint32 now);
 void PumpMessages();
 
 // The window's reaction to one event: size -> SetViewport with the drawable size, focus
-// lost -> raise again, key down/up -> KeyState (F and Alt+Return also toggle desktop
-// fullscreen), mouse motion -> cursor shown, close -> CloseDemoWindow.
+// lost -> raise again, key down/up -> KeyState and KeyPressed (F and Alt+Return also
+// toggle desktop fullscreen), mouse motion -> cursor shown, close -> CloseDemoWindow.
 void HandleWindowEvent(const SDL_Event& event);
+
+// True when virtualKey was pressed since the last call for it, even if it has been
+// released again; clears the press. Invalid codes give false.
+bool TakeKeyPress(int virtualKey);
 
 // Desktop mode back, sound closed, cursor shown, context released, then exit status 0,
 // or 130 or 143 when SIGINT or SIGTERM asked for the end.
