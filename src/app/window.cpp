@@ -1,6 +1,5 @@
 #include "app/window.h"
 
-#include "app/artwork.h"
 #include "app/display_modes.h"
 #include "app/error_report.h"
 #include "app/gl.h"
@@ -14,6 +13,7 @@
 
 int WindowDisplay = 0;
 bool WindowVsync = true;
+std::vector<unsigned char> WindowIcon;
 
 namespace {
 
@@ -93,9 +93,10 @@ bool hasScreen()
 
 void setWindowIcon(SDL_Window* window)
 {
-    std::vector<unsigned char> pixels = drawAppIcon();
-    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), AppIconSize, AppIconSize, 32,
-                                                           AppIconSize * 4, SDL_PIXELFORMAT_RGBA32);
+    if (WindowIcon.size() != size_t(WindowIconSize) * WindowIconSize * 4)
+        return;
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(WindowIcon.data(), WindowIconSize, WindowIconSize,
+                                                           32, WindowIconSize * 4, SDL_PIXELFORMAT_RGBA32);
     if (!icon)
         return;
     SDL_SetWindowIcon(window, icon);

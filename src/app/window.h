@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <string>
+#include <vector>
 
 // The window's title, also the settings dialog's.
 constexpr const char* WindowTitle = "Quorin - Taldrex";
@@ -14,6 +15,12 @@ constexpr const char* WindowTitle = "Quorin - Taldrex";
 // or CreateDesktopWindow.
 extern int WindowDisplay;
 extern bool WindowVsync;
+
+// The window's icon: WindowIconSize x WindowIconSize RGBA pixels, top row first; the
+// window system's default icon when empty. Set before CreateDemoWindow or
+// CreateDesktopWindow.
+constexpr int WindowIconSize = 32;
+extern std::vector<unsigned char> WindowIcon;
 
 // Client size of the window that F and Alt+Return return to from fullscreen when the run
 // started fullscreen.
