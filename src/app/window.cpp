@@ -3,6 +3,7 @@
 #include "app/display_modes.h"
 #include "app/error_report.h"
 #include "app/gl.h"
+#include "app/shell_probes.h"
 #include "app/shell_state.h"
 #include "app/sound.h"
 #include "app/stop_signals.h"

@@ -66,10 +66,6 @@ bool ToggleDesktopFullscreen(SDL_Window* window);
 // reports afterwards.
 int ApplySwapInterval();
 
-// Hides the cursor once it has rested for CursorIdleMs at tick now; PumpMessages calls
-// it with the current tick.
-void HideIdleCursor(Uint32 now);
-
 // Handles every queued event and returns when the queue is empty; never waits. Closes
 // the window (see CloseDemoWindow) when SIGINT or SIGTERM was noted.
 void PumpMessages();

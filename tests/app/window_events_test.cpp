@@ -1,4 +1,5 @@
 #include "app/gl.h"
+#include "app/shell_probes.h"
 #include "app/shell_state.h"
 #include "app/window.h"
 #include "support/gl_test_context.h"
