@@ -345,8 +345,9 @@ bool LiveReload::reloadSoundtrack(SoundStream*& stream)
     }
     const int position = SoundStreamGetTime(stream);
     SoundStreamSetPosition(fresh, position);
-    // A file cut short while it is being written would move the clock to its end.
-    if (SoundStreamGetTime(fresh) < position) {
+    // A file cut short while it is being written would move the clock to its end. (Frames
+    // and milliseconds round apart by a millisecond.)
+    if (SoundStreamGetTime(fresh) + 1 < position) {
         SoundStreamClose(fresh);
         setProblem(file, SoundtrackPath + ": ends before the show's clock (" + std::to_string(position) +
                 " ms); the music loaded before plays on");

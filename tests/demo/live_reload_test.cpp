@@ -1,6 +1,7 @@
 #include "demo/live_reload.h"
 
 #include "app/shell_state.h"
+#include "app/sound.h"
 #include "app/viewport.h"
 #include "demo/show.h"
 #include "demo/timeline.h"
@@ -14,6 +15,7 @@
 #include <png.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -72,6 +74,9 @@ protected:
     }
     void TearDown() override
     {
+        SoundClose();
+        SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+        unsetenv("SDL_DISKAUDIOFILE");
         clearShow();
         fs::current_path(previous);
         fs::remove_all(dir);
@@ -307,6 +312,49 @@ TEST_F(LiveReloadTest, AScriptThatCannotBeReadKeepsTheShow)
     EXPECT_NE(reload.problems()[0].find("script.txt"), std::string::npos) << reload.problems()[0];
     EXPECT_EQ(Timeline.size(), 1);
     EXPECT_EQ(middle(), 0x00ff00u);
+}
+
+TEST_F(LiveReloadTest, AChangedSoundtrackPlaysOnFromTheSamePosition)
+{
+    REQUIRE_GL(gl);
+    InitGLState(Width, Height);
+    const fs::path mp3s = fs::path(TALDREX_SHARED_TESTDATA) / "mp3";
+    if (!fs::exists(mp3s / "l3-sin1k0db.bit"))
+        GTEST_SKIP() << "the shared MP3 files are missing";
+    // SDL's disk driver plays in real time into a file.
+    const std::string played = (dir / "played.raw").string();
+    SDL_SetHint(SDL_HINT_AUDIODRIVER, "disk");
+    setenv("SDL_DISKAUDIOFILE", played.c_str(), 1);
+    NoSound = 0;
+    ASSERT_TRUE(SoundInit(44100, 32));
+    fs::copy_file(mp3s / "l3-sin1k0db.bit", dir / "data/music.mp3");
+    write("script.txt", "[mp3]\nmusic.mp3\n\n[part]\nnothing\n60000\neye\nstandard\nstandard\n");
+    ASSERT_TRUE(LoadScript(stream));
+    ASSERT_NE(stream, nullptr);
+    ASSERT_TRUE(reload.start(dir.string()));
+    ASSERT_TRUE(SoundStreamPlay(stream));
+    std::this_thread::sleep_for(700ms);
+
+    // Saved again (renamed over, as editors do): a new stream, at the old one's position.
+    SoundStream* old = stream;
+    fs::copy_file(mp3s / "l3-test45.bit", dir / "data/music.new");
+    fs::rename(dir / "data/music.new", dir / "data/music.mp3");
+    const int before = SoundStreamGetTime(old);
+    ASSERT_TRUE(pollUntil([&] { return stream != old; })) << ::testing::PrintToString(reload.problems());
+    EXPECT_TRUE(SoundStreamPlaying(stream));
+    EXPECT_GE(SoundStreamGetTime(stream), before);
+    EXPECT_LE(SoundStreamGetTime(stream), before + 400);
+    EXPECT_TRUE(reload.problems().empty());
+
+    // Cut short: the music playing now goes on.
+    old = stream;
+    fs::copy_file(mp3s / "l3-compl-cut.mp3", dir / "data/music.new");
+    fs::rename(dir / "data/music.new", dir / "data/music.mp3");
+    EXPECT_FALSE(pollUntil([&] { return !reload.problems().empty(); }));
+    EXPECT_EQ(stream, old);
+    ASSERT_EQ(reload.problems().size(), 1u);
+    EXPECT_NE(reload.problems()[0].find("music.mp3"), std::string::npos) << reload.problems()[0];
+
 }
 
 TEST(LiveReload, AFolderThatIsNotThereCannotBeWatched)
