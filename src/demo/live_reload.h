@@ -13,7 +13,7 @@ struct SoundStream;
 // texture it was uploaded to (same id, so materials keep drawing with it), the soundtrack
 // into a new stream at the same play position, and everything when script.txt changes. A
 // file that fails to load leaves the version loaded before in place and is listed in
-// problems() until it loads. Needs the show's OpenGL context current in start and poll.
+// problems() until it loads. Needs the show's OpenGL context current in poll.
 class LiveReload {
 public:
     // Watches script.txt and data/ under folder, which must be the demo folder the show was

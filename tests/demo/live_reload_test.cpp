@@ -354,7 +354,6 @@ TEST_F(LiveReloadTest, AChangedSoundtrackPlaysOnFromTheSamePosition)
     EXPECT_EQ(stream, old);
     ASSERT_EQ(reload.problems().size(), 1u);
     EXPECT_NE(reload.problems()[0].find("music.mp3"), std::string::npos) << reload.problems()[0];
-
 }
 
 TEST(LiveReload, AFolderThatIsNotThereCannotBeWatched)
