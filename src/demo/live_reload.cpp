@@ -66,6 +66,14 @@ std::unique_ptr<Scene> loadScene(const std::string& key, std::string& problem, s
     return scene;
 }
 
+// What is shown instead of a scene that failed to load.
+const char* sceneFallback(bool loadedBefore, bool damaged)
+{
+    if (loadedBefore)
+        return "; the scene loaded before stays";
+    return damaged ? "; the part shows what could be read" : "; the part shows no scene";
+}
+
 // Makes the scene view through the camera of the first part that shows it, as a frame of
 // that part would.
 void selectPartCamera(const std::string& key, Scene& scene)
@@ -136,7 +144,9 @@ public:
             return;
 
         GLuint texture = 0;
-        if (const GLuint* old = oldTextures_.find(line)) {
+        const GLuint* old = oldTextures_.find(line);
+        const bool loadedBefore = old != nullptr;
+        if (old) {
             texture = *old;
             oldTextures_.remove(line);
         } else {
@@ -148,7 +158,8 @@ public:
         if (replacePicture(texture, line, problem))
             owner_->clearProblem(useFile(line));
         else
-            owner_->setProblem(useFile(line), dataPath(line) + ": " + problem + "; the picture loaded before stays");
+            owner_->setProblem(useFile(line), dataPath(line) + ": " + problem +
+                    (loadedBefore ? "; the picture loaded before stays" : "; it is drawn without a picture"));
     }
 
     void sceneEntry(const std::string& line) override
@@ -175,10 +186,13 @@ public:
             SceneRegistry.store(line, std::move(scene));
             return;
         }
-        owner_->setProblem(useFile(line), dataPath(line) + ": " + problem + "; the scene loaded before stays");
+        std::unique_ptr<Scene>* old = oldScenes_.find(line);
+        const bool loadedBefore = SceneRegistry.find(line) || (old && *old);
+        owner_->setProblem(useFile(line), dataPath(line) + ": " + problem +
+                sceneFallback(loadedBefore, damaged != nullptr));
         if (SceneRegistry.find(line))
             return;
-        if (std::unique_ptr<Scene>* old = oldScenes_.find(line))
+        if (old && *old)
             SceneRegistry.store(line, std::move(*old));
         else if (damaged)
             SceneRegistry.store(line, std::move(damaged));
@@ -316,9 +330,11 @@ bool LiveReload::reloadScene(const Use& use)
     std::swap(TextureRegistry, listedBefore);
 
     if (!scene) {
-        setProblem(use.file, dataPath(use.key) + ": " + problem + "; the scene loaded before stays");
+        const bool loadedBefore = SceneRegistry.find(use.key) != nullptr;
+        setProblem(use.file, dataPath(use.key) + ": " + problem +
+                sceneFallback(loadedBefore, damaged != nullptr));
         // A name without a scene yet shows what could be read, as a fresh start would.
-        if (damaged && !SceneRegistry.find(use.key)) {
+        if (damaged && !loadedBefore) {
             selectPartCamera(use.key, *damaged);
             SceneRegistry.store(use.key, std::move(damaged));
             return true;
