@@ -25,17 +25,15 @@ bool SoundInit(int rate, int channels);
 SoundStream* SoundStreamOpen(const char* path);
 // Starts the stream on any free channel. Returns false when it cannot play.
 bool SoundStreamPlay(SoundStream* stream);
+// Takes the stream off its channel and closes it; the pointer is invalid afterwards.
+// Does nothing for a null stream or one that is not open.
+void SoundStreamClose(SoundStream* stream);
 // The stream's play position in milliseconds (0 for a null stream).
 int SoundStreamGetTime(SoundStream* stream);
 // True once the device has taken the stream's last frame (false for a null stream).
 bool SoundStreamEnded(SoundStream* stream);
 // Moves the play position to ms milliseconds. Returns false for a null stream.
 bool SoundStreamSetPosition(SoundStream* stream, int ms);
-// True while the stream is on a channel (started and not closed), even after its end.
-bool SoundStreamPlaying(SoundStream* stream);
-// Takes the stream off its channel and closes it; the pointer is invalid afterwards.
-// Does nothing for a null stream or one that is not open.
-void SoundStreamClose(SoundStream* stream);
 // Stops playback, closes every stream and the device. Safe when sound was never started.
 void SoundClose();
 

@@ -237,8 +237,9 @@ bool LiveReload::poll(SoundStream*& stream)
         if (changed_.back() == ScriptFile)
             script = true;
     }
+    problemsChanged_ = false;
     if (script)
-        return reloadScript(stream);
+        return reloadScript(stream) || problemsChanged_;
 
     // Pictures first: a scene loaded in the same round draws with them either way, as they
     // keep their ids.
@@ -255,7 +256,7 @@ bool LiveReload::poll(SoundStream*& stream)
     for (const std::string& file : changed_)
         if (!soundtrack.empty() && file == soundtrack)
             reloaded = reloadSoundtrack(stream) || reloaded;
-    return reloaded;
+    return reloaded || problemsChanged_;
 }
 
 bool LiveReload::reloadScript(SoundStream*& stream)
@@ -288,6 +289,7 @@ bool LiveReload::reloadScript(SoundStream*& stream)
         } else {
             problemFiles_.erase(problemFiles_.begin() + static_cast<long>(i));
             problems_.erase(problems_.begin() + static_cast<long>(i));
+            problemsChanged_ = true;
         }
     }
 
@@ -369,11 +371,8 @@ bool LiveReload::reloadSoundtrack(SoundStream*& stream)
                 " ms); the music loaded before plays on");
         return false;
     }
-    const bool playing = SoundStreamPlaying(stream);
     SoundStreamClose(stream);
     stream = fresh;
-    if (playing)
-        SoundStreamPlay(stream);
     clearProblem(file);
     return true;
 }
@@ -382,12 +381,14 @@ void LiveReload::setProblem(const std::string& file, const std::string& problem)
 {
     for (size_t i = 0; i < problemFiles_.size(); ++i) {
         if (problemFiles_[i] == file) {
+            problemsChanged_ = problemsChanged_ || problems_[i] != problem;
             problems_[i] = problem;
             return;
         }
     }
     problemFiles_.push_back(file);
     problems_.push_back(problem);
+    problemsChanged_ = true;
 }
 
 void LiveReload::clearProblem(const std::string& file)
@@ -396,6 +397,7 @@ void LiveReload::clearProblem(const std::string& file)
         if (problemFiles_[i] == file) {
             problemFiles_.erase(problemFiles_.begin() + static_cast<long>(i));
             problems_.erase(problems_.begin() + static_cast<long>(i));
+            problemsChanged_ = true;
             return;
         }
     }

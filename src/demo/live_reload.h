@@ -23,10 +23,12 @@ public:
     bool start(const std::string& folder);
 
     // Once per frame: loads again what changed since the last call. stream is the playing
-    // soundtrack; when the MP3 changes it is replaced by a new stream at the old one's play
-    // position, playing if the old one was, and the old one is closed. Returns true when
-    // anything was loaded again (the timeline, a scene or a picture may have changed).
-    // Returns false at once, without allocating, when nothing changed.
+    // soundtrack; when the MP3 changes (and opens whole) the old stream is closed and stream
+    // becomes a new one, set to the old one's play position but not started: the caller
+    // plays it, or holds it while the show is paused. Returns true when anything was loaded
+    // again (the timeline, a scene, a picture or the stream may have changed) or problems()
+    // changed, a failed load included. Returns false at once, without allocating, when
+    // nothing changed.
     bool poll(SoundStream*& stream);
 
     // What went wrong in the reloads so far, one line each naming the file, for the files
@@ -59,4 +61,5 @@ private:
     // One problem per file, in the order they arose: the lower-cased file, and the line.
     std::vector<std::string> problemFiles_;
     std::vector<std::string> problems_;
+    bool problemsChanged_ = false;
 };
