@@ -280,8 +280,9 @@ bool LiveReload::reloadScript(SoundStream*& stream)
             SelectCamera(**scene, Timeline[i].cameraName);
 
     // Problems of files the script no longer names are gone with them.
+    const std::string playing = LowerCase(SoundtrackPath);
     for (size_t i = 0; i < problemFiles_.size();) {
-        bool named = problemFiles_[i] == ScriptFile;
+        bool named = problemFiles_[i] == ScriptFile || problemFiles_[i] == playing;
         for (const Use& use : uses_)
             named = named || use.file == problemFiles_[i];
         if (named) {
