@@ -359,7 +359,10 @@ bool LiveReload::reloadSoundtrack(SoundStream*& stream)
     const std::string file = LowerCase(SoundtrackPath);
     SoundStream* fresh = SoundStreamOpen(SoundtrackPath.c_str());
     if (!fresh) {
-        setProblem(file, SoundtrackPath + ": cannot be opened as an MP3 soundtrack; the music loaded before plays on");
+        const DataFile opened = OpenDataFile(SoundtrackPath, SoundtrackFileLimit);
+        setProblem(file, SoundtrackPath + ": " +
+                (opened ? std::string("cannot be decoded as MP3 (damaged, or still being written)") : opened.problem) +
+                "; the music loaded before plays on");
         return false;
     }
     const int position = SoundStreamGetTime(stream);
