@@ -304,6 +304,28 @@ TEST_F(LiveReloadTest, AChangedScriptRebuildsTheShowKeepingTextureIds)
     EXPECT_NE(reload.problems()[0].find("square.scn"), std::string::npos) << reload.problems()[0];
 }
 
+TEST_F(LiveReloadTest, FilesTheScriptNamesThatAppearLaterAreLoaded)
+{
+    REQUIRE_GL(gl);
+    InitGLState(Width, Height);
+    write("script.txt", "[textures]\nlate.png\n\n[scenes]\nlate.scn\n\n"
+                        "[part]\nlate.scn\n60000\neye\nstandard\nstandard\n");
+    SoundStream* none = nullptr;
+    ASSERT_TRUE(LoadScript(none));
+    ASSERT_TRUE(reload.start(dir.string()));
+    ASSERT_NE(TextureRegistry.find("late.png"), nullptr);
+    const GLuint late = *TextureRegistry.find("late.png");
+    EXPECT_EQ(registeredScene("late.scn"), nullptr);
+    EXPECT_EQ(middle(), 0x000000u);
+
+    // Written in another letter case, as the script's names are found in any.
+    picture("data/Late.PNG", 255, 0, 0);
+    write("data/LATE.scn", writeScene(squareScene("late.png")));
+    ASSERT_TRUE(pollUntil([&] { return registeredScene("late.scn") && middle() == 0xff0000u; }));
+    EXPECT_EQ(*TextureRegistry.find("late.png"), late);
+    EXPECT_TRUE(reload.problems().empty());
+}
+
 TEST_F(LiveReloadTest, AScriptThatCannotBeReadKeepsTheShow)
 {
     REQUIRE_GL(gl);
