@@ -225,6 +225,24 @@ bool SoundStreamPlay(SoundStream* stream)
     return true;
 }
 
+void SoundStreamClose(SoundStream* stream)
+{
+    if (!stream)
+        return;
+    std::unique_ptr<SoundStream> closing;
+    {
+        DeviceLock lock;
+        Device.channels.erase(std::remove(Device.channels.begin(), Device.channels.end(), stream), Device.channels.end());
+        auto open = std::find_if(Device.streams.begin(), Device.streams.end(),
+            [stream](const std::unique_ptr<SoundStream>& owned) { return owned.get() == stream; });
+        if (open == Device.streams.end())
+            return;
+        closing = std::move(*open);
+        Device.streams.erase(open);
+    }
+    // Freed outside the lock: the decoder's files and buffers need no callback held off.
+}
+
 int SoundStreamGetTime(SoundStream* stream)
 {
     if (!stream || Device.rate <= 0)

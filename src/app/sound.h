@@ -25,6 +25,9 @@ bool SoundInit(int rate, int channels);
 SoundStream* SoundStreamOpen(const char* path);
 // Starts the stream on any free channel. Returns false when it cannot play.
 bool SoundStreamPlay(SoundStream* stream);
+// Takes the stream off its channel and closes it; the pointer is invalid afterwards.
+// Does nothing for a null stream or one that is not open.
+void SoundStreamClose(SoundStream* stream);
 // The stream's play position in milliseconds (0 for a null stream).
 int SoundStreamGetTime(SoundStream* stream);
 // True once the device has taken the stream's last frame (false for a null stream).

@@ -133,12 +133,12 @@ void buildMipmaps(int width, int height, const uint8_t* pixels, GLenum format, i
     gluBuild2DMipmaps(GL_TEXTURE_2D, static_cast<GLint>(format), newWidth, newHeight, format, GL_UNSIGNED_BYTE, pixels);
 }
 
-// Creates and binds a texture and uploads pixels (width x height, no row padding) in
-// format; an empty image gives a 0 x 0 texture without mipmap levels.
-GLuint buildTexture(int width, int height, const uint8_t* pixels, GLenum format, int components, bool mipmaps)
+// Binds texture and uploads pixels (width x height, no row padding) in format into it,
+// replacing whatever picture it held; an empty image gives a 0 x 0 texture without
+// mipmap levels.
+void uploadTexture(GLuint texture, int width, int height, const uint8_t* pixels, GLenum format, int components,
+    bool mipmaps)
 {
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, mipmaps ? GL_LINEAR_MIPMAP_NEAREST : GL_LINEAR);
@@ -153,6 +153,14 @@ GLuint buildTexture(int width, int height, const uint8_t* pixels, GLenum format,
     if (mipmaps && pixels)
         buildMipmaps(width, height, pixels, format, components);
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+}
+
+// Creates a texture, uploads pixels into it (see uploadTexture) and leaves it bound.
+GLuint buildTexture(int width, int height, const uint8_t* pixels, GLenum format, int components, bool mipmaps)
+{
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    uploadTexture(texture, width, height, pixels, format, components, mipmaps);
     return texture;
 }
 
@@ -165,14 +173,11 @@ void reportRefusal(const std::string& path, const DecodedImage& image)
             image.refusal.c_str());
 }
 
-} // namespace
-
-GLuint LoadJpegTexture(const std::string& path, bool mipmaps)
+// The decoded JPEG as the texture stores it: the background quad puts row 0 at its
+// bottom edge, so the picture is stored bottom row first, and OpenGL takes red first.
+// Empties image when there is no memory for the copy.
+std::vector<uint8_t> jpegTexels(DecodedImage& image)
 {
-    DecodedImage image = DecodeJpeg(path, &TextureBudget);
-    reportRefusal(path, image);
-    // The background quad puts row 0 at its bottom edge, so the picture is stored bottom
-    // row first, and OpenGL takes red first.
     std::vector<uint8_t> converted;
     if (!AllocateZeroed(converted, image.pixels.size()))
         image = DecodedImage();
@@ -186,7 +191,34 @@ GLuint LoadJpegTexture(const std::string& path, bool mipmaps)
             to[i + 2] = from[i];
         }
     }
-    return buildTexture(image.width, image.height, image.empty() ? nullptr : converted.data(), GL_RGB, 3, mipmaps);
+    return converted;
+}
+
+// Why a picture cannot replace the one a texture holds, or empty when it can: it must
+// have decoded whole.
+std::string replacementProblem(const std::string& path, const DecodedImage& image, const char* kind)
+{
+    if (!image.refusal.empty())
+        return image.refusal;
+    if (image.empty()) {
+        const DataFile file = OpenDataFile(path, ImageFileLimit);
+        if (!file)
+            return file.problem;
+        return std::string("cannot be decoded as a ") + kind + " picture";
+    }
+    if (!image.complete)
+        return "is damaged or cut short";
+    return std::string();
+}
+
+} // namespace
+
+GLuint LoadJpegTexture(const std::string& path, bool mipmaps)
+{
+    DecodedImage image = DecodeJpeg(path, &TextureBudget);
+    reportRefusal(path, image);
+    const std::vector<uint8_t> texels = jpegTexels(image);
+    return buildTexture(image.width, image.height, image.empty() ? nullptr : texels.data(), GL_RGB, 3, mipmaps);
 }
 
 GLuint LoadPngTexture(const std::string& path, bool mipmaps)
@@ -194,4 +226,33 @@ GLuint LoadPngTexture(const std::string& path, bool mipmaps)
     DecodedImage image = DecodePng(path, &TextureBudget);
     reportRefusal(path, image);
     return buildTexture(image.width, image.height, image.empty() ? nullptr : image.pixels.data(), GL_RGBA, 4, mipmaps);
+}
+
+bool ReplaceJpegTexture(GLuint texture, const std::string& path, bool mipmaps, std::string& problem)
+{
+    // The new picture takes the place of one already counted: it is held to the whole
+    // budget on its own rather than to what the show's other pictures left.
+    ImageBudget budget(TextureBudget.total());
+    DecodedImage image = DecodeJpeg(path, &budget);
+    problem = replacementProblem(path, image, "JPEG");
+    if (!problem.empty())
+        return false;
+    const std::vector<uint8_t> texels = jpegTexels(image);
+    if (image.empty()) {
+        problem = "is too large for the memory left";
+        return false;
+    }
+    uploadTexture(texture, image.width, image.height, texels.data(), GL_RGB, 3, mipmaps);
+    return true;
+}
+
+bool ReplacePngTexture(GLuint texture, const std::string& path, bool mipmaps, std::string& problem)
+{
+    ImageBudget budget(TextureBudget.total());
+    DecodedImage image = DecodePng(path, &budget);
+    problem = replacementProblem(path, image, "PNG");
+    if (!problem.empty())
+        return false;
+    uploadTexture(texture, image.width, image.height, image.pixels.data(), GL_RGBA, 4, mipmaps);
+    return true;
 }

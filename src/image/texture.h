@@ -20,3 +20,14 @@ GLuint LoadJpegTexture(const std::string& path, bool mipmaps);
 // Returns the new texture id, bound; a 0 x 0 image when the file cannot be decoded or is
 // refused (reported on standard error, as for JPEG files).
 GLuint LoadPngTexture(const std::string& path, bool mipmaps);
+
+// Decodes the JPEG file at path into texture (one that exists already), as LoadJpegTexture
+// builds it, so that everything drawing with the texture's id draws the new picture. The
+// picture is held to the show's texture memory on its own, as it replaces one counted
+// already. Returns false, with problem saying why and the texture left as it was, when the
+// file is missing or refused, or does not decode whole (damaged, or cut short while it is
+// being written).
+bool ReplaceJpegTexture(GLuint texture, const std::string& path, bool mipmaps, std::string& problem);
+
+// The same for a PNG file, built as LoadPngTexture builds it.
+bool ReplacePngTexture(GLuint texture, const std::string& path, bool mipmaps, std::string& problem);

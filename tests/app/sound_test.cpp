@@ -230,6 +230,25 @@ TEST_F(Sound, StreamsAtOtherRatesAreConvertedAndChannelsRunOut)
     EXPECT_FALSE(SoundStreamPlay(other)) << "the only channel is taken";
 }
 
+TEST_F(Sound, AClosedStreamGivesItsChannelBack)
+{
+    ASSERT_TRUE(WriteToneMp3(mp3File, 22050, 1, 22050));
+    ASSERT_TRUE(SoundInit(44100, 1));
+    SoundStream* first = SoundStreamOpen(mp3File.c_str());
+    SoundStream* second = SoundStreamOpen(mp3File.c_str());
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    ASSERT_TRUE(SoundStreamPlay(first));
+    EXPECT_FALSE(SoundStreamPlay(second)) << "the only channel is taken";
+
+    // A soundtrack replaced while the show plays: the new stream takes the old one's place.
+    SoundStreamClose(first);
+    EXPECT_TRUE(SoundStreamPlay(second));
+    SoundStreamClose(nullptr);
+    SoundStreamClose(second);
+    EXPECT_NE(SoundStreamOpen(mp3File.c_str()), nullptr) << "the device is still open";
+}
+
 TEST_F(Sound, MissingAndDamagedFilesFailOrPlayWithoutHarm)
 {
     ASSERT_TRUE(SoundInit(44100, 32));

@@ -2,6 +2,10 @@
 // scene and an overlay with a red corner, in two parts ending at 1500 and 3000 ms.
 // With "flash" after the folder: one part of 4000 ms, black until a white square appears
 // in the middle at part time 60 (2.000 s), for the tests that match picture and sound.
+// With "reload": the square without overlay, in a first part of 2000 ms on black and a
+// second of ten minutes on the blue background, with a red picture listed as well and the
+// square's scene in both colours under versions/ (green.scn, red.scn) for the live reload
+// test to copy over data/square.scn.
 #include "canvas.h"
 #include "image_files.h"
 #include "scene_writer.h"
@@ -38,12 +42,52 @@ NodeSpec square()
 
 } // namespace
 
+// The square, textured by texture, seen by its camera "eye".
+SceneSpec squareScene(const std::string& texture)
+{
+    SceneSpec scene;
+    scene.nodes.push_back(square());
+    scene.nodes.push_back(makeNode(NodeType::Camera, "eye", Vector3(0, -10, 0)));
+    scene.nodes.push_back(makeNode(NodeType::Target, "eye"));
+    MaterialSpec material;
+    material.name = "paint";
+    material.maps[1] = {1.0f, texture};
+    scene.materials.push_back(material);
+    return scene;
+}
+
+int makeReloadShow(const std::string& dir)
+{
+    std::filesystem::create_directories(dir + "/versions");
+    std::string error;
+    const bool ok = writeJpeg(dir + "/data/blue.jpg", solid(64, 36, Colour{0.0f, 0.0f, 1.0f}), 95, error) &&
+        writeJpeg(dir + "/data/green.jpg", solid(16, 16, Colour{0.0f, 1.0f, 0.0f}), 95, error) &&
+        writeJpeg(dir + "/data/red.jpg", solid(16, 16, Colour{1.0f, 0.0f, 0.0f}), 95, error) &&
+        saveScene(squareScene("green.jpg"), dir + "/data/square.scn") &&
+        saveScene(squareScene("green.jpg"), dir + "/versions/green.scn") &&
+        saveScene(squareScene("red.jpg"), dir + "/versions/red.scn");
+    if (!ok) {
+        std::fprintf(stderr, "%s\n", error.empty() ? "cannot write the scenes" : error.c_str());
+        return 1;
+    }
+    std::ofstream(dir + "/script.txt")
+        << "[textures]\nblue.jpg\ngreen.jpg\nred.jpg\n\n[scenes]\nsquare.scn\n\n"
+           "[part]\nsquare.scn\n2000\neye\nstandard\nstandard\n"
+           "[part]\nsquare.scn\n600000\neye\nblue.jpg\nstandard\n";
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
-    const bool flash = argc == 3 && std::string(argv[2]) == "flash";
-    if (argc != 2 && !flash) {
-        std::fprintf(stderr, "usage: %s OUTDIR [flash]\n", argv[0]);
+    const std::string mode = argc == 3 ? argv[2] : "";
+    const bool flash = mode == "flash";
+    if (argc != 2 && !flash && mode != "reload") {
+        std::fprintf(stderr, "usage: %s OUTDIR [flash|reload]\n", argv[0]);
         return 2;
+    }
+    if (mode == "reload") {
+        std::filesystem::create_directories(std::string(argv[1]) + "/data");
+        return makeReloadShow(argv[1]);
     }
     const std::string dir = argv[1];
     std::filesystem::create_directories(dir + "/data");

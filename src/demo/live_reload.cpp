@@ -1,0 +1,408 @@
+#include "demo/live_reload.h"
+
+#include "app/gl.h"
+#include "app/shell_state.h"
+#include "app/sound.h"
+#include "common/data_file.h"
+#include "common/file_path.h"
+#include "demo/script_parser.h"
+#include "demo/show.h"
+#include "demo/timeline.h"
+#include "image/texture.h"
+#include "image/texture_registry.h"
+
+#include <memory>
+#include <string_view>
+#include <utility>
+
+namespace {
+
+const char* const ScriptFile = "script.txt";
+
+std::string dataPath(const std::string& key) { return resolveDataPath("data\\" + key); }
+
+// The file a script line names, as the watcher would report it, lower-cased: names are
+// found in any letter case, so any case of it on disk is the same file.
+std::string useFile(const std::string& key)
+{
+    std::string file = "data/" + key;
+    for (char& c : file)
+        if (c == '\\')
+            c = '/';
+    return LowerCase(file);
+}
+
+bool isPng(const std::string& key) { return key.find(".png") != std::string::npos; }
+bool isJpeg(const std::string& key) { return key.find(".jpg") != std::string::npos; }
+
+// Decodes the picture a texture line names into texture, as the script's loading builds it
+// (a line naming both kinds keeps the PNG). Returns false with problem set on failure.
+bool replacePicture(GLuint texture, const std::string& key, std::string& problem)
+{
+    if (isPng(key))
+        return ReplacePngTexture(texture, dataPath(key), true, problem);
+    return ReplaceJpegTexture(texture, dataPath(key), true, problem);
+}
+
+// Loads the scene file a scene line names. Returns null with problem set when it cannot be
+// opened or is damaged: loading during playback tolerates damage, but a file caught while
+// it is being written reads as damaged, and must not replace the scene on screen. The
+// damaged scene is handed back in damaged all the same, for a name that has no scene yet.
+std::unique_ptr<Scene> loadScene(const std::string& key, std::string& problem, std::unique_ptr<Scene>& damaged)
+{
+    const std::string path = dataPath(key);
+    auto scene = std::make_unique<Scene>();
+    if (scene->loadFile(path.c_str()) != 0) {
+        const DataFile file = OpenDataFile(path, SceneFileLimit);
+        problem = file ? std::string("cannot be opened") : file.problem;
+        return nullptr;
+    }
+    if (scene->reader->failed()) {
+        problem = "is damaged or cut short at byte " + std::to_string(scene->reader->failedOffset()) +
+            " (a file still being written reads so)";
+        damaged = std::move(scene);
+        return nullptr;
+    }
+    return scene;
+}
+
+// What is shown instead of a scene that failed to load.
+const char* sceneFallback(bool loadedBefore, bool damaged)
+{
+    if (loadedBefore)
+        return "; the scene loaded before stays";
+    return damaged ? "; the part shows what could be read" : "; the part shows no scene";
+}
+
+// Makes the scene view through the camera of the first part that shows it, as a frame of
+// that part would.
+void selectPartCamera(const std::string& key, Scene& scene)
+{
+    for (int i = 0; i < Timeline.size(); ++i) {
+        if (Timeline[i].sceneName == key) {
+            SelectCamera(scene, Timeline[i].cameraName);
+            return;
+        }
+    }
+}
+
+} // namespace
+
+// Walks the script recording the files it names; when loading, also builds the show anew
+// from it, reusing the textures and, for files that fail, the scenes already loaded.
+class LiveReload::ScriptLoader : public ScriptSink {
+public:
+    ScriptLoader(LiveReload* owner, bool load) : owner_(owner), load_(load)
+    {
+        if (!load_)
+            return;
+        std::swap(oldTextures_, TextureRegistry);
+        std::swap(oldScenes_, SceneRegistry);
+        TextureRegistry.clear();
+        SceneRegistry.clear();
+    }
+
+    // Releases what the new script no longer names.
+    ~ScriptLoader()
+    {
+        for (auto& texture : oldTextures_)
+            glDeleteTextures(1, &texture.second);
+    }
+
+    std::vector<Use> uses;
+    std::string soundtrack;
+
+    void partCount(int count) override
+    {
+        if (load_)
+            Timeline.setSize(count);
+    }
+    void part(const TimelineEntry& entry) override
+    {
+        if (load_)
+            Timeline[next_++] = entry;
+    }
+
+    void mp3Entry(const std::string& line) override
+    {
+        ++order_;
+        soundtrack = line;
+    }
+
+    void textureEntry(const std::string& line) override
+    {
+        ++order_;
+        // A line listed again names the same file: the texture already built stays.
+        for (const Use& use : uses)
+            if (use.kind == Kind::Texture && use.key == line)
+                return;
+        // A line naming neither kind is not a texture.
+        if (!isPng(line) && !isJpeg(line))
+            return;
+        uses.push_back(Use{Kind::Texture, line, useFile(line), order_});
+        if (!load_)
+            return;
+
+        GLuint texture = 0;
+        const GLuint* old = oldTextures_.find(line);
+        const bool loadedBefore = old != nullptr;
+        if (old) {
+            texture = *old;
+            oldTextures_.remove(line);
+        } else {
+            glGenTextures(1, &texture);
+            glBindTexture(GL_TEXTURE_2D, texture);
+        }
+        TextureRegistry.store(line, texture);
+        std::string problem;
+        if (replacePicture(texture, line, problem))
+            owner_->clearProblem(useFile(line));
+        else
+            owner_->setProblem(useFile(line), dataPath(line) + ": " + problem +
+                    (loadedBefore ? "; the picture loaded before stays" : "; it is drawn without a picture"));
+    }
+
+    void sceneEntry(const std::string& line) override
+    {
+        ++order_;
+        // A scene listed again is loaded again, finding the textures listed since.
+        bool known = false;
+        for (Use& use : uses) {
+            if (use.kind == Kind::Scene && use.key == line) {
+                use.order = order_;
+                known = true;
+            }
+        }
+        if (!known)
+            uses.push_back(Use{Kind::Scene, line, useFile(line), order_});
+        if (!load_)
+            return;
+
+        std::string problem;
+        std::unique_ptr<Scene> damaged;
+        std::unique_ptr<Scene> scene = loadScene(line, problem, damaged);
+        if (scene) {
+            owner_->clearProblem(useFile(line));
+            SceneRegistry.store(line, std::move(scene));
+            return;
+        }
+        std::unique_ptr<Scene>* old = oldScenes_.find(line);
+        const bool loadedBefore = SceneRegistry.find(line) || (old && *old);
+        owner_->setProblem(useFile(line), dataPath(line) + ": " + problem +
+                sceneFallback(loadedBefore, damaged != nullptr));
+        if (SceneRegistry.find(line))
+            return;
+        if (old && *old)
+            SceneRegistry.store(line, std::move(*old));
+        else if (damaged)
+            SceneRegistry.store(line, std::move(damaged));
+    }
+
+private:
+    LiveReload* owner_;
+    bool load_;
+    int order_ = 0;
+    int next_ = 0;
+    Registry<GLuint> oldTextures_;
+    Registry<std::unique_ptr<Scene>> oldScenes_;
+};
+
+bool LiveReload::start(const std::string& folder)
+{
+    uses_.clear();
+    problems_.clear();
+    problemFiles_.clear();
+    if (!watch_.start(folder))
+        return false;
+    std::vector<unsigned char> bytes;
+    std::string problem;
+    if (ReadDataFile(ScriptFile, ScriptFileLimit, bytes, problem)) {
+        ScriptLoader learner(this, false);
+        ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), learner);
+        uses_ = std::move(learner.uses);
+    }
+    return true;
+}
+
+bool LiveReload::poll(SoundStream*& stream)
+{
+    const std::vector<std::string>& changed = watch_.poll();
+    if (changed.empty() && !watch_.lostEvents())
+        return false;
+
+    bool script = watch_.lostEvents();
+    changed_.clear();
+    for (const std::string& path : changed) {
+        changed_.push_back(LowerCase(path));
+        if (changed_.back() == ScriptFile)
+            script = true;
+    }
+    problemsChanged_ = false;
+    if (script)
+        return reloadScript(stream) || problemsChanged_;
+
+    // Pictures first: a scene loaded in the same round draws with them either way, as they
+    // keep their ids.
+    bool reloaded = false;
+    for (const Use& use : uses_)
+        for (const std::string& file : changed_)
+            if (use.kind == Kind::Texture && use.file == file)
+                reloaded = reloadTexture(use) || reloaded;
+    for (const Use& use : uses_)
+        for (const std::string& file : changed_)
+            if (use.kind == Kind::Scene && use.file == file)
+                reloaded = reloadScene(use) || reloaded;
+    const std::string soundtrack = LowerCase(SoundtrackPath);
+    for (const std::string& file : changed_)
+        if (!soundtrack.empty() && file == soundtrack)
+            reloaded = reloadSoundtrack(stream) || reloaded;
+    return reloaded || problemsChanged_;
+}
+
+bool LiveReload::reloadScript(SoundStream*& stream)
+{
+    std::vector<unsigned char> bytes;
+    std::string problem;
+    if (!ReadDataFile(ScriptFile, ScriptFileLimit, bytes, problem)) {
+        setProblem(ScriptFile, std::string(ScriptFile) + ": " + problem + "; the show loaded before plays on");
+        return false;
+    }
+    clearProblem(ScriptFile);
+    std::string soundtrack;
+    {
+        ScriptLoader loader(this, true);
+        ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), loader);
+        uses_ = std::move(loader.uses);
+        soundtrack = std::move(loader.soundtrack);
+    }
+    for (int i = 0; i < Timeline.size(); ++i)
+        if (std::unique_ptr<Scene>* scene = SceneRegistry.find(Timeline[i].sceneName))
+            SelectCamera(**scene, Timeline[i].cameraName);
+
+    // Problems of files the script no longer names are gone with them.
+    const std::string playing = LowerCase(SoundtrackPath);
+    for (size_t i = 0; i < problemFiles_.size();) {
+        bool named = problemFiles_[i] == ScriptFile || problemFiles_[i] == playing;
+        for (const Use& use : uses_)
+            named = named || use.file == problemFiles_[i];
+        if (named) {
+            ++i;
+        } else {
+            problemFiles_.erase(problemFiles_.begin() + static_cast<long>(i));
+            problems_.erase(problems_.begin() + static_cast<long>(i));
+            problemsChanged_ = true;
+        }
+    }
+
+    // The same soundtrack plays on; another one named now takes over at the same position.
+    if (!soundtrack.empty() && dataPath(soundtrack) != SoundtrackPath) {
+        const std::string previous = SoundtrackPath;
+        SoundtrackPath = dataPath(soundtrack);
+        if (stream && !reloadSoundtrack(stream))
+            SoundtrackPath = previous;
+    }
+    return true;
+}
+
+bool LiveReload::reloadTexture(const Use& use)
+{
+    const GLuint* texture = TextureRegistry.find(use.key);
+    if (!texture)
+        return false;
+    std::string problem;
+    if (!replacePicture(*texture, use.key, problem)) {
+        setProblem(use.file, dataPath(use.key) + ": " + problem + "; the picture loaded before stays");
+        return false;
+    }
+    clearProblem(use.file);
+    return true;
+}
+
+bool LiveReload::reloadScene(const Use& use)
+{
+    // The scene finds only the textures listed before it, as when the script loaded.
+    Registry<GLuint> listedBefore;
+    for (const Use& texture : uses_)
+        if (texture.kind == Kind::Texture && texture.order < use.order)
+            if (const GLuint* id = TextureRegistry.find(texture.key))
+                listedBefore.store(texture.key, *id);
+    std::swap(TextureRegistry, listedBefore);
+    std::string problem;
+    std::unique_ptr<Scene> damaged;
+    std::unique_ptr<Scene> scene = loadScene(use.key, problem, damaged);
+    std::swap(TextureRegistry, listedBefore);
+
+    if (!scene) {
+        const bool loadedBefore = SceneRegistry.find(use.key) != nullptr;
+        setProblem(use.file, dataPath(use.key) + ": " + problem +
+                sceneFallback(loadedBefore, damaged != nullptr));
+        // A name without a scene yet shows what could be read, as a fresh start would.
+        if (damaged && !loadedBefore) {
+            selectPartCamera(use.key, *damaged);
+            SceneRegistry.store(use.key, std::move(damaged));
+            return true;
+        }
+        return false;
+    }
+    clearProblem(use.file);
+    selectPartCamera(use.key, *scene);
+    SceneRegistry.store(use.key, std::move(scene));
+    return true;
+}
+
+bool LiveReload::reloadSoundtrack(SoundStream*& stream)
+{
+    // Without sound the show keeps the tick count; a show that had no soundtrack to start
+    // with keeps its clock too.
+    if (NoSound != 0 || !stream)
+        return false;
+    const std::string file = LowerCase(SoundtrackPath);
+    SoundStream* fresh = SoundStreamOpen(SoundtrackPath.c_str());
+    if (!fresh) {
+        const DataFile opened = OpenDataFile(SoundtrackPath, SoundtrackFileLimit);
+        setProblem(file, SoundtrackPath + ": " +
+                (opened ? std::string("cannot be decoded as MP3 (damaged, or still being written)") : opened.problem) +
+                "; the music loaded before plays on");
+        return false;
+    }
+    const int position = SoundStreamGetTime(stream);
+    SoundStreamSetPosition(fresh, position);
+    // A file cut short while it is being written would move the clock to its end. (Frames
+    // and milliseconds round apart by a millisecond.)
+    if (SoundStreamGetTime(fresh) + 1 < position) {
+        SoundStreamClose(fresh);
+        setProblem(file, SoundtrackPath + ": ends before the show's clock (" + std::to_string(position) +
+                " ms); the music loaded before plays on");
+        return false;
+    }
+    SoundStreamClose(stream);
+    stream = fresh;
+    clearProblem(file);
+    return true;
+}
+
+void LiveReload::setProblem(const std::string& file, const std::string& problem)
+{
+    for (size_t i = 0; i < problemFiles_.size(); ++i) {
+        if (problemFiles_[i] == file) {
+            problemsChanged_ = problemsChanged_ || problems_[i] != problem;
+            problems_[i] = problem;
+            return;
+        }
+    }
+    problemFiles_.push_back(file);
+    problems_.push_back(problem);
+    problemsChanged_ = true;
+}
+
+void LiveReload::clearProblem(const std::string& file)
+{
+    for (size_t i = 0; i < problemFiles_.size(); ++i) {
+        if (problemFiles_[i] == file) {
+            problemFiles_.erase(problemFiles_.begin() + static_cast<long>(i));
+            problems_.erase(problems_.begin() + static_cast<long>(i));
+            problemsChanged_ = true;
+            return;
+        }
+    }
+}

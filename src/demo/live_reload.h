@@ -1,0 +1,65 @@
+// LiveReload: the show's files loaded again while it plays, as an author saves them.
+#pragma once
+
+#include "app/file_watch.h"
+
+#include <string>
+#include <vector>
+
+struct SoundStream;
+
+// Watches the demo folder and, once a frame, loads again what changed on disk into the
+// registries and the timeline that LoadScript filled: a scene alone, a picture into the
+// texture it was uploaded to (same id, so materials keep drawing with it), the soundtrack
+// into a new stream at the same play position, and everything when script.txt changes. A
+// file that fails to load leaves the version loaded before in place and is listed in
+// problems() until it loads. Needs the show's OpenGL context current in poll.
+class LiveReload {
+public:
+    // Watches script.txt and data/ under folder, which must be the demo folder the show was
+    // loaded from (the current folder: the show's files are found from there), and reads
+    // the script to learn which files the show uses. Returns false when it cannot watch at
+    // all (folder is not a readable folder).
+    bool start(const std::string& folder);
+
+    // Once per frame: loads again what changed since the last call. stream is the playing
+    // soundtrack; when the MP3 changes (and opens whole) the old stream is closed and stream
+    // becomes a new one, set to the old one's play position but not started: the caller
+    // plays it, or holds it while the show is paused. Returns true when anything was loaded
+    // again (the timeline, a scene, a picture or the stream may have changed) or problems()
+    // changed, a failed load included. Returns false at once, without allocating, when
+    // nothing changed.
+    bool poll(SoundStream*& stream);
+
+    // What went wrong in the reloads so far, one line each naming the file, for the files
+    // that are still failing; empty once every file that failed has loaded.
+    const std::vector<std::string>& problems() const { return problems_; }
+
+private:
+    enum class Kind { Texture, Scene };
+    // A file the script names: its registry key, its path relative to the folder as the
+    // watcher reports it but lower-cased, and its place among the script's entries (a
+    // scene finds the textures listed before it).
+    struct Use {
+        Kind kind;
+        std::string key;
+        std::string file;
+        int order;
+    };
+    class ScriptLoader;
+
+    bool reloadScript(SoundStream*& stream);
+    bool reloadTexture(const Use& use);
+    bool reloadScene(const Use& use);
+    bool reloadSoundtrack(SoundStream*& stream);
+    void setProblem(const std::string& file, const std::string& problem);
+    void clearProblem(const std::string& file);
+
+    FileWatch watch_;
+    std::vector<Use> uses_;
+    std::vector<std::string> changed_;
+    // One problem per file, in the order they arose: the lower-cased file, and the line.
+    std::vector<std::string> problemFiles_;
+    std::vector<std::string> problems_;
+    bool problemsChanged_ = false;
+};
