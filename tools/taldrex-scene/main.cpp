@@ -1,6 +1,7 @@
 // taldrex-scene: the makers' tool for scene files. Each command lives in its own unit and
 // registers itself here.
 #include "dump_command.h"
+#include "export_command.h"
 
 #include <CLI/CLI.hpp>
 
@@ -15,6 +16,7 @@ int main(int argc, char** argv)
     app.require_subcommand(1);
     int status = 0;
     AddDumpCommand(app, status);
+    AddExportCommand(app, status);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
