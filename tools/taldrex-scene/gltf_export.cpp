@@ -317,10 +317,13 @@ private:
         out.insert(out.end(), {v.x, v.y, v.z});
     }
 
-    static tinygltf::Value kindExtras(const Node& node)
+    // The node's kind, its place in the scene file's pre-order (from 0) and, for spots and
+    // lights, its colour, under "taldrex" in the extras.
+    static tinygltf::Value kindExtras(const Node& node, int index)
     {
         tinygltf::Value::Object taldrex;
         taldrex["kind"] = tinygltf::Value(std::string(kindName(node.kind)));
+        taldrex["index"] = tinygltf::Value(index);
         const Vector3* colour = nullptr;
         if (node.kind == NodeKind::Spot)
             colour = &static_cast<const SpotNode&>(node).colour;
@@ -348,13 +351,14 @@ private:
         exported_.emplace_back();
         const size_t at = exported_.size() - 1;
         exported_[at].node = &node;
+        const int order = static_cast<int>(at);
         int index = -1;
         if (node.kind == NodeKind::Camera) {
             // The eye and the view are world positions, whatever the camera's parents: the
             // camera is a top-level node, and the tree keeps a node of its own for the
             // camera's children, which follow its position as the player's do.
             const int view = addNode(node.name);
-            model_.nodes[view].extras = kindExtras(node);
+            model_.nodes[view].extras = kindExtras(node, order);
             model_.nodes[view].camera = makeCamera(static_cast<CameraNode&>(node));
             exported_[at].view = view;
             if (!topLevel)
@@ -366,7 +370,7 @@ private:
             index = addNode(GltfNames::cameraChildren(node.name));
         } else {
             index = addNode(node.name);
-            model_.nodes[index].extras = kindExtras(node);
+            model_.nodes[index].extras = kindExtras(node, order);
         }
         exported_[at].gltf = index;
         if (node.kind == NodeKind::Mesh)
