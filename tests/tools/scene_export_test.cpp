@@ -16,7 +16,9 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -399,4 +401,165 @@ TEST(SceneExport, TheValidatorAcceptsEveryBundledSceneBinaryAndText)
         GTEST_SKIP() << "the glTF validator cannot be installed here";
     EXPECT_EQ(status, 0) << "the validator found errors (its report is above)";
     fs::remove_all(dir);
+}
+
+namespace {
+
+// A scene of the cases the bundled show does not hold: a mesh hidden from frame 0 with a
+// child that still draws, a camera with a child under a moving transform, nine lights, a
+// material drawn as lines, and pictures of both kinds.
+SceneSpec edgeScene()
+{
+    SceneSpec spec;
+    NodeSpec hidden = makeNode(NodeType::Mesh, "Hidden", {1, 2, 3});
+    hidden.position.keys.push_back({20, {4, 5, 6}});
+    hidden.visibility = {0, 10};
+    hidden.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    hidden.faces = {{{{0, 0, 0.25f}, {1, 1, 0.25f}, {2, 0, 1}}}};
+    hidden.groups = {{0, {0}}};
+    NodeSpec child = hidden;
+    child.name = "Child";
+    child.visibility.clear();
+    child.children.clear();
+    hidden.add(child);
+    spec.nodes.push_back(hidden);
+
+    NodeSpec wood = makeNode(NodeType::Mesh, "Wood");
+    wood.vertices = hidden.vertices;
+    wood.faces = hidden.faces;
+    wood.groups = {{1, {0}}, {2, {0}}};
+    spec.nodes.push_back(wood);
+
+    NodeSpec rig = makeNode(NodeType::Transform, "Rig", {0, 0, 5});
+    rig.position.keys.push_back({30, {10, 0, 5}});
+    NodeSpec camera = makeNode(NodeType::Camera, "Cam", {0, -10, 2});
+    camera.position.keys.push_back({30, {5, -10, 8}});
+    camera.roll.keys.push_back({30, 0.7f});
+    camera.add(makeNode(NodeType::Transform, "Carried", {0, 0, 1}));
+    rig.add(camera);
+    rig.add(makeNode(NodeType::Target, "Cam", {0, 0, 0}));
+    spec.nodes.push_back(rig);
+
+    for (int i = 0; i < 9; ++i)
+        spec.nodes.push_back(makeNode(NodeType::Light, "Lamp " + std::to_string(i), {float(i), 0, 3}));
+
+    MaterialSpec lines;
+    lines.name = "Lines";
+    MaterialSpec jpeg;
+    jpeg.name = "Jpeg";
+    jpeg.maps[1] = {1.0f, "Maps\\WOOD.BMP"};
+    MaterialSpec png;
+    png.name = "Png";
+    png.maps[1] = {0.5f, "glass.jpg"};
+    spec.materials = {lines, jpeg, png};
+    return spec;
+}
+
+} // namespace
+
+TEST(SceneExport, HiddenMeshesCamerasInTreesLightsLinesAndPicturesOfBothKinds)
+{
+    const fs::path dir = tempFolder("edges");
+    fs::create_directories(dir / "data");
+    fs::copy_file(fs::path(TALDREX_SHARED_TESTDATA) / "jpeg/testorig.jpg", dir / "data" / "Wood.JPG");
+    fs::copy_file(fs::path(TALDREX_SHARED_TESTDATA) / "png/basn6a08.png", dir / "data" / "glass.png");
+    std::ofstream(dir / "script.txt") << "[textures]\nwood.jpg\nglass.png\n\n[scenes]\nedge.scn\n\n";
+    const std::string scenePath = (dir / "data" / "edge.scn").string();
+    ASSERT_TRUE(saveScene(edgeScene(), scenePath));
+
+    // Every sample, at 30 and at 60 a second (between the player's frames).
+    expectSamplesMatchThePlayer(scenePath, (dir / "edge30.glb").string());
+    expectSamplesMatchThePlayer(scenePath, (dir / "edge60.gltf").string(), 60);
+
+    Scene scene;
+    ASSERT_EQ(scene.loadFile(scenePath.c_str()), 0);
+    GltfExportOptions options;
+    options.demoFolder = dir.string();
+    options.sceneFile = scenePath;
+    GltfExportSummary summary;
+    std::string error;
+    const std::string out = (dir / "edge.glb").string();
+    ASSERT_TRUE(ExportGltf(scene, out, options, summary, error)) << error;
+    tinygltf::Model model;
+    ASSERT_TRUE(load(out, model));
+
+    EXPECT_EQ(summary.lights, 8);
+    EXPECT_EQ(model.lights.size(), 8u);
+    EXPECT_EQ(summary.images, 2);
+    auto noted = [&](const std::string& text) {
+        for (const std::string& note : summary.notes)
+            if (note.find(text) != std::string::npos)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(noted("light \"lamp 8\" is the ninth"));
+    EXPECT_TRUE(noted("1 mesh (\"hidden\") hide by a scale of 0 (STEP)"));
+    EXPECT_TRUE(noted("camera \"cam\" is a top-level glTF node"));
+
+    std::map<std::string, int> byName;
+    for (size_t i = 0; i < model.nodes.size(); ++i)
+        byName.emplace(model.nodes[i].name, static_cast<int>(i));
+    // The hidden mesh's geometry is on its :shown child; its own child hangs under it.
+    const tinygltf::Node& hidden = model.nodes[byName.at("hidden")];
+    EXPECT_EQ(hidden.mesh, -1);
+    EXPECT_GE(model.nodes[byName.at("hidden:shown")].mesh, 0);
+    EXPECT_NE(std::find(hidden.children.begin(), hidden.children.end(), byName.at("child")), hidden.children.end());
+    // The camera is top level; its child stays in the tree under a node of its own.
+    const std::vector<int>& roots = model.scenes[0].nodes;
+    const int cam = [&] {
+        for (int n : roots)
+            if (model.nodes[n].camera >= 0)
+                return n;
+        return -1;
+    }();
+    ASSERT_GE(cam, 0);
+    EXPECT_EQ(model.nodes[cam].name, "cam");
+    const tinygltf::Camera& lens = model.cameras[model.nodes[cam].camera];
+    EXPECT_NEAR(lens.perspective.aspectRatio, 83.0 / 65.0, 1e-12);
+    EXPECT_NEAR(lens.perspective.yfov, 60.0 * M_PI / 180.0, 1e-4);
+    const tinygltf::Node& carrier = model.nodes[byName.at(GltfNames::cameraChildren("cam"))];
+    ASSERT_EQ(carrier.children.size(), 1u);
+    EXPECT_EQ(model.nodes[carrier.children[0]].name, "carried");
+
+    // Lines, the JPEG read upside down (t = 1 - v) and the PNG upright, translucent.
+    const tinygltf::Mesh& wood = model.meshes[model.nodes[byName.at("wood")].mesh];
+    ASSERT_EQ(wood.primitives.size(), 2u);
+    const tinygltf::Mesh& lines = model.meshes[model.nodes[byName.at("hidden:shown")].mesh];
+    EXPECT_EQ(lines.primitives[0].mode, TINYGLTF_MODE_LINE);
+    const std::vector<float> jpegUv = floats(model, wood.primitives[0].attributes.at("TEXCOORD_0"));
+    const std::vector<float> pngUv = floats(model, wood.primitives[1].attributes.at("TEXCOORD_0"));
+    EXPECT_EQ(jpegUv, (std::vector<float>{0, 0.75f, 1, 0.75f, 0, 0}));
+    EXPECT_EQ(pngUv, (std::vector<float>{0, 0.25f, 1, 0.25f, 0, 1}));
+    const tinygltf::Material& jpegMaterial = model.materials[wood.primitives[0].material];
+    const tinygltf::Material& pngMaterial = model.materials[wood.primitives[1].material];
+    EXPECT_EQ(model.images[model.textures[jpegMaterial.pbrMetallicRoughness.baseColorTexture.index].source].mimeType,
+              "image/jpeg");
+    EXPECT_EQ(model.images[model.textures[pngMaterial.pbrMetallicRoughness.baseColorTexture.index].source].mimeType,
+              "image/png");
+    EXPECT_EQ(pngMaterial.alphaMode, "BLEND");
+    EXPECT_FLOAT_EQ(pngMaterial.pbrMetallicRoughness.baseColorFactor[3], 0.5f);
+
+    ChildProcess validator;
+    ASSERT_TRUE(validator.start(std::string(TALDREX_SOURCE_DIR) + "/scripts/validate-gltf",
+                                {"validate-gltf", out, (dir / "edge60.gltf").string()}, {}));
+    const int status = validator.finish();
+    if (status != 77) {
+        EXPECT_EQ(status, 0) << "the validator found errors (its report is above)";
+    }
+    fs::remove_all(dir);
+}
+
+TEST(SceneExport, RefusesOtherNamesAndRates)
+{
+    Scene scene;
+    GltfExportSummary summary;
+    std::string error;
+    GltfExportOptions options;
+    EXPECT_FALSE(ExportGltf(scene, "out.obj", options, summary, error));
+    EXPECT_NE(error.find("must end in .glb or .gltf"), std::string::npos) << error;
+    options.fps = 0;
+    EXPECT_FALSE(ExportGltf(scene, "out.glb", options, summary, error));
+    EXPECT_NE(error.find("--fps"), std::string::npos) << error;
+    EXPECT_FALSE(ExportGltf(scene, "/nonexistent-folder/out.glb", GltfExportOptions(), summary, error));
+    EXPECT_NE(error.find("cannot be written"), std::string::npos) << error;
 }

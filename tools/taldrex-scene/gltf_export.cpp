@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <exception>
@@ -927,7 +928,19 @@ bool ExportGltf(Scene& scene, const std::string& path, const GltfExportOptions& 
         Exporter exporter(scene, options, summary, options.sceneFile);
         exporter.build();
         tinygltf::TinyGLTF writer;
-        if (!writer.WriteGltfSceneToFile(&exporter.model(), path, false, false, !binary, binary)) {
+        bool written;
+        if (binary) {
+            // The library's own binary file writer does not say when the file cannot be
+            // made, so the stream is checked here.
+            std::ofstream out(path, std::ios::binary | std::ios::trunc);
+            written = out && writer.WriteGltfSceneToStream(&exporter.model(), out, false, true);
+            out.close();
+            written = written && out;
+        } else {
+            written = writer.WriteGltfSceneToFile(&exporter.model(), path, false, false, true, false);
+        }
+        if (!written) {
+            std::remove(path.c_str());
             error = path + ": cannot be written";
             return false;
         }
