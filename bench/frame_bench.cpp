@@ -3,7 +3,7 @@
 // glFinish). Static meshes replay display lists; morphing meshes send every corner each frame.
 #include "app/gl.h"
 #include "app/gl_extensions.h"
-#include "graph/frame_render.h"
+#include "scene/scene_render.h"
 #include "graph/mesh_node.h"
 #include "image/texture_registry.h"
 #include "scene/scene.h"

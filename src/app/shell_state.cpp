@@ -7,5 +7,6 @@ SDL_GLContext RenderContext = nullptr;
 int ScreenWidth = 0;
 int ScreenHeight = 1;
 int KeyState[256] = {};
+int KeyPressed[256] = {};
 int NoSound = 0;
 int AudioDelayMs = DefaultAudioDelayMs;

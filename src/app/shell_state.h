@@ -8,6 +8,7 @@ extern SDL_GLContext RenderContext; // its OpenGL context, current from creation
 extern int ScreenWidth;             // drawable width last given to SetViewport
 extern int ScreenHeight;            // drawable height last given to SetViewport, never 0
 extern int KeyState[256];           // 1 while the key is down, by Windows virtual-key code
+extern int KeyPressed[256];         // 1 from a press until TakeKeyPress reads it, same codes
 extern int NoSound;                 // sound off; raised by choice or failure, never lowered
 extern int AudioDelayMs;            // the picture against the music (see DelayedClock)
 

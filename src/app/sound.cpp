@@ -1,6 +1,7 @@
 #include "app/sound.h"
 
 #include "app/mp3_decoder.h"
+#include "app/shell_probes.h"
 
 #include <SDL.h>
 #include <alsa/asoundlib.h>

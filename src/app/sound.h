@@ -33,9 +33,3 @@ bool SoundStreamEnded(SoundStream* stream);
 bool SoundStreamSetPosition(SoundStream* stream, int ms);
 // Stops playback, closes every stream and the device. Safe when sound was never started.
 void SoundClose();
-
-// The stream frame up to which the device has taken samples (0 for a null stream); lets
-// tests hold the clock against what the device really consumed.
-long long SoundStreamFramesConsumed(SoundStream* stream);
-// Frames the device asked for in its latest callback, i.e. its buffer (0 before any).
-int SoundDeviceBufferFrames();

@@ -1,9 +1,9 @@
 #include "app/window.h"
 
-#include "app/artwork.h"
 #include "app/display_modes.h"
 #include "app/error_report.h"
 #include "app/gl.h"
+#include "app/shell_probes.h"
 #include "app/shell_state.h"
 #include "app/sound.h"
 #include "app/stop_signals.h"
@@ -14,6 +14,7 @@
 
 int WindowDisplay = 0;
 bool WindowVsync = true;
+std::vector<unsigned char> WindowIcon;
 
 namespace {
 
@@ -93,9 +94,10 @@ bool hasScreen()
 
 void setWindowIcon(SDL_Window* window)
 {
-    std::vector<unsigned char> pixels = drawAppIcon();
-    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), AppIconSize, AppIconSize, 32,
-                                                           AppIconSize * 4, SDL_PIXELFORMAT_RGBA32);
+    if (WindowIcon.size() != size_t(WindowIconSize) * WindowIconSize * 4)
+        return;
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(WindowIcon.data(), WindowIconSize, WindowIconSize,
+                                                           32, WindowIconSize * 4, SDL_PIXELFORMAT_RGBA32);
     if (!icon)
         return;
     SDL_SetWindowIcon(window, icon);
@@ -299,14 +301,26 @@ void PumpMessages()
         CloseDemoWindow();
 }
 
+bool TakeKeyPress(int virtualKey)
+{
+    if (virtualKey < 0 || virtualKey >= 256 || KeyPressed[virtualKey] == 0)
+        return false;
+    KeyPressed[virtualKey] = 0;
+    return true;
+}
+
 void HandleWindowEvent(const SDL_Event& event)
 {
     switch (event.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
         const int key = virtualKeyFromSdl(event.key.keysym.sym);
-        if (key >= 0)
+        if (key >= 0) {
             KeyState[key] = event.type == SDL_KEYDOWN ? 1 : 0;
+            // A press and release between two reads of KeyState would otherwise go unseen.
+            if (event.type == SDL_KEYDOWN)
+                KeyPressed[key] = 1;
+        }
         const SDL_Keysym& pressed = event.key.keysym;
         const bool toggle = pressed.sym == SDLK_f || (pressed.sym == SDLK_RETURN && (pressed.mod & KMOD_ALT));
         if (event.type == SDL_KEYDOWN && !event.key.repeat && toggle) {

@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <string>
+#include <vector>
 
 // The window's title, also the settings dialog's.
 constexpr const char* WindowTitle = "Quorin - Taldrex";
@@ -14,6 +15,12 @@ constexpr const char* WindowTitle = "Quorin - Taldrex";
 // or CreateDesktopWindow.
 extern int WindowDisplay;
 extern bool WindowVsync;
+
+// The window's icon: WindowIconSize x WindowIconSize RGBA pixels, top row first; the
+// window system's default icon when empty. Set before CreateDemoWindow or
+// CreateDesktopWindow.
+constexpr int WindowIconSize = 32;
+extern std::vector<unsigned char> WindowIcon;
 
 // Client size of the window that F and Alt+Return return to from fullscreen when the run
 // started fullscreen.
@@ -59,18 +66,18 @@ bool ToggleDesktopFullscreen(SDL_Window* window);
 // reports afterwards.
 int ApplySwapInterval();
 
-// Hides the cursor once it has rested for CursorIdleMs at tick now; PumpMessages calls
-// it with the current tick.
-void HideIdleCursor(Uint32 now);
-
 // Handles every queued event and returns when the queue is empty; never waits. Closes
 // the window (see CloseDemoWindow) when SIGINT or SIGTERM was noted.
 void PumpMessages();
 
 // The window's reaction to one event: size -> SetViewport with the drawable size, focus
-// lost -> raise again, key down/up -> KeyState (F and Alt+Return also toggle desktop
-// fullscreen), mouse motion -> cursor shown, close -> CloseDemoWindow.
+// lost -> raise again, key down/up -> KeyState and KeyPressed (F and Alt+Return also
+// toggle desktop fullscreen), mouse motion -> cursor shown, close -> CloseDemoWindow.
 void HandleWindowEvent(const SDL_Event& event);
+
+// True when virtualKey was pressed since the last call for it, even if it has been
+// released again; clears the press. Invalid codes give false.
+bool TakeKeyPress(int virtualKey);
 
 // Desktop mode back, sound closed, cursor shown, context released, then exit status 0,
 // or 130 or 143 when SIGINT or SIGTERM asked for the end.

@@ -75,9 +75,7 @@ Section sectionOf(const std::string& lower)
 void lowerInto(const std::string& line, std::string& lower)
 {
     lower.assign(line);
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+    LowerCaseInPlace(lower);
 }
 
 // The part of the five lines after "[part]".
@@ -147,15 +145,6 @@ int walkScript(std::string_view text, ScriptSink* sink)
 }
 
 } // namespace
-
-std::string LowerCase(const std::string& line)
-{
-    std::string lower = line;
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return lower;
-}
 
 int ParseEndTime(const std::string& line)
 {

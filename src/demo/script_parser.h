@@ -1,6 +1,7 @@
 // The demo script's grammar: sections, list entries and part blocks of "script.txt".
 #pragma once
 
+#include "common/ascii_case.h"
 #include "demo/timeline.h"
 
 #include <string>
@@ -33,5 +34,3 @@ void ParseScript(std::string_view text, ScriptSink& sink);
 // the first non-digit; none gives 0), saturating at the int32 range instead of overflowing.
 int ParseEndTime(const std::string& line);
 
-// A copy of line with A-Z turned into a-z (and nothing else touched).
-std::string LowerCase(const std::string& line);

@@ -145,7 +145,12 @@ public:
         SDL_GL_SwapWindow(MainWindow);
     }
 
-    bool escapeDown() override { return KeyState[VK_ESCAPE_KEY] != 0; }
+    bool escapeDown() override
+    {
+        // A quick tap is released again before the loop looks; its press still counts.
+        const bool tapped = TakeKeyPress(VK_ESCAPE_KEY);
+        return KeyState[VK_ESCAPE_KEY] != 0 || tapped;
+    }
 
 private:
     SoundStream* stream_;

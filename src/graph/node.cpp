@@ -1,5 +1,6 @@
 #include "graph/node.h"
 
+#include "common/ascii_case.h"
 #include "scene/scene_reader.h"
 
 Node::Node(NodeKind kind_, Node* parent_) : kind(kind_), parent(parent_) {}
@@ -22,9 +23,7 @@ void Node::readName(SceneReader& reader)
     char buffer[nodeNameBufferBytes] = {};
     reader.readString(buffer, sizeof buffer);
     name = buffer;
-    for (char& c : name)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+    LowerCaseInPlace(name);
 }
 
 void Node::composeMatrix(float time, RotationTrack& rotationTrack, VectorTrack& scaleTrack)

@@ -1,5 +1,7 @@
 #include "image/image_limits.h"
 
+#include <cstdio>
+
 ImageBudget TextureBudget;
 
 bool ImageBudget::take(long long bytes)
@@ -24,16 +26,21 @@ std::string describeSize(uint32_t width, uint32_t height)
 
 } // namespace
 
-FileHandle OpenImageFile(const std::string& path, DecodedImage& image, long long& size)
+bool ReadImageFile(const std::string& path, DecodedImage& image, std::vector<uint8_t>& bytes)
 {
+    bytes.clear();
     DataFile data = OpenDataFile(path, ImageFileLimit);
     if (!data) {
         if (data.error != DataFileError::Missing)
             image.refusal = data.problem;
-        return nullptr;
+        return false;
     }
-    size = data.size;
-    return std::move(data.file);
+    if (!allocateZeroed(bytes, size_t(data.size)) ||
+        std::fread(bytes.data(), 1, bytes.size(), data.file.get()) != bytes.size()) {
+        bytes.clear();
+        return false;
+    }
+    return true;
 }
 
 bool CheckPictureSize(uint32_t width, uint32_t height, DecodedImage& image)

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The most scans a JPEG may hold: each scan passes over the whole picture again, so a
 // small file of empty progressive scans would otherwise decode for minutes.
@@ -35,10 +36,10 @@ private:
 // The show's budget: every texture the script lists and the loading picture take from it.
 extern ImageBudget TextureBudget;
 
-// Opens the image file at path through OpenDataFile with ImageFileLimit, its size in
-// size. Returns null when it cannot be opened; image.refusal then says why, unless the
-// file is simply missing.
-FileHandle OpenImageFile(const std::string& path, DecodedImage& image, long long& size);
+// Reads the whole image file at path through OpenDataFile with ImageFileLimit. Returns
+// false, bytes empty, when it cannot be opened or read; image.refusal then says why,
+// unless the file is simply missing.
+bool ReadImageFile(const std::string& path, DecodedImage& image, std::vector<uint8_t>& bytes);
 
 // Checks a header's picture size against MaxImageSide and MaxImagePixels. Returns false,
 // with image.refusal set, when it passes them.

@@ -76,35 +76,35 @@ void watchScans(j_common_ptr info)
         failDecode(info);
 }
 
-// The start-of-scan markers of the file, found as the library finds markers (a 0xFF and
+// The start-of-scan markers of the data, found as the library finds markers (a 0xFF and
 // a code other than 0 after any fill bytes; segments skipped by their length), counted
 // up to MaxJpegScans + 1. Each scan passes over the whole picture, so this is counted
-// before decoding. Leaves the file at its start.
-int countScans(FILE* file)
+// before decoding.
+int countScans(const uint8_t* data, size_t size)
 {
+    size_t at = 0;
+    auto next = [&]() { return at < size ? int(data[at++]) : EOF; };
     int scans = 0;
     for (;;) {
-        int code = std::getc(file);
+        int code = next();
         while (code != 0xFF && code != EOF)
-            code = std::getc(file);
+            code = next();
         do
-            code = std::getc(file);
+            code = next();
         while (code == 0xFF);
         if (code == EOF || code == 0xD9)
             break;
         // Stuffed zeros, restart markers, TEM and SOI carry no length.
         if (code == 0 || code == 0x01 || (code >= 0xD0 && code <= 0xD8))
             continue;
-        const int high = std::getc(file);
-        const int low = std::getc(file);
+        const int high = next();
+        const int low = next();
         if (low == EOF || (high << 8 | low) < 2)
             break;
         if (code == 0xDA && ++scans > MaxJpegScans)
             break;
-        if (std::fseek(file, (high << 8 | low) - 2, SEEK_CUR) != 0)
-            break;
+        at += size_t((high << 8 | low) - 2);
     }
-    std::rewind(file);
     return scans;
 }
 
@@ -143,7 +143,7 @@ void cmykToBgr(const uint8_t* cmyk, uint8_t* bgr, int width, bool inverted)
 }
 
 // Runs the decode. Returns false on any library error or refused picture.
-bool readJpeg(JpegDecode& decode, FILE* file, DecodedImage& image)
+bool readJpeg(JpegDecode& decode, const uint8_t* data, size_t size, DecodedImage& image)
 {
     jpeg_decompress_struct& info = decode.info;
     if (setjmp(decode.jump)) {
@@ -153,7 +153,7 @@ bool readJpeg(JpegDecode& decode, FILE* file, DecodedImage& image)
             image.refusal = BeyondDataRefusal(info.image_width, info.image_height, decode.fileBytes);
         return false;
     }
-    if (countScans(file) > MaxJpegScans) {
+    if (countScans(data, size) > MaxJpegScans) {
         image.refusal = scanRefusal();
         return false;
     }
@@ -163,7 +163,7 @@ bool readJpeg(JpegDecode& decode, FILE* file, DecodedImage& image)
     // Past this the library asks for a backing store, which it does not have, and fails.
     info.mem->max_memory_to_use = static_cast<long>(
         std::max(MinWorkingMemory, WorkingMemoryPerFileByte * decode.fileBytes));
-    jpeg_stdio_src(&info, file);
+    jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
     jpeg_read_header(&info, TRUE);
 
     if (!CheckPictureSize(info.image_width, info.image_height, image))
@@ -222,14 +222,15 @@ bool readJpeg(JpegDecode& decode, FILE* file, DecodedImage& image)
 
 } // namespace
 
-DecodedImage DecodeJpeg(const std::string& path, ImageBudget* budget)
+DecodedImage DecodeJpeg(const uint8_t* data, size_t size, ImageBudget* budget)
 {
     DecodedImage image;
+    // Nothing to decode, as for an empty file.
+    if (!data || size == 0)
+        return image;
     JpegDecode decode;
     decode.budget = budget;
-    FileHandle file = OpenImageFile(path, image, decode.fileBytes);
-    if (!file)
-        return image;
+    decode.fileBytes = static_cast<long long>(size);
 
     decode.info.err = jpeg_std_error(&decode.errors);
     decode.errors.error_exit = failDecode;
@@ -237,7 +238,7 @@ DecodedImage DecodeJpeg(const std::string& path, ImageBudget* budget)
     decode.errors.emit_message = noteMessage;
     // The error exit finds the jump point through client_data, which creation keeps.
     decode.info.client_data = &decode;
-    bool ok = readJpeg(decode, file.get(), image);
+    bool ok = readJpeg(decode, data, size, image);
     // Safe also when creation failed: the zeroed record has no memory manager to release.
     jpeg_destroy_decompress(&decode.info);
 
@@ -251,4 +252,13 @@ DecodedImage DecodeJpeg(const std::string& path, ImageBudget* budget)
     }
     image.complete = !decode.damaged;
     return image;
+}
+
+DecodedImage DecodeJpeg(const std::string& path, ImageBudget* budget)
+{
+    DecodedImage image;
+    std::vector<uint8_t> bytes;
+    if (!ReadImageFile(path, image, bytes))
+        return image;
+    return DecodeJpeg(bytes.data(), bytes.size(), budget);
 }

@@ -3,6 +3,8 @@
 
 #include "image/decoded_image.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 class ImageBudget;
@@ -20,3 +22,6 @@ class ImageBudget;
 // more than 1032 bytes of working memory per byte of file (64 MiB at least), or passes
 // the budget.
 DecodedImage DecodeJpeg(const std::string& path, ImageBudget* budget = nullptr);
+
+// Decodes size bytes of JPEG data at data exactly as DecodeJpeg of a file holding them.
+DecodedImage DecodeJpeg(const uint8_t* data, size_t size, ImageBudget* budget = nullptr);

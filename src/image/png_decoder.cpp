@@ -64,27 +64,35 @@ uint64_t filteredBytes(png_uint_32 width, png_uint_32 height, int channels, int 
 }
 
 // The picture size in the header chunk, read ahead of libpng so that a refused size is
-// reported as such. Returns false (file left at its start) when the file does not begin
-// with a PNG signature and header chunk; libpng then finds what is wrong.
-bool peekSize(FILE* file, png_uint_32& width, png_uint_32& height)
+// reported as such. Returns false when the data does not begin with a PNG signature and
+// header chunk; libpng then finds what is wrong.
+bool peekSize(const uint8_t* data, size_t size, png_uint_32& width, png_uint_32& height)
 {
-    png_byte start[24] = {};
-    const bool read = std::fread(start, 1, sizeof start, file) == sizeof start;
-    std::rewind(file);
-    if (!read || png_sig_cmp(start, 0, 8) != 0 || std::memcmp(start + 12, "IHDR", 4) != 0)
+    if (size < 24 || png_sig_cmp(data, 0, 8) != 0 || std::memcmp(data + 12, "IHDR", 4) != 0)
         return false;
-    width = png_get_uint_32(start + 16);
-    height = png_get_uint_32(start + 20);
+    width = png_get_uint_32(data + 16);
+    height = png_get_uint_32(data + 20);
     return true;
 }
 
 // One read's inputs and what it took from the budget, owned by DecodePng.
 struct PngRead {
-    FILE* file = nullptr;
-    long long fileBytes = 0;
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    size_t offset = 0;
     ImageBudget* budget = nullptr;
     long long taken = 0;
 };
+
+// libpng's reader over the bytes: a read past their end is an error, as at a file's end.
+void readBytes(png_structp png, png_bytep out, size_t count)
+{
+    PngRead& read = *static_cast<PngRead*>(png_get_io_ptr(png));
+    if (count > read.size - read.offset)
+        png_error(png, "Read Error");
+    std::memcpy(out, read.data + read.offset, count);
+    read.offset += count;
+}
 
 // Reads the picture into image. libpng errors jump back here and end the read; image then
 // holds what was decoded so far. image and read belong to the caller, so nothing modified
@@ -93,12 +101,13 @@ void readPng(png_structp png, png_infop info, PngRead& read, DecodedImage& image
 {
     png_uint_32 declaredWidth = 0;
     png_uint_32 declaredHeight = 0;
-    if (peekSize(read.file, declaredWidth, declaredHeight) && !CheckPictureSize(declaredWidth, declaredHeight, image))
+    if (peekSize(read.data, read.size, declaredWidth, declaredHeight) &&
+        !CheckPictureSize(declaredWidth, declaredHeight, image))
         return;
 
     if (setjmp(png_jmpbuf(png)))
         return;
-    png_init_io(png, read.file);
+    png_set_read_fn(png, &read, readBytes);
     png_set_sig_bytes(png, 0);
     png_set_user_limits(png, MaxImageSide, MaxImageSide);
     png_set_chunk_cache_max(png, MaxCachedChunks);
@@ -116,8 +125,8 @@ void readPng(png_structp png, png_infop info, PngRead& read, DecodedImage& image
     // A header the file could never fill is refused before its picture is allocated; a
     // genuine file cut short still fits and keeps the rows it holds.
     if (filteredBytes(width, height, png_get_channels(png, info), bitDepth, interlaceType) >
-        MaxInflation * uint64_t(read.fileBytes)) {
-        image.refusal = BeyondDataRefusal(width, height, read.fileBytes);
+        MaxInflation * uint64_t(read.size)) {
+        image.refusal = BeyondDataRefusal(width, height, static_cast<long long>(read.size));
         return;
     }
     const size_t rowBytes = size_t(width) * 4;
@@ -167,15 +176,13 @@ void readPng(png_structp png, png_infop info, PngRead& read, DecodedImage& image
 
 } // namespace
 
-DecodedImage DecodePng(const std::string& path, ImageBudget* budget)
+DecodedImage DecodePng(const uint8_t* data, size_t size, ImageBudget* budget)
 {
     DecodedImage image;
     PngRead read;
+    read.data = data;
+    read.size = data ? size : 0;
     read.budget = budget;
-    FileHandle file = OpenImageFile(path, image, read.fileBytes);
-    if (!file)
-        return image;
-    read.file = file.get();
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (!png)
         return image;
@@ -197,4 +204,13 @@ DecodedImage DecodePng(const std::string& path, ImageBudget* budget)
         return failed;
     }
     return image;
+}
+
+DecodedImage DecodePng(const std::string& path, ImageBudget* budget)
+{
+    DecodedImage image;
+    std::vector<uint8_t> bytes;
+    if (!ReadImageFile(path, image, bytes))
+        return image;
+    return DecodePng(bytes.data(), bytes.size(), budget);
 }

@@ -3,6 +3,8 @@
 
 #include "image/decoded_image.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 class ImageBudget;
@@ -18,3 +20,6 @@ class ImageBudget;
 // the budget. When the data fails part-way, returns the header's size with the rows
 // decoded so far and zero bytes after them (complete is false then).
 DecodedImage DecodePng(const std::string& path, ImageBudget* budget = nullptr);
+
+// Decodes size bytes of PNG data at data exactly as DecodePng of a file holding them.
+DecodedImage DecodePng(const uint8_t* data, size_t size, ImageBudget* budget = nullptr);

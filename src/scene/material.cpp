@@ -1,5 +1,6 @@
 #include "scene/material.h"
 
+#include "common/ascii_case.h"
 #include "image/texture_registry.h"
 
 namespace {
@@ -16,9 +17,7 @@ std::string MaterialMap::textureName() const
 {
     size_t slash = mapFile.rfind('\\');
     std::string base = slash == std::string::npos ? mapFile : mapFile.substr(slash + 1);
-    for (char& c : base)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+    LowerCaseInPlace(base);
     replaceAll(base, ".bmp", ".jpg");
     return base;
 }

@@ -43,7 +43,8 @@ public:
     // caller has cleared: the camera's projection, every node evaluated, the lights, then
     // the opaque meshes and after them the transparent ones. Leaves the model-view matrix
     // mode, depth test and depth writes on and its lights off. Draws nothing when camera is
-    // not a camera node with a target, or sits on its target.
+    // not a camera node with a target, or sits on its target. Defined in scene_render.cpp
+    // with the drawing passes.
     void renderFrame(float time);
 
     // The reader of the loaded file, closed once loading ends; its flag and failure offset

@@ -1,4 +1,5 @@
 #include "app/mp3_decoder.h"
+#include "app/shell_probes.h"
 #include "app/sound.h"
 #include "tone_mp3.h"
 

@@ -1,4 +1,5 @@
 #include "app/gl.h"
+#include "app/shell_probes.h"
 #include "app/shell_state.h"
 #include "app/window.h"
 #include "support/gl_test_context.h"
@@ -73,6 +74,29 @@ TEST(KeyState, FollowsKeyEventsByVirtualKeyCode)
     PumpMessages();
     EXPECT_EQ(KeyState['B'], 0);
     std::memset(KeyState, 0, sizeof KeyState);
+}
+
+TEST(KeyPressed, RemembersAPressReleasedBeforeItIsRead)
+{
+    GlTestContext gl(32, 32);
+    REQUIRE_GL(gl);
+    std::memset(KeyState, 0, sizeof KeyState);
+    std::memset(KeyPressed, 0, sizeof KeyPressed);
+
+    // Down and up within one pump: the state says up, the press is still there once.
+    pushKey(SDL_KEYDOWN, SDLK_ESCAPE);
+    pushKey(SDL_KEYUP, SDLK_ESCAPE);
+    PumpMessages();
+    EXPECT_EQ(KeyState[27], 0);
+    EXPECT_TRUE(TakeKeyPress(27));
+    EXPECT_FALSE(TakeKeyPress(27));
+
+    // A release alone is no press; codes out of range are refused.
+    pushKey(SDL_KEYUP, SDLK_SPACE);
+    PumpMessages();
+    EXPECT_FALSE(TakeKeyPress(0x20));
+    EXPECT_FALSE(TakeKeyPress(-1));
+    EXPECT_FALSE(TakeKeyPress(256));
 }
 
 TEST(PumpMessages, ReturnsAtOnceWhenNothingIsQueued)

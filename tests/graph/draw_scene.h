@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/gl.h"
-#include "graph/frame_render.h"
+#include "scene/scene_render.h"
 #include "image/texture_registry.h"
 #include "scene/scene.h"
 #include "scene_writer.h"

@@ -2,7 +2,7 @@
 #include "image/jpeg_decoder.h"
 #include "image/png_decoder.h"
 
-#include "allocation_tracker.h"
+#include "support/allocation_counter.h"
 #include "image_files.h"
 #include "support/image_bombs.h"
 #include "support/sanitizer_hooks.h"

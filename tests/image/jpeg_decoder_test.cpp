@@ -1,6 +1,6 @@
 #include "image/jpeg_decoder.h"
 
-#include "allocation_tracker.h"
+#include "support/allocation_counter.h"
 #include "image_files.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "app/artwork.h"
+#include "player/artwork.h"
 
 #include <algorithm>
 #include <cmath>

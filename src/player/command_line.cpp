@@ -1,4 +1,4 @@
-#include "app/command_line.h"
+#include "player/command_line.h"
 
 #include "app/display_choices.h"
 #include "demo/video_encoding.h"

@@ -1,4 +1,4 @@
-#include "graph/frame_render.h"
+#include "scene/scene_render.h"
 
 #include "app/gl.h"
 #include "graph/camera_node.h"

@@ -1,9 +1,11 @@
 // The program's own pictures, drawn by code: the application icon and the dialog's title picture.
 #pragma once
 
+#include "app/window.h"
+
 #include <vector>
 
-constexpr int AppIconSize = 32;
+constexpr int AppIconSize = WindowIconSize;
 constexpr int TitlePictureWidth = 180;
 constexpr int TitlePictureHeight = 186;
 

@@ -1,4 +1,5 @@
-// Drawing a scene's frames: the traversal behind Scene::renderFrame, and one frame on its own.
+// Drawing a scene's frames: Scene::renderFrame (declared with the scene) and its traversal
+// are defined in scene_render.cpp; one frame on its own is drawn here.
 #pragma once
 
 class Scene;

@@ -1,7 +1,7 @@
-#include "app/settings_dialog.h"
+#include "player/settings_dialog.h"
 
-#include "app/artwork.h"
 #include "app/window.h"
+#include "player/artwork.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>

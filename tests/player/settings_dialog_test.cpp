@@ -1,4 +1,4 @@
-#include "app/settings_dialog.h"
+#include "player/settings_dialog.h"
 
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>

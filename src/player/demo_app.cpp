@@ -1,12 +1,9 @@
-#include "app/demo_app.h"
+#include "player/demo_app.h"
 
-#include "app/command_line.h"
-#include "app/demo_folder.h"
 #include "app/display_choices.h"
 #include "app/error_report.h"
 #include "app/gl.h"
 #include "app/gl_extensions.h"
-#include "app/settings_dialog.h"
 #include "app/shell_state.h"
 #include "app/sound.h"
 #include "app/stop_signals.h"
@@ -16,6 +13,10 @@
 #include "demo/check.h"
 #include "demo/show.h"
 #include "image/image_limits.h"
+#include "player/artwork.h"
+#include "player/command_line.h"
+#include "player/demo_folder.h"
+#include "player/settings_dialog.h"
 
 #include <FL/Fl.H>
 
@@ -87,6 +88,7 @@ int DemoApp::initInstance(const CommandLine& options)
     NoSound = noSound;
     WindowDisplay = options.display;
     WindowVsync = options.vsync;
+    WindowIcon = drawAppIcon();
     AudioDelayMs = options.audioDelayMs;
 
     // Caught before the display mode changes, so that the window closes through

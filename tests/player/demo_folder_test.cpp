@@ -1,4 +1,4 @@
-#include "app/demo_folder.h"
+#include "player/demo_folder.h"
 
 #include "common/data_file.h"
 

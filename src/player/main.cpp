@@ -1,3 +1,3 @@
-#include "app/demo_app.h"
+#include "player/demo_app.h"
 
 int main(int argc, char** argv) { return RunDemoApp(argc, argv); }
