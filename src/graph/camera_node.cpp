@@ -48,7 +48,7 @@ bool CameraNode::evaluate(float time, bool)
 
 bool CameraNode::applyCamera(float time)
 {
-    CameraView view;
+    CameraLook view;
     if (!viewAt(time, view))
         return false;
     glMatrixMode(GL_PROJECTION);
@@ -61,7 +61,7 @@ bool CameraNode::applyCamera(float time)
     return true;
 }
 
-bool CameraNode::viewAt(float time, CameraView& view)
+bool CameraNode::viewAt(float time, CameraLook& view)
 {
     if (!target)
         return false;

@@ -25,7 +25,7 @@ CameraFaults FindCameraFaults(CameraNode& camera);
 
 // What a camera sees at a time: the eye, the point looked at, the up vector after the roll
 // (as the look-at takes it) and the vertical field of view in degrees.
-struct CameraView {
+struct CameraLook {
     Vector3 eye;
     Vector3 centre;
     Vector3 up;
@@ -53,7 +53,7 @@ public:
     // The view applyCamera sets up at time, without touching OpenGL. Evaluates the position
     // and the target's position; false (view unchanged) when there is no target or the
     // camera sits on it.
-    bool viewAt(float time, CameraView& view);
+    bool viewAt(float time, CameraLook& view);
     // The vertical field of view in degrees at time, as the projection takes it. Moves the
     // field-of-view track's cursor.
     double fieldOfViewDegrees(float time);

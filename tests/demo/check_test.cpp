@@ -361,11 +361,11 @@ TEST_F(CheckFolder, LinesTheShowIgnoresAreReportedWithTheirLineNumbers)
     EXPECT_EQ(count(problems, "data/late.png", "named in script.txt:5 but does not exist"), 1);
     EXPECT_EQ(count(problems, "data/nowhere.png", "named in script.txt:6 but does not exist"), 1);
     EXPECT_EQ(problems.size(), 8u);
-    for (const CheckProblem& p : problems)
-        std::printf("%s:%d: %s\n", p.file.c_str(), p.line, p.problem.c_str());
-    for (const CheckProblem& p : problems)
-        if (p.file == "script.txt")
+    for (const CheckProblem& p : problems) {
+        if (p.file == "script.txt") {
             EXPECT_GT(p.line, 0) << p.problem;
+        }
+    }
 
     testing::internal::CaptureStdout();
     ReportCheck(problems, "show");

@@ -310,7 +310,7 @@ void expectSamplesMatchThePlayer(const std::string& sceneFile, const std::string
             }
             if (node.kind == NodeKind::Camera) {
                 auto& camera = static_cast<CameraNode&>(node);
-                CameraView view;
+                CameraLook view;
                 const int viewNode = [&] {
                     for (size_t n = 0; n < model.nodes.size(); ++n)
                         if (model.nodes[n].camera >= 0 &&

@@ -1,5 +1,6 @@
 #include "gltf_export.h"
 
+#include "common/ascii_case.h"
 #include "common/file_path.h"
 #include "demo/script_parser.h"
 #include "graph/camera_node.h"
@@ -150,7 +151,7 @@ std::array<float, 4> unit(std::array<float, 4> q)
 }
 
 // The view a camera's glTF node takes: it looks down its -Z with +Y up, from the eye.
-std::array<float, 4> viewRotation(const CameraView& view)
+std::array<float, 4> viewRotation(const CameraLook& view)
 {
     const Vector3 f = normalised(ToGltfAxes(view.centre - view.eye));
     Vector3 s = normalised(cross(f, ToGltfAxes(view.up)));
@@ -734,7 +735,7 @@ private:
     // previous view, as the player keeps the previous picture's projection.
     static void takeView(Exported& e, CameraNode& camera, float frame)
     {
-        CameraView view;
+        CameraLook view;
         if (camera.viewAt(frame, view)) {
             e.viewAt.push_back(ToGltfAxes(view.eye));
             e.viewTurn.push_back(viewRotation(view));
