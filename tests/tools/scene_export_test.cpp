@@ -563,3 +563,37 @@ TEST(SceneExport, RefusesOtherNamesAndRates)
     EXPECT_FALSE(ExportGltf(scene, "/nonexistent-folder/out.glb", GltfExportOptions(), summary, error));
     EXPECT_NE(error.find("cannot be written"), std::string::npos) << error;
 }
+
+TEST(SceneExport, NumbersThatAreNotFiniteAreWrittenAsZeroAndCounted)
+{
+    SceneSpec spec;
+    NodeSpec lost = makeNode(NodeType::Transform, "Lost", {NAN, 1, 2});
+    lost.position.keys.push_back({10, {0, 0, 0}});
+    spec.nodes.push_back(lost);
+    NodeSpec lamp = makeNode(NodeType::Light, "Lamp");
+    lamp.colour = {2.0f, 1.0f, 0.5f};
+    spec.nodes.push_back(lamp);
+    const fs::path dir = tempFolder("nan");
+    const std::string scenePath = (dir / "nan.scn").string();
+    ASSERT_TRUE(saveScene(spec, scenePath));
+    Scene scene;
+    ASSERT_EQ(scene.loadFile(scenePath.c_str()), 0);
+    GltfExportSummary summary;
+    std::string error;
+    const std::string out = (dir / "nan.glb").string();
+    ASSERT_TRUE(ExportGltf(scene, out, GltfExportOptions(), summary, error)) << error;
+    bool noted = false;
+    for (const std::string& note : summary.notes)
+        noted = noted || note.find("not finite numbers") != std::string::npos;
+    EXPECT_TRUE(noted);
+    tinygltf::Model model;
+    ASSERT_TRUE(load(out, model));
+    for (const tinygltf::Accessor& accessor : model.accessors)
+        for (float value : floats(model, static_cast<int>(&accessor - model.accessors.data())))
+            EXPECT_TRUE(std::isfinite(value));
+    // A colour brighter than white is its shade at a higher intensity.
+    ASSERT_EQ(model.lights.size(), 1u);
+    EXPECT_EQ(model.lights[0].color, (std::vector<double>{1.0, 0.5, 0.25}));
+    EXPECT_EQ(model.lights[0].intensity, 2.0);
+    fs::remove_all(dir);
+}

@@ -247,8 +247,6 @@ public:
         model_.asset.generator = "taldrex-scene export";
         model_.buffers.emplace_back();
         unlit_ = scene_.lightCount == 0;
-        if (unlit_)
-            model_.extensionsUsed.push_back("KHR_materials_unlit");
         makeMaterials();
         tinygltf::Scene gltfScene;
         gltfScene.name = "scene";
@@ -291,14 +289,22 @@ private:
         return static_cast<int>(model_.bufferViews.size()) - 1;
     }
 
-    // Floats in groups of `components` (1, 3 or 4), with their bounds when asked.
-    int addFloats(const std::vector<float>& values, int components, bool bounds, int target = 0)
+    // Floats in groups of `components` (1 to 4), with their bounds when asked. glTF holds
+    // finite numbers only: the player draws nothing from the others, and they are written
+    // as 0 (and counted for the summary).
+    int addFloats(std::vector<float> values, int components, bool bounds, int target = 0)
     {
+        for (float& value : values)
+            if (!std::isfinite(value)) {
+                value = 0.0f;
+                ++nonFinite_;
+            }
         tinygltf::Accessor accessor;
         accessor.bufferView = addView(values.data(), values.size() * sizeof(float), target);
         accessor.componentType = TINYGLTF_COMPONENT_TYPE_FLOAT;
         accessor.count = values.size() / components;
-        accessor.type = components == 1 ? TINYGLTF_TYPE_SCALAR : components == 3 ? TINYGLTF_TYPE_VEC3 : components == 2 ? TINYGLTF_TYPE_VEC2 : TINYGLTF_TYPE_VEC4;
+        const int types[] = {TINYGLTF_TYPE_SCALAR, TINYGLTF_TYPE_VEC2, TINYGLTF_TYPE_VEC3, TINYGLTF_TYPE_VEC4};
+        accessor.type = types[components - 1];
         if (bounds) {
             accessor.minValues.assign(components, 0.0);
             accessor.maxValues.assign(components, 0.0);
@@ -424,9 +430,12 @@ private:
         tinygltf::Light gltf;
         gltf.name = light.name;
         gltf.type = "point";
-        gltf.color = {std::clamp(double(light.colour.x), 0.0, 1.0), std::clamp(double(light.colour.y), 0.0, 1.0),
-                      std::clamp(double(light.colour.z), 0.0, 1.0)};
-        gltf.intensity = 1.0;
+        // glTF colours stay within 0 to 1: a brighter colour becomes its shade at a higher
+        // intensity. Negative components (the player's light takes light away) cannot be kept.
+        const double brightest = std::max({1.0, double(light.colour.x), double(light.colour.y), double(light.colour.z)});
+        gltf.intensity = std::isfinite(brightest) ? brightest : 1.0;
+        for (float c : {light.colour.x, light.colour.y, light.colour.z})
+            gltf.color.push_back(std::isfinite(c) ? std::clamp(c / gltf.intensity, 0.0, 1.0) : 1.0);
         model_.lights.push_back(gltf);
         // The player lights from the node's matrix applied to its position: the position
         // once more in the node's own frame, so a child at the position carries the light.
@@ -449,7 +458,7 @@ private:
             gltf.pbrMetallicRoughness.metallicFactor = 0.0;
             gltf.pbrMetallicRoughness.roughnessFactor = 1.0;
             if (unlit_)
-                gltf.extensions["KHR_materials_unlit"] = tinygltf::Value(tinygltf::Value::Object());
+                makeUnlit(gltf);
             bool jpeg = false;
             if (kind & Material::surfaceKind)
                 gltf.pbrMetallicRoughness.baseColorTexture.index = texture(material.maps[Material::surfaceSlot], jpeg);
@@ -517,16 +526,21 @@ private:
         return found->second;
     }
 
+    void makeUnlit(tinygltf::Material& material)
+    {
+        material.extensions["KHR_materials_unlit"] = tinygltf::Value(tinygltf::Value::Object());
+        if (std::find(model_.extensionsUsed.begin(), model_.extensionsUsed.end(), "KHR_materials_unlit") ==
+            model_.extensionsUsed.end())
+            model_.extensionsUsed.push_back("KHR_materials_unlit");
+    }
+
     int linesMaterial()
     {
         if (linesMaterial_ < 0) {
             tinygltf::Material lines;
             lines.name = "lines";
             lines.pbrMetallicRoughness.metallicFactor = 0.0;
-            lines.extensions["KHR_materials_unlit"] = tinygltf::Value(tinygltf::Value::Object());
-            if (std::find(model_.extensionsUsed.begin(), model_.extensionsUsed.end(), "KHR_materials_unlit") ==
-                model_.extensionsUsed.end())
-                model_.extensionsUsed.push_back("KHR_materials_unlit");
+            makeUnlit(lines);
             model_.materials.push_back(lines);
             linesMaterial_ = static_cast<int>(model_.materials.size()) - 1;
         }
@@ -863,6 +877,9 @@ private:
                                      ") hide by a scale of 0 (STEP) on a child named NAME:shown, which holds the "
                                      "geometry; KHR_node_visibility is not written (the glTF library cannot)");
         }
+        if (nonFinite_ > 0)
+            summary_.notes.push_back(std::to_string(nonFinite_) + " values that are not finite numbers (the player "
+                                     "draws nothing from them) are written as 0");
         if (lightsMet_ > 0)
             summary_.notes.push_back("lights: glTF point lights fade with distance and the viewer chooses their "
                                      "brightness; the player's lights do not fade");
@@ -898,6 +915,7 @@ private:
     int timesAccessor_ = -1;
     int linesMaterial_ = -1;
     int lightsMet_ = 0;
+    long long nonFinite_ = 0;
     bool unlit_ = false;
     bool translucent_ = false;
     bool sphereMapped_ = false;
