@@ -264,7 +264,8 @@ void expectSamplesMatchThePlayer(const std::string& sceneFile, const std::string
     preorder(player, nodes);
     const NodeMap map = mapNodes(model);
     const size_t samples = static_cast<size_t>(summary.samples);
-    ASSERT_EQ(samples, size_t(LastKeyFrame(player) * fps / 30 + 1));
+    const int last = LastKeyFrame(player);
+    ASSERT_EQ(samples, size_t((last * fps + 29) / 30 + 1));
 
     std::map<int, Sampled> main, shown, light;
     for (size_t i = 0; i < nodes.size(); ++i) {
@@ -279,7 +280,7 @@ void expectSamplesMatchThePlayer(const std::string& sceneFile, const std::string
 
     Vector3Array rest;
     for (size_t k = 0; k < samples; ++k) {
-        const float frame = static_cast<float>(double(k) * 30.0 / fps);
+        const float frame = static_cast<float>(std::min(double(k) * 30.0 / fps, double(last)));
         player.evaluateNodes(frame);
         for (size_t i = 0; i < nodes.size(); ++i) {
             Node& node = *nodes[i];
@@ -467,9 +468,10 @@ TEST(SceneExport, HiddenMeshesCamerasInTreesLightsLinesAndPicturesOfBothKinds)
     const std::string scenePath = (dir / "data" / "edge.scn").string();
     ASSERT_TRUE(saveScene(edgeScene(), scenePath));
 
-    // Every sample, at 30 and at 60 a second (between the player's frames).
+    // Every sample, at 30, 60 and 24 a second (the last two between the player's frames).
     expectSamplesMatchThePlayer(scenePath, (dir / "edge30.glb").string());
     expectSamplesMatchThePlayer(scenePath, (dir / "edge60.gltf").string(), 60);
+    expectSamplesMatchThePlayer(scenePath, (dir / "edge24.glb").string(), 24);
 
     Scene scene;
     ASSERT_EQ(scene.loadFile(scenePath.c_str()), 0);

@@ -663,12 +663,14 @@ private:
     {
         const int last = LastKeyFrame(scene_);
         summary_.lastFrame = last;
-        const int samples = last * options_.fps / 30 + 1;
+        // Whole steps of 1 / fps seconds, the last one shortened to end on the last key.
+        const int samples = (last * options_.fps + 29) / 30 + 1;
         summary_.samples = samples;
         Vector3Array rest;
         for (int k = 0; k < samples; ++k) {
-            const float frame = static_cast<float>(double(k) * 30.0 / options_.fps);
-            times_.push_back(static_cast<float>(double(k) / options_.fps));
+            const double at = std::min(double(k) * 30.0 / options_.fps, double(last));
+            const float frame = static_cast<float>(at);
+            times_.push_back(static_cast<float>(at / 30.0));
             scene_.evaluateNodes(frame);
             for (Exported& e : exported_)
                 take(e, frame, rest);
