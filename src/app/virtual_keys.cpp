@@ -30,7 +30,7 @@ constexpr KeyPair Keys[] = {
 
 } // namespace
 
-int virtualKeyFromSdl(SDL_Keycode key)
+int VirtualKeyFromSdl(SDL_Keycode key)
 {
     // Letters and digits carry their upper-case character code.
     if (key >= SDLK_a && key <= SDLK_z)

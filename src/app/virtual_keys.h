@@ -4,4 +4,4 @@
 #include <SDL.h>
 
 // The virtual-key code (1..254) of an SDL key, or -1 for a key that has none.
-int virtualKeyFromSdl(SDL_Keycode key);
+int VirtualKeyFromSdl(SDL_Keycode key);

@@ -314,7 +314,7 @@ void HandleWindowEvent(const SDL_Event& event)
     switch (event.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
-        const int key = virtualKeyFromSdl(event.key.keysym.sym);
+        const int key = VirtualKeyFromSdl(event.key.keysym.sym);
         if (key >= 0) {
             KeyState[key] = event.type == SDL_KEYDOWN ? 1 : 0;
             // A press and release between two reads of KeyState would otherwise go unseen.

@@ -11,7 +11,8 @@ namespace {
 // The field-of-view value times 360 times this (close to, not exactly, 1 / pi) is the
 // vertical angle in degrees.
 constexpr double fovToDegrees = 0.31830989161357204;
-// Every picture has the shape 83:65, whatever the window or band it is drawn into.
+// Deliberate: every picture has the shape 83:65, whatever the window or band it is drawn
+// into (CameraView.AspectIsAlways83To65WhateverTheBand).
 constexpr double fixedAspect = 1.2769230769230768;
 constexpr double nearPlane = 0.10000000149011612; // the single-precision 0.1
 constexpr double farPlane = 10000.0;

@@ -33,11 +33,14 @@ bool LightNode::evaluate(float time, bool)
 void LightNode::setUpLight(int32_t& activeLights) const
 {
     int32_t n = activeLights++;
+    // Deliberate: lights past the eighth are counted but have no effect
+    // (Lights.NinthLightHasNoEffect).
     if (n >= maxLights)
         return;
     GLenum light = GL_LIGHT0 + static_cast<GLenum>(n);
-    // The position is given inside the light's own matrix, whose translation is that same
-    // position: the light sits at twice its position relative to its parent.
+    // Deliberate: the position is given inside the light's own matrix, whose translation
+    // is that same position, so the light sits at twice its position relative to its
+    // parent (Lights.TopLevelLightSitsAtTwiceItsPositionAndCannotBeHidden).
     const GLfloat at[4] = {position.x, position.y, position.z, 1.0f};
     const GLfloat diffuse[4] = {colour.x, colour.y, colour.z, 1.0f};
     glLightfv(light, GL_POSITION, at);

@@ -35,7 +35,7 @@ constexpr uint64_t MaxImagePixels = 256ULL << 20;
 
 // True when a picture of width x height may be allocated: both sides 1 .. MaxImageSide
 // and at most MaxImagePixels in all.
-inline bool imageSizeAllowed(uint32_t width, uint32_t height)
+inline bool ImageSizeAllowed(uint32_t width, uint32_t height)
 {
     return width >= 1 && height >= 1 && width <= MaxImageSide && height <= MaxImageSide &&
         uint64_t(width) * height <= MaxImagePixels;
@@ -43,7 +43,7 @@ inline bool imageSizeAllowed(uint32_t width, uint32_t height)
 
 // Sets buffer to bytes zero bytes. Returns false, leaving buffer empty, when the memory
 // cannot be had: loading reports no errors and must not end the program over a picture.
-inline bool allocateZeroed(std::vector<uint8_t>& buffer, std::size_t bytes)
+inline bool AllocateZeroed(std::vector<uint8_t>& buffer, std::size_t bytes)
 {
     try {
         buffer.assign(bytes, 0);

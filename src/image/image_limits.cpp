@@ -35,7 +35,7 @@ bool ReadImageFile(const std::string& path, DecodedImage& image, std::vector<uin
             image.refusal = data.problem;
         return false;
     }
-    if (!allocateZeroed(bytes, size_t(data.size)) ||
+    if (!AllocateZeroed(bytes, size_t(data.size)) ||
         std::fread(bytes.data(), 1, bytes.size(), data.file.get()) != bytes.size()) {
         bytes.clear();
         return false;
@@ -45,7 +45,7 @@ bool ReadImageFile(const std::string& path, DecodedImage& image, std::vector<uin
 
 bool CheckPictureSize(uint32_t width, uint32_t height, DecodedImage& image)
 {
-    if (imageSizeAllowed(width, height))
+    if (ImageSizeAllowed(width, height))
         return true;
     image.refusal = "declares " + describeSize(width, height) + ", more than the " + std::to_string(MaxImageSide) +
         " x " + std::to_string(MaxImageSide) + " a picture may have";

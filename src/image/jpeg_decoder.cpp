@@ -201,9 +201,9 @@ bool readJpeg(JpegDecode& decode, const uint8_t* data, size_t size, DecodedImage
     jpeg_start_decompress(&info);
     if (int(info.output_width) != width || int(info.output_height) != height)
         return false;
-    if (!allocateZeroed(image.pixels, size_t(bytes)))
+    if (!AllocateZeroed(image.pixels, size_t(bytes)))
         return false;
-    if (cmyk && !allocateZeroed(decode.cmykRow, size_t(width) * 4))
+    if (cmyk && !AllocateZeroed(decode.cmykRow, size_t(width) * 4))
         return false;
 
     while (info.output_scanline < info.output_height) {

@@ -133,7 +133,7 @@ void readPng(png_structp png, png_infop info, PngRead& read, DecodedImage& image
     if (!TakePictureMemory(static_cast<long long>(rowBytes) * height, read.budget, image))
         return;
     read.taken = static_cast<long long>(rowBytes) * height;
-    if (!allocateZeroed(image.pixels, rowBytes * height))
+    if (!AllocateZeroed(image.pixels, rowBytes * height))
         return;
     image.width = static_cast<int>(width);
     image.height = static_cast<int>(height);

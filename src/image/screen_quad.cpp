@@ -49,6 +49,8 @@ void DrawBackgroundQuad(float centreX, float centreY, float halfWidth, float hal
     endQuad();
 }
 
+// Deliberate: the overlay takes the colour (and so the alpha) the scene left current
+// (DrawOverlayQuad.TransparentAreasShowWhatIsBehindAndTheCurrentAlphaFadesIt).
 void DrawOverlayQuad(float centreX, float centreY, float halfWidth, float halfHeight, GLuint texture)
 {
     beginQuad(texture);

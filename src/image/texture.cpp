@@ -75,7 +75,7 @@ std::vector<uint8_t> boxScale(const uint8_t* pixels, int width, int height, int 
     const Taps down = boxTaps(height, newHeight);
     const size_t rowBytes = size_t(width) * C;
     std::vector<uint8_t> scaled;
-    if (!allocateZeroed(scaled, size_t(newWidth) * C * newHeight))
+    if (!AllocateZeroed(scaled, size_t(newWidth) * C * newHeight))
         return scaled;
     std::vector<Lanes> source(static_cast<size_t>(width));
     std::vector<Lanes> sums(static_cast<size_t>(newWidth));
@@ -174,7 +174,7 @@ GLuint LoadJpegTexture(const std::string& path, bool mipmaps)
     // The background quad puts row 0 at its bottom edge, so the picture is stored bottom
     // row first, and OpenGL takes red first.
     std::vector<uint8_t> converted;
-    if (!allocateZeroed(converted, image.pixels.size()))
+    if (!AllocateZeroed(converted, image.pixels.size()))
         image = DecodedImage();
     const size_t rowBytes = size_t(image.width) * 3;
     for (int r = 0; r < image.height; ++r) {

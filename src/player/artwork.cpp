@@ -136,7 +136,7 @@ void drawText(std::vector<unsigned char>& rgb, const char* text, int top, int sc
 
 } // namespace
 
-std::vector<unsigned char> drawAppIcon()
+std::vector<unsigned char> DrawAppIcon()
 {
     std::vector<unsigned char> rgba(static_cast<size_t>(AppIconSize) * AppIconSize * 4);
     const float half = AppIconSize / 2.0f;
@@ -161,7 +161,7 @@ std::vector<unsigned char> drawAppIcon()
     return rgba;
 }
 
-std::vector<unsigned char> drawTitlePicture()
+std::vector<unsigned char> DrawTitlePicture()
 {
     std::vector<unsigned char> rgb(static_cast<size_t>(TitlePictureWidth) * TitlePictureHeight * 3);
     const int horizon = 132;

@@ -11,8 +11,8 @@ constexpr int TitlePictureHeight = 186;
 
 // The icon as AppIconSize x AppIconSize RGBA pixels, top row first: a ringed, lit
 // sphere on a dark rounded tile.
-std::vector<unsigned char> drawAppIcon();
+std::vector<unsigned char> DrawAppIcon();
 
 // The title picture as TitlePictureWidth x TitlePictureHeight RGB pixels, top row first:
 // the product's name over a ringed sphere and a receding floor grid.
-std::vector<unsigned char> drawTitlePicture();
+std::vector<unsigned char> DrawTitlePicture();

@@ -2,7 +2,6 @@
 
 #include "app/display_choices.h"
 #include "app/error_report.h"
-#include "app/gl.h"
 #include "app/gl_extensions.h"
 #include "app/shell_state.h"
 #include "app/sound.h"
@@ -88,7 +87,7 @@ int DemoApp::initInstance(const CommandLine& options)
     NoSound = noSound;
     WindowDisplay = options.display;
     WindowVsync = options.vsync;
-    WindowIcon = drawAppIcon();
+    WindowIcon = DrawAppIcon();
     AudioDelayMs = options.audioDelayMs;
 
     // Caught before the display mode changes, so that the window closes through

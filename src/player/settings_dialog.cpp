@@ -95,7 +95,7 @@ Widget* place(int x, int y, int w, int h, const char* text)
 } // namespace
 
 SettingsDialog::SettingsDialog()
-    : m_iconPixels(drawAppIcon()), m_picturePixels(drawTitlePicture())
+    : m_iconPixels(DrawAppIcon()), m_picturePixels(DrawTitlePicture())
 {
     m_hIcon = std::make_unique<Fl_RGB_Image>(m_iconPixels.data(), AppIconSize, AppIconSize, 4);
     m_picture = std::make_unique<Fl_RGB_Image>(m_picturePixels.data(), TitlePictureWidth, TitlePictureHeight, 3);

@@ -6,7 +6,6 @@
 #include "render/sphere_map_mode.h"
 #include "render/texture_mode.h"
 
-#include <new>
 
 RenderMode::~RenderMode() = default;
 
@@ -21,17 +20,17 @@ void RenderMode::beginTranslucency() const
     glDisable(GL_CULL_FACE);
 }
 
-std::unique_ptr<RenderMode> createRenderMode(uint32_t kind)
+std::unique_ptr<RenderMode> CreateRenderMode(uint32_t kind)
 {
     switch (kind) {
     case 1:
-        return std::unique_ptr<RenderMode>(new (std::nothrow) LineMode);
+        return std::make_unique<LineMode>();
     case 8:
-        return std::unique_ptr<RenderMode>(new (std::nothrow) TextureMode);
+        return std::make_unique<TextureMode>();
     case 16:
-        return std::unique_ptr<RenderMode>(new (std::nothrow) SphereMapMode);
+        return std::make_unique<SphereMapMode>();
     case 24:
-        return std::unique_ptr<RenderMode>(new (std::nothrow) DualMapMode);
+        return std::make_unique<DualMapMode>();
     default:
         return nullptr;
     }

@@ -35,5 +35,5 @@ protected:
 };
 
 // A new, empty mode for a render-mode kind: 1 lines, 8 texture, 16 sphere map, 24 both.
-// Returns null for any other kind and when memory runs out.
-std::unique_ptr<RenderMode> createRenderMode(uint32_t kind);
+// Returns null for any other kind.
+std::unique_ptr<RenderMode> CreateRenderMode(uint32_t kind);

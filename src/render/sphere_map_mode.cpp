@@ -9,6 +9,8 @@ void SphereMapMode::draw(const Vector3Array& vertices, const GrowableArray<Face>
     glPolygonMode(GL_FRONT, GL_FILL);
     glEnable(GL_CULL_FACE);
     glEnable(GL_NORMALIZE);
+    // Deliberate: front faces stay culled for whatever draws next, until another mode
+    // sets it back (RenderModeTest.OpaqueModesCullBackFacesUntilASphereMapChangesItToFront).
     glCullFace(GL_FRONT);
     ext::glActiveTextureARB(GL_TEXTURE0_ARB);
     glEnable(GL_TEXTURE_2D);

@@ -8,7 +8,6 @@
 #include "graph/target_node.h"
 #include "graph/transform_node.h"
 
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -154,9 +153,8 @@ void Scene::readMaterials(SceneReader& in)
 std::unique_ptr<RenderMode> Scene::makeRenderMode(const Material& material)
 {
     int32_t kind = material.drawnKind();
-    std::unique_ptr<RenderMode> mode = createRenderMode(static_cast<uint32_t>(kind));
-    if (!mode)
-        std::abort(); // out of memory while loading: nothing sensible is left to draw
+    // drawnKind is always one of the four kinds, so a mode is always made.
+    std::unique_ptr<RenderMode> mode = CreateRenderMode(static_cast<uint32_t>(kind));
     const MaterialMap& surface = material.maps[Material::surfaceSlot];
     const MaterialMap& environment = material.maps[Material::environmentSlot];
     if (kind & Material::surfaceKind)

@@ -5,7 +5,7 @@
 . "$(dirname "$0")/lib/session.sh"
 
 # The references are llvmpipe's pictures; the sanitizer suite draws with softpipe.
-[ "${GALLIUM_DRIVER:-llvmpipe}" = llvmpipe ] || skip "reference frames are drawn by llvmpipe, this run uses ${GALLIUM_DRIVER}"
+[ "${GALLIUM_DRIVER:-llvmpipe}" = llvmpipe ] || not_applicable "reference frames are drawn by llvmpipe, this run uses ${GALLIUM_DRIVER}"
 
 SHOW="${TALDREX_BINARY_DIR:?}/show"
 REFERENCE="${TALDREX_SOURCE_DIR:?}/tests/fixtures/reference-frames"

@@ -6,7 +6,7 @@
 
 command -v valgrind >/dev/null 2>&1 || skip "valgrind is not installed"
 # A sanitizer build brings its own allocator, which memcheck cannot watch.
-ldd "$TALDREX" | grep -q libasan && skip "the player is built with AddressSanitizer"
+ldd "$TALDREX" | grep -q libasan && not_applicable "the player is built with AddressSanitizer"
 SHOW="${TALDREX_BINARY_DIR:?}/show"
 [ -f "$SHOW/script.txt" ] || fail "the bundled show was not built"
 unset DISPLAY WAYLAND_DISPLAY

@@ -168,13 +168,13 @@ protected:
 
 TEST_F(RenderModeTest, FactoryBuildsOneEmptyModePerKnownKind)
 {
-    EXPECT_NE(dynamic_cast<LineMode*>(createRenderMode(1).get()), nullptr);
-    EXPECT_NE(dynamic_cast<TextureMode*>(createRenderMode(8).get()), nullptr);
-    EXPECT_NE(dynamic_cast<SphereMapMode*>(createRenderMode(16).get()), nullptr);
-    EXPECT_NE(dynamic_cast<DualMapMode*>(createRenderMode(24).get()), nullptr);
+    EXPECT_NE(dynamic_cast<LineMode*>(CreateRenderMode(1).get()), nullptr);
+    EXPECT_NE(dynamic_cast<TextureMode*>(CreateRenderMode(8).get()), nullptr);
+    EXPECT_NE(dynamic_cast<SphereMapMode*>(CreateRenderMode(16).get()), nullptr);
+    EXPECT_NE(dynamic_cast<DualMapMode*>(CreateRenderMode(24).get()), nullptr);
     for (uint32_t kind : {0u, 2u, 9u, 64u, 72u, 88u, 0xffffffffu})
-        EXPECT_EQ(createRenderMode(kind), nullptr) << kind;
-    std::unique_ptr<RenderMode> lines = createRenderMode(1);
+        EXPECT_EQ(CreateRenderMode(kind), nullptr) << kind;
+    std::unique_ptr<RenderMode> lines = CreateRenderMode(1);
     EXPECT_EQ(lines->textures.size(), 0);
     EXPECT_EQ(lines->alpha, 1.0f); // such meshes stay in the opaque pass
 }

@@ -110,7 +110,7 @@ TEST(Soak, TenMinutesOfTheLoopingShowKeepMemoryFlatAndRaiseNoGlError)
 #endif
     WorkingFolder show(bundledShowFolder());
     if (!show.entered() || access("script.txt", R_OK) != 0)
-        GTEST_SKIP() << "the bundled show has not been built";
+        SKIP_FOR_MISSING("the bundled show has not been built");
     GlTestContext gl(width, height);
     REQUIRE_GL(gl);
     InitGLState(width, height);

@@ -1,5 +1,6 @@
 // cmake --install puts the makers' scene tool beside the player, with the bundled show.
 #include "app/child_process.h"
+#include "support/missing.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,7 @@ TEST(Install, TheSceneToolGoesBesideThePlayer)
 {
     const std::string cmake = FindProgram("cmake", nullptr);
     if (cmake.empty())
-        GTEST_SKIP() << "cmake is not on the path";
+        SKIP_FOR_MISSING("cmake is not on the path");
     const fs::path prefix = fs::temp_directory_path() / ("taldrex-install-" + std::to_string(::getpid()));
     fs::remove_all(prefix);
     ChildProcess install;

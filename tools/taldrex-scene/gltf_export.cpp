@@ -29,12 +29,12 @@
 namespace {
 
 // The player's lights: eight OpenGL light units, given out in pre-order.
-constexpr int maxLights = 8;
+constexpr int MaxLights = 8;
 // The player's fixed picture shape and clip planes.
-constexpr double fixedAspect = 83.0 / 65.0;
-constexpr double nearPlane = 0.1;
-constexpr double farPlane = 10000.0;
-constexpr double pi = 3.14159265358979323846;
+constexpr double FixedAspect = 83.0 / 65.0;
+constexpr double NearPlane = 0.1;
+constexpr double FarPlane = 10000.0;
+constexpr double Pi = 3.14159265358979323846;
 
 bool endsWith(const std::string& text, const std::string& end)
 {
@@ -402,14 +402,14 @@ private:
         tinygltf::Camera gltf;
         gltf.type = "perspective";
         gltf.name = camera.name;
-        gltf.perspective.aspectRatio = fixedAspect;
-        gltf.perspective.znear = nearPlane;
-        gltf.perspective.zfar = farPlane;
+        gltf.perspective.aspectRatio = FixedAspect;
+        gltf.perspective.znear = NearPlane;
+        gltf.perspective.zfar = FarPlane;
         const double degrees = camera.fieldOfViewDegrees(0.0f);
         if (degrees > 0.0 && degrees < 180.0) {
-            gltf.perspective.yfov = degrees * pi / 180.0;
+            gltf.perspective.yfov = degrees * Pi / 180.0;
         } else {
-            gltf.perspective.yfov = pi / 3.0;
+            gltf.perspective.yfov = Pi / 3.0;
             summary_.notes.push_back("camera \"" + camera.name + "\": field of view at frame 0 (" +
                                      std::to_string(degrees) + " degrees) is no angle a glTF camera holds; 60 degrees stands in");
         }
@@ -422,7 +422,7 @@ private:
 
     void attachLight(LightNode& light, size_t at)
     {
-        if (lightsMet_++ >= maxLights) {
+        if (lightsMet_++ >= MaxLights) {
             summary_.notes.push_back("light \"" + light.name + "\" is the ninth or later in pre-order: the player "
                                      "lights nothing with it, and the glTF has no light for it");
             return;
