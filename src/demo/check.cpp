@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <set>
@@ -72,6 +73,18 @@ std::string headerIn(const std::string& line)
         return {};
     const size_t close = line.find(']', open);
     return line.substr(open, close == std::string::npos ? std::string::npos : close - open + 1);
+}
+
+const char* const KnownHeaders[] = {"[mp3]", "[textures]", "[scenes]", "[part]"};
+
+// The first section header a list entry holds, or null: inside a list a header opens
+// nothing and is read as one more entry.
+const char* headerInEntry(const std::string& line)
+{
+    for (const char* header : KnownHeaders)
+        if (line.find(header) != std::string::npos)
+            return header;
+    return nullptr;
 }
 
 bool blank(const std::string& line)
@@ -143,6 +156,8 @@ private:
     void checkMusic()
     {
         for (const Listing::Entry& entry : listing_.mp3s) {
+            if (headerInsideList(entry, "[mp3]"))
+                continue;
             DataFile file = OpenDataFile("data\\" + entry.line, SoundtrackFileLimit);
             if (!file) {
                 report(file.path, file.error == DataFileError::Missing ? namedAt(entry) + " but does not exist"
@@ -165,6 +180,8 @@ private:
     void checkTextures()
     {
         for (const Listing::Entry& entry : listing_.textures) {
+            if (headerInsideList(entry, "[textures]"))
+                continue;
             const bool jpeg = entry.line.find(".jpg") != std::string::npos;
             const bool png = entry.line.find(".png") != std::string::npos;
             if (!jpeg && !png) {
@@ -221,6 +238,8 @@ private:
     void checkScenes()
     {
         for (const Listing::Entry& entry : listing_.scenes) {
+            if (headerInsideList(entry, "[scenes]"))
+                continue;
             std::string path = existingFile(entry, SceneFileLimit);
             auto scene = std::make_unique<Scene>();
             if (!path.empty()) {
@@ -278,7 +297,7 @@ private:
     // the lines right under it (they open nothing either), or text outside any section.
     void checkIgnoredLines()
     {
-        static const std::vector<std::string> known = {"[mp3]", "[textures]", "[scenes]", "[part]"};
+        static const std::vector<std::string> known(std::begin(KnownHeaders), std::end(KnownHeaders));
         const std::vector<Listing::Ignored>& lines = listing_.ignored;
         for (size_t i = 0; i < lines.size(); ++i) {
             if (blank(lines[i].line) || comment(lines[i].line))
@@ -306,6 +325,18 @@ private:
             report(ScriptName, problem, lines[i].number);
             i += under;
         }
+    }
+
+    // Reports an entry that holds a section header, which the list it follows takes as
+    // one more entry; true when it does.
+    bool headerInsideList(const Listing::Entry& entry, const char* list)
+    {
+        const char* header = headerInEntry(entry.line);
+        if (!header)
+            return false;
+        report(ScriptName, std::string(header) + " is read as an entry of the " + list +
+                               " list above it, and opens nothing: end that list with an empty line", entry.number);
+        return true;
     }
 
     // "named in script.txt:LINE", for problems with a file a script line names.

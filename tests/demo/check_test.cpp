@@ -395,3 +395,24 @@ TEST_F(CheckFolder, EveryPartProblemCarriesTheLineItIsOn)
     };
     EXPECT_EQ(seen, expected);
 }
+
+TEST_F(CheckFolder, AHeaderInsideAListIsAnEntryOfThatList)
+{
+    copyShared("jpeg/testorig.jpg", "data/bg.jpg");
+    ASSERT_TRUE(saveScene(cameraScene(), (dir / "data" / "scene.scn").string()));
+    write("script.txt", "[textures]\nbg.jpg\n[scenes]\nscene.scn\n\n" // 1-5
+                        "[scenes]\nscene.scn\n[part] one\n\n");      // 6-9
+    std::vector<CheckProblem> problems = CheckDemoFolder();
+    std::vector<std::pair<int, std::string>> seen;
+    for (const CheckProblem& p : problems)
+        if (p.file == "script.txt")
+            seen.push_back({p.line, p.problem});
+    std::vector<std::pair<int, std::string>> expected = {
+        {3, "[scenes] is read as an entry of the [textures] list above it, and opens nothing: end that list "
+            "with an empty line"},
+        {4, "texture \"scene.scn\" names neither a .jpg nor a .png file; the show ignores it"},
+        {8, "[part] is read as an entry of the [scenes] list above it, and opens nothing: end that list with "
+            "an empty line"},
+    };
+    EXPECT_EQ(seen, expected);
+}
