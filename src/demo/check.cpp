@@ -26,44 +26,6 @@ namespace {
 
 const char* const ScriptName = "script.txt";
 
-// The script's entries in file order, as the loader would meet them.
-class Listing : public ScriptSink {
-public:
-    struct Entry {
-        std::string line;
-        int order;  // position among all list entries of the script
-        int number; // line number in the script
-    };
-    struct Ignored {
-        int number;
-        std::string line;
-    };
-    std::vector<Entry> mp3s, textures, scenes;
-    std::vector<TimelineEntry> parts;
-    std::vector<int> partLines; // the line of each part's [part] header
-    std::vector<Ignored> ignored;
-
-    void mp3Entry(const std::string& line) override { mp3s.push_back({line, next_++, number_}); }
-    void textureEntry(const std::string& line) override { textures.push_back({line, next_++, number_}); }
-    void sceneEntry(const std::string& line) override { scenes.push_back({line, next_++, number_}); }
-    void partCount(int count) override
-    {
-        parts.reserve(static_cast<size_t>(count));
-        partLines.reserve(static_cast<size_t>(count));
-    }
-    void part(const TimelineEntry& entry) override
-    {
-        parts.push_back(entry);
-        partLines.push_back(number_);
-    }
-    void lineNumber(int number) override { number_ = number; }
-    void ignoredLine(int number, const std::string& line) override { ignored.push_back({number, line}); }
-
-private:
-    int next_ = 0;
-    int number_ = 0;
-};
-
 // The part of a line between its first '[' and the next ']' (or the line's end), with the
 // brackets; empty when the line, past leading white space, does not start with '['.
 std::string headerIn(const std::string& line)
@@ -98,6 +60,61 @@ bool comment(const std::string& line)
     const size_t first = line.find_first_not_of(" \t\r");
     return first != std::string::npos && line[first] == '#';
 }
+
+// The script's entries in file order, as the loader would meet them.
+class Listing : public ScriptSink {
+public:
+    struct Entry {
+        std::string line;
+        int order;  // position among all list entries of the script
+        int number; // line number in the script
+    };
+    struct Ignored {
+        int number;
+        std::string line;
+    };
+    std::vector<Entry> mp3s, textures, scenes;
+    std::vector<TimelineEntry> parts;
+    std::vector<int> partLines; // the line of each part's [part] header
+    std::vector<Ignored> ignored;
+
+    void mp3Entry(const std::string& line) override { mp3s.push_back({line, next_++, number_}); }
+    void textureEntry(const std::string& line) override { textures.push_back({line, next_++, number_}); }
+    void sceneEntry(const std::string& line) override { scenes.push_back({line, next_++, number_}); }
+    void partCount(int count) override
+    {
+        parts.reserve(static_cast<size_t>(count));
+        partLines.reserve(static_cast<size_t>(count));
+    }
+    void part(const TimelineEntry& entry) override
+    {
+        parts.push_back(entry);
+        partLines.push_back(number_);
+    }
+    void lineNumber(int number) override { number_ = number; }
+    // Blank and comment lines are passed over; past MaxIgnoredLines the rest are counted,
+    // so a script of junk costs no memory beyond its count.
+    void ignoredLine(int number, const std::string& line) override
+    {
+        if (blank(line) || comment(line))
+            return;
+        if (ignored.size() < MaxIgnoredLines) {
+            ignored.push_back({number, line});
+        } else {
+            if (moreIgnored == 0)
+                firstMoreIgnored = number;
+            ++moreIgnored;
+        }
+    }
+    // Ignored lines kept to be reported one by one.
+    static constexpr size_t MaxIgnoredLines = 100;
+    long long moreIgnored = 0;
+    int firstMoreIgnored = 0;
+
+private:
+    int next_ = 0;
+    int number_ = 0;
+};
 
 const char* kindName(NodeKind kind)
 {
@@ -300,8 +317,6 @@ private:
         static const std::vector<std::string> known(std::begin(KnownHeaders), std::end(KnownHeaders));
         const std::vector<Listing::Ignored>& lines = listing_.ignored;
         for (size_t i = 0; i < lines.size(); ++i) {
-            if (blank(lines[i].line) || comment(lines[i].line))
-                continue;
             const std::string header = headerIn(lines[i].line);
             if (header.empty()) {
                 report(ScriptName, "text outside any section: \"" + lines[i].line + "\" is ignored", lines[i].number);
@@ -310,8 +325,7 @@ private:
             size_t under = 0;
             while (i + under + 1 < lines.size()) {
                 const Listing::Ignored& next = lines[i + under + 1];
-                if (next.number != lines[i].number + int(under) + 1 || blank(next.line) || comment(next.line) ||
-                    !headerIn(next.line).empty())
+                if (next.number != lines[i].number + int(under) + 1 || !headerIn(next.line).empty())
                     break;
                 ++under;
             }
@@ -325,6 +339,9 @@ private:
             report(ScriptName, problem, lines[i].number);
             i += under;
         }
+        if (listing_.moreIgnored > 0)
+            report(ScriptName, "and " + std::to_string(listing_.moreIgnored) +
+                                   " more lines from here on that the show ignores", listing_.firstMoreIgnored);
     }
 
     // Reports an entry that holds a section header, which the list it follows takes as

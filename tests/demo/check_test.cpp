@@ -416,3 +416,16 @@ TEST_F(CheckFolder, AHeaderInsideAListIsAnEntryOfThatList)
     };
     EXPECT_EQ(seen, expected);
 }
+
+TEST_F(CheckFolder, AScriptOfJunkReportsItsFirstHundredIgnoredLinesAndCountsTheRest)
+{
+    std::string junk;
+    for (int i = 1; i <= 150; ++i)
+        junk += "junk " + std::to_string(i) + "\n";
+    write("script.txt", junk);
+    std::vector<CheckProblem> problems = CheckDemoFolder();
+    ASSERT_EQ(problems.size(), 101u);
+    EXPECT_EQ(problems[99].line, 100);
+    EXPECT_EQ(problems[100].line, 101);
+    EXPECT_EQ(problems[100].problem, "and 50 more lines from here on that the show ignores");
+}
