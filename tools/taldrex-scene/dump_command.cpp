@@ -375,9 +375,10 @@ int dump(const std::string& path, bool asJson)
 
 void AddDumpCommand(CLI::App& app, int& status)
 {
-    CLI::App* command = app.add_subcommand(
-        "dump", "Print a scene file's header, node tree, tracks, meshes and materials; exit 1 when it cannot "
-                "be opened, 2 when it is damaged (with the byte where reading stopped) or no scene file");
+    CLI::App* command =
+        app.add_subcommand("dump", "Print a scene file's header, node tree, tracks, meshes and materials");
+    command->footer("Exit status: 0 read whole, 1 the file cannot be opened, 2 damaged (the byte where reading "
+                    "stopped is printed beside the file's size) or not a scene file.\n");
     auto file = std::make_shared<std::string>();
     auto asJson = std::make_shared<bool>(false);
     command->add_option("SCENE", *file, "the scene file")->required();

@@ -56,12 +56,13 @@ int exportScene(const ExportArguments& arguments)
 void AddExportCommand(CLI::App& app, int& status)
 {
     CLI::App* command = app.add_subcommand(
-        "export",
-        "Write a scene file as glTF 2.0 (.glb, or .gltf with a .bin beside it): nodes with their names and "
-        "tree, meshes, materials with their pictures, cameras and lights, every track sampled at every frame "
-        "of the scene's keys as the player evaluates it (Z-up turned to Y-up). A summary lists what glTF "
-        "cannot hold as the player shows it. Exit 1 when the scene cannot be opened or the glTF written, 2 "
-        "when the scene is damaged (what was read is exported)");
+        "export", "Write a scene file as glTF 2.0, every track sampled frame by frame as the player plays it");
+    command->footer(
+        "Writes .glb, or .gltf with a .bin beside it: the nodes with their names and tree, meshes, materials with "
+        "their pictures, cameras and lights, every track sampled at every frame of the scene's keys through the "
+        "player's own evaluation, with the player's Z-up turned to glTF's Y-up. A summary lists what glTF cannot "
+        "hold as the player shows it. Exit status: 0 written, 1 the scene cannot be opened or the glTF written, "
+        "2 the scene is damaged (what was read is exported).\n");
     auto arguments = std::make_shared<ExportArguments>();
     command->add_option("SCENE", arguments->scene, "the scene file")->required();
     command->add_option("OUT", arguments->out, "the glTF file to write, ending in .glb or .gltf")->required();
