@@ -2,6 +2,7 @@
 
 #include "app/mp3_decoder.h"
 #include "common/data_file.h"
+#include "common/nearest_names.h"
 #include "common/printable_text.h"
 #include "demo/script_parser.h"
 #include "graph/camera_node.h"
@@ -12,8 +13,10 @@
 #include "scene/material.h"
 #include "scene/scene.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <set>
@@ -23,24 +26,94 @@ namespace {
 
 const char* const ScriptName = "script.txt";
 
+// The part of a line between its first '[' and the next ']' (or the line's end), with the
+// brackets; empty when the line, past leading white space, does not start with '['.
+std::string headerIn(const std::string& line)
+{
+    const size_t open = line.find_first_not_of(" \t\r");
+    if (open == std::string::npos || line[open] != '[')
+        return {};
+    const size_t close = line.find(']', open);
+    return line.substr(open, close == std::string::npos ? std::string::npos : close - open + 1);
+}
+
+const char* const KnownHeaders[] = {"[mp3]", "[textures]", "[scenes]", "[part]"};
+
+// The first section header a list entry holds, or null: inside a list a header opens
+// nothing and is read as one more entry.
+const char* headerInEntry(const std::string& line)
+{
+    for (const char* header : KnownHeaders)
+        if (line.find(header) != std::string::npos)
+            return header;
+    return nullptr;
+}
+
+bool blank(const std::string& line)
+{
+    return line.find_first_not_of(" \t\r") == std::string::npos;
+}
+
+// A line outside any section that starts with '#' says it means to be ignored.
+bool comment(const std::string& line)
+{
+    const size_t first = line.find_first_not_of(" \t\r");
+    return first != std::string::npos && line[first] == '#';
+}
+
 // The script's entries in file order, as the loader would meet them.
 class Listing : public ScriptSink {
 public:
     struct Entry {
         std::string line;
-        int order; // position among all list entries of the script
+        int order;  // position among all list entries of the script
+        int number; // line number in the script
+    };
+    struct Ignored {
+        int number;
+        std::string line;
     };
     std::vector<Entry> mp3s, textures, scenes;
     std::vector<TimelineEntry> parts;
+    std::vector<int> partLines; // the line of each part's [part] header
+    std::vector<Ignored> ignored;
 
-    void mp3Entry(const std::string& line) override { mp3s.push_back({line, next_++}); }
-    void textureEntry(const std::string& line) override { textures.push_back({line, next_++}); }
-    void sceneEntry(const std::string& line) override { scenes.push_back({line, next_++}); }
-    void partCount(int count) override { parts.reserve(static_cast<size_t>(count)); }
-    void part(const TimelineEntry& entry) override { parts.push_back(entry); }
+    void mp3Entry(const std::string& line) override { mp3s.push_back({line, next_++, number_}); }
+    void textureEntry(const std::string& line) override { textures.push_back({line, next_++, number_}); }
+    void sceneEntry(const std::string& line) override { scenes.push_back({line, next_++, number_}); }
+    void partCount(int count) override
+    {
+        parts.reserve(static_cast<size_t>(count));
+        partLines.reserve(static_cast<size_t>(count));
+    }
+    void part(const TimelineEntry& entry) override
+    {
+        parts.push_back(entry);
+        partLines.push_back(number_);
+    }
+    void lineNumber(int number) override { number_ = number; }
+    // Blank and comment lines are passed over; past MaxIgnoredLines the rest are counted,
+    // so a script of junk costs no memory beyond its count.
+    void ignoredLine(int number, const std::string& line) override
+    {
+        if (blank(line) || comment(line))
+            return;
+        if (ignored.size() < MaxIgnoredLines) {
+            ignored.push_back({number, line});
+        } else {
+            if (moreIgnored == 0)
+                firstMoreIgnored = number;
+            ++moreIgnored;
+        }
+    }
+    // Ignored lines kept to be reported one by one.
+    static constexpr size_t MaxIgnoredLines = 100;
+    long long moreIgnored = 0;
+    int firstMoreIgnored = 0;
 
 private:
     int next_ = 0;
+    int number_ = 0;
 };
 
 const char* kindName(NodeKind kind)
@@ -71,6 +144,7 @@ public:
         }
         ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), listing_);
 
+        checkIgnoredLines();
         checkMusic();
         checkLoadingPicture();
         checkTextures();
@@ -79,15 +153,18 @@ public:
     }
 
 private:
-    void report(const std::string& file, const std::string& problem) { problems.push_back({file, problem}); }
+    void report(const std::string& file, const std::string& problem, int line = 0)
+    {
+        problems.push_back({file, problem, line});
+    }
 
     // The path of a script entry, or empty (with the problem reported) when the show
     // cannot open it: missing, outside the demo folder, not a regular file, too large.
-    std::string existingFile(const std::string& line, long long maxBytes)
+    std::string existingFile(const Listing::Entry& entry, long long maxBytes)
     {
-        DataFile file = OpenDataFile("data\\" + line, maxBytes);
+        DataFile file = OpenDataFile("data\\" + entry.line, maxBytes);
         if (file.error == DataFileError::Missing)
-            report(file.path, "named in script.txt but does not exist");
+            report(file.path, namedAt(entry) + " but does not exist");
         else if (!file)
             report(file.path, file.problem);
         return file ? file.path : std::string();
@@ -96,9 +173,11 @@ private:
     void checkMusic()
     {
         for (const Listing::Entry& entry : listing_.mp3s) {
+            if (headerInsideList(entry, "[mp3]"))
+                continue;
             DataFile file = OpenDataFile("data\\" + entry.line, SoundtrackFileLimit);
             if (!file) {
-                report(file.path, file.error == DataFileError::Missing ? "named in script.txt but does not exist"
+                report(file.path, file.error == DataFileError::Missing ? namedAt(entry) + " but does not exist"
                                                                        : file.problem);
                 continue;
             }
@@ -118,12 +197,17 @@ private:
     void checkTextures()
     {
         for (const Listing::Entry& entry : listing_.textures) {
+            if (headerInsideList(entry, "[textures]"))
+                continue;
             const bool jpeg = entry.line.find(".jpg") != std::string::npos;
             const bool png = entry.line.find(".png") != std::string::npos;
-            if (!jpeg && !png)
+            if (!jpeg && !png) {
+                report(ScriptName, "texture \"" + entry.line +
+                    "\" names neither a .jpg nor a .png file; the show ignores it", entry.number);
                 continue;
+            }
             registeredAt_.emplace(entry.line, entry.order);
-            std::string path = existingFile(entry.line, ImageFileLimit);
+            std::string path = existingFile(entry, ImageFileLimit);
             if (path.empty())
                 continue;
             // A line listed again keeps the texture of its first listing.
@@ -171,7 +255,9 @@ private:
     void checkScenes()
     {
         for (const Listing::Entry& entry : listing_.scenes) {
-            std::string path = existingFile(entry.line, SceneFileLimit);
+            if (headerInsideList(entry, "[scenes]"))
+                continue;
+            std::string path = existingFile(entry, SceneFileLimit);
             auto scene = std::make_unique<Scene>();
             if (!path.empty()) {
                 scene->loadFile(path.c_str());
@@ -224,40 +310,132 @@ private:
         }
     }
 
+    // The lines of the script the show reads past without a word: an unknown header and
+    // the lines right under it (they open nothing either), or text outside any section.
+    void checkIgnoredLines()
+    {
+        static const std::vector<std::string> known(std::begin(KnownHeaders), std::end(KnownHeaders));
+        const std::vector<Listing::Ignored>& lines = listing_.ignored;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const std::string header = headerIn(lines[i].line);
+            if (header.empty()) {
+                report(ScriptName, "text outside any section: \"" + lines[i].line + "\" is ignored", lines[i].number);
+                continue;
+            }
+            size_t under = 0;
+            while (i + under + 1 < lines.size()) {
+                const Listing::Ignored& next = lines[i + under + 1];
+                if (next.number != lines[i].number + int(under) + 1 || !headerIn(next.line).empty())
+                    break;
+                ++under;
+            }
+            std::string problem = "unknown header \"" + header + "\"";
+            const std::vector<std::string> nearest = NearestNames(header, known, 1);
+            if (!nearest.empty())
+                problem += " (did you mean " + nearest[0] + "?)";
+            problem += under == 0 ? "; the show ignores it"
+                                  : "; the show ignores it and the " + std::to_string(under) + " line" +
+                                        (under == 1 ? "" : "s") + " under it";
+            report(ScriptName, problem, lines[i].number);
+            i += under;
+        }
+        if (listing_.moreIgnored > 0)
+            report(ScriptName, "and " + std::to_string(listing_.moreIgnored) +
+                                   " more lines from here on that the show ignores", listing_.firstMoreIgnored);
+    }
+
+    // Reports an entry that holds a section header, which the list it follows takes as
+    // one more entry; true when it does.
+    bool headerInsideList(const Listing::Entry& entry, const char* list)
+    {
+        const char* header = headerInEntry(entry.line);
+        if (!header)
+            return false;
+        report(ScriptName, std::string(header) + " is read as an entry of the " + list +
+                               " list above it, and opens nothing: end that list with an empty line", entry.number);
+        return true;
+    }
+
+    // "named in script.txt:LINE", for problems with a file a script line names.
+    static std::string namedAt(const Listing::Entry& entry)
+    {
+        return std::string("named in ") + ScriptName + ":" + std::to_string(entry.number);
+    }
+
+    // A part's lines follow its [part] line: scene, end time, camera, background, overlay.
+    enum PartLine { SceneLine = 1, EndLine, CameraLine, BackgroundLine, OverlayLine };
+
     void checkParts()
     {
         for (size_t i = 0; i < listing_.parts.size(); ++i) {
             const TimelineEntry& part = listing_.parts[i];
+            const int header = listing_.partLines[i];
             const std::string where = "part " + std::to_string(i + 1) + ": ";
             auto scene = scenes_.find(part.sceneName);
             if (scene == scenes_.end()) {
-                report(ScriptName, where + "scene \"" + part.sceneName + "\" is not listed under [scenes]");
+                report(ScriptName, where + "scene \"" + part.sceneName + "\" is not listed under [scenes]",
+                       header + SceneLine);
             } else if (scene->second->reader) {
-                checkCamera(*scene->second, part, where);
+                checkCamera(*scene->second, part, where, header + CameraLine);
             }
-            for (const std::string* image : {&part.backgroundName, &part.overlayName}) {
-                if (*image != "standard" && registeredAt_.find(*image) == registeredAt_.end())
-                    report(ScriptName, where + "image \"" + *image + "\" is not listed under [textures]");
+            const int imageLines[] = {header + BackgroundLine, header + OverlayLine};
+            const std::string* images[] = {&part.backgroundName, &part.overlayName};
+            for (int k = 0; k < 2; ++k) {
+                if (*images[k] != "standard" && registeredAt_.find(*images[k]) == registeredAt_.end())
+                    report(ScriptName, where + "image \"" + *images[k] + "\" is not listed under [textures]",
+                           imageLines[k]);
             }
             if (i > 0 && part.endTime <= listing_.parts[i - 1].endTime)
                 report(ScriptName, where + "end time " + std::to_string(part.endTime) +
-                    " ms does not come after the previous part's; the part is never shown");
+                    " ms does not come after the previous part's; the part is never shown", header + EndLine);
             if (musicMs_ >= 0 && part.endTime >= musicMs_)
                 report(ScriptName, where + "ends at " + std::to_string(part.endTime) + " ms, after the music (" +
-                    std::to_string(musicMs_) + " ms); the show would wait there until Escape");
+                    std::to_string(musicMs_) + " ms); the show would wait there until Escape", header + EndLine);
         }
     }
 
-    void checkCamera(Scene& scene, const TimelineEntry& part, const std::string& where)
+    void checkCamera(Scene& scene, const TimelineEntry& part, const std::string& where, int line)
     {
         Node* found = scene.findNodeByName(part.cameraName);
         if (!found)
-            report(ScriptName, where + "camera \"" + part.cameraName + "\" matches no node of " + part.sceneName);
+            report(ScriptName, where + "camera \"" + part.cameraName + "\" matches no node of " + part.sceneName +
+                cameraSuggestion(scene, part.cameraName), line);
         else if (found->kind != NodeKind::Camera)
             report(ScriptName, where + "camera \"" + part.cameraName + "\" first matches the " +
-                kindName(found->kind) + " node \"" + found->name + "\" of " + part.sceneName + ", not a camera");
+                kindName(found->kind) + " node \"" + found->name + "\" of " + part.sceneName + ", not a camera",
+                line);
         else if (checkedCameras_.insert(found).second)
             checkView(static_cast<CameraNode&>(*found), scenePaths_[part.sceneName]);
+    }
+
+    // "; nearest camera names: ..." for a camera name that matches nothing: the scene's
+    // camera nodes nearest in spelling, or all its cameras when none is near.
+    static std::string cameraSuggestion(const Scene& scene, const std::string& name)
+    {
+        std::vector<std::string> cameras;
+        collectCameras(scene, cameras);
+        if (cameras.empty())
+            return "; the scene has no camera node";
+        std::vector<std::string> nearest = NearestNames(name, cameras, 3);
+        const bool near = !nearest.empty();
+        if (!near)
+            nearest.assign(cameras.begin(), cameras.begin() + std::min<size_t>(cameras.size(), 3));
+        std::string text = near ? "; did you mean " : "; its cameras are ";
+        for (size_t i = 0; i < nearest.size(); ++i)
+            text += (i == 0 ? "\"" : i + 1 == nearest.size() ? " or \"" : ", \"") + nearest[i] + "\"";
+        if (!near && cameras.size() > nearest.size())
+            text += " and " + std::to_string(cameras.size() - nearest.size()) + " more";
+        return near ? text + "?" : text;
+    }
+
+    // The names of the camera nodes under node, in pre-order.
+    static void collectCameras(const Node& node, std::vector<std::string>& names)
+    {
+        for (const std::unique_ptr<Node>& child : node.children) {
+            if (child->kind == NodeKind::Camera)
+                names.push_back(child->name);
+            collectCameras(*child, names);
+        }
     }
 
     // A camera the parts view through that would draw nothing at some frame.
@@ -302,8 +480,10 @@ int ReportCheck(const std::vector<CheckProblem>& problems, const std::string& fo
 {
     // Names come from the folder and may hold terminal escape sequences.
     const std::string where = PrintableText(folder);
-    for (const CheckProblem& p : problems)
-        std::printf("%s: %s\n", PrintableText(p.file).c_str(), PrintableText(p.problem).c_str());
+    for (const CheckProblem& p : problems) {
+        const std::string line = p.line > 0 ? ":" + std::to_string(p.line) : std::string();
+        std::printf("%s%s: %s\n", PrintableText(p.file).c_str(), line.c_str(), PrintableText(p.problem).c_str());
+    }
     if (problems.empty())
         std::printf("%s: no problems found\n", where.c_str());
     else

@@ -4,18 +4,22 @@
 #include <string>
 #include <vector>
 
-// One problem: the file it is in (or about) and what is wrong.
+// One problem: the file it is in (or about), the line of the script it comes from (0 for
+// none) and what is wrong.
 struct CheckProblem {
     std::string file;
     std::string problem;
+    int line = 0;
 };
 
-// Checks the demo folder that is the current folder: script.txt, every file it names
-// (present, decodable, scenes read whole), parts against the registries, cameras against
-// the scenes, material maps against the textures listed before their scene, end times
-// against each other and the music. Loads nothing into the show's registries.
+// Checks the demo folder that is the current folder: script.txt (lines the show ignores:
+// unknown headers, text outside any section, textures that are neither JPEG nor PNG),
+// every file it names (present, decodable, scenes read whole), parts against the
+// registries, cameras against the scenes, material maps against the textures listed
+// before their scene, end times against each other and the music. Loads nothing into the
+// show's registries.
 std::vector<CheckProblem> CheckDemoFolder();
 
-// Prints the problems as "FILE: problem" lines and a summary naming folder. Returns the
+// Prints the problems as "FILE: problem" lines ("FILE:LINE: problem" for a script line) and a summary naming folder. Returns the
 // exit status: 0 when there is none, 1 otherwise.
 int ReportCheck(const std::vector<CheckProblem>& problems, const std::string& folder);

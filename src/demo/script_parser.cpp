@@ -16,6 +16,7 @@ public:
     {
         if (pos_ >= text_.size())
             return false;
+        ++number_;
         size_t end = text_.find('\n', pos_);
         if (end == std::string_view::npos) {
             line.assign(text_.substr(pos_));
@@ -36,6 +37,7 @@ public:
     {
         if (pos_ >= text_.size())
             return false;
+        ++number_;
         size_t end = text_.find('\n', pos_);
         if (end == std::string_view::npos)
             end = text_.size();
@@ -44,9 +46,13 @@ public:
         return true;
     }
 
+    // The number (from 1) of the line read last.
+    int number() const { return number_; }
+
 private:
     std::string_view text_;
     size_t pos_ = 0;
+    int number_ = 0;
 };
 
 // What a top-level line opens: the first of the headers, in this order, that it holds.
@@ -106,14 +112,18 @@ int walkScript(std::string_view text, ScriptSink* sink)
                     lines.skip(empty);
                 continue;
             }
+            sink->lineNumber(lines.number());
             for (std::string& partLine : part)
                 if (!lines.next(partLine))
                     partLine.clear();
             sink->part(partOf(part));
             continue;
         }
-        if (section == Section::None)
+        if (section == Section::None) {
+            if (sink)
+                sink->ignoredLine(lines.number(), lower);
             continue;
+        }
         // A list runs to the first empty line, which it consumes, or to the end.
         if (!sink) {
             while (lines.skip(empty) && !empty) {
@@ -122,6 +132,7 @@ int walkScript(std::string_view text, ScriptSink* sink)
         }
         while (lines.next(line) && !line.empty()) {
             lowerInto(line, lower);
+            sink->lineNumber(lines.number());
             if (section == Section::Mp3)
                 sink->mp3Entry(lower);
             else if (section == Section::Textures)

@@ -19,6 +19,11 @@ public:
     virtual void textureEntry(const std::string& line) = 0;
     virtual void sceneEntry(const std::string& line) = 0;
     virtual void part(const TimelineEntry& entry) = 0;
+    // Told just before each entry and each part the number (from 1) of its line; a part's
+    // five lines follow its [part] line directly.
+    virtual void lineNumber(int) {}
+    // A line outside any list or part that opens no section: the show ignores it.
+    virtual void ignoredLine(int /*number*/, const std::string& /*lower*/) {}
 };
 
 // Parses a whole script. LF ends a line, a CR right before it goes with it, and a last

@@ -49,41 +49,48 @@ bool CameraNode::evaluate(float time, bool)
 
 bool CameraNode::applyCamera(float time)
 {
+    CameraLook view;
+    if (!viewAt(time, view))
+        return false;
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(view.fieldOfViewDegrees, fixedAspect, nearPlane, farPlane);
+    gluLookAt(view.eye.x, view.eye.y, view.eye.z, view.centre.x, view.centre.y, view.centre.z, view.up.x, view.up.y,
+              view.up.z);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    return true;
+}
+
+bool CameraNode::viewAt(float time, CameraLook& view)
+{
     if (!target)
         return false;
     position = positionTrack.evaluate(time);
     target->evaluate(time, false);
     const Vector3 eye = position;
     const Vector3 centre = target->position;
-
     Vector3 n = centre - eye;
     float distance = std::sqrt(dot(n, n));
     if (!(distance > 0.0f))
         return false;
     n *= 1.0f / distance;
-
     // Looking straight along Z leaves no side vector; X stands in for it.
     Vector3 s(1.0f, 0.0f, 0.0f);
     float across = std::sqrt(n.x * n.x + n.y * n.y);
     if (across > 0.0f)
         s = Vector3(n.y, -n.x, 0.0f) * (1.0f / across);
-
     Vector3 u = cross(s, n);
     u *= 1.0f / std::sqrt(dot(u, u));
-
     // The roll turns the up vector about the world Z axis, not about the view direction,
     // so it shows only as far as the camera looks up or down.
     float roll = rollTrack.evaluate(time);
     float c = static_cast<float>(std::cos(static_cast<double>(roll)));
     float sn = static_cast<float>(std::sin(static_cast<double>(roll)));
-    Vector3 up(c * u.x - sn * u.y, sn * u.x + c * u.y, u.z);
-
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(fieldOfViewDegrees(time), fixedAspect, nearPlane, farPlane);
-    gluLookAt(eye.x, eye.y, eye.z, centre.x, centre.y, centre.z, up.x, up.y, up.z);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    view.eye = eye;
+    view.centre = centre;
+    view.up = Vector3(c * u.x - sn * u.y, sn * u.x + c * u.y, u.z);
+    view.fieldOfViewDegrees = fieldOfViewDegrees(time);
     return true;
 }
 

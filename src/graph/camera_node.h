@@ -23,6 +23,15 @@ struct CameraFaults {
 // The first frame of each fault of camera; moves the cursors of the tracks it evaluates.
 CameraFaults FindCameraFaults(CameraNode& camera);
 
+// What a camera sees at a time: the eye, the point looked at, the up vector after the roll
+// (as the look-at takes it) and the vertical field of view in degrees.
+struct CameraLook {
+    Vector3 eye;
+    Vector3 centre;
+    Vector3 up;
+    double fieldOfViewDegrees = 0.0;
+};
+
 class CameraNode : public Node {
 public:
     explicit CameraNode(Node* parent);
@@ -41,6 +50,10 @@ public:
     // first. Returns false, touching no OpenGL state, when there is no target or the
     // camera sits on it.
     bool applyCamera(float time);
+    // The view applyCamera sets up at time, without touching OpenGL. Evaluates the position
+    // and the target's position; false (view unchanged) when there is no target or the
+    // camera sits on it.
+    bool viewAt(float time, CameraLook& view);
     // The vertical field of view in degrees at time, as the projection takes it. Moves the
     // field-of-view track's cursor.
     double fieldOfViewDegrees(float time);

@@ -4,6 +4,8 @@
 
 void LineMode::draw(const Vector3Array& vertices, const GrowableArray<Face>& faces, const Vector3Array&) const
 {
+    // Deliberate: texturing is left as it was, so the white lines take the colour of the
+    // texture still bound (RenderModeTest.LinesAreTintedByTheTextureLeftBound).
     glColor3f(1.0f, 1.0f, 1.0f);
     glBegin(GL_LINES);
     for (const Face& face : faces)

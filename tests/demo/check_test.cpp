@@ -329,3 +329,103 @@ TEST_F(CheckFolder, ReportsImagesTheShowWouldRefuseOrShowIncompleteTheLoadingPic
     problems = CheckDemoFolder();
     EXPECT_EQ(count(problems, "data/loading.jpg", ""), 0);
 }
+
+TEST_F(CheckFolder, LinesTheShowIgnoresAreReportedWithTheirLineNumbers)
+{
+    copyShared("jpeg/testorig.jpg", "data/bg.jpg");
+    ASSERT_TRUE(saveScene(cameraScene(), (dir / "data" / "scene.scn").string()));
+    write("script.txt", "My show, by me\n"                      // 1
+                        "[textures]\nbg.jpg\nlogo.bmp\nlate.png\nnowhere.png\n\n" // 2-7
+                        "[scenes]\nscene.scn\n\n"               // 8-10
+                        "[prat]\n"                              // 11
+                        "[scene]\nother.scn\nthird.scn\n\n"     // 12-15
+                        "[part]\nscene.scn\n1000\ncma\nbg.jpg\nstandard\n" // 16-21
+                        "  # a comment, no problem\n"          // 22
+                        "[credits]\n");                         // 23
+    std::vector<CheckProblem> problems = CheckDemoFolder();
+    auto at = [&](int line, const std::string& text) {
+        int n = 0;
+        for (const CheckProblem& p : problems)
+            if (p.file == "script.txt" && p.line == line && p.problem.find(text) != std::string::npos)
+                ++n;
+        return n;
+    };
+    EXPECT_EQ(at(1, "text outside any section: \"my show, by me\" is ignored"), 1);
+    EXPECT_EQ(at(4, "texture \"logo.bmp\" names neither a .jpg nor a .png file"), 1);
+    EXPECT_EQ(at(11, "unknown header \"[prat]\" (did you mean [part]?); the show ignores it"), 1);
+    EXPECT_EQ(at(12, "unknown header \"[scene]\" (did you mean [scenes]?); the show ignores it and the 2 lines"),
+              1);
+    EXPECT_EQ(at(19, "part 1: camera \"cma\" matches no node of scene.scn; did you mean \"cam\"?"), 1);
+    EXPECT_EQ(at(23, "unknown header \"[credits]\"; the show ignores it"), 1);
+    // Files a script line names carry that line too.
+    EXPECT_EQ(count(problems, "data/late.png", "named in script.txt:5 but does not exist"), 1);
+    EXPECT_EQ(count(problems, "data/nowhere.png", "named in script.txt:6 but does not exist"), 1);
+    EXPECT_EQ(problems.size(), 8u);
+    for (const CheckProblem& p : problems) {
+        if (p.file == "script.txt") {
+            EXPECT_GT(p.line, 0) << p.problem;
+        }
+    }
+
+    testing::internal::CaptureStdout();
+    ReportCheck(problems, "show");
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("script.txt:11: unknown header \"[prat]\""), std::string::npos) << out;
+    EXPECT_NE(out.find("data/late.png: named in script.txt:5"), std::string::npos) << out;
+}
+
+TEST_F(CheckFolder, EveryPartProblemCarriesTheLineItIsOn)
+{
+    ASSERT_TRUE(saveScene(cameraScene(), (dir / "data" / "scene.scn").string()));
+    write("script.txt", "[scenes]\nscene.scn\n\n"                        // 1-3
+                        "[part]\nscene.scn\n1000\ncam\nnone.png\nstandard\n" // 4-9
+                        "[part]\nlost.scn\n900\nmesh\nstandard\ngone.jpg\n"  // 10-15
+                        "[part]\nscene.scn\n2000\nzzz\nstandard\nstandard\n"); // 16-21
+    std::vector<CheckProblem> problems = CheckDemoFolder();
+    std::vector<std::pair<int, std::string>> seen;
+    for (const CheckProblem& p : problems)
+        if (p.file == "script.txt")
+            seen.push_back({p.line, p.problem});
+    std::vector<std::pair<int, std::string>> expected = {
+        {8, "part 1: image \"none.png\" is not listed under [textures]"},
+        {11, "part 2: scene \"lost.scn\" is not listed under [scenes]"},
+        {15, "part 2: image \"gone.jpg\" is not listed under [textures]"},
+        {12, "part 2: end time 900 ms does not come after the previous part's; the part is never shown"},
+        {19, "part 3: camera \"zzz\" matches no node of scene.scn; its cameras are \"cam\""},
+    };
+    EXPECT_EQ(seen, expected);
+}
+
+TEST_F(CheckFolder, AHeaderInsideAListIsAnEntryOfThatList)
+{
+    copyShared("jpeg/testorig.jpg", "data/bg.jpg");
+    ASSERT_TRUE(saveScene(cameraScene(), (dir / "data" / "scene.scn").string()));
+    write("script.txt", "[textures]\nbg.jpg\n[scenes]\nscene.scn\n\n" // 1-5
+                        "[scenes]\nscene.scn\n[part] one\n\n");      // 6-9
+    std::vector<CheckProblem> problems = CheckDemoFolder();
+    std::vector<std::pair<int, std::string>> seen;
+    for (const CheckProblem& p : problems)
+        if (p.file == "script.txt")
+            seen.push_back({p.line, p.problem});
+    std::vector<std::pair<int, std::string>> expected = {
+        {3, "[scenes] is read as an entry of the [textures] list above it, and opens nothing: end that list "
+            "with an empty line"},
+        {4, "texture \"scene.scn\" names neither a .jpg nor a .png file; the show ignores it"},
+        {8, "[part] is read as an entry of the [scenes] list above it, and opens nothing: end that list with "
+            "an empty line"},
+    };
+    EXPECT_EQ(seen, expected);
+}
+
+TEST_F(CheckFolder, AScriptOfJunkReportsItsFirstHundredIgnoredLinesAndCountsTheRest)
+{
+    std::string junk;
+    for (int i = 1; i <= 150; ++i)
+        junk += "junk " + std::to_string(i) + "\n";
+    write("script.txt", junk);
+    std::vector<CheckProblem> problems = CheckDemoFolder();
+    ASSERT_EQ(problems.size(), 101u);
+    EXPECT_EQ(problems[99].line, 100);
+    EXPECT_EQ(problems[100].line, 101);
+    EXPECT_EQ(problems[100].problem, "and 50 more lines from here on that the show ignores");
+}

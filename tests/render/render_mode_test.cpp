@@ -380,3 +380,20 @@ TEST_F(RenderModeTest, LinesJoinConsecutiveCornersAcrossFaces)
     EXPECT_EQ(gl.pixel(47, 33) >> 8, 0x000000u); // on 3-4
     EXPECT_EQ(gl.pixel(32, 32) >> 8, 0x000000u); // inside the faces: not filled
 }
+
+// Lines draw no texture of their own but do not switch texturing off either: after a
+// background picture (or a textured group) their white is tinted by the texture still
+// bound, at the texture coordinates last given.
+TEST_F(RenderModeTest, LinesAreTintedByTheTextureLeftBound)
+{
+    GLuint texture = rowTexture({255, 0, 0});
+    Geometry shape;
+    shape.triangle({at(10), at(32), 0}, {at(50), at(32), 0}, {at(10), at(10), 0}, 0.5f, 0.5f);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexCoord2f(0.5f, 0.5f);
+    LineMode().draw(shape.vertices, shape.faces, shape.normals);
+    glDisable(GL_TEXTURE_2D);
+    EXPECT_EQ(gl.pixel(30, 32) >> 8, 0xff0000u);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}

@@ -16,21 +16,27 @@ struct DumpResult {
     std::string output;
 };
 
-DumpResult dump(const std::string& file)
+// Runs taldrex-scene with arguments (already quoted where needed), standard error included.
+DumpResult run(const std::string& arguments)
 {
-    std::string command = std::string(TALDREX_BINARY_DIR) + "/tools/taldrex-scene/taldrex-scene dump '" +
-                          file + "' 2>&1";
-    DumpResult run;
+    std::string command = std::string(TALDREX_BINARY_DIR) + "/tools/taldrex-scene/taldrex-scene " + arguments +
+                          " 2>&1";
+    DumpResult result;
     std::FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
-        return run;
+        return result;
     char buffer[4096];
     size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.output.append(buffer, n);
+        result.output.append(buffer, n);
     int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+DumpResult dump(const std::string& file)
+{
+    return run("dump '" + file + "'");
 }
 
 SceneSpec sampleScene()
@@ -86,6 +92,7 @@ TEST(Inspector, DumpOfATruncatedFileSaysWhereReadingStopped)
     EXPECT_EQ(run.status, 2) << run.output;
     EXPECT_NE(run.output.find("mesh \"body\""), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("damaged: reading stopped at byte "), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find(" of 100 in "), std::string::npos) << run.output;
     std::remove(path.c_str());
 
     DumpResult missing = dump(testing::TempDir() + "taldrex-no-such.scn");
@@ -107,5 +114,74 @@ TEST(Inspector, NamesFromTheFileAreEscapedBeforeTheyReachTheTerminal)
     EXPECT_EQ(run.output.find('\x1b'), std::string::npos);
     EXPECT_NE(run.output.find("transform \"\\x1b]0;owned\\x07\\x1b[2j\""), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("material 0 \"m\\xff\""), std::string::npos) << run.output;
+    std::remove(path.c_str());
+}
+
+TEST(Inspector, UsageAndMisuseExitWithStatusTwo)
+{
+    DumpResult none = run("");
+    EXPECT_EQ(none.status, 2);
+    EXPECT_NE(none.output.find("Usage: taldrex-scene"), std::string::npos) << none.output;
+    EXPECT_NE(none.output.find("dump"), std::string::npos) << none.output;
+
+    DumpResult unknown = run("frob");
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_NE(unknown.output.find("unknown command \"frob\""), std::string::npos) << unknown.output;
+
+    DumpResult noFile = run("dump");
+    EXPECT_EQ(noFile.status, 2);
+    EXPECT_NE(noFile.output.find("SCENE is required"), std::string::npos) << noFile.output;
+
+    DumpResult version = run("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.output.rfind("taldrex-scene ", 0), 0u) << version.output;
+
+    for (const char* command : {"dump", "export"}) {
+        DumpResult help = run(std::string(command) + " --help");
+        EXPECT_EQ(help.status, 0) << command;
+        EXPECT_NE(help.output.find(std::string("Usage: taldrex-scene ") + command), std::string::npos)
+            << help.output;
+    }
+}
+
+TEST(Inspector, AFileWhoseFirstNodeTypeIsNoNodeKindIsNotASceneFile)
+{
+    std::string path = testing::TempDir() + "taldrex-inspect-png.scn";
+    const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR and more", 29);
+    std::ofstream(path, std::ios::binary) << png;
+    DumpResult run = dump(path);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.output.find("not a scene file"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("header "), std::string::npos) << run.output;
+
+    // An empty node list is a scene file: -1 is the end marker.
+    SceneSpec empty;
+    ASSERT_TRUE(saveScene(empty, path));
+    DumpResult read = dump(path);
+    EXPECT_EQ(read.status, 0) << read.output;
+    EXPECT_EQ(read.output.find("not a scene file"), std::string::npos) << read.output;
+    std::remove(path.c_str());
+}
+
+TEST(Inspector, JsonForToolsHoldsTheTreeAndWhereReadingStopped)
+{
+    std::string path = testing::TempDir() + "taldrex-inspect-json.scn";
+    ASSERT_TRUE(saveScene(sampleScene(), path));
+    DumpResult whole = run("dump --json '" + path + "'");
+    EXPECT_EQ(whole.status, 0) << whole.output;
+    for (const char* part :
+         {"\"sceneFile\":true,\"stoppedAt\":null,\"header\":[3,4]",
+          "{\"kind\":\"mesh\",\"name\":\"body\",\"tracks\":{\"position\":[0,30]",
+          "\"morph\":[0,12],\"morphIgnored\":false",
+          "{\"kind\":\"camera\",\"name\":\"cam\",\"target\":null",
+          "\"maps\":[{\"slot\":1,\"file\":\"Maps\\\\Skin.BMP\",\"amount\":0.5}]"})
+        EXPECT_NE(whole.output.find(part), std::string::npos) << "missing: " << part << " in:\n" << whole.output;
+
+    std::string bytes = writeScene(sampleScene());
+    std::ofstream(path, std::ios::binary).write(bytes.data(), 100);
+    DumpResult cut = run("dump --json '" + path + "'");
+    EXPECT_EQ(cut.status, 2);
+    EXPECT_NE(cut.output.find("\"size\":100,"), std::string::npos) << cut.output;
+    EXPECT_EQ(cut.output.find("\"stoppedAt\":null"), std::string::npos) << cut.output;
     std::remove(path.c_str());
 }

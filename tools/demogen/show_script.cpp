@@ -22,7 +22,7 @@ const char* const Textures[] = {
 std::string scriptText()
 {
     std::string text;
-    text += "Taldrex - the bundled show. " + std::to_string(show::BeatsPerMinute) +
+    text += "# Taldrex - the bundled show. " + std::to_string(show::BeatsPerMinute) +
             " beats per minute, parts change on bar lines.\n\n";
     text += "[mp3]\n";
     text += std::string(show::MusicFile) + "\n\n";
