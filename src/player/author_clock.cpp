@@ -3,6 +3,7 @@
 #include "demo/playback.h"
 
 #include <algorithm>
+#include <cmath>
 
 double PartStart(const TimelineArray& timeline, int part)
 {
@@ -114,11 +115,11 @@ void AuthorClock::followSpeed()
 namespace {
 
 
-// The clock at which part is entered: its first millisecond, where it is current at part
-// time 0.03 (the first part from 0).
+// The clock at which part is entered: the first reading after the previous part's end,
+// where the part is current at part time 0 as playing shows it first (the first part from 0).
 double partEntry(const TimelineArray& timeline, int part)
 {
-    return part == 0 ? 0.0 : PartStart(timeline, part) + 1.0;
+    return part == 0 ? 0.0 : std::nextafter(PartStart(timeline, part), HUGE_VAL);
 }
 
 } // namespace

@@ -159,6 +159,18 @@ void forgetPresses()
 
 } // namespace
 
+void DrawShowAt(const ShowPosition& position, bool jumped)
+{
+    if (jumped)
+        chooseCamerasUpTo(position.part);
+    if (position.part < Timeline.size()) {
+        DrawPart(Timeline[position.part], position.partTime);
+    } else {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
+}
+
 std::vector<std::string> ProblemLines(const std::vector<CheckProblem>& problems)
 {
     std::vector<std::string> lines;
@@ -225,18 +237,9 @@ void RunAuthorMode(SoundStream* stream, bool loop, const std::string& folder, st
         }
 
         const ShowPosition position = transport.frame(SDL_GetTicks());
-        if (transport.clock().jumps() != jumps) {
-            jumps = transport.clock().jumps();
-            chooseCamerasUpTo(position.part);
-        }
-
         SetViewport(ScreenWidth, ScreenHeight);
-        if (position.part < Timeline.size()) {
-            DrawPart(Timeline[position.part], position.partTime);
-        } else {
-            glClearColor(0, 0, 0, 1);
-            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        }
+        DrawShowAt(position, transport.clock().jumps() != jumps);
+        jumps = transport.clock().jumps();
         formatStatus(status, sizeof status, position, transport.clock(), meter);
         bar.draw(ScreenWidth, ScreenHeight, barShown ? status : nullptr, problems);
         meter.frameDrawn();

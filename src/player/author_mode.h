@@ -3,6 +3,8 @@
 // screen. The show's own rules stay in the playback loop; this is the maker's view of it.
 #pragma once
 
+#include "player/author_clock.h"
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -28,6 +30,11 @@ std::vector<std::string> ProblemLines(const std::vector<CheckProblem>& problems)
 // The line a normal run prints at its start when the folder has count problems, naming
 // the command that lists them; empty when count is 0.
 std::string ProblemSummary(size_t count, const std::string& folder);
+
+// Draws the show at position into the current context as author mode shows it: after a
+// jump (jumped set) the parts before it first choose their cameras again, in order, as
+// playing to it would have. Past the last part the picture is black. Does not swap.
+void DrawShowAt(const ShowPosition& position, bool jumped);
 
 // Plays the show already loaded (Timeline, SceneRegistry, TextureRegistry) in MainWindow
 // from 0 until Escape, on the music of stream (or the tick count without one), looping
