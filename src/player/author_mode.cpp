@@ -241,7 +241,9 @@ void RunAuthorMode(SoundStream* stream, bool loop, const std::string& folder, st
         DrawShowAt(position, transport.clock().jumps() != jumps);
         jumps = transport.clock().jumps();
         formatStatus(status, sizeof status, position, transport.clock(), meter);
-        bar.draw(ScreenWidth, ScreenHeight, barShown ? status : nullptr, problems);
+        // H clears the picture of both the bar and the problems.
+        if (barShown)
+            bar.draw(ScreenWidth, ScreenHeight, status, problems);
         meter.frameDrawn();
         SDL_GL_SwapWindow(MainWindow);
     }
