@@ -2,7 +2,7 @@
 # Author mode in a real window: the folder's problems listed at start (a normal run names
 # only their count, in one line), Space holding the picture, seeks both ways through a
 # pop-in (the square of the flash show appears at 2 s), H hiding the status bar, Escape
-# ending with status 0.
+# (held or tapped between two frames) ending with status 0.
 . "$(dirname "$0")/lib/session.sh"
 
 start_xvfb
@@ -59,4 +59,16 @@ kill -0 "$APP_PID" 2>/dev/null || fail "author mode ended by itself"
 press_key "$window" Escape
 wait_player 10
 [ "$STATUS" -eq 0 ] || fail "Escape ended author mode with status $STATUS"
+
+# A tap of Escape whose press and release both arrive between two frames ends it too.
+start_player --author --no-sound "$DEMO"
+window=$(find_window 640 480 20) || fail "no 640x480 window appeared"
+sleep 1
+xdotool windowfocus "$window" 2>/dev/null
+sleep 0.1
+kill -STOP "$APP_PID"
+xdotool keydown Escape keyup Escape
+kill -CONT "$APP_PID"
+wait_player 10
+[ "$STATUS" -eq 0 ] || fail "a tap of Escape ended author mode with status $STATUS"
 echo "PASS"
