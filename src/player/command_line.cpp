@@ -16,7 +16,7 @@
 std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLine& options)
 {
     CLI::App app{"Taldrex: plays a scripted real-time 3D show in step with its soundtrack.\n"
-                 "Without --mode a settings dialog asks for the display mode and options.",
+                 "Without --mode or --author a settings dialog asks for the display mode and options.",
                  "taldrex"};
     app.set_version_flag("--version", "taldrex " TALDREX_VERSION);
 
