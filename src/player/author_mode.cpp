@@ -124,25 +124,6 @@ void chooseCamerasUpTo(int part)
     }
 }
 
-// The status line: part, scene and camera, part time in frames, clock, speed, state,
-// frame rate. Fills a fixed buffer: a frame allocates nothing.
-void formatStatus(char* text, size_t size, const ShowPosition& position, const AuthorClock& clock,
-                  const FrameMeter& meter)
-{
-    const long long ms = static_cast<long long>(clock.ms());
-    const char* state = clock.paused() ? "paused" : "playing";
-    const char* looping = clock.looping() ? "  loop" : "";
-    if (position.part >= Timeline.size()) {
-        std::snprintf(text, size, "no part  %02lld:%02lld.%03lld  %gx  %s%s  %.0f fps %.1f ms", ms / 60000,
-            ms / 1000 % 60, ms % 1000, clock.speed(), state, looping, meter.fps(), meter.drawMs());
-        return;
-    }
-    const TimelineEntry& part = Timeline[position.part];
-    std::snprintf(text, size, "part %d/%d  %.40s  %.32s  frame %.1f  %02lld:%02lld.%03lld  %gx  %s%s  %.0f fps %.1f ms",
-        position.part + 1, Timeline.size(), part.sceneName.c_str(), part.cameraName.c_str(), position.partTime,
-        ms / 60000, ms / 1000 % 60, ms % 1000, clock.speed(), state, looping, meter.fps(), meter.drawMs());
-}
-
 void printProblems(const std::vector<std::string>& problems)
 {
     for (const std::string& line : problems)
@@ -158,6 +139,23 @@ void forgetPresses()
 }
 
 } // namespace
+
+void FormatStatus(char* text, size_t size, const TimelineArray& timeline, const ShowPosition& position,
+                  const AuthorClock& clock, double fps, double drawMs)
+{
+    const long long ms = std::llround(std::floor(clock.ms()));
+    const char* state = clock.paused() ? "paused" : "playing";
+    const char* looping = clock.looping() ? "  loop" : "";
+    if (position.part >= timeline.size()) {
+        std::snprintf(text, size, "no part  %02lld:%02lld.%03lld  %gx  %s%s  %.0f fps %.1f ms", ms / 60000,
+            ms / 1000 % 60, ms % 1000, clock.speed(), state, looping, fps, drawMs);
+        return;
+    }
+    const TimelineEntry& part = timeline[position.part];
+    std::snprintf(text, size, "part %d/%d  %.40s  %.32s  frame %.1f  %02lld:%02lld.%03lld  %gx  %s%s  %.0f fps %.1f ms",
+        position.part + 1, timeline.size(), part.sceneName.c_str(), part.cameraName.c_str(), position.partTime,
+        ms / 60000, ms / 1000 % 60, ms % 1000, clock.speed(), state, looping, fps, drawMs);
+}
 
 void DrawShowAt(const ShowPosition& position, bool jumped)
 {
@@ -240,7 +238,7 @@ void RunAuthorMode(SoundStream* stream, bool loop, const std::string& folder, st
         SetViewport(ScreenWidth, ScreenHeight);
         DrawShowAt(position, transport.clock().jumps() != jumps);
         jumps = transport.clock().jumps();
-        formatStatus(status, sizeof status, position, transport.clock(), meter);
+        FormatStatus(status, sizeof status, Timeline, position, transport.clock(), meter.fps(), meter.drawMs());
         // H clears the picture of both the bar and the problems.
         if (barShown)
             bar.draw(ScreenWidth, ScreenHeight, status, problems);

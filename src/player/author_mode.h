@@ -31,6 +31,12 @@ std::vector<std::string> ProblemLines(const std::vector<CheckProblem>& problems)
 // the command that lists them; empty when count is 0.
 std::string ProblemSummary(size_t count, const std::string& folder);
 
+// The status bar's line into text (size bytes): part number and count, scene and camera
+// (names cut at 40 and 32 bytes), part time in frames, the clock as mm:ss.mmm, speed,
+// paused or playing, looping, frames per second and draw time. Allocates nothing.
+void FormatStatus(char* text, size_t size, const TimelineArray& timeline, const ShowPosition& position,
+                  const AuthorClock& clock, double fps, double drawMs);
+
 // Draws the show at position into the current context as author mode shows it: after a
 // jump (jumped set) the parts before it first choose their cameras again, in order, as
 // playing to it would have. Past the last part the picture is black. Does not swap.
