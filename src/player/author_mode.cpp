@@ -29,9 +29,11 @@ class StreamMusic : public AuthorMusic {
 public:
     explicit StreamMusic(SoundStream* stream) : stream_(stream), clock_(AudioDelayMs) {}
 
-    // The script was reloaded with another soundtrack: the old one is gone.
+    // After a reload: another soundtrack, when the script named one, and the old one gone.
     void replace(SoundStream* stream)
     {
+        if (stream == stream_)
+            return;
         stream_ = stream;
         started_ = false;
         playing_ = false;

@@ -219,20 +219,17 @@ void StatusBar::draw(int width, int height, const char* text, const std::vector<
     const size_t lines = std::min(problems.size(), ShownProblems) + (problems.size() > ShownProblems ? 1 : 0);
     glDisable(GL_TEXTURE_2D);
     glBegin(GL_QUADS);
-    if (text) {
-        glColor4f(0.0f, 0.0f, 0.0f, 0.8f);
-        glVertex2f(0, 0);
-        glVertex2f(static_cast<float>(width), 0);
-        glVertex2f(static_cast<float>(width), bar);
-        glVertex2f(0, bar);
-    }
+    glColor4f(0.0f, 0.0f, 0.0f, 0.8f);
+    glVertex2f(0, 0);
+    glVertex2f(static_cast<float>(width), 0);
+    glVertex2f(static_cast<float>(width), bar);
+    glVertex2f(0, bar);
     if (lines > 0) {
-        const float bottom = text ? bar : 0.0f;
         glColor4f(0.25f, 0.0f, 0.0f, 0.8f);
-        glVertex2f(0, bottom);
-        glVertex2f(static_cast<float>(width), bottom);
-        glVertex2f(static_cast<float>(width), bottom + lines * lineHeight_ + 2 * Margin);
-        glVertex2f(0, bottom + lines * lineHeight_ + 2 * Margin);
+        glVertex2f(0, bar);
+        glVertex2f(static_cast<float>(width), bar);
+        glVertex2f(static_cast<float>(width), bar + lines * lineHeight_ + 2 * Margin);
+        glVertex2f(0, bar + lines * lineHeight_ + 2 * Margin);
     }
     glEnd();
 
@@ -241,10 +238,9 @@ void StatusBar::draw(int width, int height, const char* text, const std::vector<
     const float white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     const float warning[4] = {1.0f, 0.85f, 0.5f, 1.0f};
     const float descent = static_cast<float>(lineHeight_ - ascent_);
-    if (text)
-        drawText(Margin * 2, Margin + descent, text, white);
+    drawText(Margin * 2, Margin + descent, text, white);
     // The first problems at the top, read downwards.
-    float baseline = (text ? bar : 0.0f) + Margin + descent + (static_cast<float>(lines) - 1) * lineHeight_;
+    float baseline = bar + Margin + descent + (static_cast<float>(lines) - 1) * lineHeight_;
     for (size_t i = 0; i < std::min(problems.size(), ShownProblems); ++i) {
         drawText(Margin * 2, baseline, problems[i].c_str(), warning);
         baseline -= lineHeight_;

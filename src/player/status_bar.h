@@ -26,9 +26,10 @@ public:
     // Height of the bar in pixels: one line of text and its margins.
     int height() const;
 
-    // Draws over the bottom of a width x height drawable: the bar with text (when text is
-    // not null) and the problem lines above it, the newest last. Every OpenGL state it
-    // changes is restored, and nothing above the bar changes when there are no problems.
+    // Draws over the bottom of a width x height drawable: the bar with text and the problem
+    // lines above it, the first at the top; more than eight end in a line counting the
+    // rest. Every OpenGL state it changes is restored, and nothing above the bar changes
+    // when there are no problems.
     void draw(int width, int height, const char* text, const std::vector<std::string>& problems) const;
 
 private:
