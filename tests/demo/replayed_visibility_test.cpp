@@ -15,15 +15,15 @@ namespace {
 // A mesh that is hidden from frame 0 and pops in at frame 30 (one second of part time).
 SceneSpec popInScene()
 {
-    SceneSpec spec;
+    SceneSpec scene;
     NodeSpec mesh = makeNode(NodeType::Mesh, "cube");
     mesh.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
     mesh.faces = {{{{0, 0, 0}, {1, 0, 0}, {2, 0, 0}}}};
     mesh.groups = {{0, {0}}};
     mesh.visibility = {0, 30};
-    spec.nodes.push_back(mesh);
-    spec.nodes.push_back(makeNode(NodeType::Camera, "cam"));
-    return spec;
+    scene.nodes.push_back(mesh);
+    scene.nodes.push_back(makeNode(NodeType::Camera, "cam"));
+    return scene;
 }
 
 // A clock of 100 ms steps that plays the scene's parts as the window would, recording
