@@ -60,6 +60,32 @@ press_key "$window" Escape
 wait_player 10
 [ "$STATUS" -eq 0 ] || fail "Escape ended author mode with status $STATUS"
 
+# With music (on SDL's dummy device), a pause holds the animated picture still: two
+# pictures 2 s apart are the same; resumed, it moves on.
+band() {
+    import -window root -crop 640x360+0+60 "$WORK/$1.png" || fail "no screenshot"
+}
+differing() {
+    compare -metric AE -fuzz 3% "$WORK/$1.png" "$WORK/$2.png" null: 2>&1 || true
+}
+SDL_AUDIODRIVER=dummy start_player --author "${TALDREX_BINARY_DIR:?}/show"
+window=$(find_window 640 480 20) || fail "no 640x480 window appeared"
+sleep 1
+press_key "$window" space
+sleep 0.3
+band paused1
+sleep 2
+band paused2
+[ "$(differing paused1 paused2)" = 0 ] || fail "the paused show moved: $(differing paused1 paused2) pixels"
+press_key "$window" space
+sleep 0.5
+band playing
+[ "$(differing paused2 playing)" != 0 ] || fail "the resumed show stood still"
+press_key "$window" Escape
+wait_player 10
+[ "$STATUS" -eq 0 ] || fail "Escape ended author mode with music with status $STATUS"
+! grep -q "no audio device" "$WORK/stderr" || fail "the dummy audio device was not opened"
+
 # A tap of Escape whose press and release both arrive between two frames ends it too.
 start_player --author --no-sound "$DEMO"
 window=$(find_window 640 480 20) || fail "no 640x480 window appeared"
