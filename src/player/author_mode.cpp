@@ -132,10 +132,9 @@ void printProblems(const std::vector<std::string>& problems)
         std::fprintf(stderr, "taldrex: %s\n", line.c_str());
 }
 
-// Presses left over from before the show (the dialog, the loading picture) do nothing.
+// Presses of the author keys while the show loaded do nothing; Escape still ends it.
 void forgetPresses()
 {
-    TakeKeyPress(VK_ESCAPE_KEY);
     for (int i = 0; i < AuthorKeyBindingCount; ++i)
         TakeKeyPress(AuthorKeyBindings[i].virtualKey);
 }
