@@ -21,11 +21,18 @@ void VisibilityTrack::read(SceneReader& reader)
     for (size_t i = 0; i < frames.size(); ++i)
         keys[first + static_cast<int32_t>(i)] = std::make_unique<VisibilityKey>(frames[i]);
     visible = true;
+    cursor = 0;
+    lastTime_ = -std::numeric_limits<float>::infinity();
 }
 
 bool VisibilityTrack::evaluate(float time)
 {
     int32_t n = keys.size();
+    if (!(time >= lastTime_)) {
+        visible = true;
+        cursor = 0;
+    }
+    lastTime_ = time;
     if (n > 1) {
         while (cursor < n && static_cast<float>(keys[cursor]->frame) <= time) {
             visible = !visible;

@@ -32,6 +32,7 @@ struct SoundStream {
     Uint64 callbackCounter = 0; // performance counter at that callback
     bool timed = false;         // a callback has served the stream since it started or moved
     bool playing = false;       // on a channel; stays there after its end so that moving it back replays it
+    bool paused = false;        // on its channel but silent, its cursor kept
 };
 
 namespace {
@@ -125,6 +126,23 @@ int readyFrames(SoundDevice& device, SoundStream& stream, int want)
     return static_cast<int>(std::min<long long>({want, left, SDL_AudioStreamAvailable(converter) / OutputFrameBytes}));
 }
 
+// The frame the speaker plays now. Runs with the device locked.
+long long heardFrames(const SoundStream& stream)
+{
+    long long frames = stream.heardFrom;
+    if (stream.playing && stream.timed) {
+        // The buffer handed over at the latest callback is playing now: count the
+        // frames heard of it since, but never past what the device has been given.
+        Uint64 now = SDL_GetPerformanceCounter();
+        double seconds = now > stream.callbackCounter
+            ? double(now - stream.callbackCounter) / double(SDL_GetPerformanceFrequency())
+            : 0.0;
+        double heard = std::min(seconds * Device.rate, double(stream.cursor - stream.heardFrom));
+        frames += static_cast<long long>(heard);
+    }
+    return frames;
+}
+
 // Runs on SDL's audio thread with the device locked.
 void mixChannels(void* userdata, Uint8* out, int bytes)
 {
@@ -135,6 +153,8 @@ void mixChannels(void* userdata, Uint8* out, int bytes)
     std::memset(out, 0, static_cast<size_t>(bytes));
     device->bufferFrames = frames;
     for (SoundStream* stream : device->channels) {
+        if (stream->paused)
+            continue;
         stream->heardFrom = stream->cursor;
         stream->callbackCounter = now;
         stream->timed = true;
@@ -250,17 +270,7 @@ int SoundStreamGetTime(SoundStream* stream)
     long long frames = 0;
     {
         DeviceLock lock;
-        frames = stream->heardFrom;
-        if (stream->playing && stream->timed) {
-            // The buffer handed over at the latest callback is playing now: count the
-            // frames heard of it since, but never past what the device has been given.
-            Uint64 now = SDL_GetPerformanceCounter();
-            double seconds = now > stream->callbackCounter
-                ? double(now - stream->callbackCounter) / double(SDL_GetPerformanceFrequency())
-                : 0.0;
-            double heard = std::min(seconds * Device.rate, double(stream->cursor - stream->heardFrom));
-            frames += static_cast<long long>(heard);
-        }
+        frames = heardFrames(*stream);
     }
     return static_cast<int>(frames * 1000 / Device.rate);
 }
@@ -285,6 +295,20 @@ bool SoundStreamSetPosition(SoundStream* stream, int ms)
     stream->cursor = frame;
     stream->heardFrom = frame;
     stream->timed = false;
+    return true;
+}
+
+bool SoundStreamPause(SoundStream* stream, bool paused)
+{
+    if (!stream)
+        return false;
+    DeviceLock lock;
+    if (paused && !stream->paused) {
+        // The clock stays where the speaker stopped.
+        stream->heardFrom = heardFrames(*stream);
+        stream->timed = false;
+    }
+    stream->paused = paused;
     return true;
 }
 

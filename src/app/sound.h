@@ -34,5 +34,8 @@ int SoundStreamGetTime(SoundStream* stream);
 bool SoundStreamEnded(SoundStream* stream);
 // Moves the play position to ms milliseconds. Returns false for a null stream.
 bool SoundStreamSetPosition(SoundStream* stream, int ms);
+// Holds the stream silent where it is (paused true) or lets it play on from there.
+// Returns false for a null stream.
+bool SoundStreamPause(SoundStream* stream, bool paused);
 // Stops playback, closes every stream and the device. Safe when sound was never started.
 void SoundClose();

@@ -16,7 +16,7 @@
 std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLine& options)
 {
     CLI::App app{"Taldrex: plays a scripted real-time 3D show in step with its soundtrack.\n"
-                 "Without --mode a settings dialog asks for the display mode and options.",
+                 "Without --mode or --author a settings dialog asks for the display mode and options.",
                  "taldrex"};
     app.set_version_flag("--version", "taldrex " TALDREX_VERSION);
 
@@ -43,6 +43,10 @@ std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLi
         + std::to_string(DefaultAudioDelayMs) + ")")
         ->check(CLI::Range(-60000, 60000))->type_name("MS");
 
+    app.add_flag("--author", options.author,
+        "author mode: no dialog, a window (640x480 unless --mode says otherwise) where Space pauses, the "
+        "arrows seek, PageUp/PageDown jump between parts, - and = change the speed, with a status bar "
+        "(H hides it) and the folder's problems on screen; see the README for every key");
     app.add_flag("--check", options.check,
         "check the demo folder without showing anything: one line per problem, exit 1 when there is any");
     app.add_flag("--allow-outside", options.allowOutside,
@@ -119,9 +123,17 @@ std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLi
             capture.height);
         return 2;
     }
+    if (options.author && (capture.wanted() || options.check)) {
+        std::fprintf(stderr, "--author plays in a window: not with %s\n", options.check ? "--check" : "--capture or --video");
+        return 2;
+    }
     options.vsync = CLI::detail::to_lower(vsync) == "on";
-    if (modeName.empty())
+    if (modeName.empty()) {
+        // Author mode never asks: it opens the 640x480 window.
+        if (options.author)
+            options.displayMode = 0;
         return std::nullopt;
+    }
     const std::string mode = CLI::detail::to_lower(modeName);
     for (int i = 0; i < DisplayChoiceCount; ++i) {
         if (mode == DisplayChoices[i].option)

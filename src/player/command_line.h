@@ -14,6 +14,7 @@ struct CommandLine {
     bool noSound = false;
     bool loop = false;
     bool check = false;     // --check: report the demo folder's problems, show nothing
+    bool author = false;    // --author: a window with the makers' keys and status bar, no dialog
     bool allowOutside = false; // --allow-outside: data files may lie outside the demo folder
     long long textureMemoryMb = DefaultTextureMemory >> 20; // --texture-memory: decoded pictures, in MiB
     CaptureOptions capture; // capture.wanted(): --capture or --video, no window, no sound

@@ -13,6 +13,7 @@
 #include "demo/show.h"
 #include "image/image_limits.h"
 #include "player/artwork.h"
+#include "player/author_mode.h"
 #include "player/command_line.h"
 #include "player/demo_folder.h"
 #include "player/settings_dialog.h"
@@ -54,10 +55,10 @@ int DemoApp::run(int argc, char** argv)
     }
     if (options.capture.wanted())
         return RunCapture(options.capture);
-    return initInstance(options);
+    return initInstance(options, folder);
 }
 
-int DemoApp::initInstance(const CommandLine& options)
+int DemoApp::initInstance(const CommandLine& options, const std::string& folder)
 {
     int displayMode = options.displayMode;
     int noSound = options.noSound ? 1 : 0;
@@ -83,6 +84,12 @@ int DemoApp::initInstance(const CommandLine& options)
         noSound = dialog.m_noSound;
         loopDemo = dialog.m_loopDemo;
     }
+
+    // What --check would find: listed in author mode, counted in one line otherwise; the
+    // show plays either way.
+    const std::vector<std::string> problems = ProblemLines(CheckDemoFolder());
+    if (!options.author && !problems.empty())
+        std::fprintf(stderr, "%s\n", ProblemSummary(problems.size(), folder).c_str());
 
     NoSound = noSound;
     WindowDisplay = options.display;
@@ -119,7 +126,11 @@ int DemoApp::initInstance(const CommandLine& options)
 
     if (!LoadScript(m_stream))
         FatalError("script.txt can no longer be read in the demo folder");
-    RunTimeline(loopDemo, m_stream);
+    if (options.author)
+        // The demo folder is the current folder by now.
+        RunAuthorMode(m_stream, loopDemo != 0, ".", problems, nullptr);
+    else
+        RunTimeline(loopDemo, m_stream);
 
     CloseDemoWindow();
 }

@@ -2,6 +2,8 @@
 // dialog to the window, the sound start-up and the show.
 #pragma once
 
+#include <string>
+
 struct CommandLine;
 struct SoundStream;
 
@@ -15,7 +17,7 @@ public:
     SoundStream* m_stream = nullptr; // the soundtrack, once the script opens one
 
 private:
-    int initInstance(const CommandLine& options);
+    int initInstance(const CommandLine& options, const std::string& folder);
 };
 
 // The one application object.

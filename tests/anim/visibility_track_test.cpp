@@ -24,18 +24,51 @@ TEST(VisibilityTrack, TogglesAtEachKeyFrame)
     EXPECT_TRUE(track.evaluate(25.0f));
 }
 
-TEST(VisibilityTrack, TogglesOnlyForwardAndSeveralAtOnce)
+TEST(VisibilityTrack, SeveralTogglesInOneStep)
 {
     VisibilityTrack track;
     track.addKey(10);
     track.addKey(20);
     track.addKey(30);
     EXPECT_FALSE(track.evaluate(12.0f));
-    EXPECT_FALSE(track.evaluate(0.0f)); // going back does not undo the toggle
     EXPECT_EQ(track.cursor, 1);
     EXPECT_FALSE(track.evaluate(35.0f)); // two toggles in one step
     EXPECT_EQ(track.cursor, 3);
     EXPECT_FALSE(track.evaluate(1000.0f));
+    EXPECT_FALSE(track.evaluate(1000.0f)); // the same time again changes nothing
+}
+
+TEST(VisibilityTrack, AnEarlierTimeWalksAgainFromTheStart)
+{
+    VisibilityTrack track;
+    track.addKey(0);
+    track.addKey(10);
+    track.addKey(20);
+    EXPECT_FALSE(track.evaluate(25.0f));
+    EXPECT_TRUE(track.evaluate(12.0f));
+    EXPECT_FALSE(track.evaluate(5.0f));
+    EXPECT_EQ(track.cursor, 1);
+    // Before the first key: the starting state, visible.
+    EXPECT_TRUE(track.evaluate(-3.0f));
+    EXPECT_EQ(track.cursor, 0);
+    EXPECT_FALSE(track.evaluate(0.0f));
+}
+
+TEST(VisibilityTrack, TheResultIsAFunctionOfTheTimeInAnyOrder)
+{
+    VisibilityTrack track;
+    for (int frame : {0, 30, 45, 90, 91})
+        track.addKey(frame);
+    auto fresh = [](float time) {
+        VisibilityTrack once;
+        for (int frame : {0, 30, 45, 90, 91})
+            once.addKey(frame);
+        return once.evaluate(time);
+    };
+    // A pass, a loop back to 0 and a second pass, then jumps both ways.
+    const float times[] = {0, 15, 30, 40, 50, 90, 90.5f, 95, 0, 15, 30, 50, 95, 44, 46, 91, 89, -1, 1000, 30};
+    for (float time : times)
+        EXPECT_EQ(track.evaluate(time), fresh(time)) << "at frame " << time;
 }
 
 TEST(VisibilityTrack, OneKeyOrNoneNeverToggles)

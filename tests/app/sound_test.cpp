@@ -210,6 +210,35 @@ TEST_F(Sound, PlaysTheDecodedSamplesOnAClockThatFollowsTheDevice)
     EXPECT_EQ(tailEnd, played.size());
 }
 
+TEST_F(Sound, APausedStreamIsSilentAndItsClockHoldsUntilItPlaysOn)
+{
+    ASSERT_TRUE(WriteToneMp3(mp3File, 44100, 2, 88200));
+    ASSERT_TRUE(SoundSetOutput());
+    ASSERT_TRUE(SoundInit(44100, 32));
+    SoundStream* stream = SoundStreamOpen(mp3File.c_str());
+    ASSERT_NE(stream, nullptr);
+    EXPECT_FALSE(SoundStreamPause(nullptr, true));
+    ASSERT_TRUE(SoundStreamPlay(stream));
+    SDL_Delay(300);
+    ASSERT_TRUE(SoundStreamPause(stream, true));
+    const int held = SoundStreamGetTime(stream);
+    const long long consumed = SoundStreamFramesConsumed(stream);
+    EXPECT_GT(held, 100);
+    // The clock stops where the speaker is, which is never past what the device took.
+    EXPECT_LE(held, consumed * 1000 / 44100);
+    SDL_Delay(300);
+    EXPECT_EQ(SoundStreamGetTime(stream), held);
+    EXPECT_EQ(SoundStreamFramesConsumed(stream), consumed);
+
+    // Moved while paused, then played on from there.
+    ASSERT_TRUE(SoundStreamSetPosition(stream, 1000));
+    EXPECT_EQ(SoundStreamGetTime(stream), 1000);
+    ASSERT_TRUE(SoundStreamPause(stream, false));
+    SDL_Delay(300);
+    EXPECT_GT(SoundStreamGetTime(stream), 1100);
+    EXPECT_GT(SoundStreamFramesConsumed(stream), 44100);
+}
+
 TEST_F(Sound, StreamsAtOtherRatesAreConvertedAndChannelsRunOut)
 {
     ASSERT_TRUE(WriteToneMp3(mp3File, 22050, 1, 22050));

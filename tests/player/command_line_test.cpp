@@ -193,3 +193,34 @@ TEST(CommandLine, VideoAloneAndItsSettings)
     CommandLine frames;
     EXPECT_FALSE(parse({"--capture", "frames", "--size", "321x4000"}, frames).has_value());
 }
+
+TEST(CommandLine, AuthorModeOpensAWindowWithoutTheDialogUnlessAModeIsGiven)
+{
+    CommandLine options;
+    EXPECT_FALSE(parse({"--author", "--no-sound", "--loop", "show"}, options).has_value());
+    EXPECT_TRUE(options.author);
+    EXPECT_EQ(options.displayMode, 0);
+    EXPECT_EQ(options.windowWidth, 0);
+    EXPECT_TRUE(options.noSound);
+    EXPECT_TRUE(options.loop);
+    EXPECT_EQ(options.demoDir, "show");
+
+    CommandLine sized;
+    EXPECT_FALSE(parse({"--author", "--mode", "1280x720"}, sized).has_value());
+    EXPECT_EQ(sized.windowWidth, 1280);
+
+    CommandLine plain;
+    EXPECT_FALSE(parse({"--mode", "window"}, plain).has_value());
+    EXPECT_FALSE(plain.author);
+
+    for (std::vector<const char*> args : {std::vector<const char*>{"--author", "--check"},
+                                          std::vector<const char*>{"--author", "--capture", "frames"},
+                                          std::vector<const char*>{"--author", "--video", "show.mp4"}}) {
+        CommandLine refused;
+        testing::internal::CaptureStderr();
+        const std::optional<int> status = parse(args, refused);
+        const std::string printed = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, std::optional<int>(2)) << args[1];
+        EXPECT_NE(printed.find("--author"), std::string::npos) << printed;
+    }
+}

@@ -1,0 +1,141 @@
+// Author mode's transport: the show as a function of a clock the maker moves, with the
+// soundtrack kept in step. Plain code, driven by the window's keys and tick count, or by
+// a test's.
+#pragma once
+
+#include "demo/timeline.h"
+
+#include <cstdint>
+
+// Where the show is at a clock reading.
+struct ShowPosition {
+    int part = 0;          // index into the timeline; its size when the clock is past every end
+    float partTime = 0.0f; // animation time of that part, in frames
+};
+
+// The clock reading at which part begins: the highest end time of the parts before it,
+// and never below 0 (0 for the first part). With end times that increase along the
+// timeline, that is the previous part's end time.
+double PartStart(const TimelineArray& timeline, int part);
+
+// The show at clockMs: the first part whose end time is not below clockMs, and its part
+// time (clockMs - PartStart) x 0.03, formed in double and stored as float. A part whose
+// end time does not pass its start is never current, as in playback.
+ShowPosition PositionAt(const TimelineArray& timeline, double clockMs);
+
+// The clock reading at which the show ends: the highest end time, or 0 for an empty timeline.
+double ShowEnd(const TimelineArray& timeline);
+
+// The soundtrack as the transport drives it. The window plays the show's stream; tests
+// record the calls.
+class AuthorMusic {
+public:
+    virtual ~AuthorMusic() = default;
+    // True while there is music that can play at the current clock (not ended, not absent).
+    virtual bool audible() = 0;
+    // The music's clock now, in ms of show time.
+    virtual double position() = 0;
+    // Moves the music so that its clock reads ms now, and plays it from there.
+    virtual void play(double ms) = 0;
+    // Holds the music silent.
+    virtual void hold() = 0;
+};
+
+// The playing speeds, halved and doubled by the keys.
+constexpr double SlowestSpeed = 0.25;
+constexpr double FastestSpeed = 4.0;
+// One frame step of show time: 1/30 s.
+constexpr double FrameStepMs = 1000.0 / 30.0;
+
+class AuthorClock {
+public:
+    // showEndMs: where the show ends (ShowEnd of the timeline).
+    AuthorClock(AuthorMusic& music, double showEndMs);
+
+    // Starts playing from 0 at tick nowMs.
+    void start(uint32_t nowMs);
+    // Moves the clock on to tick nowMs: unless paused, with the music while it plays at 1x,
+    // otherwise by the ticks passed times the speed. Past the show's end the clock goes
+    // back to 0 when looping, and otherwise stays at the end, paused.
+    void advance(uint32_t nowMs);
+
+    // The clock in ms of show time.
+    double ms() const { return ms_; }
+    bool paused() const { return paused_; }
+    bool looping() const { return looping_; }
+    double speed() const { return speed_; }
+    // Counts the jumps of the clock (seeks, restarts, loops); playing on leaves it alone.
+    int jumps() const { return jumps_; }
+
+    // Pauses (music held) or resumes (music moved to the clock and played); resuming at
+    // the end of the show plays it again from 0.
+    void togglePause();
+    // Sets the clock to ms, clamped to the show, and the music with it.
+    void seek(double ms);
+    // Moves the clock by frames x 1/30 s while paused; does nothing while playing.
+    void step(int frames);
+    // Halves or doubles the speed within SlowestSpeed..FastestSpeed. The music plays only
+    // at 1x: at any other speed it is held.
+    void slower();
+    void faster();
+    void setLooping(bool looping) { looping_ = looping; }
+    // A new show end, after the timeline changed; the clock is clamped to it.
+    void setShowEnd(double showEndMs);
+
+private:
+    bool musicLeads() const { return !paused_ && speed_ == 1.0; }
+    void followSpeed();
+
+    AuthorMusic& music_;
+    double showEnd_;
+    double ms_ = 0.0;
+    uint32_t lastTick_ = 0;
+    bool paused_ = false;
+    bool looping_ = false;
+    double speed_ = 1.0;
+    int jumps_ = 0;
+};
+
+// What a key does in author mode, by Windows virtual-key code.
+enum class AuthorKey {
+    None,
+    Pause,        // Space
+    Back,         // Left, Down: 1 s back (10 s with Shift)
+    Forward,      // Right, Up: 1 s on (10 s with Shift)
+    PreviousPart, // PageUp, [
+    NextPart,     // PageDown, ]
+    Restart,      // Home
+    StepBack,     // ,
+    StepForward,  // .
+    Slower,       // -
+    Faster,       // =
+    Loop,         // L
+    HideBar,      // H
+};
+struct AuthorKeyBinding {
+    int virtualKey;
+    AuthorKey key;
+};
+// Every key author mode reads, for the loop to take the presses of.
+extern const AuthorKeyBinding AuthorKeyBindings[];
+extern const int AuthorKeyBindingCount;
+// The meaning of a virtual-key code; None for a key author mode does not read.
+AuthorKey AuthorKeyOf(int virtualKey);
+
+// The transport keys over a timeline: applies a key to the clock.
+class AuthorTransport {
+public:
+    AuthorTransport(const TimelineArray& timeline, AuthorMusic& music);
+
+    AuthorClock& clock() { return clock_; }
+    // Applies a transport key (HideBar and None do nothing here); shift is Shift held.
+    void press(AuthorKey key, bool shift);
+    // The show at the clock after advancing it to tick nowMs.
+    ShowPosition frame(uint32_t nowMs);
+    // The timeline changed (reloaded): the end is taken again and the clock clamped.
+    void timelineChanged();
+
+private:
+    const TimelineArray& timeline_;
+    AuthorClock clock_;
+};

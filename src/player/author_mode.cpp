@@ -1,0 +1,249 @@
+#include "player/author_mode.h"
+
+#include "app/delayed_clock.h"
+#include "app/gl.h"
+#include "app/shell_state.h"
+#include "app/sound.h"
+#include "app/viewport.h"
+#include "app/window.h"
+#include "common/printable_text.h"
+#include "demo/check.h"
+#include "demo/show.h"
+#include "demo/timeline.h"
+#include "player/author_clock.h"
+#include "player/status_bar.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr int ShiftKey = 0x10;
+
+// The show's stream as the transport drives it: moved and paused on the device, its clock
+// shifted by the audio delay as in a normal run.
+class StreamMusic : public AuthorMusic {
+public:
+    explicit StreamMusic(SoundStream* stream) : stream_(stream), clock_(AudioDelayMs) {}
+
+    // After a reload: another soundtrack, when the script named one, and the old one gone.
+    void replace(SoundStream* stream)
+    {
+        if (stream == stream_)
+            return;
+        stream_ = stream;
+        started_ = false;
+        playing_ = false;
+    }
+
+    bool audible() override { return usable() && playing_ && !SoundStreamEnded(stream_); }
+
+    double position() override
+    {
+        return clock_.read(SoundStreamGetTime(stream_), SoundStreamEnded(stream_), SDL_GetTicks());
+    }
+
+    void play(double ms) override
+    {
+        if (!usable())
+            return;
+        if (!started_)
+            started_ = SoundStreamPlay(stream_);
+        // The stream's clock reads its position plus the delay: it must read ms.
+        const long long position = std::max(0LL, std::llround(ms) - AudioDelayMs);
+        SoundStreamSetPosition(stream_, static_cast<int>(std::min<long long>(position, 0x7fffffff)));
+        clock_.restart();
+        SoundStreamPause(stream_, false);
+        playing_ = started_;
+    }
+
+    void hold() override
+    {
+        if (usable())
+            SoundStreamPause(stream_, true);
+        playing_ = false;
+    }
+
+private:
+    bool usable() const { return stream_ && NoSound == 0; }
+
+    SoundStream* stream_;
+    DelayedClock clock_;
+    bool started_ = false;
+    bool playing_ = false;
+};
+
+// Frames per second over the last half second, and the time a frame takes to draw.
+class FrameMeter {
+public:
+    void frameStarted()
+    {
+        const Uint64 now = SDL_GetPerformanceCounter();
+        if (windowStart_ == 0)
+            windowStart_ = now;
+        ++frames_;
+        const double seconds = double(now - windowStart_) / double(SDL_GetPerformanceFrequency());
+        if (seconds >= 0.5) {
+            fps_ = frames_ / seconds;
+            drawMs_ = drawSum_ * 1000.0 / double(SDL_GetPerformanceFrequency()) / frames_;
+            frames_ = 0;
+            drawSum_ = 0;
+            windowStart_ = now;
+        }
+        started_ = now;
+    }
+    void frameDrawn() { drawSum_ += SDL_GetPerformanceCounter() - started_; }
+
+    double fps() const { return fps_; }
+    double drawMs() const { return drawMs_; }
+
+private:
+    Uint64 windowStart_ = 0;
+    Uint64 started_ = 0;
+    Uint64 drawSum_ = 0;
+    int frames_ = 0;
+    double fps_ = 0;
+    double drawMs_ = 0;
+};
+
+// A camera name that no node of a part's scene contains leaves the scene the camera of an
+// earlier part, as playing would have: after a jump, the parts before part choose their
+// cameras again in order, those that are never current left out.
+void chooseCamerasUpTo(int part)
+{
+    double start = 0.0;
+    for (int i = 0; i < part && i < Timeline.size(); ++i) {
+        const TimelineEntry& entry = Timeline[i];
+        const bool current = i == 0 ? entry.endTime >= 0 : entry.endTime > start;
+        start = std::max(start, static_cast<double>(entry.endTime));
+        if (!current)
+            continue;
+        if (std::unique_ptr<Scene>* scene = SceneRegistry.find(entry.sceneName))
+            SelectCamera(**scene, entry.cameraName);
+    }
+}
+
+void printProblems(const std::vector<std::string>& problems)
+{
+    for (const std::string& line : problems)
+        std::fprintf(stderr, "taldrex: %s\n", line.c_str());
+}
+
+// Presses of the author keys while the show loaded do nothing; Escape still ends it.
+void forgetPresses()
+{
+    for (int i = 0; i < AuthorKeyBindingCount; ++i)
+        TakeKeyPress(AuthorKeyBindings[i].virtualKey);
+}
+
+} // namespace
+
+void FormatStatus(char* text, size_t size, const TimelineArray& timeline, const ShowPosition& position,
+                  const AuthorClock& clock, double fps, double drawMs)
+{
+    const long long ms = std::llround(std::floor(clock.ms()));
+    const char* state = clock.paused() ? "paused" : "playing";
+    const char* looping = clock.looping() ? "  loop" : "";
+    if (position.part >= timeline.size()) {
+        std::snprintf(text, size, "no part  %02lld:%02lld.%03lld  %gx  %s%s  %.0f fps %.1f ms", ms / 60000,
+            ms / 1000 % 60, ms % 1000, clock.speed(), state, looping, fps, drawMs);
+        return;
+    }
+    const TimelineEntry& part = timeline[position.part];
+    std::snprintf(text, size, "part %d/%d  %.40s  %.32s  frame %.1f  %02lld:%02lld.%03lld  %gx  %s%s  %.0f fps %.1f ms",
+        position.part + 1, timeline.size(), part.sceneName.c_str(), part.cameraName.c_str(), position.partTime,
+        ms / 60000, ms / 1000 % 60, ms % 1000, clock.speed(), state, looping, fps, drawMs);
+}
+
+void DrawShowAt(const ShowPosition& position, bool jumped)
+{
+    if (jumped)
+        chooseCamerasUpTo(position.part);
+    if (position.part < Timeline.size()) {
+        DrawPart(Timeline[position.part], position.partTime);
+    } else {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
+}
+
+std::vector<std::string> ProblemLines(const std::vector<CheckProblem>& problems)
+{
+    std::vector<std::string> lines;
+    lines.reserve(problems.size());
+    for (const CheckProblem& p : problems)
+        lines.push_back(PrintableText(p.file) + ": " + PrintableText(p.problem));
+    return lines;
+}
+
+std::string ProblemSummary(size_t count, const std::string& folder)
+{
+    if (count == 0)
+        return {};
+    return "taldrex: " + std::to_string(count) + (count == 1 ? " problem" : " problems") +
+        " in this show; run taldrex --check " + PrintableText(folder.empty() ? "." : folder);
+}
+
+void RunAuthorMode(SoundStream* stream, bool loop, const std::string& folder, std::vector<std::string> problems,
+                   ShowWatch* watch)
+{
+    printProblems(problems);
+    if (watch && !watch->start(folder))
+        std::fprintf(stderr, "taldrex: %s cannot be watched; changed files are not reloaded\n",
+            PrintableText(folder).c_str());
+
+    StatusBar bar;
+    std::string fontProblem;
+    if (!bar.load(StatusFontFiles(), std::clamp(ScreenHeight / 40, 12, 32), fontProblem))
+        std::fprintf(stderr, "taldrex: %s; the status bar has no text\n", fontProblem.c_str());
+    bool barShown = true;
+    char status[256];
+
+    StreamMusic music(stream);
+    AuthorTransport transport(Timeline, music);
+    transport.clock().setLooping(loop);
+    FrameMeter meter;
+    forgetPresses();
+    transport.clock().start(SDL_GetTicks());
+    int jumps = transport.clock().jumps();
+
+    for (;;) {
+        PumpMessages();
+        meter.frameStarted();
+        const bool escape = TakeKeyPress(VK_ESCAPE_KEY);
+        if (escape || KeyState[VK_ESCAPE_KEY] != 0)
+            return;
+        for (int i = 0; i < AuthorKeyBindingCount; ++i) {
+            if (!TakeKeyPress(AuthorKeyBindings[i].virtualKey))
+                continue;
+            if (AuthorKeyBindings[i].key == AuthorKey::HideBar)
+                barShown = !barShown;
+            else
+                transport.press(AuthorKeyBindings[i].key, KeyState[ShiftKey] != 0);
+        }
+        if (watch && watch->poll(stream)) {
+            music.replace(stream);
+            transport.timelineChanged();
+            // Picks the music up at the clock when it plays.
+            if (!transport.clock().paused())
+                transport.clock().seek(transport.clock().ms());
+            problems = watch->problems();
+            printProblems(problems);
+            jumps = -1;
+        }
+
+        const ShowPosition position = transport.frame(SDL_GetTicks());
+        SetViewport(ScreenWidth, ScreenHeight);
+        DrawShowAt(position, transport.clock().jumps() != jumps);
+        jumps = transport.clock().jumps();
+        FormatStatus(status, sizeof status, Timeline, position, transport.clock(), meter.fps(), meter.drawMs());
+        // H clears the picture of both the bar and the problems.
+        if (barShown)
+            bar.draw(ScreenWidth, ScreenHeight, status, problems);
+        meter.frameDrawn();
+        SDL_GL_SwapWindow(MainWindow);
+    }
+}

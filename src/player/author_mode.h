@@ -1,0 +1,50 @@
+// Author mode: the loaded show in its window under the maker's keys (pause, seek, part
+// jumps, frame steps, speed, looping), with a status bar and the folder's problems on
+// screen. The show's own rules stay in the playback loop; this is the maker's view of it.
+#pragma once
+
+#include "player/author_clock.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+struct CheckProblem;
+struct SoundStream;
+
+// What author mode needs of a watch on the show's files: started once with the demo
+// folder, polled once a frame to reload what changed (true when anything was, the
+// timeline included), and the problems of the last reload (none after a clean one).
+class ShowWatch {
+public:
+    virtual ~ShowWatch() = default;
+    // False when the folder cannot be watched at all.
+    virtual bool start(const std::string& folder) = 0;
+    virtual bool poll(SoundStream*& stream) = 0;
+    virtual const std::vector<std::string>& problems() const = 0;
+};
+
+// The problems as the screen and standard error list them: "FILE: problem", printable.
+std::vector<std::string> ProblemLines(const std::vector<CheckProblem>& problems);
+
+// The line a normal run prints at its start when the folder has count problems, naming
+// the command that lists them; empty when count is 0.
+std::string ProblemSummary(size_t count, const std::string& folder);
+
+// The status bar's line into text (size bytes): part number and count, scene and camera
+// (names cut at 40 and 32 bytes), part time in frames, the clock as mm:ss.mmm, speed,
+// paused or playing, looping, frames per second and draw time. Allocates nothing.
+void FormatStatus(char* text, size_t size, const TimelineArray& timeline, const ShowPosition& position,
+                  const AuthorClock& clock, double fps, double drawMs);
+
+// Draws the show at position into the current context as author mode shows it: after a
+// jump (jumped set) the parts before it first choose their cameras again, in order, as
+// playing to it would have. Past the last part the picture is black. Does not swap.
+void DrawShowAt(const ShowPosition& position, bool jumped);
+
+// Plays the show already loaded (Timeline, SceneRegistry, TextureRegistry) in MainWindow
+// from 0 until Escape, on the music of stream (or the tick count without one), looping
+// when loop is set until L says otherwise. problems are listed on screen until the watch
+// reports a clean reload; watch may be null (nothing is reloaded then).
+void RunAuthorMode(SoundStream* stream, bool loop, const std::string& folder, std::vector<std::string> problems,
+                   ShowWatch* watch);
