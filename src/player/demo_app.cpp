@@ -10,6 +10,7 @@
 #include "app/window.h"
 #include "demo/capture.h"
 #include "demo/check.h"
+#include "demo/live_reload.h"
 #include "demo/show.h"
 #include "image/image_limits.h"
 #include "player/artwork.h"
@@ -28,6 +29,18 @@ DemoApp TheDemoApp;
 namespace {
 
 constexpr int ErrorStatus = 1;
+
+// Author mode's watch on the show's files: the show's live reloading, seen through the
+// player's interface (the demo layer knows nothing of the player above it).
+class LiveReloadWatch : public ShowWatch {
+public:
+    bool start(const std::string& folder) override { return reload_.start(folder); }
+    bool poll(SoundStream*& stream) override { return reload_.poll(stream); }
+    const std::vector<std::string>& problems() const override { return reload_.problems(); }
+
+private:
+    LiveReload reload_;
+};
 
 } // namespace
 
@@ -85,12 +98,6 @@ int DemoApp::initInstance(const CommandLine& options, const std::string& folder)
         loopDemo = dialog.m_loopDemo;
     }
 
-    // What --check would find: listed in author mode, counted in one line otherwise; the
-    // show plays either way.
-    const std::vector<std::string> problems = ProblemLines(CheckDemoFolder());
-    if (!options.author && !problems.empty())
-        std::fprintf(stderr, "%s\n", ProblemSummary(problems.size(), folder).c_str());
-
     NoSound = noSound;
     WindowDisplay = options.display;
     WindowVsync = options.vsync;
@@ -126,10 +133,17 @@ int DemoApp::initInstance(const CommandLine& options, const std::string& folder)
 
     if (!LoadScript(m_stream))
         FatalError("script.txt can no longer be read in the demo folder");
-    if (options.author)
+    // What --check would find: listed in author mode, counted in one line otherwise; the
+    // show plays either way. Looked for behind the loading picture, so that the window
+    // comes up at once.
+    const std::vector<std::string> problems = ProblemLines(CheckDemoFolder());
+    if (!options.author && !problems.empty())
+        std::fprintf(stderr, "%s\n", ProblemSummary(problems.size(), folder).c_str());
+    if (options.author) {
         // The demo folder is the current folder by now.
-        RunAuthorMode(m_stream, loopDemo != 0, ".", problems, nullptr);
-    else
+        LiveReloadWatch watch;
+        RunAuthorMode(m_stream, loopDemo != 0, ".", problems, &watch);
+    } else
         RunTimeline(loopDemo, m_stream);
 
     CloseDemoWindow();
