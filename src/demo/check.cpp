@@ -116,20 +116,6 @@ private:
     int number_ = 0;
 };
 
-const char* kindName(NodeKind kind)
-{
-    switch (kind) {
-    case NodeKind::Scene: return "scene";
-    case NodeKind::Mesh: return "mesh";
-    case NodeKind::Camera: return "camera";
-    case NodeKind::Target: return "target";
-    case NodeKind::Spot: return "spot";
-    case NodeKind::Light: return "light";
-    case NodeKind::Transform: return "transform";
-    }
-    return "unknown";
-}
-
 class Checker {
 public:
     std::vector<CheckProblem> problems;
@@ -402,7 +388,7 @@ private:
                 cameraSuggestion(scene, part.cameraName), line);
         else if (found->kind != NodeKind::Camera)
             report(ScriptName, where + "camera \"" + part.cameraName + "\" first matches the " +
-                kindName(found->kind) + " node \"" + found->name + "\" of " + part.sceneName + ", not a camera",
+                NodeKindName(found->kind) + " node \"" + found->name + "\" of " + part.sceneName + ", not a camera",
                 line);
         else if (checkedCameras_.insert(found).second)
             checkView(static_cast<CameraNode&>(*found), scenePaths_[part.sceneName]);

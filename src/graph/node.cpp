@@ -3,6 +3,20 @@
 #include "common/ascii_case.h"
 #include "scene/scene_reader.h"
 
+const char* NodeKindName(NodeKind kind)
+{
+    switch (kind) {
+    case NodeKind::Scene: return "scene";
+    case NodeKind::Mesh: return "mesh";
+    case NodeKind::Camera: return "camera";
+    case NodeKind::Target: return "target";
+    case NodeKind::Spot: return "spot";
+    case NodeKind::Light: return "light";
+    case NodeKind::Transform: return "transform";
+    }
+    return "unknown";
+}
+
 Node::Node(NodeKind kind_, Node* parent_) : kind(kind_), parent(parent_) {}
 
 Node::~Node() = default;

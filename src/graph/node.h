@@ -18,6 +18,9 @@ class SceneReader;
 // node is its kind minus one (the scene itself has no type id).
 enum class NodeKind : int32_t { Scene = 0, Mesh = 1, Camera = 2, Target = 3, Spot = 4, Light = 5, Transform = 6 };
 
+// The kind's name for messages and tools ("mesh", "camera", ...); "unknown" for any other value.
+const char* NodeKindName(NodeKind kind);
+
 // Node names are kept in a 128-byte buffer while they are read.
 constexpr int nodeNameBufferBytes = 128;
 

@@ -8,7 +8,6 @@
 #include "graph/target_node.h"
 #include "graph/transform_node.h"
 #include "scene/scene.h"
-#include "scene_kinds.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -74,7 +73,7 @@ void printMesh(int depth, const MeshNode& mesh)
 void printNode(int depth, const Node& node)
 {
     indent(depth);
-    std::printf("%s \"%s\"", kindName(node.kind), PrintableText(node.name).c_str());
+    std::printf("%s \"%s\"", NodeKindName(node.kind), PrintableText(node.name).c_str());
     const TargetNode* target = nullptr;
     if (node.kind == NodeKind::Camera)
         target = static_cast<const CameraNode&>(node).target;
@@ -194,7 +193,7 @@ std::string jsonFrames(const Keys& keys)
 
 std::string jsonNode(const Node& node)
 {
-    std::string out = "{\"kind\":\"" + std::string(kindName(node.kind)) + "\",\"name\":" + json(node.name);
+    std::string out = "{\"kind\":\"" + std::string(NodeKindName(node.kind)) + "\",\"name\":" + json(node.name);
     const TargetNode* target = nullptr;
     if (node.kind == NodeKind::Camera)
         target = static_cast<const CameraNode&>(node).target;

@@ -11,7 +11,6 @@
 #include "graph/transform_node.h"
 #include "scene/material.h"
 #include "scene/scene.h"
-#include "scene_kinds.h"
 
 #include <tiny_gltf.h>
 
@@ -330,7 +329,7 @@ private:
     static tinygltf::Value kindExtras(const Node& node, int index)
     {
         tinygltf::Value::Object taldrex;
-        taldrex["kind"] = tinygltf::Value(std::string(kindName(node.kind)));
+        taldrex["kind"] = tinygltf::Value(std::string(NodeKindName(node.kind)));
         taldrex["index"] = tinygltf::Value(index);
         const Vector3* colour = nullptr;
         if (node.kind == NodeKind::Spot)
@@ -386,7 +385,7 @@ private:
         if (node.kind == NodeKind::Light)
             attachLight(static_cast<LightNode&>(node), at);
         if ((node.kind == NodeKind::Target || node.kind == NodeKind::Spot) && node.children.size() > 0)
-            summary_.notes.push_back(std::string(kindName(node.kind)) + " \"" + node.name +
+            summary_.notes.push_back(std::string(NodeKindName(node.kind)) + " \"" + node.name +
                                      "\": its children move with its position in the glTF; the player leaves "
                                      "them in its parent's frame");
         for (std::unique_ptr<Node>& child : node.children) {
