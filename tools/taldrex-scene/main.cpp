@@ -8,6 +8,7 @@
 #include "graph/transform_node.h"
 #include "common/printable_text.h"
 #include "scene/scene.h"
+#include "import_command.h"
 
 #include <CLI/CLI.hpp>
 
@@ -214,6 +215,9 @@ int main(int argc, char** argv)
     CLI::App* dumpCommand = app.add_subcommand(
         "dump", "Print header, node tree, tracks, meshes and materials; exit 2 if damaged");
     dumpCommand->add_option("FILE", file, "scene file")->required();
+    ImportCommand importCommand(app);
     CLI11_PARSE(app, argc, argv);
+    if (importCommand.chosen())
+        return importCommand.run();
     return dump(file);
 }
