@@ -903,15 +903,20 @@ std::vector<int> Importer::keyFramesOf(int node, const char* path, bool besides)
         const SamplerData& s = samplers_.at({seg.animation, anim.channels[size_t(c)].sampler});
         frames.push_back(seg.offset);
         frames.push_back(seg.offset + seg.frames - 1);
-        for (double t : s.input) {
-            int f = seg.offset + std::min(seg.frames - 1, int(std::lround(t * options_.fps)));
+        for (size_t i = 0; i < s.input.size(); ++i) {
+            const bool inner = i > 0 && i + 1 < s.input.size();
+            int f = seg.offset + std::min(seg.frames - 1, int(std::lround(s.input[i] * options_.fps)));
             frames.push_back(f);
-            // A step holds its value up to the frame before the next key, and a linear
-            // curve turns sharply at its keys: keys on the frames beside them keep the
-            // spline from overshooting there.
-            if ((s.interpolation == 0 || (besides && s.interpolation == 1)) && f > seg.offset)
+            // A linear curve turns sharply at its keys, and a step jumps there: keys on the
+            // frames beside them (two before a step, which holds its value up to the frame
+            // before the key) keep the spline from overshooting on the way.
+            const int last = seg.offset + seg.frames - 1;
+            const bool step = s.interpolation == 0;
+            if ((step || (besides && inner && s.interpolation == 1)) && f > seg.offset)
                 frames.push_back(f - 1);
-            if (besides && s.interpolation == 1 && f < seg.offset + seg.frames - 1)
+            if (step && f - 1 > seg.offset)
+                frames.push_back(f - 2);
+            if ((step || (besides && inner && s.interpolation == 1)) && f < last)
                 frames.push_back(f + 1);
         }
     }

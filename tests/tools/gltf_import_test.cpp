@@ -1,0 +1,320 @@
+// taldrex-scene import: real sample models become demo folders the player reads whole and
+// the checker passes; broken models write nothing; the script keeps its other lines.
+#include "gltf_files.h"
+#include "gltf_import.h"
+#include "show_files.h"
+
+#include "demo/check.h"
+#include "scene/scene.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <map>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string samples = TALDREX_SHARED_TESTDATA "/gltf/";
+
+struct ImportRun {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string readAll(std::FILE* f)
+{
+    std::string text;
+    std::rewind(f);
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        text.append(buffer, n);
+    std::fclose(f);
+    return text;
+}
+
+ImportRun runImportOf(const std::string& model, const std::string& dir, const ImportOptions& options = {}, bool dryRun = false)
+{
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    ImportRun run;
+    run.status = runImport(model, dir, options, dryRun, out, err);
+    run.out = readAll(out);
+    run.err = readAll(err);
+    return run;
+}
+
+class TempFolder {
+public:
+    TempFolder()
+    {
+        std::string pattern = (fs::temp_directory_path() / "gltf-import-XXXXXX").string();
+        path = mkdtemp(pattern.data()) ? pattern : std::string();
+    }
+    ~TempFolder() { fs::remove_all(path); }
+    std::string write(const std::string& name, const std::string& bytes) const
+    {
+        std::ofstream(path + "/" + name, std::ios::binary) << bytes;
+        return path + "/" + name;
+    }
+    std::string path;
+};
+
+std::vector<CheckProblem> checkFolder(const std::string& dir)
+{
+    const fs::path before = fs::current_path();
+    fs::current_path(dir);
+    std::vector<CheckProblem> problems = CheckDemoFolder();
+    fs::current_path(before);
+    return problems;
+}
+
+size_t countFiles(const std::string& dir)
+{
+    size_t n = 0;
+    for (auto it = fs::recursive_directory_iterator(dir); it != fs::recursive_directory_iterator(); ++it)
+        n += it->is_regular_file() ? 1 : 0;
+    return n;
+}
+
+struct Expected {
+    const char* file;
+    int triangles;
+    int textures;
+    int animatedTracks;
+    std::vector<std::string> warnings; // a text each warning line holds, in order
+};
+
+const std::vector<Expected> models = {
+    {"AnimatedTriangle.gltf", 1, 1, 1, {}},
+    {"BoxAnimated.gltf", 254, 2, 2, {}},
+    {"BoxTextured.gltf", 12, 1, 0, {}},
+    {"MultipleScenes.gltf", 2, 1, 0, {}},
+    {"RiggedSimple.gltf", 188, 1, 4, {"skin baked into"}},
+    {"SimpleMorph.gltf", 1, 1, 1, {}},
+    {"SimpleSkin.gltf", 8, 1, 2, {"skin baked into"}},
+    {"TextureCoordinateTest.gltf", 10, 2, 0, {"base colour factor"}},
+};
+
+TEST(GltfImport, EverySampleModelBecomesAFolderThePlayerReadsWholeAndTheCheckerPasses)
+{
+    TempFolder all;
+    for (const Expected& model : models) {
+        SCOPED_TRACE(model.file);
+        ImportedShow show;
+        std::string error;
+        ASSERT_TRUE(importGltfFile(samples + model.file, {}, show, error)) << error;
+        EXPECT_EQ(show.triangles, model.triangles);
+        EXPECT_EQ(show.textures.size(), size_t(model.textures));
+        EXPECT_EQ(show.tracks.size(), size_t(model.animatedTracks));
+        ASSERT_EQ(show.warnings.size(), model.warnings.size());
+        for (size_t i = 0; i < model.warnings.size(); ++i)
+            EXPECT_NE(show.warnings[i].find(model.warnings[i]), std::string::npos) << show.warnings[i];
+        for (const TrackReport& track : show.tracks)
+            EXPECT_LE(track.largest, track.tolerance) << track.node << " " << track.property;
+
+        TempFolder one;
+        ImportRun run = runImportOf(samples + model.file, one.path);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        EXPECT_NE(run.out.find("triangles " + std::to_string(model.triangles)), std::string::npos) << run.out;
+        for (const std::string& w : model.warnings)
+            EXPECT_NE(run.out.find("warning: " + samples + model.file), std::string::npos) << w;
+        Scene scene;
+        ASSERT_EQ(scene.loadFile((one.path + "/data/" + show.sceneFile).c_str()), 0);
+        EXPECT_FALSE(scene.reader->failed());
+        ASSERT_NE(scene.camera, nullptr);
+        for (const CheckProblem& p : checkFolder(one.path))
+            ADD_FAILURE() << p.file << ": " << p.problem;
+        ASSERT_EQ(runImportOf(samples + model.file, all.path).status, 0);
+    }
+    // All of them in one folder, one after another: the script grows, the checker still passes.
+    for (const CheckProblem& p : checkFolder(all.path))
+        ADD_FAILURE() << p.file << ": " << p.problem;
+}
+
+TEST(GltfImport, MultipleScenesTakesTheDefaultSceneOrTheOneAsked)
+{
+    ImportedShow byDefault, first;
+    std::string error;
+    ASSERT_TRUE(importGltfFile(samples + "MultipleScenes.gltf", {}, byDefault, error)) << error;
+    ImportOptions options;
+    options.scene = 0;
+    ASSERT_TRUE(importGltfFile(samples + "MultipleScenes.gltf", options, first, error)) << error;
+    EXPECT_NE(byDefault.triangles, first.triangles);
+    options.scene = 7;
+    EXPECT_FALSE(importGltfFile(samples + "MultipleScenes.gltf", options, first, error));
+    EXPECT_NE(error.find("no scene 7"), std::string::npos) << error;
+}
+
+TEST(GltfImport, DryRunWritesNothing)
+{
+    TempFolder dir;
+    ImportRun run = runImportOf(samples + "BoxTextured.gltf", dir.path + "/show", {}, true);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("would write"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir.path + "/show"));
+}
+
+// Each broken model is refused with its file named, and the folder stays as it was.
+TEST(GltfImport, BrokenModelsAreRefusedWithTheFileNamedAndNothingWritten)
+{
+    std::map<std::string, std::string> broken;
+    GltfText good = triangleModel();
+    std::string glb = good.glb();
+    broken["truncated.glb"] = glb.substr(0, glb.size() / 2);
+    broken["notgltf.gltf"] = "{\"hello\": [1, 2, 3]}";
+    broken["notjson.gltf"] = "this is not JSON";
+    broken["empty.gltf"] = "";
+    {
+        GltfText g = triangleModel();
+        g.accessors_[0].replace(g.accessors_[0].find("\"count\":3"), 9, "\"count\":3000");
+        broken["pastbuffer.gltf"] = g.text();
+    }
+    {
+        GltfText g;
+        g.floats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3");
+        g.indices({0, 1, 7});
+        g.meshes.push_back("{\"primitives\":[{\"attributes\":{\"POSITION\":0},\"indices\":1}]}");
+        g.nodes.push_back("{\"mesh\":0}");
+        broken["badindex.gltf"] = g.text();
+    }
+    {
+        GltfText g;
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        g.floats({0, 0, 0, nan, 0, 0, 0, 1, 0}, "VEC3");
+        g.meshes.push_back("{\"primitives\":[{\"attributes\":{\"POSITION\":0}}]}");
+        g.nodes.push_back("{\"mesh\":0}");
+        broken["nan.gltf"] = g.text();
+    }
+    {
+        GltfText g = triangleModel();
+        g.nodes[0] = "{\"mesh\":0,\"children\":[1]}";
+        for (int i = 1; i < 1000000; ++i)
+            g.nodes.push_back(i + 1 < 1000000 ? "{\"children\":[" + std::to_string(i + 1) + "]}" : "{}");
+        broken["chain.gltf"] = g.text();
+    }
+    {
+        GltfText g = triangleModel();
+        g.bufferUri = "data:application/octet-stream;base64,%%%% not base64 %%%%";
+        broken["badbase64.gltf"] = g.text();
+    }
+    {
+        GltfText g = triangleModel();
+        g.extra.push_back("\"extensionsRequired\":[\"KHR_draco_mesh_compression\"]");
+        g.extra.push_back("\"extensionsUsed\":[\"KHR_draco_mesh_compression\"]");
+        broken["draco.gltf"] = g.text();
+    }
+    {
+        GltfText g;
+        g.nodes.push_back("{\"name\":\"empty\"}");
+        broken["nogeometry.gltf"] = g.text();
+    }
+    {
+        GltfText g = triangleModel();
+        g.nodes[0] = "{\"mesh\":0,\"children\":[0]}";
+        broken["cycle.gltf"] = g.text();
+    }
+    for (const auto& entry : broken) {
+        SCOPED_TRACE(entry.first);
+        TempFolder dir;
+        const std::string model = dir.write(entry.first, entry.second);
+        fs::create_directory(dir.path + "/show");
+        ImportRun run = runImportOf(model, dir.path + "/show");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err.rfind("taldrex-scene: " + model + ": ", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find("nothing written"), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(countFiles(dir.path + "/show"), 0u);
+    }
+}
+
+TEST(GltfImport, GlbAndExternalBuffersImportLikeEmbeddedOnes)
+{
+    TempFolder dir;
+    GltfText g = triangleModel();
+    const std::string glb = dir.write("tri.glb", g.glb());
+    dir.write("tri.bin", g.bin_);
+    GltfText external = triangleModel();
+    external.bufferUri = "tri.bin";
+    const std::string gltf = dir.write("external.gltf", external.text());
+    for (const std::string& model : {glb, gltf}) {
+        ImportedShow show;
+        std::string error;
+        ASSERT_TRUE(importGltfFile(model, {}, show, error)) << model << ": " << error;
+        EXPECT_EQ(show.triangles, 1);
+    }
+}
+
+TEST(GltfImport, TextureCoordinatesFollowTheWayEachFormatIsUploaded)
+{
+    // A quad whose corner at v = 0 is the top of the picture: JPEG rows go up bottom first,
+    // so t = 1 - v; PNG rows top first, so t = v.
+    for (bool jpeg : {true, false}) {
+        SCOPED_TRACE(jpeg ? "JPEG" : "PNG");
+        GltfText g;
+        g.floats({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, "VEC3");
+        g.floats({0, 1, 1, 1, 1, 0, 0, 0}, "VEC2");
+        g.indices({0, 1, 2, 0, 2, 3});
+        std::string picture = jpeg ? std::string("\xFF\xD8\xFF\xE0 picture", 12) : std::string("\x89PNG\r\n\x1A\n picture", 16);
+        g.extra.push_back("\"images\":[{\"name\":\"Face\",\"uri\":\"data:image/" + std::string(jpeg ? "jpeg" : "png") +
+                          ";base64," + GltfText::base64(picture) + "\"}]");
+        g.extra.push_back("\"textures\":[{\"source\":0}]");
+        g.materials.push_back("{\"name\":\"Face\",\"pbrMetallicRoughness\":{\"baseColorTexture\":{\"index\":0}}}");
+        g.meshes.push_back("{\"primitives\":[{\"attributes\":{\"POSITION\":0,\"TEXCOORD_0\":1},\"indices\":2,\"material\":0}]}");
+        g.nodes.push_back("{\"mesh\":0}");
+        TempFolder dir;
+        ImportedShow show;
+        std::string error;
+        ASSERT_TRUE(importGltfMemory(reinterpret_cast<const unsigned char*>(g.text().data()), g.text().size(), dir.path,
+                                     "quad.gltf", {}, show, error)) << error;
+        ASSERT_EQ(show.textures.size(), 1u);
+        EXPECT_EQ(show.textures[0].name, jpeg ? "quad_face.jpg" : "quad_face.png");
+        EXPECT_EQ(show.textures[0].bytes, picture);
+        const NodeSpec* mesh = nullptr;
+        for (const NodeSpec& node : show.scene.nodes)
+            if (node.type == NodeType::Mesh)
+                mesh = &node;
+        ASSERT_NE(mesh, nullptr);
+        ASSERT_EQ(mesh->faces.size(), 2u);
+        for (const FaceSpec& face : mesh->faces)
+            for (const CornerSpec& c : face.corners) {
+                // Vertices 2 and 3 sit at the top of the model (y = 1) and at v = 0.
+                bool top = c.vertex >= 2;
+                EXPECT_FLOAT_EQ(c.t, jpeg == top ? 1.0f : 0.0f) << c.vertex;
+            }
+        ASSERT_EQ(show.scene.materials.size(), 1u);
+        EXPECT_EQ(show.scene.materials[0].maps[1].file, show.textures[0].name);
+        EXPECT_EQ(show.scene.materials[0].maps[1].amount, 1.0f);
+    }
+}
+
+TEST(GltfImport, ScriptGetsTexturesBeforeTheSceneAndOnePartPerCameraKeepingItsOtherLines)
+{
+    const std::string before = "My show\r\n[mp3]\r\nsong.mp3\r\n\r\n[textures]\r\nlogo.jpg\r\n\r\n[scenes]\r\nintro.scn\r\n\r\n"
+                               "[part]\r\nintro.scn\r\n5000\r\ncam\r\nstandard\r\nstandard\r\n";
+    std::string after = updateScript(before, {"box_a.png", "logo.jpg"}, "box.scn", {"front", "side"}, 2000);
+    EXPECT_EQ(after, "My show\r\n[mp3]\r\nsong.mp3\r\n\r\n[textures]\r\nlogo.jpg\r\nbox_a.png\r\n\r\n[scenes]\r\nintro.scn\r\n"
+                     "box.scn\r\n\r\n[part]\r\nintro.scn\r\n5000\r\ncam\r\nstandard\r\nstandard\r\n\r\n"
+                     "[part]\r\nbox.scn\r\n7000\r\nfront\r\nstandard\r\nstandard\r\n\r\n"
+                     "[part]\r\nbox.scn\r\n9000\r\nside\r\nstandard\r\nstandard\r\n\r\n");
+    // Importing again changes nothing.
+    EXPECT_EQ(updateScript(after, {"box_a.png", "logo.jpg"}, "box.scn", {"front", "side"}, 2000), after);
+
+    // A texture list after the scene list is no use to the scene: a new one goes before it.
+    std::string late = updateScript("[scenes]\nold.scn\n\n[textures]\nx.png\n", {"box_a.png"}, "box.scn", {"camera"}, 10000);
+    EXPECT_EQ(late, "[textures]\nbox_a.png\n\n[scenes]\nold.scn\nbox.scn\n\n[textures]\nx.png\n\n"
+                    "[part]\nbox.scn\n10000\ncamera\nstandard\nstandard\n\n");
+    EXPECT_EQ(updateScript("", {"a.png"}, "s.scn", {"camera"}, 10000),
+              "[textures]\na.png\n\n[scenes]\ns.scn\n\n[part]\ns.scn\n10000\ncamera\nstandard\nstandard\n\n");
+}
+
+} // namespace
