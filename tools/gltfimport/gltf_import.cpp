@@ -29,6 +29,8 @@ constexpr double fovToDegrees = 0.31830989161357204;
 // Names the player keeps: at most 127 bytes; material and map names at most 299.
 constexpr size_t maxNodeName = 127;
 constexpr size_t maxMaterialName = 299;
+// Longest animation taken, in seconds.
+constexpr double maxSeconds = 3600.0;
 // Largest vertex sets sampled for morphs and skins, in vertices times frames.
 constexpr uint64_t maxMorphSamples = uint64_t(1) << 27;
 
@@ -334,7 +336,8 @@ private:
     double vectorTolerance(const std::vector<Vector3>& samples) const;
     double rotationTolerance() const { return 0.05 * options_.tolerance / 0.001; }
 
-    NodeSpec convertNode(int index, int depth);
+    // Appends the node's conversion (nothing for a node that only held a camera).
+    void convertNode(int index, int depth, std::vector<NodeSpec>& into);
     void convertTransform(int index, NodeSpec& spec);
     const MeshData& meshData(int index);
     void readPrimitive(const tinygltf::Primitive& primitive, MeshData& data, int meshIndex);
@@ -374,6 +377,7 @@ private:
     std::vector<NodeSpec> cameras_;
     std::vector<NodeSpec> skinned_;
     int lightsSeen_ = 0;
+    uint64_t decodedValues_ = 0;
     bool colourAttributes_ = false;
 };
 
@@ -512,6 +516,14 @@ const std::vector<double>& Importer::accessor(int index, int& components)
     const uint64_t count = a.count;
     if (count > (uint64_t(1) << 28))
         fail(name + " holds more elements than any buffer here");
+    // Values are held as doubles, up to eight times the bytes they take in a buffer: a
+    // budget in proportion to the buffers keeps crafted accessors from taking all memory.
+    uint64_t bufferBytes = 0;
+    for (const tinygltf::Buffer& b : model_.buffers)
+        bufferBytes += b.data.size();
+    decodedValues_ += count * uint64_t(n);
+    if (decodedValues_ > (uint64_t(1) << 22) + 8 * bufferBytes)
+        fail(name + " and those before it hold more values than the model's buffers could");
     values.assign(count * uint64_t(n), 0.0);
     std::string problem;
     if (a.bufferView >= 0) {
@@ -640,8 +652,8 @@ const SamplerData& Importer::sampler(int animation, int index)
             fail(name + " has key times that go backwards");
     if (data.input[0] < 0)
         fail(name + " has a negative key time");
-    if (data.input.back() > 3600.0 * 24)
-        fail(name + " lasts more than a day");
+    if (data.input.back() > maxSeconds)
+        fail(name + " lasts more than an hour, longer than the importer takes");
     data.output = accessor(s.output, n);
     data.interpolation = s.interpolation == "STEP" ? 0 : s.interpolation == "CUBICSPLINE" ? 2 : 1;
     const size_t perKey = data.interpolation == 2 ? 3 : 1;
@@ -747,8 +759,8 @@ void Importer::setUpAnimations()
         seg.animation = a;
         seg.offset = offset;
         double frames = std::round(length * options_.fps);
-        if (frames > 1e6)
-            fail("animation " + quoted(anim.name) + " is longer than a million frames");
+        if (frames > maxSeconds * 30)
+            fail("animation " + quoted(anim.name) + " has more frames than an hour at 30 per second");
         seg.frames = int(frames) + 1;
         offset += seg.frames;
         segments_.push_back(seg);
@@ -904,8 +916,9 @@ std::vector<int> Importer::keyFramesOf(int node, const char* path, bool besides)
         frames.push_back(seg.offset);
         frames.push_back(seg.offset + seg.frames - 1);
         for (size_t i = 0; i < s.input.size(); ++i) {
-            const bool inner = i > 0 && i + 1 < s.input.size();
             int f = seg.offset + std::min(seg.frames - 1, int(std::lround(s.input[i] * options_.fps)));
+            // The curve holds still before its first key and after its last.
+            const bool inner = f > seg.offset && f < seg.offset + seg.frames - 1;
             frames.push_back(f);
             // A linear curve turns sharply at its keys, and a step jumps there: keys on the
             // frames beside them (two before a step, which holds its value up to the frame
@@ -1501,12 +1514,13 @@ void Importer::convertLight(int nodeIndex, NodeSpec& parent)
     parent.children.insert(parent.children.begin(), std::move(spec));
 }
 
-NodeSpec Importer::convertNode(int index, int depth)
+void Importer::convertNode(int index, int depth, std::vector<NodeSpec>& into)
 {
     const tinygltf::Node& node = model_.nodes[size_t(index)];
     NodeSpec spec = makeNode(NodeType::Transform, playerName(node.name, "node" + std::to_string(index), maxNodeName));
     if (node.camera >= 0)
         convertCamera(index);
+    const size_t tracksBefore = show_.tracks.size();
     if (node.mesh >= 0 && node.skin >= 0 && size_t(node.skin) < model_.skins.size()) {
         const MeshData& mesh = meshData(node.mesh);
         NodeSpec skinned = makeNode(NodeType::Mesh, spec.name);
@@ -1526,9 +1540,14 @@ NodeSpec Importer::convertNode(int index, int depth)
     convertTransform(index, spec);
     convertLight(index, spec);
     for (int child : node.children)
-        spec.children.push_back(convertNode(child, depth + 1));
+        convertNode(child, depth + 1, spec.children);
     makeNamesUnique(spec.children);
-    return spec;
+    // A node that only held a camera has nothing left to carry.
+    if (node.camera >= 0 && node.mesh < 0 && spec.children.empty()) {
+        show_.tracks.resize(tracksBefore);
+        return;
+    }
+    into.push_back(std::move(spec));
 }
 
 int Importer::textureFile(int textureIndex, bool& jpeg)
@@ -1770,7 +1789,7 @@ void Importer::run()
     setUpAnimations();
     std::vector<NodeSpec> roots;
     for (int root : model_.scenes[size_t(scene_)].nodes)
-        roots.push_back(convertNode(root, 1));
+        convertNode(root, 1, roots);
     bool geometry = false;
     for (const auto& entry : meshes_)
         geometry = geometry || !entry.second->faces.empty();
