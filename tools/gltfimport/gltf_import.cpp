@@ -1444,14 +1444,40 @@ void Importer::addDefaultCamera()
         lo = Vector3(std::min(lo.x, v.x), std::min(lo.y, v.y), std::min(lo.z, v.z));
         hi = Vector3(std::max(hi.x, v.x), std::max(hi.y, v.y), std::max(hi.z, v.z));
     };
+    // Frame the model over its whole animation: every frame, or 64 of them for large ones.
+    uint64_t vertices = 0;
+    for (int index : order_)
+        if (model_.nodes[size_t(index)].mesh >= 0)
+            vertices += meshData(model_.nodes[size_t(index)].mesh).base.size();
+    const int step = uint64_t(frames_) * vertices <= 2000000 ? 1 : std::max(1, frames_ / 64);
     for (int index : order_) {
         const tinygltf::Node& node = model_.nodes[size_t(index)];
-        if (node.mesh < 0)
+        if (node.mesh < 0 || node.skin >= 0)
             continue;
         const MeshData& mesh = meshData(node.mesh);
-        Mat4 world = node.skin >= 0 ? identity4() : worldAt(index, 0);
-        for (const DVec3& v : mesh.base)
-            add(toPlayer(transformPoint(world, v)));
+        std::vector<int> sampled;
+        for (int f = 0; f < frames_; f += step)
+            sampled.push_back(f);
+        if (sampled.back() != frames_ - 1)
+            sampled.push_back(frames_ - 1);
+        for (int f : sampled) {
+            Mat4 world = worldAt(index, f);
+            std::vector<double> w = weightsAt(index, f, mesh);
+            for (size_t v = 0; v < mesh.base.size(); ++v) {
+                DVec3 p = mesh.base[v];
+                for (size_t k = 0; k < mesh.targets.size(); ++k)
+                    p = p + mesh.targets[k][v] * w[k];
+                add(toPlayer(transformPoint(world, p)));
+            }
+        }
+    }
+    // Skinned meshes are written in world space: their vertices and keys are the places.
+    for (const NodeSpec& skinned : skinned_) {
+        for (const Vector3& v : skinned.vertices)
+            add(v);
+        for (const MorphKeySpec& key : skinned.morph.keys)
+            for (const Vector3& v : key.positions)
+                add(v);
     }
     DVec3 centre{0, 0, 0};
     double radius = 1;
@@ -1471,7 +1497,7 @@ void Importer::addDefaultCamera()
     cameras_.push_back(std::move(cam));
     cameras_.push_back(std::move(tgt));
     show_.cameras.push_back(name);
-    show_.notes.push_back("the model has no camera: added camera \"camera\" looking at the whole model from the front");
+    show_.notes.push_back("the model has no camera: added camera \"camera\" looking at the whole model, over its whole animation, from the front");
 }
 
 void Importer::convertLight(int nodeIndex, NodeSpec& parent)
