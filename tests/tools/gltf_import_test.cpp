@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -315,6 +317,47 @@ TEST(GltfImport, ScriptGetsTexturesBeforeTheSceneAndOnePartPerCameraKeepingItsOt
                     "[part]\nbox.scn\n10000\ncamera\nstandard\nstandard\n\n");
     EXPECT_EQ(updateScript("", {"a.png"}, "s.scn", {"camera"}, 10000),
               "[textures]\na.png\n\n[scenes]\ns.scn\n\n[part]\ns.scn\n10000\ncamera\nstandard\nstandard\n\n");
+}
+
+// Runs taldrex-scene with the arguments, its output thrown away; its exit status.
+int taldrexScene(std::vector<std::string> args)
+{
+    const std::string program = TALDREX_BINARY_DIR "/tools/taldrex-scene/taldrex-scene";
+    args.insert(args.begin(), program);
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t child = fork();
+    if (child == 0) {
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+TEST(GltfImport, TheCommandExitsWithTwoOnUsageErrorsOneOnBadModelsAndDumpReadsWhatItWrote)
+{
+    TempFolder dir;
+    const std::string model = samples + "BoxAnimated.gltf";
+    EXPECT_EQ(taldrexScene({"import"}), 2);
+    EXPECT_EQ(taldrexScene({"import", model}), 2);
+    EXPECT_EQ(taldrexScene({"import", model, dir.path, "--fps", "fast"}), 2);
+    EXPECT_EQ(taldrexScene({"import", model, dir.path, "--tolerance", "0"}), 2);
+    EXPECT_EQ(taldrexScene({"import", model, dir.path, "--unknown"}), 2);
+    EXPECT_EQ(taldrexScene({"import", model, dir.path, "extra"}), 2);
+    EXPECT_EQ(taldrexScene({"import", model, dir.path, "--name", "a/b"}), 2);
+    EXPECT_EQ(countFiles(dir.path), 0u);
+    EXPECT_EQ(taldrexScene({"import", dir.write("bad.gltf", "{}"), dir.path + "/show"}), 1);
+    EXPECT_FALSE(fs::exists(dir.path + "/show"));
+    EXPECT_EQ(taldrexScene({"import", model, dir.path + "/show", "--name", "Boxes", "--tolerance", "0.01"}), 0);
+    EXPECT_EQ(taldrexScene({"dump", dir.path + "/show/data/boxes.scn"}), 0);
 }
 
 } // namespace

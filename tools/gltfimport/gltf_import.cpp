@@ -1007,7 +1007,8 @@ void Importer::convertTransform(int index, NodeSpec& spec)
 
 void Importer::readPrimitive(const tinygltf::Primitive& primitive, MeshData& data, int meshIndex)
 {
-    const std::string where = "mesh " + quoted(model_.meshes[size_t(meshIndex)].name);
+    const std::string& meshName = model_.meshes[size_t(meshIndex)].name;
+    const std::string where = "mesh " + (meshName.empty() ? std::to_string(meshIndex) : quoted(meshName));
     if (primitive.mode != TINYGLTF_MODE_TRIANGLES && primitive.mode != TINYGLTF_MODE_TRIANGLE_STRIP &&
         primitive.mode != TINYGLTF_MODE_TRIANGLE_FAN && primitive.mode != -1) {
         warnOnce("points " + std::to_string(meshIndex), where + ": points and lines are not supported, skipped");
@@ -1854,7 +1855,7 @@ bool importLoaded(bool loaded, const tinygltf::Model& model, const ImageBytes& i
                   const std::string& displayName, const ImportOptions& options, ImportedShow& show, std::string& error)
 {
     if (!loaded) {
-        std::string first = err.substr(0, err.find('\n'));
+        std::string first = err.substr(0, std::min(err.find('\n'), size_t(200)));
         error = "not a readable glTF 2.0 file" + (first.empty() ? std::string() : ": " + first);
         return false;
     }

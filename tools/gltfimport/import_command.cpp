@@ -36,21 +36,31 @@ ImportCommand::ImportCommand(CLI::App& app)
     command_ = app.add_subcommand("import",
         "Turn a glTF 2.0 model (.gltf or .glb) into DEMO_DIR/data/NAME.scn with its textures and add them "
         "to DEMO_DIR/script.txt; exit 1 if the model cannot be imported (nothing written), 2 on usage errors");
-    command_->add_option("MODEL", model_, "the glTF 2.0 file (.gltf with embedded or external buffers, or .glb)");
-    command_->add_option("DEMO_DIR", demoDir_, "the demo folder (created when missing)");
-    command_->add_option("--name", name_, "the scene's name (default: the model's file name, lower case)");
-    command_->add_option("--scene", scene_, "which glTF scene, from 0 (default: the model's default scene)");
-    command_->add_option("--animation", animation_, "the animation to import by name, or all of them in turn (default: the first)");
+    // Unknown arguments are this command's usage errors (exit 2), reported by run().
+    command_->allow_extras();
+    command_->add_option("MODEL", model_, "the glTF 2.0 file (.gltf with embedded or external buffers, or .glb)")
+        ->type_name("FILE");
+    command_->add_option("DEMO_DIR", demoDir_, "the demo folder (created when missing)")->type_name("DIR");
+    command_->add_option("--name", name_, "the scene's name (default: the model's file name, lower case)")
+        ->type_name("NAME");
+    command_->add_option("--scene", scene_, "which glTF scene, from 0 (default: the model's default scene)")
+        ->type_name("N");
+    command_->add_option("--animation", animation_, "the animation to import by name, or all of them in turn (default: the first)")
+        ->type_name("NAME|all");
     command_->add_option("--tolerance", tolerance_,
         "largest difference the fitted keys may leave, as a fraction of each track's range (default 0.001; "
-        "rotations 0.05 degrees and fields of view 0.01 degrees at 0.001, in proportion)");
-    command_->add_option("--fps", fps_, "frames per second of animation time (default 30, the player's rate)");
+        "rotations 0.05 degrees and fields of view 0.01 degrees at 0.001, in proportion)")
+        ->type_name("T");
+    command_->add_option("--fps", fps_, "frames per second of animation time (default 30, the player's rate; 60 plays at half speed)")
+        ->type_name("N");
     command_->add_flag("--dry-run", dryRun_, "print what would be written and write nothing");
-    command_->add_option("--env", env_, "a JPEG or PNG sphere map given to metallic materials");
+    command_->add_option("--env", env_, "a JPEG or PNG sphere map given to metallic materials")->type_name("FILE");
 }
 
 int ImportCommand::run() const
 {
+    if (!command_->remaining().empty())
+        return usageError("does not take " + command_->remaining().front());
     if (model_.empty() || demoDir_.empty())
         return usageError("needs a model file and a demo folder");
     ImportOptions options;
