@@ -1,7 +1,9 @@
 // Pictures of imported models: the player, capturing off-screen at 320 x 180, draws chosen
 // vertices where the glTF file puts them (computed here with our own glTF maths and the
 // player's fixed projection), within 2 pixels, at three times of each animation.
+#include "gltf_files.h"
 #include "gltf_import.h"
+#include "image_files.h"
 #include "png_bytes.h"
 #include "show_files.h"
 
@@ -401,5 +403,64 @@ TEST(GltfPicture, BoxAnimated) { checkModel("BoxAnimated.gltf", {{2, 2}, {3, 2}}
 TEST(GltfPicture, SimpleMorph) { checkModel("SimpleMorph.gltf", {{0, 3}}); }
 TEST(GltfPicture, SimpleSkin) { checkModel("SimpleSkin.gltf", {{0, 4}}); }
 TEST(GltfPicture, BoxTextured) { checkModel("BoxTextured.gltf", {{2, 4}}); }
+
+// A quad whose picture is red above and blue below, written as JPEG and as PNG: the
+// player shows red above blue either way.
+TEST(GltfPicture, TexturedQuadIsUprightAsJpegAndAsPng)
+{
+    const std::string folder = (fs::temp_directory_path() / ("gltf-upright-" + std::to_string(getpid()))).string();
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    Canvas canvas(64, 64);
+    canvas.fill([](float, float y) { return y < 32 ? Colour{1, 0, 0} : Colour{0, 0, 1}; });
+    for (bool jpeg : {true, false}) {
+        SCOPED_TRACE(jpeg ? "JPEG" : "PNG");
+        std::string error;
+        const std::string picture = folder + (jpeg ? "/picture.jpg" : "/picture.png");
+        ASSERT_TRUE(jpeg ? writeJpeg(picture, canvas, 95, error) : writePng(picture, canvas, false, error)) << error;
+        std::ifstream in(picture, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        GltfText g;
+        g.floats({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, "VEC3");
+        g.floats({0, 1, 1, 1, 1, 0, 0, 0}, "VEC2");
+        g.indices({0, 1, 2, 0, 2, 3});
+        g.extra.push_back("\"images\":[{\"uri\":\"data:image/" + std::string(jpeg ? "jpeg" : "png") + ";base64," +
+                          GltfText::base64(bytes) + "\"}]");
+        g.extra.push_back("\"textures\":[{\"source\":0}]");
+        g.materials.push_back("{\"pbrMetallicRoughness\":{\"baseColorTexture\":{\"index\":0}}}");
+        g.meshes.push_back("{\"primitives\":[{\"attributes\":{\"POSITION\":0,\"TEXCOORD_0\":1},\"indices\":2,\"material\":0}]}");
+        g.nodes.push_back("{\"mesh\":0}");
+        const std::string model = folder + "/quad.gltf";
+        std::ofstream(model, std::ios::binary) << g.text();
+        const std::string show = folder + (jpeg ? "/jpeg" : "/png");
+        std::FILE* quiet = std::fopen("/dev/null", "w");
+        ASSERT_EQ(runImport(model, show, {}, false, quiet, quiet), 0);
+        std::fclose(quiet);
+        ASSERT_TRUE(fs::exists(show + (jpeg ? "/data/quad_image0.jpg" : "/data/quad_image0.png")));
+        ASSERT_TRUE(capture(show, show + "/frames", 0));
+        DecodedImage frame = DecodePng(show + "/frames/frame-000000.png");
+        ASSERT_EQ(frame.width, 320);
+        // Rows of the quad from the top: mostly red in its upper quarter, blue in its lower.
+        int top = -1, bottom = -1;
+        std::vector<int> red(180), blue(180);
+        for (int y = 0; y < 180; ++y)
+            for (int x = 0; x < 320; ++x) {
+                const uint8_t* p = &frame.pixels[size_t((y * 320 + x) * 4)];
+                red[size_t(y)] += p[0] > 150 && p[2] < 100;
+                blue[size_t(y)] += p[2] > 150 && p[0] < 100;
+                if (p[0] > 150 || p[2] > 150) {
+                    top = top < 0 ? y : top;
+                    bottom = y;
+                }
+            }
+        ASSERT_GT(bottom - top, 20);
+        const int quarter = (bottom - top) / 4;
+        for (int y = top + 2; y < top + quarter; ++y)
+            EXPECT_GT(red[size_t(y)], 10 * blue[size_t(y)] + 5) << "row " << y;
+        for (int y = bottom - quarter; y < bottom - 2; ++y)
+            EXPECT_GT(blue[size_t(y)], 10 * red[size_t(y)] + 5) << "row " << y;
+    }
+    fs::remove_all(folder);
+}
 
 } // namespace
