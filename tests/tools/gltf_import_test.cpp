@@ -319,6 +319,97 @@ TEST(GltfImport, ScriptGetsTexturesBeforeTheSceneAndOnePartPerCameraKeepingItsOt
               "[textures]\na.png\n\n[scenes]\ns.scn\n\n[part]\ns.scn\n10000\ncamera\nstandard\nstandard\n\n");
 }
 
+TEST(GltfImport, MaterialsKeepWhatThePlayerDrawsAndNameWhatItCannot)
+{
+    GltfText g;
+    g.floats({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, "VEC3");
+    g.floats({0, 0, 1, 0, 1, 1, 0, 1}, "VEC2");
+    g.indices({0, 1, 2});
+    g.indices({0, 2, 3});
+    std::string png("\x89PNG\r\n\x1A\n picture", 16);
+    g.extra.push_back("\"images\":[{\"uri\":\"data:image/png;base64," + GltfText::base64(png) + "\"}]");
+    g.extra.push_back("\"textures\":[{\"source\":0}]");
+    // A shiny textured material with a texture transform, and a translucent masked one.
+    g.materials.push_back("{\"name\":\"Shiny\",\"pbrMetallicRoughness\":{\"metallicFactor\":1,\"baseColorTexture\":{\"index\":0,"
+                          "\"extensions\":{\"KHR_texture_transform\":{\"offset\":[0.5,0],\"scale\":[2,0.5],\"rotation\":1.5707963}}}},"
+                          "\"normalTexture\":{\"index\":0},\"extensions\":{\"KHR_materials_transmission\":{}}}");
+    g.materials.push_back("{\"name\":\"Glass\",\"alphaMode\":\"MASK\",\"emissiveFactor\":[1,0,0],"
+                          "\"pbrMetallicRoughness\":{\"metallicFactor\":0,\"baseColorFactor\":[0.5,0.5,0.5,0.25]}}");
+    g.meshes.push_back("{\"primitives\":[{\"attributes\":{\"POSITION\":0,\"TEXCOORD_0\":1},\"indices\":2,\"material\":0},"
+                       "{\"attributes\":{\"POSITION\":0},\"indices\":3,\"material\":1}]}");
+    g.nodes.push_back("{\"mesh\":0}");
+    TempFolder dir;
+    const std::string env = dir.write("sky.png", png);
+    ImportOptions options;
+    options.envFile = env;
+    ImportedShow show;
+    std::string error;
+    const std::string text = g.text();
+    ASSERT_TRUE(importGltfMemory(reinterpret_cast<const unsigned char*>(text.data()), text.size(), dir.path, "m.gltf",
+                                 options, show, error)) << error;
+    ASSERT_EQ(show.scene.materials.size(), 2u);
+    const MaterialSpec& shiny = show.scene.materials[0];
+    const MaterialSpec& glass = show.scene.materials[1];
+    EXPECT_EQ(shiny.maps[1].file, "m_image0.png");
+    EXPECT_EQ(shiny.maps[9].file, "m_env.png");
+    EXPECT_EQ(shiny.maps[9].amount, 1.0f);
+    EXPECT_EQ(glass.maps[9].amount, 0.0f);
+    EXPECT_FLOAT_EQ(glass.maps[1].amount, 0.25f);
+    ASSERT_NE(glass.maps[1].file, "");
+    // The base colour as a PNG of its own: 0.5 linear is 188 in sRGB.
+    std::string solid;
+    for (const OutputFile& t : show.textures)
+        if (t.name == glass.maps[1].file)
+            solid = t.bytes;
+    EXPECT_EQ(solid.substr(0, 4), "\x89PNG");
+
+    // Offset (0.5, 0), a quarter turn, then scale (2, 0.5): (u, v) -> (0.5 - 0.5 v, 2 u).
+    const NodeSpec* mesh = nullptr;
+    for (const NodeSpec& node : show.scene.nodes)
+        if (node.type == NodeType::Mesh)
+            mesh = &node;
+    ASSERT_NE(mesh, nullptr);
+    const CornerSpec& c = mesh->faces[0].corners[1]; // vertex 1 at (u, v) = (1, 0)
+    EXPECT_EQ(c.vertex, 1);
+    EXPECT_NEAR(c.s, 0.5, 1e-5);
+    EXPECT_NEAR(c.t, 2.0, 1e-5);
+
+    std::string all;
+    for (const std::string& w : show.warnings)
+        all += w + "\n";
+    for (const char* expected : {"\"shiny\": transmission is not supported", "\"glass\": translucent, drawn additively at 0.25",
+                                 "normal maps of material \"shiny\" ignored", "emission of material \"glass\" ignored",
+                                 "alpha masks (drawn opaque) of material \"glass\" ignored"})
+        EXPECT_NE(all.find(expected), std::string::npos) << expected << " in\n" << all;
+}
+
+TEST(GltfImport, AnimationsAreChosenByNameOrAllPlayInTurn)
+{
+    GltfText g = triangleModel();
+    int shortTimes = g.floats({0, 1}, "SCALAR");
+    int longTimes = g.floats({0, 2}, "SCALAR");
+    int moves = g.floats({0, 0, 0, 1, 0, 0}, "VEC3");
+    for (auto [name, times] : {std::pair<const char*, int>{"short", shortTimes}, {"long", longTimes}})
+        g.animations.push_back(std::string("{\"name\":\"") + name + "\",\"samplers\":[{\"input\":" + std::to_string(times) +
+                               ",\"output\":" + std::to_string(moves) +
+                               "}],\"channels\":[{\"sampler\":0,\"target\":{\"node\":0,\"path\":\"translation\"}}]}");
+    const std::string text = g.text();
+    auto framesOf = [&](const std::string& animation) {
+        ImportOptions options;
+        options.animation = animation;
+        ImportedShow show;
+        std::string error;
+        if (!importGltfMemory(reinterpret_cast<const unsigned char*>(text.data()), text.size(), ".", "a.gltf", options, show,
+                              error))
+            return -1;
+        return show.frames;
+    };
+    EXPECT_EQ(framesOf(""), 31);
+    EXPECT_EQ(framesOf("long"), 61);
+    EXPECT_EQ(framesOf("all"), 92);
+    EXPECT_EQ(framesOf("missing"), -1);
+}
+
 // Runs taldrex-scene with the arguments, its output thrown away; its exit status.
 int taldrexScene(std::vector<std::string> args)
 {

@@ -1717,6 +1717,8 @@ void Importer::fillMaterials()
             show_.warnings.push_back("material " + quoted(spec.name) + ": translucent, drawn additively at " +
                                      formatNumber(amount) + " by the player");
         }
+        if (m.alphaMode == "MASK")
+            ignored["alpha masks (drawn opaque)"].push_back(spec.name);
         spec.maps[1] = {amount, file};
         if (!envName.empty() && pbr.metallicFactor >= 0.5)
             spec.maps[9] = {1.0f, envName};
