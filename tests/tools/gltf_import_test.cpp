@@ -446,7 +446,13 @@ TEST(GltfImport, TheCommandExitsWithTwoOnUsageErrorsOneOnBadModelsAndDumpReadsWh
     EXPECT_EQ(taldrexScene({"import", model, dir.path, "--name", "a/b"}), 2);
     EXPECT_EQ(countFiles(dir.path), 0u);
     EXPECT_EQ(taldrexScene({"import", dir.write("bad.gltf", "{}"), dir.path + "/show"}), 1);
+    EXPECT_EQ(taldrexScene({"import", dir.path, dir.path + "/show"}), 1);
+    EXPECT_EQ(taldrexScene({"import", model, dir.path + "/show", "--env", dir.path}), 1);
     EXPECT_FALSE(fs::exists(dir.path + "/show"));
+    // A script that cannot be read is not replaced.
+    fs::create_directories(dir.path + "/odd/script.txt");
+    EXPECT_EQ(taldrexScene({"import", model, dir.path + "/odd"}), 1);
+    EXPECT_FALSE(fs::exists(dir.path + "/odd/data"));
     EXPECT_EQ(taldrexScene({"import", model, dir.path + "/show", "--name", "Boxes", "--tolerance", "0.01"}), 0);
     EXPECT_EQ(taldrexScene({"dump", dir.path + "/show/data/boxes.scn"}), 0);
 }

@@ -5,12 +5,13 @@
 
 #include <tiny_gltf.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <set>
@@ -32,7 +33,7 @@ constexpr size_t maxMaterialName = 299;
 // Longest animation taken, in seconds.
 constexpr double maxSeconds = 3600.0;
 // Largest vertex sets sampled for morphs and skins, in vertices times frames.
-constexpr uint64_t maxMorphSamples = uint64_t(1) << 27;
+constexpr uint64_t maxMorphSamples = uint64_t(1) << 25;
 
 // The importer's own failure, caught where the import starts.
 struct ImportFailure : std::runtime_error {
@@ -1676,10 +1677,10 @@ void Importer::fillMaterials()
 {
     std::string envName;
     if (!options_.envFile.empty()) {
-        std::ifstream in(options_.envFile, std::ios::binary);
-        std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (!in.good() && !in.eof())
-            bytes.clear();
+        std::string text;
+        if (!readFileBytes(options_.envFile, text))
+            text.clear();
+        std::vector<unsigned char> bytes(text.begin(), text.end());
         if (!isJpeg(bytes) && !isPng(bytes))
             fail("the sphere map " + options_.envFile + " is not a readable JPEG or PNG file");
         envName = stem_ + "_env" + (isJpeg(bytes) ? ".jpg" : ".png");
@@ -1866,8 +1867,8 @@ bool importLoaded(bool loaded, const tinygltf::Model& model, const ImageBytes& i
         return false;
     }
     ImportOptions chosen = options;
-    if (chosen.name.empty())
-        chosen.name = fileStem(baseNameOf(displayName));
+    // The name becomes file names in the data folder: never a path.
+    chosen.name = fileStem(chosen.name.empty() ? baseNameOf(displayName) : chosen.name);
     if (chosen.name.empty())
         chosen.name = "model";
     if (chosen.fps <= 0 || chosen.fps > 1000) {
@@ -1912,16 +1913,28 @@ bool importGltfMemory(const unsigned char* data, size_t size, const std::string&
     return false;
 }
 
+bool readFileBytes(const std::string& path, std::string& bytes)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    struct stat status;
+    bool ok = fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode);
+    bytes.clear();
+    char buffer[65536];
+    size_t n;
+    while (ok && (n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.append(buffer, n);
+    ok = ok && !std::ferror(file);
+    std::fclose(file);
+    return ok;
+}
+
 bool importGltfFile(const std::string& path, const ImportOptions& options, ImportedShow& show, std::string& error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open the file";
-        return false;
-    }
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        error = "cannot read the file";
+    std::string bytes;
+    if (!readFileBytes(path, bytes)) {
+        error = "cannot be read (not a readable file)";
         return false;
     }
     size_t slash = path.find_last_of('/');

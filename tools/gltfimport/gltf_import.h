@@ -58,3 +58,7 @@ bool importGltfFile(const std::string& path, const ImportOptions& options, Impor
 bool importGltfMemory(const unsigned char* data, size_t size, const std::string& baseDir,
                       const std::string& displayName, const ImportOptions& options, ImportedShow& show,
                       std::string& error);
+
+// Reads the whole of a regular file into bytes; false when the path names no regular file
+// or it cannot be read.
+bool readFileBytes(const std::string& path, std::string& bytes);

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <set>
 
@@ -210,10 +209,13 @@ int runImport(const std::string& modelPath, const std::string& demoDir, const Im
     const std::string dataDir = demoDir + "/data";
     const std::string scriptPath = demoDir + "/script.txt";
     std::string script;
-    {
-        std::ifstream in(scriptPath, std::ios::binary);
-        if (in)
-            script.assign((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    struct stat status;
+    if (stat(scriptPath.c_str(), &status) == 0) {
+        // An existing script is kept line for line, so one that cannot be read stops here.
+        if (!readFileBytes(scriptPath, script)) {
+            std::fprintf(err, "taldrex-scene: %s: cannot be read; nothing written\n", printable(scriptPath).c_str());
+            return 1;
+        }
     }
     std::vector<std::string> textureNames;
     for (const OutputFile& t : show.textures)
