@@ -310,9 +310,8 @@ struct Segment {
 
 class Importer {
 public:
-    Importer(const tinygltf::Model& model, const ImageBytes& images, const std::string& file,
-             const ImportOptions& options, ImportedShow& show)
-        : model_(model), images_(images), file_(file), options_(options), show_(show)
+    Importer(const tinygltf::Model& model, const ImageBytes& images, const ImportOptions& options, ImportedShow& show)
+        : model_(model), images_(images), options_(options), show_(show)
     {
     }
 
@@ -338,7 +337,7 @@ private:
     double rotationTolerance() const { return 0.05 * options_.tolerance / 0.001; }
 
     // Appends the node's conversion (nothing for a node that only held a camera).
-    void convertNode(int index, int depth, std::vector<NodeSpec>& into);
+    void convertNode(int index, std::vector<NodeSpec>& into);
     void convertTransform(int index, NodeSpec& spec);
     const MeshData& meshData(int index);
     void readPrimitive(const tinygltf::Primitive& primitive, MeshData& data, int meshIndex);
@@ -357,7 +356,6 @@ private:
 
     const tinygltf::Model& model_;
     const ImageBytes& images_;
-    std::string file_;
     const ImportOptions& options_;
     ImportedShow& show_;
     std::string stem_;
@@ -1542,7 +1540,7 @@ void Importer::convertLight(int nodeIndex, NodeSpec& parent)
     parent.children.insert(parent.children.begin(), std::move(spec));
 }
 
-void Importer::convertNode(int index, int depth, std::vector<NodeSpec>& into)
+void Importer::convertNode(int index, std::vector<NodeSpec>& into)
 {
     const tinygltf::Node& node = model_.nodes[size_t(index)];
     NodeSpec spec = makeNode(NodeType::Transform, playerName(node.name, "node" + std::to_string(index), maxNodeName));
@@ -1568,7 +1566,7 @@ void Importer::convertNode(int index, int depth, std::vector<NodeSpec>& into)
     convertTransform(index, spec);
     convertLight(index, spec);
     for (int child : node.children)
-        convertNode(child, depth + 1, spec.children);
+        convertNode(child, spec.children);
     makeNamesUnique(spec.children);
     // A node that only held a camera has nothing left to carry.
     if (node.camera >= 0 && node.mesh < 0 && spec.children.empty()) {
@@ -1819,7 +1817,7 @@ void Importer::run()
     setUpAnimations();
     std::vector<NodeSpec> roots;
     for (int root : model_.scenes[size_t(scene_)].nodes)
-        convertNode(root, 1, roots);
+        convertNode(root, roots);
     bool geometry = false;
     for (const auto& entry : meshes_)
         geometry = geometry || !entry.second->faces.empty();
@@ -1876,7 +1874,7 @@ bool importLoaded(bool loaded, const tinygltf::Model& model, const ImageBytes& i
         return false;
     }
     show = ImportedShow();
-    Importer importer(model, images, displayName, chosen, show);
+    Importer importer(model, images, chosen, show);
     importer.run();
     return true;
 }
