@@ -1553,6 +1553,10 @@ void Importer::convertNode(int index, std::vector<NodeSpec>& into)
         if (mesh.hasSkinData) {
             convertSkin(index, mesh, skinned);
             skinned_.push_back(std::move(skinned));
+            // The skinned mesh is drawn from its own world-space keys; the node stays only
+            // for what hangs below it.
+            if (node.children.empty() && node.camera < 0 && !node.extensions.count("KHR_lights_punctual"))
+                return;
         } else {
             spec.type = NodeType::Mesh;
             convertMesh(index, spec);
@@ -1704,7 +1708,7 @@ void Importer::fillMaterials()
                 file = show_.textures[size_t(t)].name;
                 const auto& f = pbr.baseColorFactor;
                 if (f.size() >= 3 && (f[0] != 1 || f[1] != 1 || f[2] != 1))
-                    ignored["its base colour factor (the texture is drawn as it is)"].push_back(spec.name);
+                    ignored["base colour factor"].push_back(spec.name);
             }
         }
         if (file.empty())
@@ -1717,7 +1721,7 @@ void Importer::fillMaterials()
                                      formatNumber(amount) + " by the player");
         }
         if (m.alphaMode == "MASK")
-            ignored["alpha masks (drawn opaque)"].push_back(spec.name);
+            ignored["alpha mask"].push_back(spec.name);
         spec.maps[1] = {amount, file};
         if (!envName.empty() && pbr.metallicFactor >= 0.5)
             spec.maps[9] = {1.0f, envName};
@@ -1725,11 +1729,11 @@ void Importer::fillMaterials()
             (m.emissiveFactor.size() == 3 && (m.emissiveFactor[0] > 0 || m.emissiveFactor[1] > 0 || m.emissiveFactor[2] > 0)))
             ignored["emission"].push_back(spec.name);
         if (m.normalTexture.index >= 0)
-            ignored["normal maps"].push_back(spec.name);
+            ignored["normal map"].push_back(spec.name);
         if (m.occlusionTexture.index >= 0)
-            ignored["occlusion maps"].push_back(spec.name);
+            ignored["occlusion map"].push_back(spec.name);
         if (pbr.metallicRoughnessTexture.index >= 0)
-            ignored["metallic-roughness maps"].push_back(spec.name);
+            ignored["metallic-roughness map"].push_back(spec.name);
         for (const auto& ext : m.extensions) {
             if (ext.first == "KHR_materials_emissive_strength")
                 continue;
@@ -1740,12 +1744,16 @@ void Importer::fillMaterials()
     }
     if (colourAttributes_)
         ignored["vertex colours"].push_back("");
+    static const std::map<std::string, std::string> outcome = {
+        {"base colour factor", "not applied to the texture"}, {"alpha mask", "drawn opaque"}};
     for (const auto& entry : ignored) {
         std::string who;
         for (const std::string& name : entry.second)
             if (!name.empty())
                 who += (who.empty() ? "" : ", ") + quoted(name);
-        show_.warnings.push_back(entry.first + (who.empty() ? "" : " of material " + who) + " ignored");
+        auto found = outcome.find(entry.first);
+        show_.warnings.push_back((who.empty() ? entry.first : "material " + who + ": " + entry.first) + " " +
+                                 (found != outcome.end() ? found->second : "ignored"));
     }
 }
 

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <set>
 
@@ -65,11 +66,6 @@ std::string printable(const std::string& s)
     return PrintableText(s);
 }
 
-bool makeFolder(const std::string& path)
-{
-    return mkdir(path.c_str(), 0777) == 0 || errno == EEXIST;
-}
-
 bool writeFile(const std::string& path, const std::string& bytes)
 {
     std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -77,6 +73,32 @@ bool writeFile(const std::string& path, const std::string& bytes)
         return false;
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return std::fclose(f) == 0 && ok;
+}
+
+// What the import holds and where it goes: counts, fitted tracks, warnings and notes.
+void printSummary(const ImportedShow& show, const std::string& model, const std::string& dataDir,
+                  const std::string& scriptPath, size_t sceneBytes, bool dryRun, std::FILE* out)
+{
+    std::fprintf(out, "%s %s into %s\n", dryRun ? "would import" : "imported", model.c_str(),
+                 printable(dataDir + "/" + show.sceneFile).c_str());
+    std::fprintf(out, "  nodes %d, meshes %d, triangles %d, materials %d, textures %zu, cameras %d, lights %d\n",
+                 show.nodes, show.meshes, show.triangles, show.materials, show.textures.size(), show.cameraCount,
+                 show.lights);
+    std::fprintf(out, "  tracks %d, keys %d, animation %d frame%s (%.2f s)\n", show.trackCount, show.keyCount,
+                 show.frames, show.frames == 1 ? "" : "s", (show.frames - 1) / 30.0);
+    for (const TrackReport& t : show.tracks)
+        std::fprintf(out, "  track \"%s\" %s: keys in %d, out %d, largest difference %.3g %s (tolerance %.3g)\n",
+                     printable(t.node).c_str(), t.property.c_str(), t.keysIn, t.keysOut, t.largest, t.unit, t.tolerance);
+    for (const std::string& w : show.warnings)
+        std::fprintf(out, "warning: %s: %s\n", model.c_str(), printable(w).c_str());
+    for (const std::string& n : show.notes)
+        std::fprintf(out, "note: %s\n", printable(n).c_str());
+    for (const OutputFile& t : show.textures)
+        std::fprintf(out, "  %s %s (%zu bytes)\n", dryRun ? "would write" : "wrote", printable(dataDir + "/" + t.name).c_str(),
+                     t.bytes.size());
+    std::fprintf(out, "  %s %s (%zu bytes)\n", dryRun ? "would write" : "wrote",
+                 printable(dataDir + "/" + show.sceneFile).c_str(), sceneBytes);
+    std::fprintf(out, "  %s %s\n", dryRun ? "would update" : "updated", printable(scriptPath).c_str());
 }
 
 } // namespace
@@ -224,32 +246,16 @@ int runImport(const std::string& modelPath, const std::string& demoDir, const Im
     const std::string newScript = updateScript(script, textureNames, show.sceneFile, show.cameras, partMs);
     const std::string sceneBytes = writeScene(show.scene);
 
-    std::fprintf(out, "%s %s into %s\n", dryRun ? "would import" : "imported", model.c_str(),
-                 printable(dataDir + "/" + show.sceneFile).c_str());
-    std::fprintf(out, "  nodes %d, meshes %d, triangles %d, materials %d, textures %zu, cameras %d, lights %d\n",
-                 show.nodes, show.meshes, show.triangles, show.materials, show.textures.size(), show.cameraCount,
-                 show.lights);
-    std::fprintf(out, "  tracks %d, keys %d, animation %d frame%s (%.2f s)\n", show.trackCount, show.keyCount,
-                 show.frames, show.frames == 1 ? "" : "s", (show.frames - 1) / 30.0);
-    for (const TrackReport& t : show.tracks)
-        std::fprintf(out, "  track \"%s\" %s: keys in %d, out %d, largest difference %.3g %s (tolerance %.3g)\n",
-                     printable(t.node).c_str(), t.property.c_str(), t.keysIn, t.keysOut, t.largest, t.unit, t.tolerance);
-    for (const std::string& w : show.warnings)
-        std::fprintf(out, "warning: %s: %s\n", model.c_str(), printable(w).c_str());
-    for (const std::string& n : show.notes)
-        std::fprintf(out, "note: %s\n", printable(n).c_str());
-    for (const OutputFile& t : show.textures)
-        std::fprintf(out, "  %s %s (%zu bytes)\n", dryRun ? "would write" : "wrote", printable(dataDir + "/" + t.name).c_str(),
-                     t.bytes.size());
-    std::fprintf(out, "  %s %s (%zu bytes)\n", dryRun ? "would write" : "wrote",
-                 printable(dataDir + "/" + show.sceneFile).c_str(), sceneBytes.size());
-    std::fprintf(out, "  %s %s\n", dryRun ? "would update" : "updated", printable(scriptPath).c_str());
-    if (dryRun)
+    if (dryRun) {
+        printSummary(show, model, dataDir, scriptPath, sceneBytes.size(), true, out);
         return 0;
+    }
 
-    if (!makeFolder(demoDir) || !makeFolder(dataDir)) {
+    std::error_code made;
+    std::filesystem::create_directories(dataDir, made);
+    if (made) {
         std::fprintf(err, "taldrex-scene: %s: cannot create the folder (%s); nothing written\n",
-                     printable(dataDir).c_str(), std::strerror(errno));
+                     printable(dataDir).c_str(), made.message().c_str());
         return 1;
     }
     // Everything goes to temporary names first and is renamed only when all of it is written.
@@ -282,5 +288,6 @@ int runImport(const std::string& modelPath, const std::string& demoDir, const Im
         std::fprintf(err, "taldrex-scene: %s: cannot be written (%s)\n", printable(failed).c_str(), std::strerror(errno));
         return 1;
     }
+    printSummary(show, model, dataDir, scriptPath, sceneBytes.size(), false, out);
     return 0;
 }
