@@ -226,6 +226,11 @@ TEST(GltfImport, BrokenModelsAreRefusedWithTheFileNamedAndNothingWritten)
         g.nodes[0] = "{\"mesh\":0,\"children\":[0]}";
         broken["cycle.gltf"] = g.text();
     }
+    {
+        GltfText g = triangleModel();
+        g.nodes[0] = "{\"mesh\":0,\"translation\":[1e400,0,0]}";
+        broken["infinite.gltf"] = g.text();
+    }
     for (const auto& entry : broken) {
         SCOPED_TRACE(entry.first);
         TempFolder dir;

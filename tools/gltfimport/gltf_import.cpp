@@ -616,7 +616,12 @@ void Importer::walkTree()
         if (item.depth + 1 > maxDepth)
             fail("its node tree is deeper than the " + std::to_string(maxDepth - 1) + " levels the player reads");
         order_.push_back(item.node);
-        const std::vector<int>& children = model_.nodes[size_t(item.node)].children;
+        const tinygltf::Node& node = model_.nodes[size_t(item.node)];
+        for (const std::vector<double>* values : {&node.translation, &node.rotation, &node.scale, &node.matrix, &node.weights})
+            for (double v : *values)
+                if (!std::isfinite(v))
+                    fail("node " + std::to_string(item.node) + " has a transform or weight that is not a finite number");
+        const std::vector<int>& children = node.children;
         for (auto it = children.rbegin(); it != children.rend(); ++it) {
             if (*it >= 0 && size_t(*it) < n && parent_[size_t(*it)] == -1)
                 parent_[size_t(*it)] = item.node;
@@ -1381,6 +1386,12 @@ void Importer::convertCamera(int nodeIndex)
         DVec3 eye = toPlayerD(transformPoint(world, {0, 0, 0}));
         DVec3 view = normalised(toPlayerD(transformVector(world, {0, 0, -1})));
         DVec3 up = normalised(toPlayerD(transformVector(world, {0, 1, 0})));
+        if (length3(view) == 0 || length3(up) == 0) {
+            // Scaled to nothing: no direction to look in. Look ahead along the player's Y.
+            warnOnce("flat camera " + name, "camera " + quoted(name) + ": scaled to zero, looks along +Y instead");
+            view = {0, 1, 0};
+            up = {0, 0, 1};
+        }
         DVec3 target = eye + view * 100.0;
         if (std::sqrt(view.x * view.x + view.y * view.y) < 1e-4) {
             // Straight up or down leaves the player no side vector: lean towards the up.
