@@ -416,6 +416,41 @@ TEST(GltfImport, AnimationsAreChosenByNameOrAllPlayInTurn)
     EXPECT_EQ(framesOf("missing"), -1);
 }
 
+TEST(GltfImport, SparseAccessorsReplaceTheirElementsAndAxesTurnToZUp)
+{
+    // Accessor 0 (the positions) gets element `at` replaced by (0, 5, 0).
+    auto sparseModel = [](uint16_t at) {
+        GltfText g = triangleModel();
+        int index = g.indices({at});
+        int value = g.floats({0, 5, 0}, "VEC3");
+        g.accessors_[0].pop_back();
+        g.accessors_[0] += ",\"sparse\":{\"count\":1,\"indices\":{\"bufferView\":" + std::to_string(index) +
+                           ",\"componentType\":5123},\"values\":{\"bufferView\":" + std::to_string(value) + "}}}";
+        g.nodes[0] = "{\"name\":\"Tri\",\"mesh\":0,\"translation\":[1,2,3]}";
+        return g.text();
+    };
+    const std::string text = sparseModel(2);
+    ImportedShow show;
+    std::string error;
+    ASSERT_TRUE(importGltfMemory(reinterpret_cast<const unsigned char*>(text.data()), text.size(), ".", "s.gltf", {}, show,
+                                 error)) << error;
+    const NodeSpec* mesh = nullptr;
+    for (const NodeSpec& node : show.scene.nodes)
+        if (node.name == "tri")
+            mesh = &node;
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_EQ(mesh->vertices.size(), 3u);
+    // glTF (x, y, z) is the player's (x, -z, y).
+    EXPECT_EQ(mesh->vertices[1], Vector3(1, 0, 0));
+    EXPECT_EQ(mesh->vertices[2], Vector3(0, 0, 5));
+    EXPECT_EQ(mesh->position.keys[0].value, Vector3(1, -3, 2));
+
+    const std::string bad = sparseModel(3);
+    EXPECT_FALSE(importGltfMemory(reinterpret_cast<const unsigned char*>(bad.data()), bad.size(), ".", "s.gltf", {}, show,
+                                  error));
+    EXPECT_NE(error.find("sparse index past its 3 elements"), std::string::npos) << error;
+}
+
 // Runs taldrex-scene with the arguments, its output thrown away; its exit status.
 int taldrexScene(std::vector<std::string> args)
 {
