@@ -231,6 +231,12 @@ TEST(GltfImport, BrokenModelsAreRefusedWithTheFileNamedAndNothingWritten)
         g.nodes[0] = "{\"mesh\":0,\"translation\":[1e400,0,0]}";
         broken["infinite.gltf"] = g.text();
     }
+    {
+        GltfText g = triangleModel();
+        g.extra.push_back("\"extras\":" + std::string(200000, '[') + std::string(200000, ']'));
+        broken["deep.gltf"] = g.text();
+        broken["deep.glb"] = g.glb();
+    }
     for (const auto& entry : broken) {
         SCOPED_TRACE(entry.first);
         TempFolder dir;

@@ -30,6 +30,8 @@ constexpr double fovToDegrees = 0.31830989161357204;
 // Names the player keeps: at most 127 bytes; material and map names at most 299.
 constexpr size_t maxNodeName = 127;
 constexpr size_t maxMaterialName = 299;
+// Deepest nesting of JSON arrays and objects read (glTF itself needs fewer than ten).
+constexpr size_t maxJsonDepth = 1000;
 // Longest animation taken, in seconds.
 constexpr double maxSeconds = 3600.0;
 // Largest vertex sets sampled for morphs and skins, in vertices times frames.
@@ -1871,6 +1873,31 @@ std::string baseNameOf(const std::string& path)
     return base;
 }
 
+// The deepest nesting of arrays and objects in JSON text (strings skipped). The JSON
+// reader and the conversion of extras recurse once per level, so deep text must be refused
+// before they see it.
+size_t jsonDepth(const unsigned char* text, size_t size)
+{
+    size_t depth = 0, deepest = 0;
+    bool inString = false;
+    for (size_t i = 0; i < size; ++i) {
+        unsigned char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            deepest = std::max(deepest, ++depth);
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+    }
+    return deepest;
+}
+
 bool importLoaded(bool loaded, const tinygltf::Model& model, const ImageBytes& images, const std::string& err,
                   const std::string& displayName, const ImportOptions& options, ImportedShow& show, std::string& error)
 {
@@ -1914,6 +1941,18 @@ bool importGltfMemory(const unsigned char* data, size_t size, const std::string&
             return false;
         }
         bool binary = size >= 4 && std::memcmp(data, "glTF", 4) == 0;
+        const unsigned char* json = data;
+        size_t jsonSize = size;
+        if (binary && size >= 20) {
+            uint32_t chunk;
+            std::memcpy(&chunk, data + 12, 4);
+            json = data + 20;
+            jsonSize = std::min<size_t>(chunk, size - 20);
+        }
+        if (jsonDepth(json, jsonSize) > maxJsonDepth) {
+            error = "its JSON nests arrays and objects more than " + std::to_string(maxJsonDepth) + " deep";
+            return false;
+        }
         bool loaded = binary ? loader.LoadBinaryFromMemory(&model, &err, &warn, data, unsigned(size), baseDir)
                              : loader.LoadASCIIFromString(&model, &err, &warn, reinterpret_cast<const char*>(data),
                                                           unsigned(size), baseDir);
