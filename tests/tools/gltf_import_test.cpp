@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -266,6 +267,13 @@ TEST(GltfImport, GlbAndExternalBuffersImportLikeEmbeddedOnes)
         ASSERT_TRUE(importGltfFile(model, {}, show, error)) << model << ": " << error;
         EXPECT_EQ(show.triangles, 1);
     }
+    // A buffer named by a FIFO is refused at once rather than waited for.
+    ASSERT_EQ(mkfifo((dir.path + "/pipe.bin").c_str(), 0600), 0);
+    external.bufferUri = "pipe.bin";
+    ImportedShow show;
+    std::string error;
+    EXPECT_FALSE(importGltfFile(dir.write("pipe.gltf", external.text()), {}, show, error));
+    EXPECT_NE(error.find("pipe.bin"), std::string::npos) << error;
 }
 
 TEST(GltfImport, TextureCoordinatesFollowTheWayEachFormatIsUploaded)

@@ -261,6 +261,38 @@ bool keepImageBytes(tinygltf::Image* image, const int index, std::string*, std::
     return true;
 }
 
+// File access for buffers and images named by URI: regular files only, so a name that
+// leads to a FIFO or a device can neither hang the import nor read without end.
+bool regularFileExists(const std::string& path, void*)
+{
+    struct stat status;
+    return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+std::string pathAsGiven(const std::string& path, void*)
+{
+    return path;
+}
+
+bool readRegularFile(std::vector<unsigned char>* out, std::string* err, const std::string& path, void*)
+{
+    std::string bytes;
+    if (!readFileBytes(path, bytes)) {
+        if (err)
+            *err += "cannot read " + path + " (not a readable regular file)\n";
+        return false;
+    }
+    out->assign(bytes.begin(), bytes.end());
+    return true;
+}
+
+bool writeNothing(std::string* err, const std::string& path, const std::vector<unsigned char>&, void*)
+{
+    if (err)
+        *err += "the importer writes no file such as " + path + "\n";
+    return false;
+}
+
 bool isJpeg(const std::vector<unsigned char>& b)
 {
     return b.size() > 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF;
@@ -1934,6 +1966,7 @@ bool importGltfMemory(const unsigned char* data, size_t size, const std::string&
         tinygltf::TinyGLTF loader;
         ImageBytes images;
         loader.SetImageLoader(keepImageBytes, &images);
+        loader.SetFsCallbacks({regularFileExists, pathAsGiven, readRegularFile, writeNothing, nullptr});
         tinygltf::Model model;
         std::string err, warn;
         if (size > 0xFFFFFFFFu) {
