@@ -465,6 +465,47 @@ TEST(GltfImport, SparseAccessorsReplaceTheirElementsAndAxesTurnToZUp)
     EXPECT_NE(error.find("sparse index past its 3 elements"), std::string::npos) << error;
 }
 
+TEST(GltfImport, StripsFansAndUnindexedTrianglesBecomeFacesAndPointsAreSkipped)
+{
+    GltfText g;
+    g.floats({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0, 0, 2, 0, 1, 2, 0}, "VEC3");
+    g.indices({0, 1, 2, 3, 4});
+    g.meshes.push_back("{\"primitives\":[{\"attributes\":{\"POSITION\":0}},"
+                       "{\"attributes\":{\"POSITION\":0},\"indices\":1,\"mode\":5},"
+                       "{\"attributes\":{\"POSITION\":0},\"indices\":1,\"mode\":6},"
+                       "{\"attributes\":{\"POSITION\":0},\"mode\":0}]}");
+    g.nodes.push_back("{\"name\":\"Shapes\",\"mesh\":0}");
+    const std::string text = g.text();
+    ImportedShow show;
+    std::string error;
+    ASSERT_TRUE(importGltfMemory(reinterpret_cast<const unsigned char*>(text.data()), text.size(), ".", "s.gltf", {}, show,
+                                 error)) << error;
+    const NodeSpec* mesh = nullptr;
+    for (const NodeSpec& node : show.scene.nodes)
+        if (node.name == "shapes")
+            mesh = &node;
+    ASSERT_NE(mesh, nullptr);
+    // Each kept primitive brings its six vertices; the points bring nothing.
+    ASSERT_EQ(mesh->vertices.size(), 18u);
+    ASSERT_EQ(mesh->groups.size(), 3u);
+    auto corners = [&](size_t group, size_t face) {
+        const FaceSpec& f = mesh->faces[size_t(mesh->groups[group].faces[face])];
+        return std::vector<int>{f.corners[0].vertex, f.corners[1].vertex, f.corners[2].vertex};
+    };
+    EXPECT_EQ(mesh->groups[0].faces.size(), 2u);
+    EXPECT_EQ(corners(0, 1), (std::vector<int>{3, 4, 5}));
+    // A strip turns every second face round to keep the winding; a fan shares its first vertex.
+    ASSERT_EQ(mesh->groups[1].faces.size(), 3u);
+    EXPECT_EQ(corners(1, 0), (std::vector<int>{6, 7, 8}));
+    EXPECT_EQ(corners(1, 1), (std::vector<int>{8, 7, 9}));
+    EXPECT_EQ(corners(1, 2), (std::vector<int>{8, 9, 10}));
+    ASSERT_EQ(mesh->groups[2].faces.size(), 3u);
+    EXPECT_EQ(corners(2, 2), (std::vector<int>{12, 15, 16}));
+    EXPECT_EQ(show.triangles, 8);
+    ASSERT_EQ(show.warnings.size(), 1u);
+    EXPECT_NE(show.warnings[0].find("points and lines are not supported"), std::string::npos);
+}
+
 // Runs taldrex-scene with the arguments, its output thrown away; its exit status.
 int taldrexScene(std::vector<std::string> args)
 {
