@@ -5,9 +5,11 @@
 #include "show_files.h"
 
 #include "demo/check.h"
+#include "image/png_decoder.h"
 #include "scene/scene.h"
 
 #include <gtest/gtest.h>
+#include <webp/encode.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -317,6 +319,50 @@ TEST(GltfImport, TextureCoordinatesFollowTheWayEachFormatIsUploaded)
         EXPECT_EQ(show.scene.materials[0].maps[1].file, show.textures[0].name);
         EXPECT_EQ(show.scene.materials[0].maps[1].amount, 1.0f);
     }
+}
+
+TEST(GltfImport, WebpPicturesBecomePngTexturesTheRightWayUp)
+{
+    // Red above blue, 8 x 8, as the only picture of the texture.
+    std::vector<uint8_t> rgba(8 * 8 * 4, 255);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            uint8_t* p = &rgba[size_t((y * 8 + x) * 4)];
+            p[0] = y < 4 ? 255 : 0;
+            p[1] = 0;
+            p[2] = y < 4 ? 0 : 255;
+        }
+    uint8_t* encoded = nullptr;
+    size_t size = WebPEncodeLosslessRGBA(rgba.data(), 8, 8, 32, &encoded);
+    ASSERT_GT(size, 0u);
+    const std::string webp(reinterpret_cast<const char*>(encoded), size);
+    WebPFree(encoded);
+    GltfText g;
+    g.floats({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, "VEC3");
+    g.floats({0, 1, 1, 1, 1, 0, 0, 0}, "VEC2");
+    g.indices({0, 1, 2, 0, 2, 3});
+    g.extra.push_back("\"extensionsUsed\":[\"EXT_texture_webp\"],\"extensionsRequired\":[\"EXT_texture_webp\"]");
+    g.extra.push_back("\"images\":[{\"name\":\"Sky\",\"uri\":\"sky.webp\"}]");
+    g.extra.push_back("\"textures\":[{\"extensions\":{\"EXT_texture_webp\":{\"source\":0}}}]");
+    g.materials.push_back("{\"pbrMetallicRoughness\":{\"baseColorTexture\":{\"index\":0}}}");
+    g.meshes.push_back("{\"primitives\":[{\"attributes\":{\"POSITION\":0,\"TEXCOORD_0\":1},\"indices\":2,\"material\":0}]}");
+    g.nodes.push_back("{\"mesh\":0}");
+    TempFolder dir;
+    dir.write("sky.webp", webp);
+    ImportedShow show;
+    std::string error;
+    ASSERT_TRUE(importGltfFile(dir.write("quad.gltf", g.text()), {}, show, error)) << error;
+    ASSERT_EQ(show.textures.size(), 1u);
+    ASSERT_EQ(show.textures[0].name, "quad_sky.png");
+    DecodedImage picture = DecodePng(dir.write("out.png", show.textures[0].bytes));
+    ASSERT_EQ(picture.width, 8);
+    EXPECT_EQ(picture.pixels[0], 255);                 // top left red
+    EXPECT_EQ(picture.pixels[size_t(7 * 8 * 4 + 2)], 255); // bottom left blue
+    // A PNG goes up top row first: the corner at v = 0 (the picture's top) gets t = 0.
+    for (const NodeSpec& node : show.scene.nodes)
+        for (const FaceSpec& face : node.faces)
+            for (const CornerSpec& c : face.corners)
+                EXPECT_FLOAT_EQ(c.t, c.vertex >= 2 ? 0.0f : 1.0f);
 }
 
 TEST(GltfImport, ScriptGetsTexturesBeforeTheSceneAndOnePartPerCameraKeepingItsOtherLines)

@@ -32,6 +32,8 @@ constexpr size_t maxNodeName = 127;
 constexpr size_t maxMaterialName = 299;
 // Deepest nesting of JSON arrays and objects read (glTF itself needs fewer than ten).
 constexpr size_t maxJsonDepth = 1000;
+// Largest side of a picture turned into PNG (the player's own limit).
+constexpr int maxPictureSide = 16384;
 // Longest animation taken, in seconds.
 constexpr double maxSeconds = 3600.0;
 // Largest vertex sets sampled for morphs and skins, in vertices times frames.
@@ -296,6 +298,10 @@ bool writeNothing(std::string* err, const std::string& path, const std::vector<u
 bool isJpeg(const std::vector<unsigned char>& b)
 {
     return b.size() > 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF;
+}
+bool isWebp(const std::vector<unsigned char>& b)
+{
+    return b.size() > 12 && std::memcmp(b.data(), "RIFF", 4) == 0 && std::memcmp(b.data() + 8, "WEBP", 4) == 0;
 }
 bool isPng(const std::vector<unsigned char>& b)
 {
@@ -604,7 +610,7 @@ const std::vector<double>& Importer::accessor(int index, int& components)
 
 void Importer::checkModel()
 {
-    static const std::set<std::string> understood = {"KHR_texture_transform", "KHR_lights_punctual",
+    static const std::set<std::string> understood = {"KHR_texture_transform", "KHR_lights_punctual", "EXT_texture_webp",
                                                      "KHR_mesh_quantization", "KHR_materials_emissive_strength"};
     for (const std::string& ext : model_.extensionsRequired)
         if (!understood.count(ext))
@@ -1632,6 +1638,10 @@ int Importer::textureFile(int textureIndex, bool& jpeg)
         fail("texture " + std::to_string(textureIndex) + " does not exist");
     const tinygltf::Texture& texture = model_.textures[size_t(textureIndex)];
     int image = texture.source;
+    // A WebP picture may be the only one given; it is turned into PNG below.
+    auto webp = texture.extensions.find("EXT_texture_webp");
+    if (image < 0 && webp != texture.extensions.end() && webp->second.IsObject() && webp->second.Has("source"))
+        image = webp->second.Get("source").GetNumberAsInt();
     if (image < 0) {
         warnOnce("texture-source " + std::to_string(textureIndex),
                  "texture " + std::to_string(textureIndex) + ": its image is given only by an extension; drawn in the base colour");
@@ -1674,11 +1684,31 @@ int Importer::textureFile(int textureIndex, bool& jpeg)
         }
         show_.textures.push_back({name, std::string(bytes.begin(), bytes.end())});
         result = int(show_.textures.size()) - 1;
+    } else if (isWebp(bytes)) {
+        std::string png = webpAsPng(bytes.data(), bytes.size(), maxPictureSide);
+        if (png.empty()) {
+            show_.warnings.push_back("image " + std::to_string(image) + ": a WebP picture that does not decode (or is over " +
+                                     std::to_string(maxPictureSide) + " pixels a side); drawn in the base colour");
+        } else {
+            std::string stem = fileStem(img.name.empty() ? "image" + std::to_string(image) : img.name);
+            std::string name = stem_ + "_" + stem + ".png";
+            for (int n = 2;; ++n) {
+                bool used = false;
+                for (const OutputFile& f : show_.textures)
+                    used = used || f.name == name;
+                if (!used)
+                    break;
+                name = stem_ + "_" + stem + "_" + std::to_string(n) + ".png";
+            }
+            show_.textures.push_back({name, png});
+            result = int(show_.textures.size()) - 1;
+            show_.notes.push_back("image " + std::to_string(image) + ": WebP written as " + name);
+        }
     } else if (bytes.empty()) {
         show_.warnings.push_back("image " + std::to_string(image) + (img.uri.empty() ? "" : " (" + img.uri + ")") +
                                  ": cannot be read; drawn in the base colour");
     } else {
-        show_.warnings.push_back("image " + std::to_string(image) + ": neither JPEG nor PNG; drawn in the base colour");
+        show_.warnings.push_back("image " + std::to_string(image) + ": neither JPEG, PNG nor WebP; drawn in the base colour");
     }
     textureFileOf_[image] = {result, jpeg};
     return result;
