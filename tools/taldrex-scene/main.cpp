@@ -2,6 +2,7 @@
 // registers itself here.
 #include "dump_command.h"
 #include "export_command.h"
+#include "import_command.h"
 
 #include <CLI/CLI.hpp>
 
@@ -17,6 +18,7 @@ int main(int argc, char** argv)
     int status = 0;
     AddDumpCommand(app, status);
     AddExportCommand(app, status);
+    ImportCommand importCommand(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -36,5 +38,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s", app.help().c_str());
         return 2;
     }
+    if (importCommand.chosen())
+        return importCommand.run();
     return status;
 }

@@ -1,0 +1,293 @@
+#include "show_files.h"
+
+#include "common/printable_text.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <set>
+
+namespace {
+
+std::string lower(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return s;
+}
+
+struct ScriptLines {
+    std::vector<std::string> lines; // without their line feeds
+    std::string newline = "\n";
+    bool finalNewline = true;
+};
+
+ScriptLines splitLines(const std::string& text)
+{
+    ScriptLines s;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            s.lines.push_back(text.substr(start));
+            s.finalNewline = false;
+            break;
+        }
+        s.lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    if (!s.lines.empty() && !s.lines[0].empty() && s.lines[0].back() == '\r')
+        s.newline = "\r\n";
+    return s;
+}
+
+// A line as the player reads it: the carriage return dropped, lower case.
+std::string key(const std::string& line)
+{
+    std::string k = line;
+    if (!k.empty() && k.back() == '\r')
+        k.pop_back();
+    return lower(k);
+}
+
+struct Section {
+    std::string kind;
+    size_t header = 0, first = 0, end = 0; // entries are lines first .. end - 1
+};
+
+std::string printable(const std::string& s)
+{
+    return PrintableText(s);
+}
+
+bool writeFile(const std::string& path, const std::string& bytes)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+// What the import holds and where it goes: counts, fitted tracks, warnings and notes.
+void printSummary(const ImportedShow& show, const std::string& model, const std::string& dataDir,
+                  const std::string& scriptPath, size_t sceneBytes, bool dryRun, std::FILE* out)
+{
+    std::fprintf(out, "%s %s into %s\n", dryRun ? "would import" : "imported", model.c_str(),
+                 printable(dataDir + "/" + show.sceneFile).c_str());
+    std::fprintf(out, "  nodes %d, meshes %d, triangles %d, materials %d, textures %zu, cameras %d, lights %d\n",
+                 show.nodes, show.meshes, show.triangles, show.materials, show.textures.size(), show.cameraCount,
+                 show.lights);
+    std::fprintf(out, "  tracks %d, keys %d, animation %d frame%s (%.2f s)\n", show.trackCount, show.keyCount,
+                 show.frames, show.frames == 1 ? "" : "s", (show.frames - 1) / 30.0);
+    for (const TrackReport& t : show.tracks)
+        std::fprintf(out, "  track \"%s\" %s: keys in %d, out %d, largest difference %.3g %s (tolerance %.3g)\n",
+                     printable(t.node).c_str(), t.property.c_str(), t.keysIn, t.keysOut, t.largest, t.unit, t.tolerance);
+    for (const std::string& w : show.warnings)
+        std::fprintf(out, "warning: %s: %s\n", model.c_str(), printable(w).c_str());
+    for (const std::string& n : show.notes)
+        std::fprintf(out, "note: %s\n", printable(n).c_str());
+    for (const OutputFile& t : show.textures)
+        std::fprintf(out, "  %s %s (%zu bytes)\n", dryRun ? "would write" : "wrote", printable(dataDir + "/" + t.name).c_str(),
+                     t.bytes.size());
+    std::fprintf(out, "  %s %s (%zu bytes)\n", dryRun ? "would write" : "wrote",
+                 printable(dataDir + "/" + show.sceneFile).c_str(), sceneBytes);
+    std::fprintf(out, "  %s %s\n", dryRun ? "would update" : "updated", printable(scriptPath).c_str());
+}
+
+} // namespace
+
+std::string updateScript(const std::string& script, const std::vector<std::string>& textures,
+                         const std::string& sceneFile, const std::vector<std::string>& cameras, long long partMs)
+{
+    ScriptLines s = splitLines(script);
+    const std::vector<std::string>& L = s.lines;
+    std::vector<Section> sections;
+    std::set<std::string> partScenes;
+    long long lastEnd = 0;
+    for (size_t i = 0; i < L.size();) {
+        std::string k = key(L[i]);
+        if (k.empty()) {
+            ++i;
+            continue;
+        }
+        const char* kinds[] = {"[mp3]", "[textures]", "[scenes]"};
+        const char* kind = nullptr;
+        for (const char* candidate : kinds)
+            if (!kind && k.find(candidate) != std::string::npos)
+                kind = candidate;
+        if (kind) {
+            Section section{kind, i, i + 1, i + 1};
+            while (section.end < L.size() && !key(L[section.end]).empty())
+                ++section.end;
+            sections.push_back(section);
+            i = section.end + 1;
+        } else if (k.find("[part]") != std::string::npos) {
+            if (i + 1 < L.size())
+                partScenes.insert(key(L[i + 1]));
+            if (i + 2 < L.size())
+                lastEnd = std::max(lastEnd, std::atoll(L[i + 2].c_str()));
+            i += 6;
+        } else {
+            ++i;
+        }
+    }
+    const Section* sceneList = nullptr;
+    for (const Section& section : sections)
+        if (!sceneList && section.kind == "[scenes]")
+            sceneList = &section;
+    const Section* textureList = nullptr;
+    for (const Section& section : sections)
+        if (!textureList && section.kind == "[textures]" && (!sceneList || section.header < sceneList->header))
+            textureList = &section;
+
+    std::map<size_t, std::vector<std::string>> before; // lines to insert before index
+    std::vector<std::string> atEnd;
+    std::set<std::string> listed;
+    if (textureList)
+        for (size_t i = textureList->first; i < textureList->end; ++i)
+            listed.insert(key(L[i]));
+    std::vector<std::string> missing;
+    for (const std::string& t : textures)
+        if (!listed.count(lower(t)))
+            missing.push_back(t);
+    if (!missing.empty()) {
+        if (textureList) {
+            before[textureList->end] = missing;
+        } else {
+            std::vector<std::string> block{"[textures]"};
+            block.insert(block.end(), missing.begin(), missing.end());
+            block.push_back("");
+            if (sceneList)
+                before[sceneList->header] = block;
+            else
+                atEnd = block;
+        }
+    }
+    bool sceneListed = false;
+    for (const Section& section : sections)
+        if (section.kind == "[scenes]")
+            for (size_t i = section.first; i < section.end; ++i)
+                sceneListed = sceneListed || key(L[i]) == lower(sceneFile);
+    if (!sceneListed) {
+        if (sceneList) {
+            before[sceneList->end].push_back(sceneFile);
+        } else {
+            atEnd.push_back("[scenes]");
+            atEnd.push_back(sceneFile);
+            atEnd.push_back("");
+        }
+    }
+    if (!partScenes.count(lower(sceneFile))) {
+        long long end = lastEnd;
+        for (const std::string& camera : cameras) {
+            end += partMs;
+            for (const std::string& line : {std::string("[part]"), sceneFile, std::to_string(end), camera,
+                                            std::string("standard"), std::string("standard")})
+                atEnd.push_back(line);
+            atEnd.push_back("");
+        }
+    }
+
+    std::string out;
+    auto emit = [&](const std::string& line) { out += line + s.newline; };
+    for (size_t i = 0; i <= L.size(); ++i) {
+        auto found = before.find(i);
+        if (found != before.end())
+            for (const std::string& line : found->second)
+                emit(line);
+        if (i < L.size()) {
+            out += L[i];
+            if (i + 1 < L.size() || s.finalNewline || !atEnd.empty() || before.count(L.size()))
+                out += "\n";
+        }
+    }
+    if (!atEnd.empty()) {
+        // A list still open at the end would take the new headers as entries.
+        if (!L.empty() && !key(L.back()).empty())
+            emit("");
+        for (const std::string& line : atEnd)
+            emit(line);
+    }
+    return out;
+}
+
+int runImport(const std::string& modelPath, const std::string& demoDir, const ImportOptions& options, bool dryRun,
+              std::FILE* out, std::FILE* err)
+{
+    const std::string model = printable(modelPath);
+    ImportedShow show;
+    std::string error;
+    if (!importGltfFile(modelPath, options, show, error)) {
+        std::fprintf(err, "taldrex-scene: %s: %s; nothing written\n", model.c_str(), printable(error).c_str());
+        return 1;
+    }
+    const std::string dataDir = demoDir + "/data";
+    const std::string scriptPath = demoDir + "/script.txt";
+    std::string script;
+    struct stat status;
+    if (stat(scriptPath.c_str(), &status) == 0) {
+        // An existing script is kept line for line, so one that cannot be read stops here.
+        if (!readFileBytes(scriptPath, script)) {
+            std::fprintf(err, "taldrex-scene: %s: cannot be read; nothing written\n", printable(scriptPath).c_str());
+            return 1;
+        }
+    }
+    std::vector<std::string> textureNames;
+    for (const OutputFile& t : show.textures)
+        textureNames.push_back(t.name);
+    const long long partMs = show.frames > 1 ? (long long)(show.frames - 1) * 1000 / 30 : 10000;
+    const std::string newScript = updateScript(script, textureNames, show.sceneFile, show.cameras, partMs);
+    const std::string sceneBytes = writeScene(show.scene);
+
+    if (dryRun) {
+        printSummary(show, model, dataDir, scriptPath, sceneBytes.size(), true, out);
+        return 0;
+    }
+
+    std::error_code made;
+    std::filesystem::create_directories(dataDir, made);
+    if (made) {
+        std::fprintf(err, "taldrex-scene: %s: cannot create the folder (%s); nothing written\n",
+                     printable(dataDir).c_str(), made.message().c_str());
+        return 1;
+    }
+    // Everything goes to temporary names first and is renamed only when all of it is written.
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const OutputFile& t : show.textures)
+        files.push_back({dataDir + "/" + t.name, t.bytes});
+    files.push_back({dataDir + "/" + show.sceneFile, sceneBytes});
+    files.push_back({scriptPath, newScript});
+    std::vector<std::string> written;
+    bool ok = true;
+    std::string failed;
+    for (const auto& f : files) {
+        std::string temporary = f.first + ".importing";
+        if (!writeFile(temporary, f.second)) {
+            ok = false;
+            failed = temporary;
+            std::remove(temporary.c_str());
+            break;
+        }
+        written.push_back(temporary);
+    }
+    for (size_t i = 0; ok && i < written.size(); ++i)
+        if (std::rename(written[i].c_str(), files[i].first.c_str()) != 0) {
+            ok = false;
+            failed = files[i].first;
+        }
+    if (!ok) {
+        for (const std::string& t : written)
+            std::remove(t.c_str());
+        std::fprintf(err, "taldrex-scene: %s: cannot be written (%s)\n", printable(failed).c_str(), std::strerror(errno));
+        return 1;
+    }
+    printSummary(show, model, dataDir, scriptPath, sceneBytes.size(), false, out);
+    return 0;
+}
