@@ -147,7 +147,8 @@ TEST(Inspector, UsageAndMisuseExitWithStatusTwo)
 TEST(Inspector, AFileWhoseFirstNodeTypeIsNoNodeKindIsNotASceneFile)
 {
     std::string path = testing::TempDir() + "taldrex-inspect-png.scn";
-    const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR and more", 29);
+    static const char pngStart[] = "\x89PNG\r\n\x1a\n\0\0\0\rIHDR and more";
+    const std::string png(pngStart, sizeof pngStart - 1);
     std::ofstream(path, std::ios::binary) << png;
     DumpResult run = dump(path);
     EXPECT_EQ(run.status, 2);
