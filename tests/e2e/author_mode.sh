@@ -90,11 +90,7 @@ wait_player 10
 start_player --author --no-sound "$DEMO"
 window=$(find_window 640 480 20) || fail "no 640x480 window appeared"
 sleep 1
-xdotool windowfocus "$window" 2>/dev/null
-sleep 0.1
-kill -STOP "$APP_PID"
-xdotool keydown Escape keyup Escape
-kill -CONT "$APP_PID"
+tap_key_between_frames "$window" Escape
 wait_player 10
 [ "$STATUS" -eq 0 ] || fail "a tap of Escape ended author mode with status $STATUS"
 echo "PASS"

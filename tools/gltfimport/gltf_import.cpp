@@ -389,6 +389,7 @@ private:
     int materialIndex(int gltfMaterial);
     int textureFile(int textureIndex, bool& jpeg);
     std::string solidTexture(const std::vector<double>& colour, const std::string& stem);
+    std::string freeTextureName(const std::string& stem, const char* extension) const;
     void fillMaterials();
     void warnOnce(const std::string& key, const std::string& line);
     void count(const NodeSpec& node);
@@ -1673,16 +1674,7 @@ int Importer::textureFile(int textureIndex, bool& jpeg)
     if (isJpeg(bytes) || isPng(bytes)) {
         jpeg = isJpeg(bytes);
         std::string stem = fileStem(img.name.empty() ? "image" + std::to_string(image) : img.name);
-        std::string name = stem_ + "_" + stem + (jpeg ? ".jpg" : ".png");
-        for (int n = 2;; ++n) {
-            bool used = false;
-            for (const OutputFile& f : show_.textures)
-                used = used || f.name == name;
-            if (!used)
-                break;
-            name = stem_ + "_" + stem + "_" + std::to_string(n) + (jpeg ? ".jpg" : ".png");
-        }
-        show_.textures.push_back({name, std::string(bytes.begin(), bytes.end())});
+        show_.textures.push_back({freeTextureName(stem, jpeg ? ".jpg" : ".png"), std::string(bytes.begin(), bytes.end())});
         result = int(show_.textures.size()) - 1;
     } else if (isWebp(bytes)) {
         std::string png = webpAsPng(bytes.data(), bytes.size(), maxPictureSide);
@@ -1691,15 +1683,7 @@ int Importer::textureFile(int textureIndex, bool& jpeg)
                                      std::to_string(maxPictureSide) + " pixels a side); drawn in the base colour");
         } else {
             std::string stem = fileStem(img.name.empty() ? "image" + std::to_string(image) : img.name);
-            std::string name = stem_ + "_" + stem + ".png";
-            for (int n = 2;; ++n) {
-                bool used = false;
-                for (const OutputFile& f : show_.textures)
-                    used = used || f.name == name;
-                if (!used)
-                    break;
-                name = stem_ + "_" + stem + "_" + std::to_string(n) + ".png";
-            }
+            const std::string name = freeTextureName(stem, ".png");
             show_.textures.push_back({name, png});
             result = int(show_.textures.size()) - 1;
             show_.notes.push_back("image " + std::to_string(image) + ": WebP written as " + name);
@@ -1714,6 +1698,20 @@ int Importer::textureFile(int textureIndex, bool& jpeg)
     return result;
 }
 
+// NAME_stem.ext, or NAME_stem_2.ext, _3 ... when a texture of this import has that name.
+std::string Importer::freeTextureName(const std::string& stem, const char* extension) const
+{
+    std::string name = stem_ + "_" + stem + extension;
+    for (int n = 2;; ++n) {
+        bool used = false;
+        for (const OutputFile& f : show_.textures)
+            used = used || f.name == name;
+        if (!used)
+            return name;
+        name = stem_ + "_" + stem + "_" + std::to_string(n) + extension;
+    }
+}
+
 std::string Importer::solidTexture(const std::vector<double>& colour, const std::string& stem)
 {
     unsigned char rgb[3];
@@ -1723,15 +1721,7 @@ std::string Importer::solidTexture(const std::vector<double>& colour, const std:
     auto found = solidOf_.find(key);
     if (found != solidOf_.end())
         return show_.textures[size_t(found->second)].name;
-    std::string name = stem_ + "_" + stem + ".png";
-    for (int n = 2;; ++n) {
-        bool used = false;
-        for (const OutputFile& f : show_.textures)
-            used = used || f.name == name;
-        if (!used)
-            break;
-        name = stem_ + "_" + stem + "_" + std::to_string(n) + ".png";
-    }
+    const std::string name = freeTextureName(stem, ".png");
     show_.textures.push_back({name, solidPng(rgb[0], rgb[1], rgb[2])});
     solidOf_[key] = int(show_.textures.size()) - 1;
     return name;

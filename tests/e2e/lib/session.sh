@@ -151,6 +151,16 @@ press_key() {
     xdotool keyup "$2"
 }
 
+# Presses and releases a key on window $1 while the player is stopped, so that both
+# arrive between two of its frames, as a quick tap on a slow frame does.
+tap_key_between_frames() {
+    xdotool windowfocus "$1" 2>/dev/null
+    sleep 0.1
+    kill -STOP "$APP_PID"
+    xdotool keydown "$2" keyup "$2"
+    kill -CONT "$APP_PID"
+}
+
 # The exact title of window $1.
 window_title() {
     xdotool getwindowname "$1"
