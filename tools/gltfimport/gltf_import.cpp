@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <memory>
 #include <set>
@@ -36,6 +37,9 @@ constexpr size_t maxJsonDepth = 1000;
 constexpr int maxPictureSide = 16384;
 // Longest animation taken, in seconds.
 constexpr double maxSeconds = 3600.0;
+// The scene material standing for lines primitives (glTF material numbers are from 0, -1
+// is none).
+constexpr int linesMaterial = -2;
 // Largest vertex sets sampled for morphs and skins, in vertices times frames.
 constexpr uint64_t maxMorphSamples = uint64_t(1) << 25;
 
@@ -47,6 +51,24 @@ struct ImportFailure : std::runtime_error {
 [[noreturn]] void fail(const std::string& message)
 {
     throw ImportFailure(message);
+}
+
+// The "taldrex" object of a glTF object's extras, where taldrex-scene export keeps what
+// glTF has no place for; null when there is none.
+const tinygltf::Value* taldrexOf(const tinygltf::Value& extras)
+{
+    if (!extras.IsObject() || !extras.Has("taldrex") || !extras.Get("taldrex").IsObject())
+        return nullptr;
+    return &extras.Get("taldrex");
+}
+
+// A member of an extras object as a whole number; fallback when it is missing or not one.
+int extrasInt(const tinygltf::Value& object, const char* name, int fallback)
+{
+    if (!object.Has(name) || !object.Get(name).IsNumber())
+        return fallback;
+    const double value = object.Get(name).GetNumberAsDouble();
+    return value >= -1e9 && value <= 1e9 && value == std::floor(value) ? int(value) : fallback;
 }
 
 struct DVec3 {
@@ -219,6 +241,19 @@ std::string fileStem(const std::string& name)
     return s.substr(0, 60);
 }
 
+// The stem of an image's texture files: its name (without a picture file's extension, as
+// exporters often name images after their files) or its number.
+std::string imageStem(const tinygltf::Image& image, int index)
+{
+    std::string name = image.name;
+    for (const char* extension : {".jpg", ".jpeg", ".png", ".webp"}) {
+        const size_t length = std::strlen(extension);
+        if (name.size() > length && lowerAscii(name.substr(name.size() - length)) == extension)
+            name.resize(name.size() - length);
+    }
+    return fileStem(name.empty() ? "image" + std::to_string(index) : name);
+}
+
 std::string quoted(const std::string& s)
 {
     return "\"" + s + "\"";
@@ -324,11 +359,13 @@ struct Corner {
 // One glTF mesh, read once: vertices of all primitives in turn, morph targets, skin data.
 struct MeshData {
     std::vector<DVec3> base;
+    std::vector<DVec3> normals; // per vertex; NaN where the primitive gives none
     std::vector<std::vector<DVec3>> targets; // per target, one offset per vertex
     std::vector<double> defaultWeights;
     std::vector<std::array<int, 3>> faces; // vertex indices
     std::vector<std::array<float, 6>> uvs; // s, t per corner
     std::vector<GroupSpec> groups;
+    std::vector<int> groupOfPrimitive; // per primitive: its group, or -1 when it adds none
     std::vector<std::array<int, 8>> joints;     // up to eight influences per vertex
     std::vector<std::array<double, 8>> weights; // their weights
     bool hasSkinData = false;
@@ -340,6 +377,9 @@ struct SamplerData {
     int interpolation = 1; // 0 step, 1 linear, 2 cubic
     int components = 0;
 };
+
+void joinVertices(MeshData& mesh);
+void shapeNormals(const MeshData& mesh, NodeSpec& spec);
 
 // One selected animation on the frame line.
 struct Segment {
@@ -379,6 +419,9 @@ private:
     // Appends the node's conversion (nothing for a node that only held a camera).
     void convertNode(int index, std::vector<NodeSpec>& into);
     void convertTransform(int index, NodeSpec& spec);
+    bool hidesByScale(int index, const std::vector<Vector3>& scales, NodeSpec& spec);
+    void exportedGroups(const tinygltf::Value& groups, const MeshData* mesh, NodeSpec& spec);
+    std::vector<float> exportedFieldOfView(const tinygltf::Value& yfov, int frames);
     const MeshData& meshData(int index);
     void readPrimitive(const tinygltf::Primitive& primitive, MeshData& data, int meshIndex);
     void convertMesh(int nodeIndex, NodeSpec& spec);
@@ -391,6 +434,7 @@ private:
     std::string solidTexture(const std::vector<double>& colour, const std::string& stem);
     std::string freeTextureName(const std::string& stem, const char* extension) const;
     void fillMaterials();
+    void exportedMaps(const tinygltf::Material& material, const tinygltf::Value& taldrex, MaterialSpec& spec);
     void warnOnce(const std::string& key, const std::string& line);
     void count(const NodeSpec& node);
     uint64_t sceneBytes() const;
@@ -1042,7 +1086,9 @@ void Importer::convertTransform(int index, NodeSpec& spec)
     } else {
         spec.rotation.keys = {{0, rotations[0]}};
     }
-    if (channels_.count({index, "scale"})) {
+    if (channels_.count({index, "scale"}) && hidesByScale(index, scales, spec)) {
+        show_.tracks.push_back({spec.name, "visibility", keysIn(index, "scale"), int(spec.visibility.size()), 0.0, 0.0, ""});
+    } else if (channels_.count({index, "scale"})) {
         double tol = vectorTolerance(scales);
         report("scale", fitVectorTrack(scales, keyFramesOf(index, "scale"), tol, spec.scale), tol, "units");
     } else {
@@ -1050,13 +1096,91 @@ void Importer::convertTransform(int index, NodeSpec& spec)
     }
 }
 
+// The groups of a mesh as the player had them, in order: each with its material, with the
+// faces of the primitive it names, or none (a group of no faces still sets its material).
+// A primitive no group names keeps its own group at the end.
+void Importer::exportedGroups(const tinygltf::Value& groups, const MeshData* mesh, NodeSpec& spec)
+{
+    std::vector<GroupSpec> rebuilt;
+    std::vector<bool> named(mesh ? mesh->groups.size() : 0, false);
+    for (size_t i = 0; i < groups.ArrayLen(); ++i) {
+        const tinygltf::Value& entry = groups.Get(int(i));
+        if (!entry.IsObject())
+            continue;
+        GroupSpec group;
+        const int primitive = extrasInt(entry, "primitive", -1);
+        if (primitive >= 0) {
+            if (!mesh || size_t(primitive) >= mesh->groupOfPrimitive.size() || mesh->groupOfPrimitive[size_t(primitive)] < 0)
+                continue;
+            const size_t from = size_t(mesh->groupOfPrimitive[size_t(primitive)]);
+            group.faces = mesh->groups[from].faces;
+            named[from] = true;
+        }
+        group.material = materialIndex(extrasInt(entry, "material", -1));
+        rebuilt.push_back(std::move(group));
+    }
+    for (size_t g = 0; g < named.size(); ++g)
+        if (!named[g])
+            rebuilt.push_back(mesh->groups[g]);
+    spec.groups = std::move(rebuilt);
+}
+
+// A mesh without children that a STEP scale shows at one size and hides at zero: the
+// player hides it by its visibility track instead (its toggles at the frames where it
+// changes, from visible), with the one size as its scale. False for any other scale track.
+bool Importer::hidesByScale(int index, const std::vector<Vector3>& scales, NodeSpec& spec)
+{
+    const tinygltf::Node& node = model_.nodes[size_t(index)];
+    if (spec.type != NodeType::Mesh || !node.children.empty())
+        return false;
+    const std::vector<int>& list = channels_.at({index, "scale"});
+    for (size_t si = 0; si < segments_.size(); ++si) {
+        if (list[si] < 0)
+            continue;
+        const Segment& seg = segments_[si];
+        const tinygltf::Animation& anim = model_.animations[size_t(seg.animation)];
+        if (sampler(seg.animation, anim.channels[size_t(list[si])].sampler).interpolation != 0)
+            return false;
+    }
+    const Vector3 zero(0.0f, 0.0f, 0.0f);
+    const Vector3* shown = nullptr;
+    bool hidden = false;
+    for (const Vector3& s : scales) {
+        if (s == zero)
+            hidden = true;
+        else if (!shown)
+            shown = &s;
+        else if (!(s == *shown))
+            return false;
+    }
+    if (!hidden || !shown)
+        return false;
+    std::vector<int32_t> toggles;
+    bool visible = true;
+    for (size_t f = 0; f < scales.size(); ++f)
+        if ((scales[f] == zero) == visible) {
+            toggles.push_back(int32_t(f));
+            visible = !visible;
+        }
+    // The player never toggles on a track of one key: hidden for good means hidden until
+    // a frame no show reaches.
+    if (toggles.size() == 1)
+        toggles.push_back(std::numeric_limits<int32_t>::max());
+    spec.visibility = toggles;
+    spec.scale.keys = {{0, *shown}};
+    return true;
+}
+
 void Importer::readPrimitive(const tinygltf::Primitive& primitive, MeshData& data, int meshIndex)
 {
     const std::string& meshName = model_.meshes[size_t(meshIndex)].name;
     const std::string where = "mesh " + (meshName.empty() ? std::to_string(meshIndex) : quoted(meshName));
-    if (primitive.mode != TINYGLTF_MODE_TRIANGLES && primitive.mode != TINYGLTF_MODE_TRIANGLE_STRIP &&
-        primitive.mode != TINYGLTF_MODE_TRIANGLE_FAN && primitive.mode != -1) {
-        warnOnce("points " + std::to_string(meshIndex), where + ": points and lines are not supported, skipped");
+    data.groupOfPrimitive.push_back(-1);
+    const int mode = primitive.mode == -1 ? TINYGLTF_MODE_TRIANGLES : primitive.mode;
+    const bool lines = mode == TINYGLTF_MODE_LINE || mode == TINYGLTF_MODE_LINE_LOOP || mode == TINYGLTF_MODE_LINE_STRIP;
+    if (mode != TINYGLTF_MODE_TRIANGLES && mode != TINYGLTF_MODE_TRIANGLE_STRIP && mode != TINYGLTF_MODE_TRIANGLE_FAN &&
+        !lines) {
+        warnOnce("points " + std::to_string(meshIndex), where + ": points are not supported, skipped");
         return;
     }
     auto pos = primitive.attributes.find("POSITION");
@@ -1074,6 +1198,17 @@ void Importer::readPrimitive(const tinygltf::Primitive& primitive, MeshData& dat
         fail(where + " holds more vertices than the player reads");
     for (size_t i = 0; i < vertexCount; ++i)
         data.base.push_back({positions[i * 3], positions[i * 3 + 1], positions[i * 3 + 2]});
+    auto normal = primitive.attributes.find("NORMAL");
+    const std::vector<double>* normals = nullptr;
+    if (normal != primitive.attributes.end()) {
+        normals = &accessor(normal->second, n);
+        if (n != 3 || normals->size() != positions.size())
+            fail(where + ": normals do not match the primitive's vertices");
+    }
+    const double none = std::nan("");
+    for (size_t i = 0; i < vertexCount; ++i)
+        data.normals.push_back(normals ? DVec3{(*normals)[i * 3], (*normals)[i * 3 + 1], (*normals)[i * 3 + 2]}
+                                       : DVec3{none, none, none});
     if (primitive.attributes.count("COLOR_0"))
         colourAttributes_ = true;
 
@@ -1119,12 +1254,16 @@ void Importer::readPrimitive(const tinygltf::Primitive& primitive, MeshData& dat
             }
     }
 
-    // Material and texture coordinates.
-    int material = materialIndex(primitive.material);
+    // Material and texture coordinates. Lines are drawn by the player's plain material,
+    // in the colour of the texture bound last.
+    if (lines)
+        warnOnce("lines", where + ": lines are drawn in the colour of the texture the player bound last, "
+                                  "not in their material's colour");
+    int material = materialIndex(lines ? linesMaterial : primitive.material);
     int texCoord = 0;
     bool jpeg = false;
     std::array<double, 6> transform{1, 0, 0, 0, 1, 0}; // u' = a u + b v + c, v' = d u + e v + f
-    if (primitive.material >= 0 && size_t(primitive.material) < model_.materials.size()) {
+    if (!lines && primitive.material >= 0 && size_t(primitive.material) < model_.materials.size()) {
         const tinygltf::TextureInfo& info = model_.materials[size_t(primitive.material)].pbrMetallicRoughness.baseColorTexture;
         texCoord = info.texCoord;
         if (info.index >= 0)
@@ -1189,8 +1328,25 @@ void Importer::readPrimitive(const tinygltf::Primitive& primitive, MeshData& dat
             indices.push_back(i);
     }
     std::vector<std::array<size_t, 3>> triangles;
-    const int mode = primitive.mode == -1 ? TINYGLTF_MODE_TRIANGLES : primitive.mode;
-    if (mode == TINYGLTF_MODE_TRIANGLES) {
+    if (lines) {
+        // The player draws a plain group's corners two by two, across its faces: the
+        // segments' ends, three to a face. The last face is filled out with a segment
+        // that starts and ends at one point, which draws nothing.
+        std::vector<size_t> ends;
+        const size_t count = indices.size();
+        if (mode == TINYGLTF_MODE_LINE) {
+            ends.assign(indices.begin(), indices.begin() + long(count / 2 * 2));
+        } else {
+            for (size_t i = 0; i + 1 < count; ++i)
+                ends.insert(ends.end(), {indices[i], indices[i + 1]});
+            if (mode == TINYGLTF_MODE_LINE_LOOP && count > 2)
+                ends.insert(ends.end(), {indices[count - 1], indices[0]});
+        }
+        while (!ends.empty() && ends.size() % 3 != 0)
+            ends.push_back(ends.back());
+        for (size_t i = 0; i + 2 < ends.size(); i += 3)
+            triangles.push_back({ends[i], ends[i + 1], ends[i + 2]});
+    } else if (mode == TINYGLTF_MODE_TRIANGLES) {
         for (size_t i = 0; i + 2 < indices.size(); i += 3)
             triangles.push_back({indices[i], indices[i + 1], indices[i + 2]});
     } else if (mode == TINYGLTF_MODE_TRIANGLE_STRIP) {
@@ -1204,6 +1360,12 @@ void Importer::readPrimitive(const tinygltf::Primitive& primitive, MeshData& dat
         for (size_t i = 1; i + 1 < indices.size(); ++i)
             triangles.push_back({indices[0], indices[i], indices[i + 1]});
     }
+    // The exporter turns round the triangles of a sphere-mapped surface (the player culls
+    // their front faces); they are turned back so the player draws the same side.
+    const tinygltf::Value* extras = taldrexOf(primitive.extras);
+    if (extras && extras->Has("turned") && extras->Get("turned").IsBool() && extras->Get("turned").Get<bool>())
+        for (auto& tri : triangles)
+            std::swap(tri[1], tri[2]);
     GroupSpec group;
     group.material = material;
     for (const auto& tri : triangles) {
@@ -1217,8 +1379,10 @@ void Importer::readPrimitive(const tinygltf::Primitive& primitive, MeshData& dat
         data.faces.push_back(face);
         data.uvs.push_back(st);
     }
-    if (!group.faces.empty())
+    if (!group.faces.empty()) {
+        data.groupOfPrimitive.back() = int(data.groups.size());
         data.groups.push_back(std::move(group));
+    }
 }
 
 const MeshData& Importer::meshData(int index)
@@ -1235,7 +1399,54 @@ const MeshData& Importer::meshData(int index)
         readPrimitive(primitive, *data, index);
     for (std::vector<DVec3>& t : data->targets)
         t.resize(data->base.size(), DVec3{});
+    joinVertices(*data);
     return *(meshes_[index] = std::move(data));
+}
+
+// Joins vertices that glTF keeps apart only because they belong to different primitives
+// or carry different texture coordinates: same position, normal, morph offsets and skin.
+// The player's texture coordinates belong to corners, and its normals are averaged over
+// the faces around a vertex, so a smooth surface stays smooth across its seams. Vertices
+// without a normal stay apart (glTF draws those faces flat).
+void joinVertices(MeshData& mesh)
+{
+    const size_t n = mesh.base.size();
+    std::map<std::vector<double>, int> first;
+    std::vector<int> joined(n);
+    std::vector<size_t> kept;
+    for (size_t v = 0; v < n; ++v) {
+        const DVec3& normal = mesh.normals[v];
+        if (std::isnan(normal.x) || std::isnan(normal.y) || std::isnan(normal.z)) {
+            joined[v] = int(kept.size());
+            kept.push_back(v);
+            continue;
+        }
+        std::vector<double> key = {mesh.base[v].x, mesh.base[v].y, mesh.base[v].z, normal.x, normal.y, normal.z};
+        for (const std::vector<DVec3>& target : mesh.targets)
+            key.insert(key.end(), {target[v].x, target[v].y, target[v].z});
+        for (size_t i = 0; i < 8; ++i)
+            key.insert(key.end(), {double(mesh.joints[v][i]), mesh.weights[v][i]});
+        auto found = first.emplace(std::move(key), int(kept.size()));
+        joined[v] = found.first->second;
+        if (found.second)
+            kept.push_back(v);
+    }
+    if (kept.size() == n)
+        return;
+    auto keep = [&](auto& values) {
+        for (size_t i = 0; i < kept.size(); ++i)
+            values[i] = values[kept[i]];
+        values.resize(kept.size());
+    };
+    keep(mesh.base);
+    keep(mesh.normals);
+    for (std::vector<DVec3>& target : mesh.targets)
+        keep(target);
+    keep(mesh.joints);
+    keep(mesh.weights);
+    for (std::array<int, 3>& face : mesh.faces)
+        for (int& v : face)
+            v = joined[size_t(v)];
 }
 
 void fillGeometry(const MeshData& mesh, NodeSpec& spec)
@@ -1291,6 +1502,55 @@ void Importer::convertMesh(int nodeIndex, NodeSpec& spec)
         show_.tracks.push_back({spec.name, "morph", r.keysIn, r.keysOut, r.largest, tol, "units"});
         if (spec.morph.keys.size() == 1)
             spec.morph.keys.clear();
+    }
+    // A morphing mesh's own vertices only shape its normals: those of its rest shape,
+    // which the model's normals belong to.
+    if (!spec.morph.keys.empty())
+        for (size_t v = 0; v < mesh.base.size(); ++v)
+            spec.vertices[v] = toPlayer(mesh.base[v]);
+    shapeNormals(mesh, spec);
+}
+
+// The player makes a vertex's normal from the faces around it, each weighing by its area.
+// Where that normal would differ from the model's by more than a tenth of a degree, a face
+// outside every group (shaping normals, never drawn) is added at the vertex, with two
+// vertices of its own, turned and sized so that the sum comes out along the model's normal.
+void shapeNormals(const MeshData& mesh, NodeSpec& spec)
+{
+    const size_t count = spec.vertices.size();
+    std::vector<DVec3> sums(count);
+    auto at = [&](int v) { return DVec3{spec.vertices[size_t(v)].x, spec.vertices[size_t(v)].y, spec.vertices[size_t(v)].z}; };
+    for (const FaceSpec& face : spec.faces) {
+        const DVec3 v0 = at(face.corners[0].vertex), v1 = at(face.corners[1].vertex), v2 = at(face.corners[2].vertex);
+        const DVec3 n = cross3(v0 - v1, v1 - v2);
+        for (const CornerSpec& corner : face.corners)
+            sums[size_t(corner.vertex)] = sums[size_t(corner.vertex)] + n;
+    }
+    const double closeEnough = std::cos(0.1 * pi / 180);
+    for (size_t v = 0; v < count && v < mesh.normals.size(); ++v) {
+        const DVec3 wanted = normalised(toPlayerD(mesh.normals[v]));
+        const double size = length3(sums[v]);
+        if (!(length3(wanted) > 0.5) || !(size > 0) || dot3(sums[v], wanted) >= closeEnough * size)
+            continue;
+        // The face's normal (v0 - v1) x (v1 - v2) with v1 = v0 + e1, v2 = v0 + e2 is e1 x e2.
+        const DVec3 w = wanted * size - sums[v];
+        const DVec3 dir = normalised(w);
+        const DVec3 helper = std::fabs(dir.x) < 0.6 ? DVec3{1, 0, 0} : DVec3{0, 1, 0};
+        const double reach = std::sqrt(length3(w));
+        const DVec3 e1 = normalised(cross3(dir, helper)) * reach;
+        const DVec3 e2 = cross3(dir, normalised(e1)) * reach;
+        const int first = int(spec.vertices.size());
+        const DVec3 p = at(int(v));
+        for (const DVec3& q : {p + e1, p + e2}) {
+            spec.vertices.push_back(Vector3(float(q.x), float(q.y), float(q.z)));
+            for (MorphKeySpec& key : spec.morph.keys)
+                key.positions.push_back(spec.vertices.back());
+        }
+        FaceSpec face;
+        face.corners[0] = {int32_t(v), 0.0f, 0.0f};
+        face.corners[1] = {first, 0.0f, 0.0f};
+        face.corners[2] = {first + 1, 0.0f, 0.0f};
+        spec.faces.push_back(face);
     }
 }
 
@@ -1359,7 +1619,9 @@ void Importer::convertSkin(int nodeIndex, const MeshData& mesh, NodeSpec& spec)
 }
 
 // The roll that turns the player's up vector closest to the wanted up: r, and the angle
-// left between them in degrees.
+// left between them in degrees. The roll turns the up about world Z, so two rolls can show
+// the same picture; the one nearer the previous frame's is taken, which keeps the roll
+// from jumping between them (the player interpolates it between frames).
 std::pair<double, double> solveRoll(DVec3 view, DVec3 wanted, double previous)
 {
     DVec3 n = normalised(view);
@@ -1375,22 +1637,42 @@ std::pair<double, double> solveRoll(DVec3 view, DVec3 wanted, double previous)
         DVec3 effective = normalised(up - n * dot3(up, n));
         return dot3(effective, target);
     };
-    double best = 0, bestValue = -2;
-    for (int i = 0; i < 360; ++i) {
-        double r = -pi + 2 * pi * i / 360.0;
-        double v = closeness(r);
-        if (v > bestValue)
-            bestValue = v, best = r;
+    constexpr int steps = 360;
+    std::vector<double> grid(steps);
+    for (int i = 0; i < steps; ++i)
+        grid[size_t(i)] = closeness(-pi + 2 * pi * i / steps);
+    // Every peak of the coarse search, refined.
+    std::vector<std::pair<double, double>> peaks; // roll, closeness
+    for (int i = 0; i < steps; ++i) {
+        const double here = grid[size_t(i)];
+        if (here < grid[size_t((i + steps - 1) % steps)] || here < grid[size_t((i + 1) % steps)])
+            continue;
+        double best = -pi + 2 * pi * i / steps, bestValue = here;
+        for (double step = pi / steps; step > 1e-9; step *= 0.5)
+            for (double r : {best - step, best + step}) {
+                double v = closeness(r);
+                if (v > bestValue)
+                    bestValue = v, best = r;
+            }
+        peaks.push_back({best, bestValue});
     }
-    for (double step = pi / 360; step > 1e-9; step *= 0.5) {
-        for (double r : {best - step, best + step}) {
-            double v = closeness(r);
-            if (v > bestValue)
-                bestValue = v, best = r;
+    double top = -2;
+    for (const auto& peak : peaks)
+        top = std::max(top, peak.second);
+    double best = 0, bestValue = top, nearest = 0;
+    bool found = false;
+    for (const auto& peak : peaks) {
+        if (peak.second < top - 1e-9)
+            continue;
+        // The same roll as near the previous one as whole turns allow.
+        const double r = peak.first + 2 * pi * std::round((previous - peak.first) / (2 * pi));
+        if (!found || std::fabs(r - previous) < nearest) {
+            best = r;
+            bestValue = peak.second;
+            nearest = std::fabs(r - previous);
+            found = true;
         }
     }
-    // Keep the roll continuous from frame to frame.
-    best += 2 * pi * std::round((previous - best) / (2 * pi));
     double left = std::acos(std::clamp(bestValue, -1.0, 1.0)) * 180 / pi;
     return {best, left};
 }
@@ -1475,12 +1757,45 @@ void Importer::convertCamera(int nodeIndex)
     if (!(yfov > 0) || !(yfov < 180))
         fail("camera " + quoted(name) + " has a field of view of " + formatNumber(yfov) + " degrees");
     cam.fov.keys = {{0, float(yfov / (360 * fovToDegrees))}};
+    const tinygltf::Value* taldrex = taldrexOf(node.extras);
+    if (taldrex && taldrex->Get("yfov").IsObject()) {
+        std::vector<float> fov = exportedFieldOfView(taldrex->Get("yfov"), n);
+        tol = 0.01 * options_.tolerance / 0.001 / (360 * fovToDegrees);
+        FitResult r = fitScalarTrack(fov, frames, tol, cam.fov);
+        report(name, "fov", r, tol * 360 * fovToDegrees, "degrees");
+    }
     cameras_.push_back(std::move(cam));
     cameras_.push_back(std::move(tgt));
     show_.cameras.push_back(name);
     if (camera.perspective.aspectRatio > 0 && std::fabs(camera.perspective.aspectRatio - 83.0 / 65.0) > 0.01)
         warnOnce("aspect", "camera " + quoted(name) + ": aspect ratio " + formatNumber(camera.perspective.aspectRatio) +
                                " is drawn at the player's fixed 83:65");
+}
+
+// The field of view taldrex-scene export keeps beside a camera (glTF holds one): yfov in
+// radians on key times, as a linear sampler, read at each frame in the player's units.
+std::vector<float> Importer::exportedFieldOfView(const tinygltf::Value& yfov, int frames)
+{
+    SamplerData data;
+    int n = 0;
+    data.input = accessor(extrasInt(yfov, "input", -1), n);
+    if (n != 1)
+        fail("the field of view kept in a camera's extras has no key times");
+    for (size_t i = 1; i < data.input.size(); ++i)
+        if (!(data.input[i] >= data.input[i - 1]))
+            fail("the field of view kept in a camera's extras has key times that go backwards");
+    data.output = accessor(extrasInt(yfov, "output", -1), n);
+    if (n != 1 || data.output.size() != data.input.size())
+        fail("the field of view kept in a camera's extras has " + std::to_string(data.output.size()) +
+             " values for " + std::to_string(data.input.size()) + " key times");
+    data.components = 1;
+    std::vector<float> fov(static_cast<size_t>(frames));
+    for (int f = 0; f < frames; ++f) {
+        const int seg = segmentOf(f);
+        const double time = seg < 0 ? 0.0 : double(f - segments_[size_t(seg)].offset) / options_.fps;
+        fov[size_t(f)] = float(sample(data, time, false)[0] * 180 / pi / (360 * fovToDegrees));
+    }
+    return fov;
 }
 
 void Importer::addDefaultCamera()
@@ -1575,9 +1890,16 @@ void Importer::convertLight(int nodeIndex, NodeSpec& parent)
         if (!(c >= 0))
             c = 0;
     }
-    if (clamped)
-        show_.warnings.push_back("light " + quoted(name) + ": colour x intensity above 1, clamped");
     spec.colour = Vector3(float(rgb[0]), float(rgb[1]), float(rgb[2]));
+    // taldrex-scene export keeps the player's colour as it was, brighter than white or not.
+    const tinygltf::Value* taldrex = taldrexOf(light.extras);
+    const tinygltf::Value* colour = taldrex ? &taldrex->Get("colour") : nullptr;
+    if (colour && colour->IsArray() && colour->ArrayLen() == 3 && colour->Get(0).IsNumber() &&
+        colour->Get(1).IsNumber() && colour->Get(2).IsNumber())
+        spec.colour = Vector3(float(colour->Get(0).GetNumberAsDouble()), float(colour->Get(1).GetNumberAsDouble()),
+                              float(colour->Get(2).GetNumberAsDouble()));
+    else if (clamped)
+        show_.warnings.push_back("light " + quoted(name) + ": colour x intensity above 1, clamped");
     // The player places a light at its matrix applied to its position: twice the position.
     if (light.type == "directional") {
         spec.position.keys = {{0, toPlayer({0, 0, 500})}};
@@ -1595,9 +1917,28 @@ void Importer::convertLight(int nodeIndex, NodeSpec& parent)
 void Importer::convertNode(int index, std::vector<NodeSpec>& into)
 {
     const tinygltf::Node& node = model_.nodes[size_t(index)];
+    // What taldrex-scene export kept of the player's node: its kind, and a mesh's groups.
+    const tinygltf::Value* taldrex = taldrexOf(node.extras);
+    const tinygltf::Value& kind = taldrex ? taldrex->Get("kind") : node.extras;
+    const bool exportedKind = kind.IsString();
+    // A camera brings its own target, looking where the glTF camera looks.
+    if (exportedKind && kind.Get<std::string>() == "target" && node.children.empty() && node.mesh < 0)
+        return;
     NodeSpec spec = makeNode(NodeType::Transform, playerName(node.name, "node" + std::to_string(index), maxNodeName));
     if (node.camera >= 0)
         convertCamera(index);
+    // The groups of a mesh are on the node, or on its parent when a NAME:shown child
+    // carries the geometry of a mesh that hides.
+    const tinygltf::Value* groups = taldrex && taldrex->Get("groups").IsArray() ? &taldrex->Get("groups") : nullptr;
+    const int parent = parent_[size_t(index)];
+    if (!groups && parent >= 0 && node.name == model_.nodes[size_t(parent)].name + ":shown") {
+        const tinygltf::Value* above = taldrexOf(model_.nodes[size_t(parent)].extras);
+        if (above && above->Get("groups").IsArray())
+            groups = &above->Get("groups");
+    }
+    bool shownChild = false;
+    for (int child : node.children)
+        shownChild = shownChild || (size_t(child) < model_.nodes.size() && model_.nodes[size_t(child)].name == node.name + ":shown");
     const size_t tracksBefore = show_.tracks.size();
     if (node.mesh >= 0 && node.skin >= 0 && size_t(node.skin) < model_.skins.size()) {
         const MeshData& mesh = meshData(node.mesh);
@@ -1618,6 +1959,12 @@ void Importer::convertNode(int index, std::vector<NodeSpec>& into)
             fail("node " + quoted(spec.name) + " names skin " + std::to_string(node.skin) + ", which does not exist");
         spec.type = NodeType::Mesh;
         convertMesh(index, spec);
+        if (groups)
+            exportedGroups(*groups, &meshData(node.mesh), spec);
+    } else if (groups && !shownChild && exportedKind && kind.Get<std::string>() == "mesh") {
+        // A mesh without faces still sets its groups' materials when the player draws it.
+        spec.type = NodeType::Mesh;
+        exportedGroups(*groups, nullptr, spec);
     }
     convertTransform(index, spec);
     convertLight(index, spec);
@@ -1673,7 +2020,7 @@ int Importer::textureFile(int textureIndex, bool& jpeg)
     int result = -1;
     if (isJpeg(bytes) || isPng(bytes)) {
         jpeg = isJpeg(bytes);
-        std::string stem = fileStem(img.name.empty() ? "image" + std::to_string(image) : img.name);
+        std::string stem = imageStem(img, image);
         show_.textures.push_back({freeTextureName(stem, jpeg ? ".jpg" : ".png"), std::string(bytes.begin(), bytes.end())});
         result = int(show_.textures.size()) - 1;
     } else if (isWebp(bytes)) {
@@ -1682,7 +2029,7 @@ int Importer::textureFile(int textureIndex, bool& jpeg)
             show_.warnings.push_back("image " + std::to_string(image) + ": a WebP picture that does not decode (or is over " +
                                      std::to_string(maxPictureSide) + " pixels a side); drawn in the base colour");
         } else {
-            std::string stem = fileStem(img.name.empty() ? "image" + std::to_string(image) : img.name);
+            std::string stem = imageStem(img, image);
             const std::string name = freeTextureName(stem, ".png");
             show_.textures.push_back({name, png});
             result = int(show_.textures.size()) - 1;
@@ -1756,6 +2103,11 @@ void Importer::fillMaterials()
     std::map<std::string, std::vector<std::string>> ignored;
     for (int source : materialSource_) {
         MaterialSpec spec;
+        if (source == linesMaterial) {
+            spec.name = "lines";
+            show_.scene.materials.push_back(spec);
+            continue;
+        }
         if (source < 0) {
             spec.name = "default";
             spec.maps[1] = {1.0f, solidTexture({1, 1, 1}, "default")};
@@ -1764,6 +2116,11 @@ void Importer::fillMaterials()
         }
         const tinygltf::Material& m = model_.materials[size_t(source)];
         spec.name = playerName(m.name, "material" + std::to_string(source), maxMaterialName);
+        if (const tinygltf::Value* taldrex = taldrexOf(m.extras)) {
+            exportedMaps(m, *taldrex, spec);
+            show_.scene.materials.push_back(spec);
+            continue;
+        }
         const auto& pbr = m.pbrMetallicRoughness;
         std::string file;
         if (pbr.baseColorTexture.index >= 0) {
@@ -1820,6 +2177,29 @@ void Importer::fillMaterials()
         show_.warnings.push_back((who.empty() ? entry.first : "material " + who + ": " + entry.first) + " " +
                                  (found != outcome.end() ? found->second : "ignored"));
     }
+}
+
+// A material taldrex-scene export wrote: its maps as the player had them. A map's picture
+// is the one the glTF carries, else the map keeps its file name (the player found no
+// picture for it either, or it is looked up in the demo folder as before).
+void Importer::exportedMaps(const tinygltf::Material& material, const tinygltf::Value& taldrex, MaterialSpec& spec)
+{
+    auto map = [&](const char* name, int texture, MaterialMapSpec& slot) {
+        if (!taldrex.Has(name) || !taldrex.Get(name).IsObject())
+            return;
+        const tinygltf::Value& extras = taldrex.Get(name);
+        const tinygltf::Value& amount = extras.Get("amount");
+        slot.amount = amount.IsNumber() ? float(amount.GetNumberAsDouble()) : 1.0f;
+        if (extras.Get("file").IsString())
+            slot.file = cutUtf8(extras.Get("file").Get<std::string>(), maxMaterialName);
+        bool jpeg = false;
+        const int file = texture >= 0 ? textureFile(texture, jpeg) : -1;
+        if (file >= 0)
+            slot.file = show_.textures[size_t(file)].name;
+    };
+    map("surface", material.pbrMetallicRoughness.baseColorTexture.index, spec.maps[1]);
+    const tinygltf::Value& sphere = taldrex.Get("sphereMap");
+    map("sphereMap", sphere.IsObject() ? extrasInt(sphere, "texture", -1) : -1, spec.maps[9]);
 }
 
 void Importer::count(const NodeSpec& node)

@@ -23,6 +23,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <tuple>
 #include <sstream>
 
 namespace {
@@ -226,11 +227,14 @@ struct Exported {
     int light = -1;    // the child that carries a light
     int view = -1;     // a camera's top-level node
     int weights = 0;   // morph targets of a mesh
+    int firstTarget = 0; // the morph key of the first target (1 when key 0 is the base)
     MorphTrack basis;  // a morphing mesh's keys with one unit vertex per key: its weights
     // Samples, one per frame sampled.
     std::vector<Vector3> translation, scale, lightAt, viewAt;
     std::vector<std::array<float, 4>> rotation, viewTurn;
-    std::vector<float> shownScale, morphWeights;
+    std::vector<float> shownScale, morphWeights, fieldOfView;
+    // What the importer needs and glTF has no place for, written to the node's extras.
+    tinygltf::Value::Object extras;
 };
 
 class Exporter {
@@ -319,29 +323,49 @@ private:
         return static_cast<int>(model_.accessors.size()) - 1;
     }
 
+    int addIndices(const std::vector<uint32_t>& indices)
+    {
+        tinygltf::Accessor accessor;
+        accessor.bufferView = addView(indices.data(), indices.size() * sizeof(uint32_t), TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
+        accessor.componentType = TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT;
+        accessor.count = indices.size();
+        accessor.type = TINYGLTF_TYPE_SCALAR;
+        model_.accessors.push_back(accessor);
+        return static_cast<int>(model_.accessors.size()) - 1;
+    }
+
     static void push(std::vector<float>& out, const Vector3& v)
     {
         out.insert(out.end(), {v.x, v.y, v.z});
     }
 
+    // What glTF has no place for goes under "taldrex" in the extras, where the importer
+    // looks for it.
+    static tinygltf::Value taldrexExtras(const tinygltf::Value::Object& taldrex)
+    {
+        tinygltf::Value::Object extras;
+        extras["taldrex"] = tinygltf::Value(taldrex);
+        return tinygltf::Value(extras);
+    }
+
+    static tinygltf::Value colourValue(const Vector3& colour)
+    {
+        return tinygltf::Value(tinygltf::Value::Array{tinygltf::Value(double(colour.x)), tinygltf::Value(double(colour.y)),
+                                                      tinygltf::Value(double(colour.z))});
+    }
+
     // The node's kind, its place in the scene file's pre-order (from 0) and, for spots and
-    // lights, its colour, under "taldrex" in the extras.
-    static tinygltf::Value kindExtras(const Node& node, int index)
+    // lights, its colour.
+    static tinygltf::Value::Object kindExtras(const Node& node, int index)
     {
         tinygltf::Value::Object taldrex;
         taldrex["kind"] = tinygltf::Value(std::string(NodeKindName(node.kind)));
         taldrex["index"] = tinygltf::Value(index);
-        const Vector3* colour = nullptr;
         if (node.kind == NodeKind::Spot)
-            colour = &static_cast<const SpotNode&>(node).colour;
+            taldrex["colour"] = colourValue(static_cast<const SpotNode&>(node).colour);
         if (node.kind == NodeKind::Light)
-            colour = &static_cast<const LightNode&>(node).colour;
-        if (colour)
-            taldrex["colour"] = tinygltf::Value(tinygltf::Value::Array{
-                tinygltf::Value(double(colour->x)), tinygltf::Value(double(colour->y)), tinygltf::Value(double(colour->z))});
-        tinygltf::Value::Object extras;
-        extras["taldrex"] = tinygltf::Value(taldrex);
-        return tinygltf::Value(extras);
+            taldrex["colour"] = colourValue(static_cast<const LightNode&>(node).colour);
+        return taldrex;
     }
 
     int addNode(const std::string& name)
@@ -365,7 +389,7 @@ private:
             // camera is a top-level node, and the tree keeps a node of its own for the
             // camera's children, which follow its position as the player's do.
             const int view = addNode(node.name);
-            model_.nodes[view].extras = kindExtras(node, order);
+            exported_[at].extras = kindExtras(node, order);
             model_.nodes[view].camera = makeCamera(static_cast<CameraNode&>(node));
             exported_[at].view = view;
             if (!topLevel)
@@ -377,7 +401,7 @@ private:
             index = addNode(GltfNames::cameraChildren(node.name));
         } else {
             index = addNode(node.name);
-            model_.nodes[index].extras = kindExtras(node, order);
+            exported_[at].extras = kindExtras(node, order);
         }
         exported_[at].gltf = index;
         if (node.kind == NodeKind::Mesh)
@@ -414,7 +438,8 @@ private:
         }
         if (camera.fovTrack.keys.size() > 1)
             summary_.notes.push_back("camera \"" + camera.name +
-                                     "\": the field of view is animated; a glTF camera holds one, frame 0's");
+                                     "\": the field of view is animated; a glTF camera holds one, frame 0's (the samples are "
+                                     "kept in the node's extras, taldrex.yfov)");
         model_.cameras.push_back(gltf);
         return static_cast<int>(model_.cameras.size()) - 1;
     }
@@ -435,6 +460,7 @@ private:
         gltf.intensity = std::isfinite(brightest) ? brightest : 1.0;
         for (float c : {light.colour.x, light.colour.y, light.colour.z})
             gltf.color.push_back(std::isfinite(c) ? std::clamp(c / gltf.intensity, 0.0, 1.0) : 1.0);
+        gltf.extras = taldrexExtras({{"colour", colourValue(light.colour)}});
         model_.lights.push_back(gltf);
         // The player lights from the node's matrix applied to its position: the position
         // once more in the node's own frame, so a child at the position carries the light.
@@ -468,18 +494,19 @@ private:
                 gltf.doubleSided = true;
                 translucent_ = true;
             }
+            // The maps as the player reads them, for the importer: glTF has no sphere maps,
+            // and the kind decides how the player draws (lines for a material with neither).
+            tinygltf::Value::Object taldrex;
+            taldrex["kind"] = tinygltf::Value(kind);
+            if (kind & Material::surfaceKind)
+                taldrex["surface"] = mapExtras(material.maps[Material::surfaceSlot], -1);
             if (kind & Material::environmentKind) {
                 const MaterialMap& map = material.maps[Material::environmentSlot];
-                tinygltf::Value::Object sphere;
-                sphere["file"] = tinygltf::Value(map.mapFile);
-                sphere["amount"] = tinygltf::Value(double(map.amount));
-                tinygltf::Value::Object taldrex;
-                taldrex["sphereMap"] = tinygltf::Value(sphere);
-                tinygltf::Value::Object extras;
-                extras["taldrex"] = tinygltf::Value(taldrex);
-                gltf.extras = tinygltf::Value(extras);
+                bool unused = false;
+                taldrex["sphereMap"] = mapExtras(map, texture(map, unused));
                 sphereMapped_ = true;
             }
+            gltf.extras = taldrexExtras(taldrex);
             if (kind == Material::surfaceKind || kind == (Material::surfaceKind | Material::environmentKind))
                 textured_ = true;
             materials_.push_back({static_cast<int>(model_.materials.size()), kind, jpeg});
@@ -487,7 +514,17 @@ private:
         }
     }
 
-    // The glTF texture of a surface map, the picture copied in; -1 when none is found.
+    static tinygltf::Value mapExtras(const MaterialMap& map, int texture)
+    {
+        tinygltf::Value::Object extras;
+        extras["file"] = tinygltf::Value(map.mapFile);
+        extras["amount"] = tinygltf::Value(double(map.amount));
+        if (texture >= 0)
+            extras["texture"] = tinygltf::Value(texture);
+        return tinygltf::Value(extras);
+    }
+
+    // The glTF texture of a map, the picture copied in; -1 when none is found.
     int texture(const MaterialMap& map, bool& jpeg)
     {
         std::string key, path;
@@ -546,23 +583,40 @@ private:
         return linesMaterial_;
     }
 
-    // One primitive per drawn group: each face corner its own vertex, since the player's
-    // texture coordinates belong to corners.
+    // One primitive per drawn group. A glTF vertex is a player vertex with the texture
+    // coordinates of a corner: corners that agree share one, and the same player vertex
+    // in two groups has the same position and normal in both, so the importer can join
+    // them again and the player's normals come out as before.
     void attachMesh(MeshNode& mesh, size_t at)
     {
         const bool morphs = mesh.morphs();
         const int keyCount = morphs ? mesh.morphTrack.keys.size() : 0;
-        const Vector3Array& base = morphs ? mesh.morphTrack.keys[0].positions : mesh.vertices;
+        const Vector3Array& base = mesh.vertices;
+        // The blend of the morph keys is the base plus weighted targets; the first key is
+        // the base itself when it holds the same positions, which is the usual case.
+        int firstTarget = 0;
+        if (morphs) {
+            const Vector3Array& first = mesh.morphTrack.keys[0].positions;
+            firstTarget = 1;
+            for (int v = 0; v < base.size() && firstTarget == 1; ++v)
+                if (!(first[v] == base[v]))
+                    firstTarget = 0;
+        }
         tinygltf::Mesh gltf;
         gltf.name = mesh.name;
+        tinygltf::Value::Array groups;
         for (const std::unique_ptr<FaceGroup>& group : mesh.faceGroups) {
-            if (!group->material || group->faces.size() == 0)
+            if (!group->material)
                 continue;
             const MaterialInfo& info = materials_[group->materialIndex];
+            tinygltf::Value::Object entry;
+            entry["material"] = tinygltf::Value(info.gltf);
+            entry["primitive"] = tinygltf::Value(-1);
             tinygltf::Primitive primitive;
             std::vector<int> corners; // vertex indices, in drawing order
-            std::vector<float> texcoords;
-            if (info.kind == Material::plainKind) {
+            std::vector<std::array<float, 2>> cornerCoordinates;
+            const bool lines = info.kind == Material::plainKind;
+            if (lines) {
                 // Lines join corners two by two across the group's faces.
                 primitive.mode = TINYGLTF_MODE_LINE;
                 primitive.material = linesMaterial();
@@ -575,21 +629,40 @@ private:
                 primitive.material = info.gltf;
                 // A sphere-mapped surface is drawn with front faces culled: the glTF turns
                 // its triangles round so that the same side shows.
-                const bool flip = info.kind == Material::environmentKind &&
-                                  group->material->alpha() >= 1.0f;
+                const bool flip = info.kind == Material::environmentKind && group->material->alpha() >= 1.0f;
+                if (flip)
+                    primitive.extras = taldrexExtras({{"turned", tinygltf::Value(true)}});
                 for (const Face& face : group->faces) {
                     const int order[3] = {0, flip ? 2 : 1, flip ? 1 : 2};
                     for (int k : order) {
                         const FaceCorner& corner = face.corners[k];
                         corners.push_back(corner.vertex);
-                        texcoords.insert(texcoords.end(), {corner.s, info.jpeg ? 1.0f - corner.t : corner.t});
+                        cornerCoordinates.push_back({corner.s, info.jpeg ? 1.0f - corner.t : corner.t});
                     }
                 }
             }
-            if (corners.empty())
+            if (corners.empty()) {
+                // Drawn as nothing, but the player still takes up the group's material.
+                groups.push_back(tinygltf::Value(entry));
                 continue;
+            }
+            const bool textured = !lines && model_.materials[info.gltf].pbrMetallicRoughness.baseColorTexture.index >= 0;
+            std::map<std::tuple<int, float, float>, uint32_t> shared;
+            std::vector<int> vertexOf; // the player vertex of each glTF vertex
+            std::vector<float> texcoords;
+            std::vector<uint32_t> indices;
+            for (size_t c = 0; c < corners.size(); ++c) {
+                const float s = textured ? cornerCoordinates[c][0] : 0.0f;
+                const float t = textured ? cornerCoordinates[c][1] : 0.0f;
+                auto found = shared.emplace(std::make_tuple(corners[c], s, t), uint32_t(vertexOf.size()));
+                if (found.second) {
+                    vertexOf.push_back(corners[c]);
+                    texcoords.insert(texcoords.end(), {s, t});
+                }
+                indices.push_back(found.first->second);
+            }
             std::vector<float> positions, normals;
-            for (int v : corners) {
+            for (int v : vertexOf) {
                 push(positions, ToGltfAxes(base[v]));
                 Vector3 normal = ToGltfAxes(mesh.normals[v]);
                 // A vertex no face uses has no normal; it is never drawn.
@@ -598,25 +671,29 @@ private:
                 push(normals, normalised(normal));
             }
             primitive.attributes["POSITION"] = addFloats(positions, 3, true, TINYGLTF_TARGET_ARRAY_BUFFER);
-            if (primitive.mode == TINYGLTF_MODE_TRIANGLES) {
+            if (!lines)
                 primitive.attributes["NORMAL"] = addFloats(normals, 3, false, TINYGLTF_TARGET_ARRAY_BUFFER);
-                if (model_.materials[info.gltf].pbrMetallicRoughness.baseColorTexture.index >= 0)
-                    primitive.attributes["TEXCOORD_0"] = addFloats(texcoords, 2, false, TINYGLTF_TARGET_ARRAY_BUFFER);
-            }
-            for (int k = 1; k < keyCount; ++k) {
+            if (textured)
+                primitive.attributes["TEXCOORD_0"] = addFloats(texcoords, 2, false, TINYGLTF_TARGET_ARRAY_BUFFER);
+            primitive.indices = addIndices(indices);
+            for (int k = firstTarget; k < keyCount; ++k) {
                 const Vector3Array& shape = mesh.morphTrack.keys[k].positions;
                 std::vector<float> offsets;
-                for (int v : corners)
+                for (int v : vertexOf)
                     push(offsets, ToGltfAxes(shape[v]) - ToGltfAxes(base[v]));
                 primitive.targets.push_back({{"POSITION", addFloats(offsets, 3, true, TINYGLTF_TARGET_ARRAY_BUFFER)}});
             }
+            entry["primitive"] = tinygltf::Value(static_cast<int>(gltf.primitives.size()));
+            groups.push_back(tinygltf::Value(entry));
             gltf.primitives.push_back(primitive);
         }
+        exported_[at].extras["groups"] = tinygltf::Value(groups);
         if (gltf.primitives.empty())
             return;
         if (keyCount > 1) {
-            gltf.weights.assign(keyCount - 1, 0.0);
-            exported_[at].weights = keyCount - 1;
+            exported_[at].weights = keyCount - firstTarget;
+            exported_[at].firstTarget = firstTarget;
+            gltf.weights.assign(exported_[at].weights, 0.0);
             makeBasis(mesh.morphTrack, exported_[at].basis);
         }
         model_.meshes.push_back(gltf);
@@ -687,8 +764,8 @@ private:
             if (e.weights > 0) {
                 // The shape of the last visible evaluation, as the player draws it.
                 const Vector3Array& w = e.basis.evaluate(mesh.evalTime, rest);
-                for (int i = 1; i <= e.weights; ++i)
-                    e.morphWeights.push_back(w[i].x);
+                for (int i = 0; i < e.weights; ++i)
+                    e.morphWeights.push_back(w[e.firstTarget + i].x);
             }
             break;
         }
@@ -709,6 +786,7 @@ private:
             e.rotation.push_back({0, 0, 0, 1});
             e.scale.push_back({1, 1, 1});
             takeView(e, camera, frame);
+            e.fieldOfView.push_back(static_cast<float>(camera.fieldOfViewDegrees(frame) * Pi / 180.0));
             break;
         }
         case NodeKind::Target:
@@ -862,6 +940,19 @@ private:
         }
         if (!animation.channels.empty())
             model_.animations.push_back(animation);
+        for (Exported& e : exported_) {
+            // A glTF camera holds one field of view; the samples of an animated one go
+            // beside it, on the same times as the animation.
+            if (e.view >= 0 && changes(e.fieldOfView)) {
+                if (timesAccessor_ < 0)
+                    timesAccessor_ = addFloats(times_, 1, true);
+                tinygltf::Value::Object fov;
+                fov["input"] = tinygltf::Value(timesAccessor_);
+                fov["output"] = tinygltf::Value(addFloats(e.fieldOfView, 1, false));
+                e.extras["yfov"] = tinygltf::Value(fov);
+            }
+            model_.nodes[e.view >= 0 ? e.view : e.gltf].extras = taldrexExtras(e.extras);
+        }
     }
 
     // What the glTF draws otherwise than the player, said once for the whole scene.
