@@ -379,6 +379,7 @@ struct SamplerData {
 };
 
 void joinVertices(MeshData& mesh);
+bool exportedFieldOfView(const tinygltf::Value& keys, ScalarTrackSpec& track);
 void shapeNormals(const MeshData& mesh, NodeSpec& spec);
 
 // One selected animation on the frame line.
@@ -421,7 +422,6 @@ private:
     void convertTransform(int index, NodeSpec& spec);
     bool hidesByScale(int index, const std::vector<Vector3>& scales, NodeSpec& spec);
     void exportedGroups(const tinygltf::Value& groups, const MeshData* mesh, NodeSpec& spec);
-    std::vector<float> exportedFieldOfView(const tinygltf::Value& yfov, int frames);
     const MeshData& meshData(int index);
     void readPrimitive(const tinygltf::Primitive& primitive, MeshData& data, int meshIndex);
     void convertMesh(int nodeIndex, NodeSpec& spec);
@@ -1758,12 +1758,9 @@ void Importer::convertCamera(int nodeIndex)
         fail("camera " + quoted(name) + " has a field of view of " + formatNumber(yfov) + " degrees");
     cam.fov.keys = {{0, float(yfov / (360 * fovToDegrees))}};
     const tinygltf::Value* taldrex = taldrexOf(node.extras);
-    if (taldrex && taldrex->Get("yfov").IsObject()) {
-        std::vector<float> fov = exportedFieldOfView(taldrex->Get("yfov"), n);
-        tol = 0.01 * options_.tolerance / 0.001 / (360 * fovToDegrees);
-        FitResult r = fitScalarTrack(fov, frames, tol, cam.fov);
-        report(name, "fov", r, tol * 360 * fovToDegrees, "degrees");
-    }
+    if (taldrex && taldrex->Get("fovKeys").IsArray() && !exportedFieldOfView(taldrex->Get("fovKeys"), cam.fov))
+        show_.warnings.push_back("camera " + quoted(name) + ": the field-of-view keys in its extras are not keys; "
+                                 "kept the glTF camera's field of view");
     cameras_.push_back(std::move(cam));
     cameras_.push_back(std::move(tgt));
     show_.cameras.push_back(name);
@@ -1772,30 +1769,40 @@ void Importer::convertCamera(int nodeIndex)
                                " is drawn at the player's fixed 83:65");
 }
 
-// The field of view taldrex-scene export keeps beside a camera (glTF holds one): yfov in
-// radians on key times, as a linear sampler, read at each frame in the player's units.
-std::vector<float> Importer::exportedFieldOfView(const tinygltf::Value& yfov, int frames)
+// The field-of-view keys taldrex-scene export keeps beside a camera (glTF holds one field
+// of view): [frame, value, tension, continuity, bias, ease to, ease from] each, in the
+// player's units. False, with the track untouched, when they are not all such keys.
+bool exportedFieldOfView(const tinygltf::Value& keys, ScalarTrackSpec& track)
 {
-    SamplerData data;
-    int n = 0;
-    data.input = accessor(extrasInt(yfov, "input", -1), n);
-    if (n != 1)
-        fail("the field of view kept in a camera's extras has no key times");
-    for (size_t i = 1; i < data.input.size(); ++i)
-        if (!(data.input[i] >= data.input[i - 1]))
-            fail("the field of view kept in a camera's extras has key times that go backwards");
-    data.output = accessor(extrasInt(yfov, "output", -1), n);
-    if (n != 1 || data.output.size() != data.input.size())
-        fail("the field of view kept in a camera's extras has " + std::to_string(data.output.size()) +
-             " values for " + std::to_string(data.input.size()) + " key times");
-    data.components = 1;
-    std::vector<float> fov(static_cast<size_t>(frames));
-    for (int f = 0; f < frames; ++f) {
-        const int seg = segmentOf(f);
-        const double time = seg < 0 ? 0.0 : double(f - segments_[size_t(seg)].offset) / options_.fps;
-        fov[size_t(f)] = float(sample(data, time, false)[0] * 180 / pi / (360 * fovToDegrees));
+    std::vector<KeySpec<float>> read;
+    for (size_t i = 0; i < keys.ArrayLen(); ++i) {
+        const tinygltf::Value& key = keys.Get(int(i));
+        if (!key.IsArray() || key.ArrayLen() != 7)
+            return false;
+        float fields[7];
+        for (int f = 0; f < 7; ++f) {
+            const tinygltf::Value& field = key.Get(f);
+            const double value = field.IsNumber() ? field.GetNumberAsDouble() : std::nan("");
+            if (!std::isfinite(value) || std::fabs(value) > 1e9)
+                return false;
+            fields[f] = float(value);
+        }
+        if (fields[0] != std::floor(fields[0]))
+            return false;
+        KeySpec<float> spec;
+        spec.frame = int32_t(fields[0]);
+        spec.value = fields[1];
+        spec.tension = fields[2];
+        spec.continuity = fields[3];
+        spec.bias = fields[4];
+        spec.easeTo = fields[5];
+        spec.easeFrom = fields[6];
+        read.push_back(spec);
     }
-    return fov;
+    if (read.empty())
+        return false;
+    track.keys = std::move(read);
+    return true;
 }
 
 void Importer::addDefaultCamera()

@@ -438,8 +438,8 @@ private:
         }
         if (camera.fovTrack.keys.size() > 1)
             summary_.notes.push_back("camera \"" + camera.name +
-                                     "\": the field of view is animated; a glTF camera holds one, frame 0's (the samples are "
-                                     "kept in the node's extras, taldrex.yfov)");
+                                     "\": the field of view is animated; a glTF camera holds one, frame 0's (the track's "
+                                     "keys are kept in the node's extras, taldrex.fovKeys)");
         model_.cameras.push_back(gltf);
         return static_cast<int>(model_.cameras.size()) - 1;
     }
@@ -786,7 +786,7 @@ private:
             e.rotation.push_back({0, 0, 0, 1});
             e.scale.push_back({1, 1, 1});
             takeView(e, camera, frame);
-            e.fieldOfView.push_back(static_cast<float>(camera.fieldOfViewDegrees(frame) * Pi / 180.0));
+            e.fieldOfView.push_back(static_cast<float>(camera.fieldOfViewDegrees(frame)));
             break;
         }
         case NodeKind::Target:
@@ -941,15 +941,17 @@ private:
         if (!animation.channels.empty())
             model_.animations.push_back(animation);
         for (Exported& e : exported_) {
-            // A glTF camera holds one field of view; the samples of an animated one go
-            // beside it, on the same times as the animation.
+            // A glTF camera holds one field of view: an animated one is kept beside it as
+            // the player's own keys, which give it between frames as well.
             if (e.view >= 0 && changes(e.fieldOfView)) {
-                if (timesAccessor_ < 0)
-                    timesAccessor_ = addFloats(times_, 1, true);
-                tinygltf::Value::Object fov;
-                fov["input"] = tinygltf::Value(timesAccessor_);
-                fov["output"] = tinygltf::Value(addFloats(e.fieldOfView, 1, false));
-                e.extras["yfov"] = tinygltf::Value(fov);
+                tinygltf::Value::Array keys;
+                for (const auto& key : static_cast<CameraNode*>(e.node)->fovTrack.keys)
+                    keys.push_back(tinygltf::Value(tinygltf::Value::Array{
+                        tinygltf::Value(int(key->frame)), tinygltf::Value(double(key->value)),
+                        tinygltf::Value(double(key->tension)), tinygltf::Value(double(key->continuity)),
+                        tinygltf::Value(double(key->bias)), tinygltf::Value(double(key->easeTo)),
+                        tinygltf::Value(double(key->easeFrom))}));
+                e.extras["fovKeys"] = tinygltf::Value(keys);
             }
             model_.nodes[e.view >= 0 ? e.view : e.gltf].extras = taldrexExtras(e.extras);
         }
