@@ -128,7 +128,8 @@ double largestDifference(const std::string& path, const std::string& interpolati
         stored.push_back(double(float(t)));
     double largest = 0;
     for (int f = 0; f < a.show.frames; ++f) {
-        auto v = gltfAt(interpolation, stored, values, components, f / 30.0, path == "rotation");
+        // A frame whose time is a key's (as the file stores times) is on the key.
+        auto v = gltfAt(interpolation, stored, values, components, double(float(f / 30.0)), path == "rotation");
         double d = 0;
         if (path == "translation" || path == "scale") {
             Vector3 want = path == "translation" ? Vector3(float(v[0]), float(-v[2]), float(v[1]))

@@ -765,14 +765,17 @@ std::vector<double> Importer::sample(const SamplerData& s, double time, bool rot
         std::copy(value(0, valueAt), value(0, valueAt) + c, out.begin());
         return out;
     }
-    if (time >= s.input[keys - 1]) {
+    // Key times are floats: a frame's time read as a double may fall a hair before the key
+    // it is on, which would hold a step's previous value for a whole frame.
+    const double onKey = 1e-6;
+    if (time + onKey >= s.input[keys - 1]) {
         std::copy(value(keys - 1, valueAt), value(keys - 1, valueAt) + c, out.begin());
         return out;
     }
-    size_t k = size_t(std::upper_bound(s.input.begin(), s.input.end(), time) - s.input.begin()) - 1;
+    size_t k = size_t(std::upper_bound(s.input.begin(), s.input.end(), time + onKey) - s.input.begin()) - 1;
     double t0 = s.input[k], t1 = s.input[k + 1];
     double dt = t1 - t0;
-    double u = dt > 0 ? (time - t0) / dt : 0.0;
+    double u = dt > 0 ? std::clamp((time - t0) / dt, 0.0, 1.0) : 0.0;
     if (s.interpolation == 0) {
         std::copy(value(k, 0), value(k, 0) + c, out.begin());
         return out;
