@@ -380,7 +380,7 @@ struct SamplerData {
 
 void joinVertices(MeshData& mesh);
 bool exportedFieldOfView(const tinygltf::Value& keys, ScalarTrackSpec& track);
-void shapeNormals(const MeshData& mesh, NodeSpec& spec);
+int shapeNormals(const MeshData& mesh, NodeSpec& spec);
 
 // One selected animation on the frame line.
 struct Segment {
@@ -461,6 +461,7 @@ private:
     std::vector<NodeSpec> cameras_;
     std::vector<NodeSpec> skinned_;
     int lightsSeen_ = 0;
+    int shapedNormals_ = 0; // faces added to shape normals
     uint64_t decodedValues_ = 0;
     bool colourAttributes_ = false;
 };
@@ -1511,14 +1512,15 @@ void Importer::convertMesh(int nodeIndex, NodeSpec& spec)
     if (!spec.morph.keys.empty())
         for (size_t v = 0; v < mesh.base.size(); ++v)
             spec.vertices[v] = toPlayer(mesh.base[v]);
-    shapeNormals(mesh, spec);
+    shapedNormals_ += shapeNormals(mesh, spec);
 }
 
 // The player makes a vertex's normal from the faces around it, each weighing by its area.
 // Where that normal would differ from the model's by more than a tenth of a degree, a face
 // outside every group (shaping normals, never drawn) is added at the vertex, with two
 // vertices of its own, turned and sized so that the sum comes out along the model's normal.
-void shapeNormals(const MeshData& mesh, NodeSpec& spec)
+// Returns the number of faces added.
+int shapeNormals(const MeshData& mesh, NodeSpec& spec)
 {
     const size_t count = spec.vertices.size();
     std::vector<DVec3> sums(count);
@@ -1530,6 +1532,7 @@ void shapeNormals(const MeshData& mesh, NodeSpec& spec)
             sums[size_t(corner.vertex)] = sums[size_t(corner.vertex)] + n;
     }
     const double closeEnough = std::cos(0.1 * pi / 180);
+    int added = 0;
     for (size_t v = 0; v < count && v < mesh.normals.size(); ++v) {
         const DVec3 wanted = normalised(toPlayerD(mesh.normals[v]));
         const double size = length3(sums[v]);
@@ -1554,7 +1557,9 @@ void shapeNormals(const MeshData& mesh, NodeSpec& spec)
         face.corners[1] = {first, 0.0f, 0.0f};
         face.corners[2] = {first + 1, 0.0f, 0.0f};
         spec.faces.push_back(face);
+        ++added;
     }
+    return added;
 }
 
 void Importer::convertSkin(int nodeIndex, const MeshData& mesh, NodeSpec& spec)
@@ -2297,6 +2302,9 @@ void Importer::run()
     for (NodeSpec& node : skinned_)
         show_.scene.nodes.push_back(std::move(node));
     makeNamesUnique(show_.scene.nodes);
+    if (shapedNormals_ > 0)
+        show_.notes.push_back(std::to_string(shapedNormals_) + " vertices have the model's normal only by a face added "
+                              "outside every group (the player averages the faces around a vertex)");
     fillMaterials();
     show_.materials = int(show_.scene.materials.size());
     for (const NodeSpec& node : show_.scene.nodes)

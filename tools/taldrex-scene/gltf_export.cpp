@@ -23,8 +23,8 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <tuple>
 #include <sstream>
+#include <tuple>
 
 namespace {
 
@@ -981,7 +981,8 @@ private:
             summary_.notes.push_back("translucent materials blend over what is behind them in glTF; the player adds "
                                      "their colour to it");
         if (sphereMapped_)
-            summary_.notes.push_back("sphere maps are kept only in the materials' extras (taldrex.sphereMap)");
+            summary_.notes.push_back("sphere maps are kept only in the materials' extras (taldrex.sphereMap, which "
+                                     "taldrex-scene import reads back)");
         if (sphereMapped_ && textured_)
             summary_.notes.push_back("textured surfaces drawn after a sphere-mapped one cull their front faces in "
                                      "the player; the glTF culls back faces throughout");
