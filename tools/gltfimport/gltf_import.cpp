@@ -2227,7 +2227,9 @@ void Importer::count(const NodeSpec& node)
     switch (node.type) {
     case NodeType::Mesh:
         ++show_.meshes;
-        show_.triangles += int(node.faces.size());
+        // The faces drawn: those that only shape normals belong to no group.
+        for (const GroupSpec& group : node.groups)
+            show_.triangles += int(group.faces.size());
         track(node.position.keys.size()), track(node.rotation.keys.size()), track(node.scale.keys.size());
         if (!node.morph.keys.empty())
             track(node.morph.keys.size());
