@@ -1934,10 +1934,10 @@ void Importer::convertNode(int index, std::vector<NodeSpec>& into)
     const tinygltf::Node& node = model_.nodes[size_t(index)];
     // What taldrex-scene export kept of the player's node: its kind, and a mesh's groups.
     const tinygltf::Value* taldrex = taldrexOf(node.extras);
-    const tinygltf::Value& kind = taldrex ? taldrex->Get("kind") : node.extras;
-    const bool exportedKind = kind.IsString();
+    const std::string kind =
+        taldrex && taldrex->Get("kind").IsString() ? taldrex->Get("kind").Get<std::string>() : std::string();
     // A camera brings its own target, looking where the glTF camera looks.
-    if (exportedKind && kind.Get<std::string>() == "target" && node.children.empty() && node.mesh < 0)
+    if (kind == "target" && node.children.empty() && node.mesh < 0)
         return;
     NodeSpec spec = makeNode(NodeType::Transform, playerName(node.name, "node" + std::to_string(index), maxNodeName));
     if (node.camera >= 0)
@@ -1976,7 +1976,7 @@ void Importer::convertNode(int index, std::vector<NodeSpec>& into)
         convertMesh(index, spec);
         if (groups)
             exportedGroups(*groups, &meshData(node.mesh), spec);
-    } else if (groups && !shownChild && exportedKind && kind.Get<std::string>() == "mesh") {
+    } else if (groups && !shownChild && kind == "mesh") {
         // A mesh without faces still sets its groups' materials when the player draws it.
         spec.type = NodeType::Mesh;
         exportedGroups(*groups, nullptr, spec);
