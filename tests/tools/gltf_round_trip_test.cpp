@@ -137,6 +137,11 @@ TEST(GltfRoundTrip, WhatGltfCannotHoldComesBackFromTheExtras)
     std::string error;
     ASSERT_TRUE(roundTrip(original, show, error)) << error;
 
+    bool told = false;
+    for (const std::string& note : show.notes)
+        told = told || note.find("written by taldrex-scene export") != std::string::npos;
+    EXPECT_TRUE(told);
+
     // The maps as the player had them: no picture found, so the file names stay, and no
     // stand-in texture turns the sphere map into a textured surface.
     const MaterialSpec* chrome = findMaterial(show.scene, "chrome");

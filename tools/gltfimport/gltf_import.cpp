@@ -2304,6 +2304,9 @@ void Importer::run()
     for (NodeSpec& node : skinned_)
         show_.scene.nodes.push_back(std::move(node));
     makeNamesUnique(show_.scene.nodes);
+    if (model_.asset.generator == "taldrex-scene export")
+        show_.notes.push_back("written by taldrex-scene export: groups, maps, light colours and field-of-view keys "
+                              "are read back from its extras");
     if (shapedNormals_ > 0)
         show_.notes.push_back(std::to_string(shapedNormals_) + " vertices have the model's normal only by a face added "
                               "outside every group (the player averages the faces around a vertex)");
