@@ -190,8 +190,9 @@ TEST(GltfRoundTrip, WhatGltfCannotHoldComesBackFromTheExtras)
     ASSERT_TRUE(meshBefore && meshAfter);
     for (int v = 0; v < 4; ++v) {
         for (int a = 0; a < meshAfter->vertices.size(); ++a) {
-            if (meshAfter->vertices[a] == meshBefore->vertices[v] && meshAfter->normals[a] != Vector3())
+            if (meshAfter->vertices[a] == meshBefore->vertices[v] && meshAfter->normals[a] != Vector3()) {
                 EXPECT_NEAR(dot(meshAfter->normals[a], meshBefore->normals[v]), 1.0f, 1e-5f) << "vertex " << v;
+            }
         }
     }
 
