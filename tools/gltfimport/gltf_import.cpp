@@ -1102,7 +1102,7 @@ void Importer::convertTransform(int index, NodeSpec& spec)
 
 // The groups of a mesh as the player had them, in order: each with its material, with the
 // faces of the primitive it names, or none (a group of no faces still sets its material).
-// A primitive no group names keeps its own group at the end.
+// A primitive no group names keeps its own group at the end; one named twice is taken once.
 void Importer::exportedGroups(const tinygltf::Value& groups, const MeshData* mesh, NodeSpec& spec)
 {
     std::vector<GroupSpec> rebuilt;
@@ -1117,6 +1117,10 @@ void Importer::exportedGroups(const tinygltf::Value& groups, const MeshData* mes
             if (!mesh || size_t(primitive) >= mesh->groupOfPrimitive.size() || mesh->groupOfPrimitive[size_t(primitive)] < 0)
                 continue;
             const size_t from = size_t(mesh->groupOfPrimitive[size_t(primitive)]);
+            // The exporter names each primitive once; a file naming one again gains nothing
+            // by copying its faces again.
+            if (named[from])
+                continue;
             group.faces = mesh->groups[from].faces;
             named[from] = true;
         }
