@@ -14,10 +14,12 @@ unset DISPLAY WAYLAND_DISPLAY
 
 TRIP="$WORK/trip"
 cp -R "$SHOW" "$TRIP"
-for scene in intro orbit tunnel morph lights finale; do
-    "$SCENE_TOOL" export "$SHOW/data/$scene.scn" "$WORK/$scene.glb" --demo "$SHOW" >"$WORK/$scene.export" 2>&1 ||
+# Both kinds of file: binary glTF, and JSON with its buffer beside it.
+for model in intro.glb orbit.gltf tunnel.glb morph.gltf lights.glb finale.gltf; do
+    scene=${model%.*}
+    "$SCENE_TOOL" export "$SHOW/data/$scene.scn" "$WORK/$model" --demo "$SHOW" >"$WORK/$scene.export" 2>&1 ||
         fail "exporting $scene: $(cat "$WORK/$scene.export")"
-    "$SCENE_TOOL" import "$WORK/$scene.glb" "$TRIP" --name "$scene" >"$WORK/$scene.import" 2>&1 ||
+    "$SCENE_TOOL" import "$WORK/$model" "$TRIP" --name "$scene" >"$WORK/$scene.import" 2>&1 ||
         fail "importing $scene: $(cat "$WORK/$scene.import")"
 done
 cmp -s "$SHOW/data/intro.scn" "$TRIP/data/intro.scn" && fail "the imported scenes did not replace the bundled ones"
