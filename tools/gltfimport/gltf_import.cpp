@@ -379,6 +379,15 @@ struct SamplerData {
 };
 
 void joinVertices(MeshData& mesh);
+
+// Vertex v of a mesh with its morph targets at weights w.
+DVec3 morphed(const MeshData& mesh, size_t v, const std::vector<double>& w)
+{
+    DVec3 p = mesh.base[v];
+    for (size_t k = 0; k < mesh.targets.size(); ++k)
+        p = p + mesh.targets[k][v] * w[k];
+    return p;
+}
 bool exportedFieldOfView(const tinygltf::Value& keys, ScalarTrackSpec& track);
 int shapeNormals(const MeshData& mesh, NodeSpec& spec);
 
@@ -1496,10 +1505,7 @@ void Importer::convertMesh(int nodeIndex, NodeSpec& spec)
         std::vector<Vector3>& out = samples[size_t(f)];
         out.reserve(mesh.base.size());
         for (size_t v = 0; v < mesh.base.size(); ++v) {
-            DVec3 p = mesh.base[v];
-            for (size_t k = 0; k < mesh.targets.size(); ++k)
-                p = p + mesh.targets[k][v] * w[k];
-            out.push_back(toPlayer(p));
+            out.push_back(toPlayer(morphed(mesh, v, w)));
         }
     }
     spec.vertices = samples[0];
@@ -1601,9 +1607,7 @@ void Importer::convertSkin(int nodeIndex, const MeshData& mesh, NodeSpec& spec)
         std::vector<Vector3>& out = samples[size_t(f)];
         out.reserve(mesh.base.size());
         for (size_t v = 0; v < mesh.base.size(); ++v) {
-            DVec3 p = mesh.base[v];
-            for (size_t k = 0; k < mesh.targets.size(); ++k)
-                p = p + mesh.targets[k][v] * w[k];
+            const DVec3 p = morphed(mesh, v, w);
             DVec3 skinned;
             double total = 0;
             for (size_t i = 0; i < 8; ++i) {
@@ -1850,10 +1854,7 @@ void Importer::addDefaultCamera()
             Mat4 world = worldAt(index, f);
             std::vector<double> w = weightsAt(index, f, mesh);
             for (size_t v = 0; v < mesh.base.size(); ++v) {
-                DVec3 p = mesh.base[v];
-                for (size_t k = 0; k < mesh.targets.size(); ++k)
-                    p = p + mesh.targets[k][v] * w[k];
-                add(toPlayer(transformPoint(world, p)));
+                add(toPlayer(transformPoint(world, morphed(mesh, v, w))));
             }
         }
     }
