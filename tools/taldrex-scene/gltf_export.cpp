@@ -232,7 +232,7 @@ struct Exported {
     // Samples, one per frame sampled.
     std::vector<Vector3> translation, scale, lightAt, viewAt;
     std::vector<std::array<float, 4>> rotation, viewTurn;
-    std::vector<float> shownScale, morphWeights, fieldOfView;
+    std::vector<float> shownScale, morphWeights;
     // What the importer needs and glTF has no place for, written to the node's extras.
     tinygltf::Value::Object extras;
 };
@@ -368,6 +368,18 @@ private:
         return taldrex;
     }
 
+    static tinygltf::Value fovKeys(const CameraNode& camera)
+    {
+        tinygltf::Value::Array keys;
+        for (const auto& key : camera.fovTrack.keys)
+            keys.push_back(tinygltf::Value(tinygltf::Value::Array{
+                tinygltf::Value(int(key->frame)), tinygltf::Value(double(key->value)),
+                tinygltf::Value(double(key->tension)), tinygltf::Value(double(key->continuity)),
+                tinygltf::Value(double(key->bias)), tinygltf::Value(double(key->easeTo)),
+                tinygltf::Value(double(key->easeFrom))}));
+        return tinygltf::Value(keys);
+    }
+
     int addNode(const std::string& name)
     {
         tinygltf::Node node;
@@ -390,7 +402,12 @@ private:
             // camera's children, which follow its position as the player's do.
             const int view = addNode(node.name);
             exported_[at].extras = kindExtras(node, order);
-            model_.nodes[view].camera = makeCamera(static_cast<CameraNode&>(node));
+            auto& camera = static_cast<CameraNode&>(node);
+            model_.nodes[view].camera = makeCamera(camera);
+            // A glTF camera holds one field of view: an animated one is kept beside it as
+            // the player's own keys, which give it between frames as well.
+            if (camera.fovTrack.keys.size() > 1)
+                exported_[at].extras["fovKeys"] = fovKeys(camera);
             exported_[at].view = view;
             if (!topLevel)
                 summary_.notes.push_back("camera \"" + node.name +
@@ -786,7 +803,6 @@ private:
             e.rotation.push_back({0, 0, 0, 1});
             e.scale.push_back({1, 1, 1});
             takeView(e, camera, frame);
-            e.fieldOfView.push_back(static_cast<float>(camera.fieldOfViewDegrees(frame)));
             break;
         }
         case NodeKind::Target:
@@ -940,21 +956,8 @@ private:
         }
         if (!animation.channels.empty())
             model_.animations.push_back(animation);
-        for (Exported& e : exported_) {
-            // A glTF camera holds one field of view: an animated one is kept beside it as
-            // the player's own keys, which give it between frames as well.
-            if (e.view >= 0 && changes(e.fieldOfView)) {
-                tinygltf::Value::Array keys;
-                for (const auto& key : static_cast<CameraNode*>(e.node)->fovTrack.keys)
-                    keys.push_back(tinygltf::Value(tinygltf::Value::Array{
-                        tinygltf::Value(int(key->frame)), tinygltf::Value(double(key->value)),
-                        tinygltf::Value(double(key->tension)), tinygltf::Value(double(key->continuity)),
-                        tinygltf::Value(double(key->bias)), tinygltf::Value(double(key->easeTo)),
-                        tinygltf::Value(double(key->easeFrom))}));
-                e.extras["fovKeys"] = tinygltf::Value(keys);
-            }
+        for (Exported& e : exported_)
             model_.nodes[e.view >= 0 ? e.view : e.gltf].extras = taldrexExtras(e.extras);
-        }
     }
 
     // What the glTF draws otherwise than the player, said once for the whole scene.
