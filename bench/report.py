@@ -148,6 +148,12 @@ def main():
     row("4 Start-up to first frame, ms", f"capture, bundled show (CPU {fmt(player['cpu_ms'], 0)})", fmt(first),
         f"context + empty frame: {fmt(baseline)} (CPU {fmt(empty['cpu_ms'], 0)})", f"{fmt(first / baseline)}x",
         "< 300 ms", verdict(first < 300))
+    window = raw["startup"]["BM_WindowRunFirstFrame"]
+    window_ms = real_ns(window) / 1e6
+    before = raw["startup"].get("BM_WindowRunFirstFrame/baseline")
+    compared = f"baseline build: {fmt(real_ns(before) / 1e6)} (CPU {fmt(before['cpu_ms'], 0)})" if before else ""
+    ratio = f"{fmt(window_ms / (real_ns(before) / 1e6), 2)}x" if before else ""
+    row("", f"window run with its folder check (CPU {fmt(window['cpu_ms'], 0)})", fmt(window_ms), compared, ratio, "", "")
 
     # 5. Frame time of the bundled show.
     show = raw["frame"]["BM_ShowFrames"]

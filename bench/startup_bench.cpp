@@ -1,7 +1,10 @@
 // Start-up: wall time from starting a process to the moment its first captured frame is
 // complete on disk (the file closed after writing). The player capturing the bundled
 // show's first frame, beside a program that only creates the same off-screen context and
-// writes one empty frame.
+// writes one empty frame; and a window run of the bundled show (which also looks for the
+// folder's problems before it plays) to the first frame of the show it swaps to the window,
+// on SDL's off-screen video driver. TALDREX_BENCH_BASELINE_PLAYER names another build of
+// the player whose window run is timed in the same run, for a before and after.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -12,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -75,9 +79,16 @@ private:
     int fd_ = -1;
 };
 
-// Starts the program with its output discarded; returns its process id, or -1.
-pid_t start(const std::vector<std::string>& arguments)
+// Starts the program with its output discarded and extra variables in its environment;
+// returns its process id, or -1.
+pid_t start(const std::vector<std::string>& arguments, const std::vector<std::string>& variables)
 {
+    std::vector<char*> env;
+    for (const std::string& v : variables)
+        env.push_back(const_cast<char*>(v.c_str()));
+    for (char** e = environ; *e; ++e)
+        env.push_back(*e);
+    env.push_back(nullptr);
     std::vector<char*> argv;
     for (const std::string& a : arguments)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -87,11 +98,18 @@ pid_t start(const std::vector<std::string>& arguments)
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), env.data()) != 0)
         pid = -1;
     posix_spawn_file_actions_destroy(&actions);
     return pid;
 }
+
+// How a run is made: extra environment, and whether it is stopped once it has framed (a
+// window run plays on until SIGTERM, and then ends with status 143).
+struct RunKind {
+    std::vector<std::string> variables;
+    bool stopAfterFrame = false;
+};
 
 // What one run took besides the time to its first frame.
 struct RunCost {
@@ -100,14 +118,17 @@ struct RunCost {
 };
 
 // One run: milliseconds to the first frame, or a negative number when the run failed.
-double timeToFirstFrame(FrameWatch& watch, const std::vector<std::string>& arguments, RunCost& cost)
+double timeToFirstFrame(FrameWatch& watch, const std::vector<std::string>& arguments, const RunKind& kind,
+                        RunCost& cost)
 {
     Clock::time_point started = Clock::now();
-    pid_t pid = start(arguments);
+    pid_t pid = start(arguments, kind.variables);
     if (pid < 0)
         return -1;
     bool framed = watch.waitForFrame();
     Clock::time_point framedAt = Clock::now();
+    if (kind.stopAfterFrame)
+        kill(pid, SIGTERM);
     int status = 0;
     rusage usage{};
     wait4(pid, &status, 0, &usage);
@@ -115,12 +136,13 @@ double timeToFirstFrame(FrameWatch& watch, const std::vector<std::string>& argum
     auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0; };
     cost.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
     watch.removeFrame();
-    if (!framed || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    const int expected = kind.stopAfterFrame ? 128 + SIGTERM : 0;
+    if (!framed || !WIFEXITED(status) || WEXITSTATUS(status) != expected)
         return -1;
     return std::chrono::duration<double, std::milli>(framedAt - started).count();
 }
 
-void timeStartUp(benchmark::State& state, const std::vector<std::string>& command)
+void timeStartUp(benchmark::State& state, const std::vector<std::string>& command, RunKind kind = {})
 {
     FrameWatch watch;
     if (!watch.ok) {
@@ -131,15 +153,18 @@ void timeStartUp(benchmark::State& state, const std::vector<std::string>& comman
     for (std::string& a : arguments)
         if (a == "DIR")
             a = watch.dir;
+    for (std::string& v : kind.variables)
+        if (v.size() >= 3 && v.compare(v.size() - 3, 3, "DIR") == 0)
+            v = v.substr(0, v.size() - 3) + watch.dir + "/" + firstFrame;
     RunCost cost;
     // The first run brings the program, its libraries and the show into the page cache.
-    if (timeToFirstFrame(watch, arguments, cost) < 0) {
+    if (timeToFirstFrame(watch, arguments, kind, cost) < 0) {
         state.SkipWithError(("no first frame from " + command[0]).c_str());
         return;
     }
     double exitSum = 0, cpuSum = 0;
     for (auto _ : state) {
-        double ms = timeToFirstFrame(watch, arguments, cost);
+        double ms = timeToFirstFrame(watch, arguments, kind, cost);
         if (ms < 0) {
             state.SkipWithError(("no first frame from " + command[0]).c_str());
             return;
@@ -162,6 +187,29 @@ BENCHMARK(BM_PlayerFirstFrame)->Iterations(10)->UseManualTime()->Unit(benchmark:
 void BM_EmptyFrame(benchmark::State& state) { timeStartUp(state, {TALDREX_EMPTY_FRAME, "DIR"}); }
 BENCHMARK(BM_EmptyFrame)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
 
+// A window run of the bundled show by player, to the first frame of the show.
+void timeWindowRun(benchmark::State& state, const std::string& player)
+{
+    RunKind kind;
+    kind.variables = {"SDL_VIDEODRIVER=offscreen", std::string("LD_PRELOAD=") + TALDREX_SHOW_FRAME_MARK,
+                      "TALDREX_BENCH_FRAME_FILE=DIR"};
+    kind.stopAfterFrame = true;
+    timeStartUp(state, {player, "--mode", "window", "--no-sound", TALDREX_BUNDLED_SHOW}, kind);
+}
+
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    benchmark::RegisterBenchmark("BM_WindowRunFirstFrame", timeWindowRun, std::string(TALDREX_PLAYER))
+        ->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
+    if (const char* baseline = std::getenv("TALDREX_BENCH_BASELINE_PLAYER"))
+        benchmark::RegisterBenchmark("BM_WindowRunFirstFrame/baseline", timeWindowRun, std::string(baseline))
+            ->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
