@@ -1,6 +1,5 @@
 #include "demo/live_reload.h"
 
-#include "app/gl.h"
 #include "app/shell_state.h"
 #include "app/sound.h"
 #include "common/data_file.h"
@@ -106,7 +105,7 @@ public:
     ~ScriptLoader()
     {
         for (auto& texture : oldTextures_)
-            glDeleteTextures(1, &texture.second);
+            DeleteTexture(texture.second);
     }
 
     std::vector<Use> uses;
@@ -150,8 +149,7 @@ public:
             texture = *old;
             oldTextures_.remove(line);
         } else {
-            glGenTextures(1, &texture);
-            glBindTexture(GL_TEXTURE_2D, texture);
+            texture = NewTexture();
         }
         TextureRegistry.store(line, texture);
         std::string problem;

@@ -52,7 +52,7 @@ public:
             TextureRegistry.store(line, LoadJpegTexture(dataPath(line), true));
         if (line.find(".png") != std::string::npos) {
             if (const GLuint* replaced = TextureRegistry.find(line))
-                glDeleteTextures(1, replaced);
+                DeleteTexture(*replaced);
             TextureRegistry.store(line, LoadPngTexture(dataPath(line), true));
         }
     }
@@ -84,22 +84,6 @@ private:
     SoundStream*& stream_;
     int next_ = 0;
 };
-
-// The orthographic projection over the picture band that screen quads are drawn in.
-void pushScreenProjection()
-{
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, ScreenWidth, 0, ScreenHeight, -1, 1);
-}
-
-void popScreenProjection()
-{
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-}
 
 // The window, the music (or the tick count) and the keyboard. The music's clock is
 // shifted by the audio delay; the tick count, with no sound to match, is not.
@@ -182,10 +166,15 @@ void SelectCamera(Scene& scene, const std::string& cameraName)
         scene.camera = static_cast<CameraNode*>(found);
 }
 
-void DrawPart(const TimelineEntry& part, float partTime)
+void ClearFrame()
 {
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+void DrawPart(const TimelineEntry& part, float partTime)
+{
+    ClearFrame();
     std::unique_ptr<Scene>* scene = SceneRegistry.find(part.sceneName);
 
     const float halfWidth = ScreenWidth * 0.5f;
@@ -193,9 +182,9 @@ void DrawPart(const TimelineEntry& part, float partTime)
     if (part.backgroundName != "standard") {
         // A name the script never listed draws nothing in the background's place.
         if (const GLuint* texture = TextureRegistry.find(part.backgroundName)) {
-            pushScreenProjection();
+            PushScreenProjection(ScreenWidth, ScreenHeight);
             DrawBackgroundQuad(halfWidth, halfHeight, halfWidth, halfHeight, 1.0f, *texture);
-            popScreenProjection();
+            PopScreenProjection();
         }
         glClear(GL_DEPTH_BUFFER_BIT);
     }
@@ -208,9 +197,9 @@ void DrawPart(const TimelineEntry& part, float partTime)
     if (part.overlayName != "standard") {
         glClear(GL_DEPTH_BUFFER_BIT);
         if (const GLuint* texture = TextureRegistry.find(part.overlayName)) {
-            pushScreenProjection();
+            PushScreenProjection(ScreenWidth, ScreenHeight);
             DrawOverlayQuad(halfWidth, halfHeight, halfWidth, halfHeight, *texture);
-            popScreenProjection();
+            PopScreenProjection();
         }
     }
 }

@@ -29,6 +29,9 @@ void RunTimeline(int loop, SoundStream* stream);
 // when that node is a camera; otherwise the scene keeps the camera it had.
 void SelectCamera(Scene& scene, const std::string& cameraName);
 
+// Clears the frame to black, colour and depth: what a frame starts from.
+void ClearFrame();
+
 // Draws one frame of part at partTime into the current context: clear, background,
 // the scene through the part's camera, overlay. Does not swap or pump.
 void DrawPart(const TimelineEntry& part, float partTime);

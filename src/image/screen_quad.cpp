@@ -29,6 +29,32 @@ void endQuad()
 
 } // namespace
 
+void PushScreenProjection(int width, int height)
+{
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(0, width, 0, height, -1, 1);
+}
+
+void PopScreenProjection()
+{
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+}
+
+void DrawScreenPicture(int width, int height, GLuint texture)
+{
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    PushScreenProjection(width, height);
+    const float halfWidth = width * 0.5f;
+    const float halfHeight = height * 0.5f;
+    DrawBackgroundQuad(halfWidth, halfHeight, halfWidth, halfHeight, 1.0f, texture);
+    PopScreenProjection();
+}
+
 void DrawBackgroundQuad(float centreX, float centreY, float halfWidth, float halfHeight, float opacity,
     GLuint texture)
 {

@@ -1,9 +1,12 @@
 #include "image/texture.h"
 
+#include "app/gl_extensions.h"
 #include "common/printable_text.h"
 #include "image/image_limits.h"
 #include "image/jpeg_decoder.h"
 #include "image/png_decoder.h"
+
+#include <SDL.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -211,7 +214,78 @@ std::string replacementProblem(const std::string& path, const DecodedImage& imag
     return std::string();
 }
 
+// The context current on this thread, or null; asking before the video subsystem exists
+// would only leave an error message behind.
+const void* currentContext()
+{
+    return SDL_WasInit(SDL_INIT_VIDEO) != 0 ? SDL_GL_GetCurrentContext() : nullptr;
+}
+
 } // namespace
+
+TextureHandle::TextureHandle(GLuint texture) : texture_(texture), context_(texture ? currentContext() : nullptr) {}
+
+TextureHandle::~TextureHandle() { reset(); }
+
+TextureHandle::TextureHandle(TextureHandle&& other) noexcept : texture_(other.texture_), context_(other.context_)
+{
+    other.texture_ = 0;
+    other.context_ = nullptr;
+}
+
+TextureHandle& TextureHandle::operator=(TextureHandle&& other) noexcept
+{
+    if (this != &other) {
+        reset();
+        texture_ = other.texture_;
+        context_ = other.context_;
+        other.texture_ = 0;
+        other.context_ = nullptr;
+    }
+    return *this;
+}
+
+void TextureHandle::reset()
+{
+    if (texture_ && context_ && currentContext() == context_)
+        glDeleteTextures(1, &texture_);
+    texture_ = 0;
+    context_ = nullptr;
+}
+
+GLuint NewTexture()
+{
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    return texture;
+}
+
+void DeleteTexture(GLuint texture)
+{
+    if (texture)
+        glDeleteTextures(1, &texture);
+}
+
+TextureHandle UploadAlphaTexture(int width, int height, const unsigned char* alpha)
+{
+    glPushAttrib(GL_TEXTURE_BIT);
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    if (ext::glActiveTextureARB)
+        ext::glActiveTextureARB(GL_TEXTURE0_ARB);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA, width, height, 0, GL_ALPHA, GL_UNSIGNED_BYTE, alpha);
+    glPopClientAttrib();
+    glPopAttrib();
+    return TextureHandle(texture);
+}
 
 GLuint LoadJpegTexture(const std::string& path, bool mipmaps)
 {

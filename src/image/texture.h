@@ -5,6 +5,42 @@
 
 #include <string>
 
+// Owns one texture of the context that was current when the handle took it, and deletes
+// it when destroyed or given another, provided that context is still current (a texture
+// of a context already gone went with it). Move-only; empty holds texture 0.
+class TextureHandle {
+public:
+    TextureHandle() = default;
+    explicit TextureHandle(GLuint texture);
+    ~TextureHandle();
+    TextureHandle(TextureHandle&& other) noexcept;
+    TextureHandle& operator=(TextureHandle&& other) noexcept;
+    TextureHandle(const TextureHandle&) = delete;
+    TextureHandle& operator=(const TextureHandle&) = delete;
+
+    GLuint get() const { return texture_; }
+    explicit operator bool() const { return texture_ != 0; }
+
+private:
+    void reset();
+
+    GLuint texture_ = 0;
+    const void* context_ = nullptr;
+};
+
+// Creates a texture without a picture and binds it to GL_TEXTURE_2D. Returns its id (0
+// only when OpenGL has no name to give).
+GLuint NewTexture();
+
+// Deletes texture; texture 0 is ignored. A texture bound on a unit leaves that unit bound
+// to texture 0.
+void DeleteTexture(GLuint texture);
+
+// Builds a texture of one alpha channel from width x height bytes, top row first, with
+// nearest filtering and clamped coordinates, restoring the active unit's binding and the
+// pixel-store state. Returns the owned texture, empty when OpenGL gives no name.
+TextureHandle UploadAlphaTexture(int width, int height, const unsigned char* alpha);
+
 // Builds a texture from the JPEG file at path (show path or plain path, see DecodeJpeg):
 // red-green-blue, bottom row first, so that it shows upright on the background quad.
 // Filters are linear, with nearest-mipmap minification when mipmaps is true, in which

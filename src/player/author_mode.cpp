@@ -1,7 +1,6 @@
 #include "player/author_mode.h"
 
 #include "app/delayed_clock.h"
-#include "app/gl.h"
 #include "app/shell_state.h"
 #include "app/sound.h"
 #include "app/viewport.h"
@@ -165,8 +164,7 @@ void DrawShowAt(const ShowPosition& position, bool jumped)
     if (position.part < Timeline.size()) {
         DrawPart(Timeline[position.part], position.partTime);
     } else {
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        ClearFrame();
     }
 }
 

@@ -13,15 +13,12 @@
 #define TALDREX_VERSION "unknown"
 #endif
 
-std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLine& options)
+namespace {
+
+// The options of how and where the show plays. The mode's name and the vsync choice are
+// read into modeName and vsync, to be interpreted once parsing is done.
+void addShowOptions(CLI::App& app, CommandLine& options, std::string& modeName, std::string& vsync)
 {
-    CLI::App app{"Taldrex: plays a scripted real-time 3D show in step with its soundtrack.\n"
-                 "Without --mode or --author a settings dialog asks for the display mode and options.",
-                 "taldrex"};
-    app.set_version_flag("--version", "taldrex " TALDREX_VERSION);
-
-    std::string modeName;
-
     app.add_option("DEMO_DIR", options.demoDir,
                    "folder holding script.txt and its data (default: the current folder)");
     app.add_option("--mode", modeName,
@@ -33,7 +30,6 @@ std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLi
 
     app.add_option("--display", options.display, "the monitor to show on, 0 the first (default 0)")
         ->check(CLI::Range(0, 63))->type_name("N");
-    std::string vsync = "on";
     app.add_option("--vsync", vsync,
         "on: frames wait for the display's refresh (adaptive where the driver has it); off: draw unlimited")
         ->check(CLI::IsMember({"on", "off"}, CLI::ignore_case))->type_name("on|off");
@@ -57,9 +53,12 @@ std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLi
         "most memory the show's decoded pictures may take, in MiB (default 2048); a picture past it is "
         "left out and reported")
         ->type_name("MB")->check(CLI::Range(1LL, 1LL << 20));
+}
 
-    CaptureOptions& capture = options.capture;
-    std::string size;
+// The options of a capture; the picture size is read into size. Returns the settings
+// that mean something only with --capture or --video.
+std::vector<CLI::Option*> addCaptureOptions(CLI::App& app, CaptureOptions& capture, std::string& size)
+{
     app.add_option("--capture", capture.outputDir,
         "play the show off-screen on a frame clock and write its frames as DIR/frame-NNNNNN.png")
         ->type_name("DIR");
@@ -67,8 +66,7 @@ std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLi
         "play the show off-screen on a frame clock into a video with its soundtrack (needs ffmpeg): "
         "H.264 + AAC in MP4, or in Matroska for FILE.mkv, VP9 + Opus for FILE.webm")
         ->type_name("FILE");
-    // Settings of a capture: each needs --capture or --video.
-    std::vector<CLI::Option*> captureSettings = {
+    return {
         app.add_option("--fps", capture.fps, "capture: frames per second of show time (default 30)")
             ->check(CLI::Range(1, 1000)),
         app.add_option("--size", size, "capture: picture size (default 1280x720; even, up to 3840x2160, for --video)")
@@ -85,13 +83,14 @@ std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLi
             "capture: threads writing frames (default one per processor; 1 does everything in turn)")
             ->check(CLI::Range(1, 64)),
     };
+}
 
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        const int status = app.exit(error);
-        return status == 0 ? 0 : 2;
-    }
+// Completes the capture options once parsed: output paths made absolute, the size read.
+// Returns 2, after printing why, when a capture setting comes without a capture or the
+// size is malformed or not one a video can take.
+std::optional<int> finishCapture(const std::vector<CLI::Option*>& captureSettings, CaptureOptions& capture,
+    const std::string& size)
+{
     for (const CLI::Option* setting : captureSettings) {
         if (setting->count() > 0 && !capture.wanted()) {
             std::fprintf(stderr, "%s needs --capture or --video\n", setting->get_name().c_str());
@@ -123,11 +122,13 @@ std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLi
             capture.height);
         return 2;
     }
-    if (options.author && (capture.wanted() || options.check)) {
-        std::fprintf(stderr, "--author plays in a window: not with %s\n", options.check ? "--check" : "--capture or --video");
-        return 2;
-    }
-    options.vsync = CLI::detail::to_lower(vsync) == "on";
+    return std::nullopt;
+}
+
+// Sets the display mode from the --mode name (empty when not given). Returns 2, after
+// printing why, when the name is none of the choices nor a window size.
+std::optional<int> chooseDisplayMode(const std::string& modeName, CommandLine& options)
+{
     if (modeName.empty()) {
         // Author mode never asks: it opens the 640x480 window.
         if (options.author)
@@ -158,4 +159,35 @@ std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLi
     options.windowHeight = height;
     options.displayMode = 0;
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLine& options)
+{
+    CLI::App app{"Taldrex: plays a scripted real-time 3D show in step with its soundtrack.\n"
+                 "Without --mode or --author a settings dialog asks for the display mode and options.",
+                 "taldrex"};
+    app.set_version_flag("--version", "taldrex " TALDREX_VERSION);
+
+    std::string modeName;
+    std::string vsync = "on";
+    addShowOptions(app, options, modeName, vsync);
+    std::string size;
+    const std::vector<CLI::Option*> captureSettings = addCaptureOptions(app, options.capture, size);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int status = app.exit(error);
+        return status == 0 ? 0 : 2;
+    }
+    if (const std::optional<int> status = finishCapture(captureSettings, options.capture, size))
+        return status;
+    if (options.author && (options.capture.wanted() || options.check)) {
+        std::fprintf(stderr, "--author plays in a window: not with %s\n", options.check ? "--check" : "--capture or --video");
+        return 2;
+    }
+    options.vsync = CLI::detail::to_lower(vsync) == "on";
+    return chooseDisplayMode(modeName, options);
 }

@@ -4,6 +4,9 @@
 // once into one texture, so drawing a frame allocates nothing.
 #pragma once
 
+#include "image/screen_text.h"
+#include "image/texture.h"
+
 #include <string>
 #include <vector>
 
@@ -33,17 +36,12 @@ public:
     void draw(int width, int height, const char* text, const std::vector<std::string>& problems) const;
 
 private:
-    struct Glyph {
-        float u0 = 0, v0 = 0, u1 = 0, v1 = 0; // the glyph's corner in the texture
-        int width = 0, rows = 0;              // its bitmap's size in pixels
-        int left = 0, top = 0;                // offset of the bitmap from the pen, y up
-        int advance = 0;                      // pen move in pixels
-    };
+    // Draws the text of the problem lines, the first with its baseline at baseline and
+    // each next one a line lower.
+    void drawProblemText(float baseline, const std::vector<std::string>& problems) const;
 
-    void drawText(float x, float baseline, const char* text, const float colour[4]) const;
-
-    unsigned texture_ = 0;
+    TextureHandle texture_;
     int lineHeight_ = 14;
     int ascent_ = 11;
-    Glyph glyphs_[95]; // ' ' to '~'
+    AtlasGlyph glyphs_[AtlasCharCount];
 };

@@ -20,18 +20,9 @@ void DualMapMode::draw(const Vector3Array& vertices, const GrowableArray<Face>& 
     glEnable(GL_TEXTURE_GEN_S);
     glEnable(GL_TEXTURE_GEN_T);
     beginTranslucency();
-    glEnableClientState(GL_NORMAL_ARRAY);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glNormalPointer(GL_FLOAT, 0, normals.data());
-    glVertexPointer(3, GL_FLOAT, 0, vertices.data());
+    enableArrays(vertices, normals);
 
-    glBegin(GL_TRIANGLES);
-    for (const Face& face : faces)
-        for (const FaceCorner& corner : face.corners) {
-            ext::glMultiTexCoord2fARB(GL_TEXTURE0_ARB, corner.s, corner.t);
-            glArrayElement(corner.vertex);
-        }
-    glEnd();
+    drawTexturedFaces(faces);
 
     ext::glActiveTextureARB(GL_TEXTURE0_ARB);
     glDisable(GL_TEXTURE_2D);
@@ -39,10 +30,7 @@ void DualMapMode::draw(const Vector3Array& vertices, const GrowableArray<Face>& 
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_TEXTURE_GEN_S);
     glDisable(GL_TEXTURE_GEN_T);
-    glDisableClientState(GL_VERTEX_ARRAY);
-    glDisableClientState(GL_NORMAL_ARRAY);
-    if (alpha < 1.0f)
-        glDisable(GL_BLEND);
-    glDepthMask(GL_TRUE);
+    disableArrays();
+    endTranslucency();
     glDisable(GL_CULL_FACE);
 }

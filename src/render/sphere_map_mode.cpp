@@ -32,13 +32,10 @@ void SphereMapMode::draw(const Vector3Array& vertices, const GrowableArray<Face>
     glEnd();
 
     glDisable(GL_NORMALIZE);
-    if (alpha < 1.0f)
-        glDisable(GL_BLEND);
-    glDepthMask(GL_TRUE);
+    endTranslucency();
     glDisable(GL_TEXTURE_GEN_S);
     glDisable(GL_TEXTURE_GEN_T);
-    glDisableClientState(GL_VERTEX_ARRAY);
-    glDisableClientState(GL_NORMAL_ARRAY);
+    disableArrays();
     glDisable(GL_CULL_FACE);
     glDisable(GL_TEXTURE_2D);
 }

@@ -11,25 +11,13 @@ void TextureMode::draw(const Vector3Array& vertices, const GrowableArray<Face>& 
     glBindTexture(GL_TEXTURE_2D, texture(0));
     glPolygonMode(GL_FRONT, GL_FILL);
     glEnable(GL_CULL_FACE);
-    glEnableClientState(GL_NORMAL_ARRAY);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glNormalPointer(GL_FLOAT, 0, normals.data());
-    glVertexPointer(3, GL_FLOAT, 0, vertices.data());
+    enableArrays(vertices, normals);
     beginTranslucency();
 
-    glBegin(GL_TRIANGLES);
-    for (const Face& face : faces)
-        for (const FaceCorner& corner : face.corners) {
-            ext::glMultiTexCoord2fARB(GL_TEXTURE0_ARB, corner.s, corner.t);
-            glArrayElement(corner.vertex);
-        }
-    glEnd();
+    drawTexturedFaces(faces);
 
-    if (alpha < 1.0f)
-        glDisable(GL_BLEND);
-    glDepthMask(GL_TRUE);
-    glDisableClientState(GL_VERTEX_ARRAY);
-    glDisableClientState(GL_NORMAL_ARRAY);
+    endTranslucency();
+    disableArrays();
     glDisable(GL_CULL_FACE);
     glDisable(GL_TEXTURE_2D);
 }

@@ -338,3 +338,44 @@ TEST(ShowLoadingPicture, DrawsTheLoadingJpegOverTheScreenAndRestoresTheProjectio
     std::filesystem::current_path(previous);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
+
+TEST(ScreenProjection, MapsPixelsOfThePictureAndThePopPutsBackTheProjectionWithTheModelviewSelected)
+{
+    GlTestContext gl(Width, Height);
+    REQUIRE_GL(gl);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glFrustum(-1, 1, -1, 1, 1, 10);
+    float scene[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, scene);
+    const struct {
+        int width, height;
+    } pictures[] = {{Width, Height}, {1, 1}, {3840, 2160}};
+    for (const auto& picture : pictures) {
+        SCOPED_TRACE(std::to_string(picture.width) + "x" + std::to_string(picture.height));
+        glMatrixMode(GL_TEXTURE);
+        PushScreenProjection(picture.width, picture.height);
+        GLint mode = 0;
+        glGetIntegerv(GL_MATRIX_MODE, &mode);
+        EXPECT_EQ(mode, GL_PROJECTION);
+        float ortho[16];
+        glGetFloatv(GL_PROJECTION_MATRIX, ortho);
+        // (0, 0) at the bottom left corner, (width, height) at the top right, depth flipped.
+        EXPECT_FLOAT_EQ(ortho[0], 2.0f / picture.width);
+        EXPECT_FLOAT_EQ(ortho[5], 2.0f / picture.height);
+        EXPECT_FLOAT_EQ(ortho[10], -1.0f);
+        EXPECT_FLOAT_EQ(ortho[12], -1.0f);
+        EXPECT_FLOAT_EQ(ortho[13], -1.0f);
+
+        PopScreenProjection();
+        float after[16];
+        glGetFloatv(GL_PROJECTION_MATRIX, after);
+        EXPECT_TRUE(std::equal(scene, scene + 16, after));
+        glGetIntegerv(GL_MATRIX_MODE, &mode);
+        EXPECT_EQ(mode, GL_MODELVIEW);
+        GLint depth = 0;
+        glGetIntegerv(GL_PROJECTION_STACK_DEPTH, &depth);
+        EXPECT_EQ(depth, 1);
+    }
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}

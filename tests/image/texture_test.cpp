@@ -11,6 +11,8 @@
 #include <jpeglib.h>
 #include <png.h>
 
+#include <memory>
+
 namespace {
 
 GLint levelParameter(int level, GLenum name)
@@ -222,4 +224,74 @@ TEST(LoadTextures, APicturePastTheShowsTextureMemoryIsLeftOutAndReported)
     EXPECT_EQ(leftOut, 0);
     EXPECT_NE(messages.find(png + ": its 400 bytes of pixels would pass the show's texture memory"), std::string::npos)
         << messages;
+}
+
+TEST(TextureHandle, OwnsItsTextureThroughMovesAndDeletesItOnlyInItsOwnContext)
+{
+    GlTestContext gl(16, 16);
+    REQUIRE_GL(gl);
+    const GLuint first = NewTexture();
+    const GLuint second = NewTexture();
+    ASSERT_TRUE(glIsTexture(first) && glIsTexture(second));
+    {
+        TextureHandle held(first);
+        TextureHandle moved(std::move(held));
+        EXPECT_FALSE(held);
+        EXPECT_EQ(moved.get(), first);
+        // Taking another texture lets go of the one held.
+        moved = TextureHandle(second);
+        EXPECT_FALSE(glIsTexture(first));
+        EXPECT_EQ(moved.get(), second);
+    }
+    EXPECT_FALSE(glIsTexture(second));
+
+    // A handle let go while another context is current leaves the texture alone: the
+    // same name there is another context's texture.
+    const GLuint kept = NewTexture();
+    SDL_Window* window = SDL_GL_GetCurrentWindow();
+    SDL_GLContext context = SDL_GL_GetCurrentContext();
+    auto handle = std::make_unique<TextureHandle>(kept);
+    {
+        GlTestContext other(16, 16);
+        REQUIRE_GL(other);
+        std::vector<GLuint> names(kept);
+        glGenTextures(GLsizei(kept), names.data());
+        for (GLuint name : names)
+            glBindTexture(GL_TEXTURE_2D, name);
+        ASSERT_TRUE(glIsTexture(kept));
+        handle.reset();
+        EXPECT_TRUE(glIsTexture(kept));
+    }
+    SDL_GL_MakeCurrent(window, context);
+    EXPECT_TRUE(glIsTexture(kept));
+    DeleteTexture(kept);
+    DeleteTexture(0);
+    EXPECT_FALSE(glIsTexture(kept));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST(UploadAlphaTexture, KeepsOddWidthRowsWholeAndLeavesTheBindingAndUnpackingAsTheyWere)
+{
+    GlTestContext gl(16, 16);
+    REQUIRE_GL(gl);
+    const GLuint before = NewTexture();
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    // Three bytes a row: a four-byte row alignment would skew the second row.
+    const std::vector<uint8_t> alpha = {0, 50, 100, 150, 200, 250};
+    TextureHandle atlas = UploadAlphaTexture(3, 2, alpha.data());
+    ASSERT_TRUE(atlas);
+    GLint bound = 0, unpack = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &unpack);
+    EXPECT_EQ(GLuint(bound), before);
+    EXPECT_EQ(unpack, 4);
+
+    glBindTexture(GL_TEXTURE_2D, atlas.get());
+    EXPECT_EQ(textureParameter(GL_TEXTURE_MIN_FILTER), GL_NEAREST);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_MAG_FILTER), GL_NEAREST);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_WRAP_S), GL_CLAMP);
+    EXPECT_EQ(textureParameter(GL_TEXTURE_WRAP_T), GL_CLAMP);
+    EXPECT_EQ(levelZero(GL_ALPHA, 1), alpha);
+    DeleteTexture(before);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }

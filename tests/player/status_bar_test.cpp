@@ -170,3 +170,25 @@ TEST(StatusBar, WithoutAFontTheBarIsDrawnWithoutText)
     EXPECT_LT(gl.pixel(5, 2) >> 24, 0x80u);
     EXPECT_EQ(gl.pixel(5, Height - 2) >> 24, 0xFFu);
 }
+
+TEST(StatusBar, CharactersOutsideTheFontDrawAsQuestionMarks)
+{
+    GlTestContext gl(Width, Height);
+    REQUIRE_GL(gl);
+    StatusBar bar;
+    std::string problem;
+    ASSERT_TRUE(bar.load(StatusFontFiles(), 13, problem)) << problem;
+    const auto drawn = [&](const char* text) {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        bar.draw(Width, Height, text, {text});
+        return gl.readPixels();
+    };
+    const std::vector<uint8_t> questions = drawn("a?b");
+    EXPECT_NE(drawn("a b"), questions);
+    // Below the space, the delete character, and a byte of UTF-8 past plain ASCII.
+    for (const char* text : {"a\tb", "a\x7f" "b", "a\xe9" "b"}) {
+        SCOPED_TRACE(testing::PrintToString(text));
+        EXPECT_EQ(drawn(text), questions);
+    }
+}
