@@ -12,7 +12,8 @@
 
 namespace {
 
-std::string Boundary;
+// The folder the free functions below use; SetDemoFolderBoundary sets its boundary.
+DataFolder ProcessFolder;
 
 // The real path of path (symlinks followed), or empty with errno set.
 std::string realPath(const std::string& path)
@@ -23,16 +24,6 @@ std::string realPath(const std::string& path)
     std::string result(real);
     std::free(real);
     return result;
-}
-
-bool insideBoundary(const std::string& real)
-{
-    if (Boundary.empty())
-        return true;
-    if (Boundary == "/")
-        return true;
-    return real.size() > Boundary.size() && real.compare(0, Boundary.size(), Boundary) == 0
-        && real[Boundary.size()] == '/';
 }
 
 const char* fileKind(mode_t mode)
@@ -57,35 +48,50 @@ DataFile failure(DataFile result, DataFileError error, std::string problem)
 
 } // namespace
 
-bool SetDemoFolderBoundary(const std::string& folder)
+bool DataFolder::open(const std::string& path, bool confined, std::string& problem)
 {
-    if (folder.empty()) {
-        Boundary.clear();
-        return true;
-    }
-    std::string real = realPath(folder);
-    if (real.empty())
+    std::string real = realPath(path.empty() ? "." : path);
+    if (real.empty()) {
+        problem = std::strerror(errno);
         return false;
-    Boundary = real;
+    }
+    root_ = real;
+    confined_ = confined;
+    problem.clear();
     return true;
 }
 
-const std::string& DemoFolderBoundary() { return Boundary; }
+std::string DataFolder::resolve(const std::string& showPath) const { return resolveDataPath(showPath, root_); }
 
-DataFile OpenDataFile(const std::string& path, long long maxBytes)
+std::string DataFolder::placeOf(const std::string& resolved) const
+{
+    if (root_.empty() || (!resolved.empty() && resolved[0] == '/'))
+        return resolved;
+    return root_ == "/" ? "/" + resolved : root_ + "/" + resolved;
+}
+
+bool DataFolder::inside(const std::string& real) const
+{
+    if (!confined_ || root_.empty() || root_ == "/")
+        return true;
+    return real.size() > root_.size() && real.compare(0, root_.size(), root_) == 0 && real[root_.size()] == '/';
+}
+
+DataFile DataFolder::openFile(const std::string& path, long long maxBytes) const
 {
     DataFile result;
-    result.path = resolveDataPath(path);
+    result.path = resolve(path);
+    const std::string place = placeOf(result.path);
 
     // Without a boundary the path is opened as named: an in-memory file's /proc path, say,
     // has no real path on disk.
-    const std::string real = Boundary.empty() ? result.path : realPath(result.path);
+    const std::string real = confined_ ? realPath(place) : place;
     if (real.empty()) {
         if (errno == ENOENT || errno == ENOTDIR)
             return failure(std::move(result), DataFileError::Missing, "does not exist");
         return failure(std::move(result), DataFileError::Unreadable, std::strerror(errno));
     }
-    if (!insideBoundary(real))
+    if (!inside(real))
         return failure(std::move(result), DataFileError::Outside, "outside the demo folder");
 
     // The type is known before anything is opened: opening a device can have effects.
@@ -103,7 +109,7 @@ DataFile OpenDataFile(const std::string& path, long long maxBytes)
                 " a file of its kind may be");
 
     // Non-blocking, so that a file swapped for a FIFO since the check cannot hang the open.
-    const int fd = open(real.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::open(real.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return failure(std::move(result), DataFileError::Unreadable, std::strerror(errno));
     struct stat opened;
@@ -123,10 +129,11 @@ DataFile OpenDataFile(const std::string& path, long long maxBytes)
     return result;
 }
 
-bool ReadDataFile(const std::string& path, long long maxBytes, std::vector<unsigned char>& bytes, std::string& problem)
+bool DataFolder::readFile(const std::string& path, long long maxBytes, std::vector<unsigned char>& bytes,
+                          std::string& problem) const
 {
     bytes.clear();
-    DataFile data = OpenDataFile(path, maxBytes);
+    DataFile data = openFile(path, maxBytes);
     if (!data) {
         problem = data.problem;
         return false;
@@ -141,6 +148,30 @@ bool ReadDataFile(const std::string& path, long long maxBytes, std::vector<unsig
     }
     problem.clear();
     return true;
+}
+
+bool SetDemoFolderBoundary(const std::string& folder)
+{
+    if (folder.empty()) {
+        ProcessFolder = DataFolder();
+        return true;
+    }
+    // The boundary lies around folder, but paths are still found from the current folder.
+    std::string problem;
+    DataFolder bounded;
+    if (!bounded.open(folder, true, problem))
+        return false;
+    ProcessFolder = bounded;
+    return true;
+}
+
+const std::string& DemoFolderBoundary() { return ProcessFolder.root(); }
+
+DataFile OpenDataFile(const std::string& path, long long maxBytes) { return ProcessFolder.openFile(path, maxBytes); }
+
+bool ReadDataFile(const std::string& path, long long maxBytes, std::vector<unsigned char>& bytes, std::string& problem)
+{
+    return ProcessFolder.readFile(path, maxBytes, bytes, problem);
 }
 
 std::string DescribeBytes(long long bytes)

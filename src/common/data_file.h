@@ -32,6 +32,45 @@ struct DataFile {
     explicit operator bool() const { return file != nullptr; }
 };
 
+// A show's folder: where its data files are found (in any letter case), and the boundary
+// they must stay inside. Plain data: copies look in the same place.
+class DataFolder {
+public:
+    // The current folder with no boundary: paths are opened as named.
+    DataFolder() = default;
+
+    // Makes the folder at path (the current folder when empty) this one, confining every
+    // data file to it when confined is set. Returns false, leaving this folder as it was
+    // and problem set, when path cannot be resolved to a real folder.
+    bool open(const std::string& path, bool confined, std::string& problem);
+
+    // The folder's real path; empty for the current folder.
+    const std::string& root() const { return root_; }
+    bool confined() const { return confined_; }
+
+    // showPath (such as "data\\Logo.png") as found on disk under the folder, relative to it
+    // when showPath is; see resolveDataPath.
+    std::string resolve(const std::string& showPath) const;
+    // Where the file at a resolved path lies, for the system's calls.
+    std::string placeOf(const std::string& resolved) const;
+
+    // Opens path when it is a regular file of at most maxBytes inside the boundary.
+    // Returns a DataFile without a file, error and problem set, otherwise; its path is the
+    // resolved one, relative to the folder as the show names it. Never blocks on a FIFO or
+    // device.
+    DataFile openFile(const std::string& path, long long maxBytes) const;
+    // Reads the whole data file at path into bytes. Returns false, bytes empty and problem
+    // set, when it cannot be opened or read.
+    bool readFile(const std::string& path, long long maxBytes, std::vector<unsigned char>& bytes,
+                  std::string& problem) const;
+
+private:
+    bool inside(const std::string& real) const;
+
+    std::string root_;
+    bool confined_ = false;
+};
+
 // Confines every data file to folder (made a real path here); an empty folder lifts the
 // boundary, as it is at program start. Returns false when folder cannot be resolved.
 bool SetDemoFolderBoundary(const std::string& folder);

@@ -35,7 +35,7 @@ std::string findEntry(const std::string& folder, const std::string& name)
 
 } // namespace
 
-std::string resolveDataPath(const std::string& showPath)
+std::string resolveDataPath(const std::string& showPath, const std::string& base)
 {
     std::string mapped = showPath;
     for (char& c : mapped)
@@ -44,9 +44,11 @@ std::string resolveDataPath(const std::string& showPath)
 
     std::string result;
     size_t start = 0;
+    std::string lookupBase = base;
     if (!mapped.empty() && mapped[0] == '/') {
         result = "/";
         start = 1;
+        lookupBase.clear();
     }
     while (start <= mapped.size()) {
         size_t slash = mapped.find('/', start);
@@ -57,7 +59,10 @@ std::string resolveDataPath(const std::string& showPath)
             std::string folder = result == "/" ? "/" : result;
             if (folder.size() > 1 && folder.back() == '/')
                 folder.pop_back();
-            std::string entry = findEntry(result.empty() ? "" : folder, component);
+            std::string where = result.empty() ? "" : folder;
+            if (!lookupBase.empty())
+                where = where.empty() ? lookupBase : lookupBase + "/" + where;
+            std::string entry = findEntry(where, component);
             if (!result.empty() && result.back() != '/')
                 result += '/';
             result += entry;

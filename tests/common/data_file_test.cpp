@@ -129,3 +129,32 @@ TEST_F(DataFileTest, WithoutABoundaryAnInMemoryFileOpensByItsProcPath)
     close(fd);
     EXPECT_EQ(OpenDataFile("data\\nothing.png", 100).error, DataFileError::Missing);
 }
+
+TEST_F(DataFileTest, AFolderIsReadFromWhereverTheProgramStands)
+{
+    fs::create_symlink(root_ / "secret.txt", "data/link.png");
+    fs::current_path(root_);
+    std::string problem;
+    DataFolder confined;
+    ASSERT_TRUE(confined.open("show", true, problem)) << problem;
+    DataFolder open;
+    ASSERT_TRUE(open.open((root_ / "show").string(), false, problem)) << problem;
+    EXPECT_EQ(confined.root(), fs::canonical(root_ / "show").string());
+
+    // Found under the folder in any letter case, and named as the show names it.
+    DataFile logo = confined.openFile("data\\logo.png", 1000);
+    EXPECT_TRUE(logo) << logo.problem;
+    EXPECT_EQ(logo.path, "data/Logo.PNG");
+    EXPECT_EQ(confined.placeOf(logo.path), confined.root() + "/data/Logo.PNG");
+
+    // The boundary is the folder's own; without one, the same names reach outside.
+    EXPECT_EQ(confined.openFile("data\\link.png", 1000).error, DataFileError::Outside);
+    EXPECT_EQ(confined.openFile("secret.txt", 1000).error, DataFileError::Missing);
+    EXPECT_TRUE(open.openFile("data\\link.png", 1000));
+    EXPECT_TRUE(open.openFile("..\\secret.txt", 1000));
+
+    DataFolder unchanged = confined;
+    EXPECT_FALSE(unchanged.open("no-such-folder", true, problem));
+    EXPECT_EQ(problem, "No such file or directory");
+    EXPECT_EQ(unchanged.root(), confined.root());
+}
