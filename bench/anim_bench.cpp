@@ -4,10 +4,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include "anim/morph_track.h"
 #include "anim/rotation_track.h"
 #include "anim/scalar_track.h"
 #include "anim/vector_track.h"
-#include "scene/morph_track.h"
 
 namespace {
 

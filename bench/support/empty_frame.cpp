@@ -3,7 +3,7 @@
 // Usage: taldrex-bench-empty-frame DIR. The start-up benchmark times it beside the player.
 #include "app/gl.h"
 #include "app/gl_extensions.h"
-#include "demo/capture.h"
+#include "demo/frame_pipeline.h"
 
 #include <SDL.h>
 

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "anim/track.h"
-#include "scene/scene_reader.h"
+#include "common/scene_reader.h"
 
 namespace tcb {
 

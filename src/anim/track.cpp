@@ -1,6 +1,6 @@
 #include "anim/track.h"
 
-#include "scene/scene_reader.h"
+#include "common/scene_reader.h"
 
 void TcbKey::readTcbFields(SceneReader& reader)
 {

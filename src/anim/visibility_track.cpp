@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "scene/scene_reader.h"
+#include "common/scene_reader.h"
 
 void VisibilityKey::read(SceneReader& reader) { reader.readInt32(frame); }
 

@@ -19,7 +19,6 @@
 #include "graph/camera_node.h"
 
 #include <SDL.h>
-#include <png.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -249,35 +248,6 @@ CaptureSpan PlanCapture(const CaptureOptions& options, long long showEndMs)
     // The last k with floor(k x 1000 / fps) <= endMs.
     span.last = endMs < 0 ? -1 : ((endMs + 1) * options.fps - 1) / 1000;
     return span;
-}
-
-bool WriteCapturedFrame(const std::string& path, int width, int height, const std::vector<unsigned char>& pixels)
-{
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    bool ok = png && info;
-    if (ok && setjmp(png_jmpbuf(png)) == 0) {
-        png_init_io(png, file);
-        png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
-            PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-        // Fast settings: one filter for every row, the one rendered frames suit best,
-        // instead of trying all five per row, and the quickest compression level. The
-        // files come out about a tenth larger and are written in about half the time.
-        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
-        png_set_compression_level(png, 1);
-        png_write_info(png, info);
-        const size_t stride = static_cast<size_t>(width) * 4;
-        for (int row = height - 1; row >= 0; --row)
-            png_write_row(png, pixels.data() + stride * row);
-        png_write_end(png, nullptr);
-    } else {
-        ok = false;
-    }
-    png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
-    return std::fclose(file) == 0 && ok;
 }
 
 int RunCapture(const CaptureOptions& options)

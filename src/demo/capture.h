@@ -2,7 +2,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 struct CaptureOptions {
     std::string outputDir;   // where frame-NNNNNN.png files are written; empty: no frame files
@@ -29,10 +28,6 @@ struct CaptureSpan {
     long long count() const { return last >= first ? last - first + 1 : 0; }
 };
 CaptureSpan PlanCapture(const CaptureOptions& options, long long showEndMs);
-
-// Writes width x height RGBA pixels, bottom row first as OpenGL reads them, as the PNG
-// file at path, as every captured frame is written. Returns false when it cannot be written.
-bool WriteCapturedFrame(const std::string& path, int width, int height, const std::vector<unsigned char>& pixels);
 
 // Plays the show of the current folder off-screen with the clock replaced by frame
 // counting and writes the frames whose clock lies in [fromMs, toMs] as PNG files, a video

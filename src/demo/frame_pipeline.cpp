@@ -1,13 +1,27 @@
 #include "demo/frame_pipeline.h"
 
 #include "common/printable_text.h"
-#include "demo/capture.h"
+#include "image/png_encoder.h"
 
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
 #include <system_error>
+
+bool WriteCapturedFrame(const std::string& path, int width, int height, const std::vector<unsigned char>& pixels)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    PngPicture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.pixels = pixels.data();
+    picture.bottomRowFirst = true;
+    const bool ok = WritePng(file, picture, PngCompression::Fast);
+    return std::fclose(file) == 0 && ok;
+}
 
 FramePipeline::FramePipeline(const FrameOutputs& outputs) : outputs_(outputs) {}
 

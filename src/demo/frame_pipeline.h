@@ -19,6 +19,10 @@ struct FrameOutputs {
     int threads = 1;               // PNG compressing threads; 1 writes everything on the caller's thread
 };
 
+// Writes width x height RGBA pixels, bottom row first as OpenGL reads them, as the PNG
+// file at path, as every captured frame is written. Returns false when it cannot be written.
+bool WriteCapturedFrame(const std::string& path, int width, int height, const std::vector<unsigned char>& pixels);
+
 class FramePipeline {
 public:
     explicit FramePipeline(const FrameOutputs& outputs);

@@ -1,7 +1,7 @@
 #include "graph/light_node.h"
 
 #include "app/gl.h"
-#include "scene/scene_reader.h"
+#include "common/scene_reader.h"
 
 LightNode::LightNode(Node* parent_) : DrawableNode(NodeKind::Light, parent_) {}
 

@@ -1,10 +1,9 @@
 #include "graph/mesh_node.h"
 
 #include "app/gl.h"
+#include "common/scene_reader.h"
 #include "render/gl_context.h"
 #include "render/render_mode.h"
-#include "scene/material.h"
-#include "scene/scene_reader.h"
 
 #include <cmath>
 #include <string>

@@ -1,11 +1,11 @@
 // MeshNode: a triangle mesh with an animated transform, surface groups and a morph track.
 #pragma once
 
+#include "anim/morph_track.h"
+#include "common/face.h"
 #include "common/growable_array.h"
+#include "common/vector3_array.h"
 #include "graph/drawable_node.h"
-#include "graph/face.h"
-#include "scene/morph_track.h"
-#include "scene/vector3_array.h"
 
 #include <cstdint>
 #include <memory>

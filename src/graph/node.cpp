@@ -1,7 +1,7 @@
 #include "graph/node.h"
 
 #include "common/ascii_case.h"
-#include "scene/scene_reader.h"
+#include "common/scene_reader.h"
 
 const char* NodeKindName(NodeKind kind)
 {

@@ -1,6 +1,6 @@
 #include "graph/spot_node.h"
 
-#include "scene/scene_reader.h"
+#include "common/scene_reader.h"
 
 SpotNode::SpotNode(Node* parent_) : Node(NodeKind::Spot, parent_) {}
 

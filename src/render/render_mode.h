@@ -16,8 +16,8 @@
 #pragma once
 
 #include "common/growable_array.h"
-#include "graph/face.h"
-#include "scene/vector3_array.h"
+#include "common/face.h"
+#include "common/vector3_array.h"
 
 #include <cstdint>
 #include <memory>

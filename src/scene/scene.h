@@ -2,10 +2,10 @@
 #pragma once
 
 #include "common/growable_array.h"
+#include "common/scene_reader.h"
 #include "graph/node.h"
 #include "render/render_mode.h"
 #include "scene/material.h"
-#include "scene/scene_reader.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -4,11 +4,11 @@
 
 #include "support/allocation_counter.h"
 
+#include "anim/morph_track.h"
 #include "anim/rotation_track.h"
 #include "anim/scalar_track.h"
 #include "anim/vector_track.h"
 #include "anim/visibility_track.h"
-#include "scene/morph_track.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "anim/rotation_track.h"
-#include "scene/scene_reader.h"
+#include "common/scene_reader.h"
 #include "support/record_bytes.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "anim/scalar_track.h"
 #include "anim/vector_track.h"
-#include "scene/scene_reader.h"
+#include "common/scene_reader.h"
 #include "support/record_bytes.h"
 
 namespace {

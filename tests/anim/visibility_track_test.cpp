@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "anim/visibility_track.h"
-#include "scene/scene_reader.h"
+#include "common/scene_reader.h"
 #include "support/record_bytes.h"
 
 namespace {

@@ -1,12 +1,33 @@
 #!/bin/sh
-# The shell services sit just above common/: a unit of src/app that includes a header of a
-# higher layer (or of the player) fails this test, naming the line.
+# The folders of src/ form a stack, lowest first. A unit includes headers of its own folder
+# and of the folders below it only: an include of a higher folder fails this test, naming
+# the line, and so does a folder missing from the stack.
 src=${1:?usage: $0 path/to/src}
-found=$(grep -n '^[[:space:]]*#[[:space:]]*include[[:space:]]*"\(demo\|graph\|scene\|render\|anim\|image\|player\)/' \
-    "$src"/app/*.h "$src"/app/*.cpp)
-if [ -n "$found" ]; then
-    echo "FAIL: src/app includes from a layer above it:" >&2
-    echo "$found" >&2
-    exit 1
-fi
-echo "PASS"
+layers="common app image anim render graph scene demo player"
+status=0
+for dir in "$src"/*/; do
+    folder=$(basename "$dir")
+    case " $layers " in
+    *" $folder "*) ;;
+    *)
+        echo "FAIL: src/$folder has no place in the layer order ($layers)" >&2
+        status=1
+        ;;
+    esac
+done
+above=$layers
+for layer in $layers; do
+    above=${above#"$layer"}
+    above=${above# }
+    [ -n "$above" ] || break
+    pattern=$(echo "$above" | tr ' ' '|')
+    found=$(grep -nE "^[[:space:]]*#[[:space:]]*include[[:space:]]*\"($pattern)/" \
+        "$src/$layer"/*.h "$src/$layer"/*.cpp 2>/dev/null)
+    if [ -n "$found" ]; then
+        echo "FAIL: src/$layer includes from a layer above it:" >&2
+        echo "$found" >&2
+        status=1
+    fi
+done
+[ "$status" -eq 0 ] && echo "PASS"
+exit "$status"

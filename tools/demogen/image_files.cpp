@@ -1,6 +1,6 @@
 #include "image_files.h"
 
-#include <png.h>
+#include "image/png_encoder.h"
 
 #include <cerrno>
 #include <csetjmp>
@@ -39,45 +39,6 @@ bool finish(const std::string& path, File& file, std::string& error)
     return !failed;
 }
 
-void pngError(png_structp png, png_const_charp message)
-{
-    auto* error = static_cast<std::string*>(png_get_error_ptr(png));
-    *error = message;
-    png_longjmp(png, 1);
-}
-
-void pngWarning(png_structp, png_const_charp) {}
-
-// The libpng part of writePng, apart so that no C++ object with a destructor lives
-// across the library's error jump.
-bool writePngRows(FILE* file, int width, int height, bool withAlpha, const uint8_t* data,
-                  std::string& message)
-{
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &message, pngError,
-                                              pngWarning);
-    if (!png) {
-        message = "out of memory";
-        return false;
-    }
-    png_infop info = png_create_info_struct(png);
-    if (!info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8,
-                 withAlpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    size_t stride = size_t(width) * (withAlpha ? 4 : 3);
-    for (int y = 0; y < height; ++y) {
-        png_write_row(png, data + size_t(y) * stride);
-    }
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return true;
-}
-
 } // namespace
 
 bool writePng(const std::string& path, const Canvas& canvas, bool withAlpha, std::string& error)
@@ -87,9 +48,13 @@ bool writePng(const std::string& path, const Canvas& canvas, bool withAlpha, std
         return false;
     }
     std::vector<uint8_t> data = withAlpha ? canvas.rgba8() : canvas.rgb8();
+    PngPicture picture;
+    picture.width = canvas.width();
+    picture.height = canvas.height();
+    picture.channels = withAlpha ? 4 : 3;
+    picture.pixels = data.data();
     std::string message;
-    if (!writePngRows(file.get(), canvas.width(), canvas.height(), withAlpha, data.data(),
-                      message)) {
+    if (!WritePng(file.get(), picture, PngCompression::Standard, &message)) {
         error = path + ": " + message;
         return false;
     }
@@ -115,7 +80,8 @@ void jpegError(j_common_ptr cinfo)
 
 void jpegSilence(j_common_ptr, int) {}
 
-// The libjpeg part of writeJpeg, apart for the same reason as writePngRows.
+// The libjpeg part of writeJpeg, apart so that no C++ object with a destructor lives
+// across the library's error jump.
 bool writeJpegRows(FILE* file, int width, int height, int quality, const uint8_t* data,
                    std::string& message)
 {

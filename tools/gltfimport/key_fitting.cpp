@@ -1,9 +1,9 @@
 #include "key_fitting.h"
 
+#include "anim/morph_track.h"
 #include "anim/rotation_track.h"
 #include "anim/scalar_track.h"
 #include "anim/vector_track.h"
-#include "scene/morph_track.h"
 
 #include <algorithm>
 #include <cmath>

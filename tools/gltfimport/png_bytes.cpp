@@ -1,43 +1,22 @@
 #include "png_bytes.h"
 
-#include <png.h>
+#include "image/png_encoder.h"
+
 #include <webp/decode.h>
 
-#include <csetjmp>
 #include <vector>
 
 namespace {
 
-void appendBytes(png_structp png, png_bytep data, png_size_t length)
-{
-    auto* out = static_cast<std::string*>(png_get_io_ptr(png));
-    out->append(reinterpret_cast<const char*>(data), length);
-}
-
-void flushNothing(png_structp) {}
-
 // PNG bytes of rows top first, each `channels` bytes per pixel (3: RGB, 4: RGBA).
 std::string encodePng(int width, int height, int channels, const unsigned char* pixels)
 {
-    std::string out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    if (!png)
-        return {};
-    png_infop info = png_create_info_struct(png);
-    if (!info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, info ? &info : nullptr);
-        return {};
-    }
-    png_set_write_fn(png, &out, appendBytes, flushNothing);
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8,
-                 channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < height; ++y)
-        png_write_row(png, const_cast<png_bytep>(pixels + size_t(y) * size_t(width) * size_t(channels)));
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return out;
+    PngPicture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.channels = channels;
+    picture.pixels = pixels;
+    return EncodePng(picture, PngCompression::Standard);
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 
 #include "anim/track.h"
 #include "common/growable_array.h"
-#include "scene/vector3_array.h"
+#include "common/vector3_array.h"
 
 // One shape of a morphing mesh with its per-vertex tangents (set by MorphTrack::prepare).
 class MorphKey : public TcbKey {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "scene/morph_track.h"
-#include "scene/scene_reader.h"
+#include "anim/morph_track.h"
+#include "common/scene_reader.h"
 #include "support/record_bytes.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "scene/scene_reader.h"
+#include "common/scene_reader.h"
 
 #include "common/data_file.h"
 

@@ -1,9 +1,9 @@
-#include "scene/morph_track.h"
+#include "anim/morph_track.h"
 
 #include <algorithm>
 
 #include "anim/tcb.h"
-#include "scene/scene_reader.h"
+#include "common/scene_reader.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "scene/scene_reader.h"
+#include "common/scene_reader.h"
 #include "support/record_bytes.h"
 
 namespace {
