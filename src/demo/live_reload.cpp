@@ -5,6 +5,7 @@
 #include "app/sound.h"
 #include "common/data_file.h"
 #include "common/file_path.h"
+#include "demo/part_timing.h"
 #include "demo/script_parser.h"
 #include "demo/show.h"
 #include "demo/timeline.h"
@@ -78,12 +79,9 @@ const char* sceneFallback(bool loadedBefore, bool damaged)
 // that part would.
 void selectPartCamera(const std::string& key, Scene& scene)
 {
-    for (int i = 0; i < Timeline.size(); ++i) {
-        if (Timeline[i].sceneName == key) {
-            SelectCamera(scene, Timeline[i].cameraName);
-            return;
-        }
-    }
+    const int part = FirstPartOfScene(Timeline, key);
+    if (part < Timeline.size())
+        SelectCamera(scene, Timeline[part].cameraName);
 }
 
 } // namespace
