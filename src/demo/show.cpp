@@ -31,6 +31,11 @@ std::string dataPath(const std::string& line) { return resolveDataPath("data\\" 
 // that plays.
 void openSoundtrack(const PlanEntry& entry, SoundStream*& stream)
 {
+    // A stream opened for an earlier entry would never play: it is closed, not left open.
+    if (stream) {
+        SoundStreamClose(stream);
+        stream = nullptr;
+    }
     SoundtrackPath = dataPath(entry.key);
     if (NoSound == 0)
         stream = SoundStreamOpen(SoundtrackPath.c_str());
