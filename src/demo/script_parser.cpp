@@ -282,27 +282,3 @@ const PlanEntry* PlanSoundtrack(const ShowPlan& plan)
             return &*entry;
     return nullptr;
 }
-
-void ParseScript(std::string_view text, ScriptSink& sink)
-{
-    const ShowPlan plan = ParseScript(text);
-    sink.partCount(plan.parts.size());
-    size_t entry = 0;
-    for (int part = 0; part <= plan.parts.size(); ++part) {
-        const int before = part < plan.parts.size() ? plan.partLines[static_cast<size_t>(part)] : INT_MAX;
-        for (; entry < plan.entries.size() && plan.entries[entry].line < before; ++entry) {
-            const PlanEntry& e = plan.entries[entry];
-            sink.lineNumber(e.line);
-            if (e.kind == EntryKind::Soundtrack)
-                sink.mp3Entry(e.key);
-            else if (e.kind == EntryKind::Texture)
-                sink.textureEntry(e.key);
-            else
-                sink.sceneEntry(e.key);
-        }
-        if (part < plan.parts.size()) {
-            sink.lineNumber(before);
-            sink.part(plan.parts[part]);
-        }
-    }
-}

@@ -88,16 +88,3 @@ std::array<std::string, 2> MapTextureKeys(const MaterialMap& map);
 
 // The soundtrack the show plays: the last "[mp3]" entry, or null when there is none.
 const PlanEntry* PlanSoundtrack(const ShowPlan& plan);
-
-// Receives a plan's entries and parts in file order.
-class ScriptSink {
-public:
-    virtual ~ScriptSink() = default;
-    virtual void partCount(int) {}
-    virtual void mp3Entry(const std::string& line) = 0;
-    virtual void textureEntry(const std::string& line) = 0;
-    virtual void sceneEntry(const std::string& line) = 0;
-    virtual void part(const TimelineEntry& entry) = 0;
-    virtual void lineNumber(int) {}
-};
-void ParseScript(std::string_view text, ScriptSink& sink);
