@@ -1,47 +1,37 @@
-// Fuzzes the demo script's grammar, with recorders in place of the loaders.
+// Fuzzes the demo script's grammar: the plan it reads must keep its promises.
 #include "demo/script_parser.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 namespace {
 
-// Keeps what the parser hands over, as the loaders would, and checks its promises.
-class Recorder : public ScriptSink {
-public:
-    void mp3Entry(const std::string& line) override { keep(line); }
-    void textureEntry(const std::string& line) override { keep(line); }
-    void sceneEntry(const std::string& line) override { keep(line); }
-    void part(const TimelineEntry& entry) override
-    {
-        keep(entry.sceneName);
-        keep(entry.cameraName);
-        keep(entry.backgroundName);
-        keep(entry.overlayName);
-        parts.append(entry);
-    }
-
-    std::vector<std::string> lines;
-    TimelineArray parts;
-
-private:
-    void keep(const std::string& line)
-    {
-        // Entries arrive lower-cased and without their line feed.
-        for (char c : line)
-            if ((c >= 'A' && c <= 'Z') || c == '\n')
-                std::abort();
-        lines.push_back(line);
-    }
-};
+// Keys and names come lower-cased and without their line feed.
+void checkName(const std::string& name)
+{
+    for (char c : name)
+        if ((c >= 'A' && c <= 'Z') || c == '\n')
+            std::abort();
+}
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    Recorder recorder;
-    ParseScript(std::string(reinterpret_cast<const char*>(data), size), recorder);
+    const ShowPlan plan = ParseScript(std::string(reinterpret_cast<const char*>(data), size));
+    int line = 0;
+    for (const PlanEntry& entry : plan.entries) {
+        checkName(entry.key);
+        // Entries come in file order.
+        if (entry.line <= line)
+            std::abort();
+        line = entry.line;
+    }
+    for (const TimelineEntry& part : plan.parts)
+        for (const std::string* name : {&part.sceneName, &part.cameraName, &part.backgroundName, &part.overlayName})
+            checkName(*name);
+    if (plan.partLines.size() != static_cast<size_t>(plan.parts.size()))
+        std::abort();
     return 0;
 }

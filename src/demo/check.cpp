@@ -4,6 +4,7 @@
 #include "common/data_file.h"
 #include "common/nearest_names.h"
 #include "common/printable_text.h"
+#include "demo/part_timing.h"
 #include "demo/script_parser.h"
 #include "graph/camera_node.h"
 #include "graph/node.h"
@@ -37,85 +38,6 @@ std::string headerIn(const std::string& line)
     return line.substr(open, close == std::string::npos ? std::string::npos : close - open + 1);
 }
 
-const char* const KnownHeaders[] = {"[mp3]", "[textures]", "[scenes]", "[part]"};
-
-// The first section header a list entry holds, or null: inside a list a header opens
-// nothing and is read as one more entry.
-const char* headerInEntry(const std::string& line)
-{
-    for (const char* header : KnownHeaders)
-        if (line.find(header) != std::string::npos)
-            return header;
-    return nullptr;
-}
-
-bool blank(const std::string& line)
-{
-    return line.find_first_not_of(" \t\r") == std::string::npos;
-}
-
-// A line outside any section that starts with '#' says it means to be ignored.
-bool comment(const std::string& line)
-{
-    const size_t first = line.find_first_not_of(" \t\r");
-    return first != std::string::npos && line[first] == '#';
-}
-
-// The script's entries in file order, as the loader would meet them.
-class Listing : public ScriptSink {
-public:
-    struct Entry {
-        std::string line;
-        int order;  // position among all list entries of the script
-        int number; // line number in the script
-    };
-    struct Ignored {
-        int number;
-        std::string line;
-    };
-    std::vector<Entry> mp3s, textures, scenes;
-    std::vector<TimelineEntry> parts;
-    std::vector<int> partLines; // the line of each part's [part] header
-    std::vector<Ignored> ignored;
-
-    void mp3Entry(const std::string& line) override { mp3s.push_back({line, next_++, number_}); }
-    void textureEntry(const std::string& line) override { textures.push_back({line, next_++, number_}); }
-    void sceneEntry(const std::string& line) override { scenes.push_back({line, next_++, number_}); }
-    void partCount(int count) override
-    {
-        parts.reserve(static_cast<size_t>(count));
-        partLines.reserve(static_cast<size_t>(count));
-    }
-    void part(const TimelineEntry& entry) override
-    {
-        parts.push_back(entry);
-        partLines.push_back(number_);
-    }
-    void lineNumber(int number) override { number_ = number; }
-    // Blank and comment lines are passed over; past MaxIgnoredLines the rest are counted,
-    // so a script of junk costs no memory beyond its count.
-    void ignoredLine(int number, const std::string& line) override
-    {
-        if (blank(line) || comment(line))
-            return;
-        if (ignored.size() < MaxIgnoredLines) {
-            ignored.push_back({number, line});
-        } else {
-            if (moreIgnored == 0)
-                firstMoreIgnored = number;
-            ++moreIgnored;
-        }
-    }
-    // Ignored lines kept to be reported one by one.
-    static constexpr size_t MaxIgnoredLines = 100;
-    long long moreIgnored = 0;
-    int firstMoreIgnored = 0;
-
-private:
-    int next_ = 0;
-    int number_ = 0;
-};
-
 class Checker {
 public:
     std::vector<CheckProblem> problems;
@@ -128,7 +50,7 @@ public:
             report(ScriptName, problem == "does not exist" ? "missing" : problem);
             return;
         }
-        ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), listing_);
+        plan_ = ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 
         checkIgnoredLines();
         checkMusic();
@@ -146,9 +68,9 @@ private:
 
     // The path of a script entry, or empty (with the problem reported) when the show
     // cannot open it: missing, outside the demo folder, not a regular file, too large.
-    std::string existingFile(const Listing::Entry& entry, long long maxBytes)
+    std::string existingFile(const PlanEntry& entry, long long maxBytes)
     {
-        DataFile file = OpenDataFile("data\\" + entry.line, maxBytes);
+        DataFile file = OpenDataFile("data\\" + entry.key, maxBytes);
         if (file.error == DataFileError::Missing)
             report(file.path, namedAt(entry) + " but does not exist");
         else if (!file)
@@ -158,10 +80,12 @@ private:
 
     void checkMusic()
     {
-        for (const Listing::Entry& entry : listing_.mp3s) {
+        for (const PlanEntry& entry : plan_.entries) {
+            if (entry.kind != EntryKind::Soundtrack)
+                continue;
             if (headerInsideList(entry, "[mp3]"))
                 continue;
-            DataFile file = OpenDataFile("data\\" + entry.line, SoundtrackFileLimit);
+            DataFile file = OpenDataFile("data\\" + entry.key, SoundtrackFileLimit);
             if (!file) {
                 report(file.path, file.error == DataFileError::Missing ? namedAt(entry) + " but does not exist"
                                                                        : file.problem);
@@ -182,27 +106,23 @@ private:
 
     void checkTextures()
     {
-        for (const Listing::Entry& entry : listing_.textures) {
-            if (headerInsideList(entry, "[textures]"))
+        for (size_t order = 0; order < plan_.entries.size(); ++order) {
+            const PlanEntry& entry = plan_.entries[order];
+            if (entry.kind != EntryKind::Texture || headerInsideList(entry, "[textures]"))
                 continue;
-            const bool jpeg = entry.line.find(".jpg") != std::string::npos;
-            const bool png = entry.line.find(".png") != std::string::npos;
-            if (!jpeg && !png) {
-                report(ScriptName, "texture \"" + entry.line +
-                    "\" names neither a .jpg nor a .png file; the show ignores it", entry.number);
+            const TexturePictures pictures = PicturesOf(entry.key);
+            if (!pictures.any()) {
+                report(ScriptName, "texture \"" + entry.key +
+                    "\" names neither a .jpg nor a .png file; the show ignores it", entry.line);
                 continue;
             }
-            registeredAt_.emplace(entry.line, entry.order);
+            registeredAt_.emplace(entry.key, static_cast<int>(order));
             std::string path = existingFile(entry, ImageFileLimit);
-            if (path.empty())
+            if (path.empty() || !entry.firstListing)
                 continue;
-            // A line listed again keeps the texture of its first listing.
-            if (!checkedTextures_.insert(entry.line).second)
-                continue;
-            // A line naming both kinds decodes both and ends up holding the PNG.
-            if (jpeg && png)
+            if (pictures.jpeg && pictures.png)
                 DecodeJpeg(path, &budget_);
-            if (png)
+            if (pictures.png)
                 checkImage(path, DecodePng(path, &budget_), "PNG", "the texture would be empty");
             else
                 checkImage(path, DecodeJpeg(path, &budget_), "JPEG", "the texture would be empty");
@@ -240,8 +160,9 @@ private:
 
     void checkScenes()
     {
-        for (const Listing::Entry& entry : listing_.scenes) {
-            if (headerInsideList(entry, "[scenes]"))
+        for (size_t order = 0; order < plan_.entries.size(); ++order) {
+            const PlanEntry& entry = plan_.entries[order];
+            if (entry.kind != EntryKind::Scene || headerInsideList(entry, "[scenes]"))
                 continue;
             std::string path = existingFile(entry, SceneFileLimit);
             auto scene = std::make_unique<Scene>();
@@ -251,10 +172,10 @@ private:
                     report(path, "damaged: reading stopped at byte " + std::to_string(scene->reader->failedOffset()));
                 if (scene->reader)
                     reportNotes(*scene->reader, path);
-                checkMaterials(*scene, path, entry.order);
+                checkMaterials(*scene, path, static_cast<int>(order));
             }
-            scenes_[entry.line] = std::move(scene);
-            scenePaths_[entry.line] = path;
+            scenes_[entry.key] = std::move(scene);
+            scenePaths_[entry.key] = path;
         }
     }
 
@@ -280,7 +201,7 @@ private:
                 if (!map.present())
                     continue;
                 int at = -1;
-                for (const std::string& name : {map.textureName(), map.fallbackTextureName()}) {
+                for (const std::string& name : MapTextureKeys(map)) {
                     auto found = registeredAt_.find(name);
                     if (found != registeredAt_.end()) {
                         at = found->second;
@@ -300,18 +221,18 @@ private:
     // the lines right under it (they open nothing either), or text outside any section.
     void checkIgnoredLines()
     {
-        static const std::vector<std::string> known(std::begin(KnownHeaders), std::end(KnownHeaders));
-        const std::vector<Listing::Ignored>& lines = listing_.ignored;
+        static const std::vector<std::string> known(ScriptHeaders.begin(), ScriptHeaders.end());
+        const std::vector<PlanStrayLine>& lines = plan_.strayLines;
         for (size_t i = 0; i < lines.size(); ++i) {
-            const std::string header = headerIn(lines[i].line);
+            const std::string header = headerIn(lines[i].text);
             if (header.empty()) {
-                report(ScriptName, "text outside any section: \"" + lines[i].line + "\" is ignored", lines[i].number);
+                report(ScriptName, "text outside any section: \"" + lines[i].text + "\" is ignored", lines[i].line);
                 continue;
             }
             size_t under = 0;
             while (i + under + 1 < lines.size()) {
-                const Listing::Ignored& next = lines[i + under + 1];
-                if (next.number != lines[i].number + int(under) + 1 || !headerIn(next.line).empty())
+                const PlanStrayLine& next = lines[i + under + 1];
+                if (next.line != lines[i].line + int(under) + 1 || !headerIn(next.text).empty())
                     break;
                 ++under;
             }
@@ -322,30 +243,30 @@ private:
             problem += under == 0 ? "; the show ignores it"
                                   : "; the show ignores it and the " + std::to_string(under) + " line" +
                                         (under == 1 ? "" : "s") + " under it";
-            report(ScriptName, problem, lines[i].number);
+            report(ScriptName, problem, lines[i].line);
             i += under;
         }
-        if (listing_.moreIgnored > 0)
-            report(ScriptName, "and " + std::to_string(listing_.moreIgnored) +
-                                   " more lines from here on that the show ignores", listing_.firstMoreIgnored);
+        if (plan_.moreStrayLines > 0)
+            report(ScriptName, "and " + std::to_string(plan_.moreStrayLines) +
+                                   " more lines from here on that the show ignores", plan_.firstMoreStrayLine);
     }
 
     // Reports an entry that holds a section header, which the list it follows takes as
     // one more entry; true when it does.
-    bool headerInsideList(const Listing::Entry& entry, const char* list)
+    bool headerInsideList(const PlanEntry& entry, const char* list)
     {
-        const char* header = headerInEntry(entry.line);
+        const char* header = HeaderHeldBy(entry.key);
         if (!header)
             return false;
         report(ScriptName, std::string(header) + " is read as an entry of the " + list +
-                               " list above it, and opens nothing: end that list with an empty line", entry.number);
+                               " list above it, and opens nothing: end that list with an empty line", entry.line);
         return true;
     }
 
     // "named in script.txt:LINE", for problems with a file a script line names.
-    static std::string namedAt(const Listing::Entry& entry)
+    static std::string namedAt(const PlanEntry& entry)
     {
-        return std::string("named in ") + ScriptName + ":" + std::to_string(entry.number);
+        return std::string("named in ") + ScriptName + ":" + std::to_string(entry.line);
     }
 
     // A part's lines follow its [part] line: scene, end time, camera, background, overlay.
@@ -353,9 +274,9 @@ private:
 
     void checkParts()
     {
-        for (size_t i = 0; i < listing_.parts.size(); ++i) {
-            const TimelineEntry& part = listing_.parts[i];
-            const int header = listing_.partLines[i];
+        for (int i = 0; i < plan_.parts.size(); ++i) {
+            const TimelineEntry& part = plan_.parts[i];
+            const int header = plan_.partLines[static_cast<size_t>(i)];
             const std::string where = "part " + std::to_string(i + 1) + ": ";
             auto scene = scenes_.find(part.sceneName);
             if (scene == scenes_.end()) {
@@ -371,7 +292,7 @@ private:
                     report(ScriptName, where + "image \"" + *images[k] + "\" is not listed under [textures]",
                            imageLines[k]);
             }
-            if (i > 0 && part.endTime <= listing_.parts[i - 1].endTime)
+            if (EndsByPreviousEnd(plan_.parts, i))
                 report(ScriptName, where + "end time " + std::to_string(part.endTime) +
                     " ms does not come after the previous part's; the part is never shown", header + EndLine);
             if (musicMs_ >= 0 && part.endTime >= musicMs_)
@@ -442,10 +363,9 @@ private:
         }
     }
 
-    Listing listing_;
+    ShowPlan plan_;
     // The show's texture memory, taken as the show would take it.
     ImageBudget budget_{TextureBudget.total()};
-    std::set<std::string> checkedTextures_;
     std::map<std::string, int> registeredAt_;
     std::map<std::string, std::unique_ptr<Scene>> scenes_;
     std::map<std::string, std::string> scenePaths_;

@@ -4,6 +4,7 @@
 #include "app/sound.h"
 #include "common/data_file.h"
 #include "common/file_path.h"
+#include "demo/part_timing.h"
 #include "demo/script_parser.h"
 #include "demo/show.h"
 #include "demo/timeline.h"
@@ -31,14 +32,11 @@ std::string useFile(const std::string& key)
     return LowerCase(file);
 }
 
-bool isPng(const std::string& key) { return key.find(".png") != std::string::npos; }
-bool isJpeg(const std::string& key) { return key.find(".jpg") != std::string::npos; }
-
 // Decodes the picture a texture line names into texture, as the script's loading builds it
 // (a line naming both kinds keeps the PNG). Returns false with problem set on failure.
 bool replacePicture(GLuint texture, const std::string& key, std::string& problem)
 {
-    if (isPng(key))
+    if (PicturesOf(key).png)
         return ReplacePngTexture(texture, dataPath(key), true, problem);
     return ReplaceJpegTexture(texture, dataPath(key), true, problem);
 }
@@ -77,24 +75,42 @@ const char* sceneFallback(bool loadedBefore, bool damaged)
 // that part would.
 void selectPartCamera(const std::string& key, Scene& scene)
 {
-    for (int i = 0; i < Timeline.size(); ++i) {
-        if (Timeline[i].sceneName == key) {
-            SelectCamera(scene, Timeline[i].cameraName);
-            return;
-        }
-    }
+    const int part = FirstPartOfScene(Timeline, key);
+    if (part < Timeline.size())
+        SelectCamera(scene, Timeline[part].cameraName);
 }
 
 } // namespace
 
-// Walks the script recording the files it names; when loading, also builds the show anew
-// from it, reusing the textures and, for files that fail, the scenes already loaded.
-class LiveReload::ScriptLoader : public ScriptSink {
+// The files a plan names: each texture built once, at its first listing, and each scene at
+// its last listing, where it is loaded last and finds the textures listed before it.
+std::vector<LiveReload::Use> LiveReload::usesOf(const ShowPlan& plan)
+{
+    std::vector<Use> uses;
+    for (size_t order = 0; order < plan.entries.size(); ++order) {
+        const PlanEntry& entry = plan.entries[order];
+        const int at = static_cast<int>(order);
+        if (entry.kind == EntryKind::Texture && entry.firstListing && PicturesOf(entry.key).any())
+            uses.push_back(Use{Kind::Texture, entry.key, useFile(entry.key), at});
+        if (entry.kind != EntryKind::Scene)
+            continue;
+        if (entry.firstListing) {
+            uses.push_back(Use{Kind::Scene, entry.key, useFile(entry.key), at});
+            continue;
+        }
+        for (Use& use : uses)
+            if (use.kind == Kind::Scene && use.key == entry.key)
+                use.order = at;
+    }
+    return uses;
+}
+
+// Builds the show anew from a plan, reusing the textures and, for files that fail, the
+// scenes already loaded.
+class LiveReload::ScriptLoader {
 public:
-    ScriptLoader(LiveReload* owner, bool load) : owner_(owner), load_(load)
+    explicit ScriptLoader(LiveReload* owner) : owner_(owner)
     {
-        if (!load_)
-            return;
         std::swap(oldTextures_, TextureRegistry);
         std::swap(oldScenes_, SceneRegistry);
         TextureRegistry.clear();
@@ -108,40 +124,20 @@ public:
             DeleteTexture(texture.second);
     }
 
-    std::vector<Use> uses;
-    std::string soundtrack;
-
-    void partCount(int count) override
+    void load(ShowPlan& plan)
     {
-        if (load_)
-            Timeline.setSize(count);
-    }
-    void part(const TimelineEntry& entry) override
-    {
-        if (load_)
-            Timeline[next_++] = entry;
+        for (const PlanEntry& entry : plan.entries) {
+            if (entry.kind == EntryKind::Texture && entry.firstListing && PicturesOf(entry.key).any())
+                texture(entry.key);
+            else if (entry.kind == EntryKind::Scene)
+                scene(entry.key);
+        }
+        Timeline = std::move(plan.parts);
     }
 
-    void mp3Entry(const std::string& line) override
+private:
+    void texture(const std::string& line)
     {
-        ++order_;
-        soundtrack = line;
-    }
-
-    void textureEntry(const std::string& line) override
-    {
-        ++order_;
-        // A line listed again names the same file: the texture already built stays.
-        for (const Use& use : uses)
-            if (use.kind == Kind::Texture && use.key == line)
-                return;
-        // A line naming neither kind is not a texture.
-        if (!isPng(line) && !isJpeg(line))
-            return;
-        uses.push_back(Use{Kind::Texture, line, useFile(line), order_});
-        if (!load_)
-            return;
-
         GLuint texture = 0;
         const GLuint* old = oldTextures_.find(line);
         const bool loadedBefore = old != nullptr;
@@ -160,22 +156,8 @@ public:
                     (loadedBefore ? "; the picture loaded before stays" : "; it is drawn without a picture"));
     }
 
-    void sceneEntry(const std::string& line) override
+    void scene(const std::string& line)
     {
-        ++order_;
-        // A scene listed again is loaded again, finding the textures listed since.
-        bool known = false;
-        for (Use& use : uses) {
-            if (use.kind == Kind::Scene && use.key == line) {
-                use.order = order_;
-                known = true;
-            }
-        }
-        if (!known)
-            uses.push_back(Use{Kind::Scene, line, useFile(line), order_});
-        if (!load_)
-            return;
-
         std::string problem;
         std::unique_ptr<Scene> damaged;
         std::unique_ptr<Scene> scene = loadScene(line, problem, damaged);
@@ -196,11 +178,7 @@ public:
             SceneRegistry.store(line, std::move(damaged));
     }
 
-private:
     LiveReload* owner_;
-    bool load_;
-    int order_ = 0;
-    int next_ = 0;
     Registry<GLuint> oldTextures_;
     Registry<std::unique_ptr<Scene>> oldScenes_;
 };
@@ -214,11 +192,8 @@ bool LiveReload::start(const std::string& folder)
         return false;
     std::vector<unsigned char> bytes;
     std::string problem;
-    if (ReadDataFile(ScriptFile, ScriptFileLimit, bytes, problem)) {
-        ScriptLoader learner(this, false);
-        ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), learner);
-        uses_ = std::move(learner.uses);
-    }
+    if (ReadDataFile(ScriptFile, ScriptFileLimit, bytes, problem))
+        uses_ = usesOf(ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
     return true;
 }
 
@@ -266,13 +241,11 @@ bool LiveReload::reloadScript(SoundStream*& stream)
         return false;
     }
     clearProblem(ScriptFile);
-    std::string soundtrack;
-    {
-        ScriptLoader loader(this, true);
-        ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), loader);
-        uses_ = std::move(loader.uses);
-        soundtrack = std::move(loader.soundtrack);
-    }
+    ShowPlan plan = ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    uses_ = usesOf(plan);
+    const PlanEntry* last = PlanSoundtrack(plan);
+    const std::string soundtrack = last ? last->key : std::string();
+    ScriptLoader(this).load(plan);
     for (int i = 0; i < Timeline.size(); ++i)
         if (std::unique_ptr<Scene>* scene = SceneRegistry.find(Timeline[i].sceneName))
             SelectCamera(**scene, Timeline[i].cameraName);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+struct ShowPlan;
 struct SoundStream;
 
 // Watches the demo folder and, once a frame, loads again what changed on disk into the
@@ -47,6 +48,8 @@ private:
         int order;
     };
     class ScriptLoader;
+
+    static std::vector<Use> usesOf(const ShowPlan& plan);
 
     bool reloadScript(SoundStream*& stream);
     bool reloadTexture(const Use& use);

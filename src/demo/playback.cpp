@@ -1,10 +1,5 @@
 #include "demo/playback.h"
 
-float AdvancePartTime(float partTime, int delta)
-{
-    return static_cast<float>(double(partTime) + double(delta) * double(FramesPerMillisecond));
-}
-
 void PlayTimeline(const TimelineArray& timeline, bool loop, PlaybackHost& host)
 {
     int lastClock = host.startClock();
@@ -25,18 +20,11 @@ void PlayTimeline(const TimelineArray& timeline, bool loop, PlaybackHost& host)
         // the clock is drawn at least once; those already over on arrival are skipped.
         if (clock > timeline[current].endTime) {
             partTime = 0.0f;
-            for (;;) {
-                ++current;
-                if (current >= timeline.size()) {
-                    if (loop) {
-                        current = 0;
-                        host.restartClock();
-                        lastClock = 0;
-                    }
-                    break;
-                }
-                if (clock <= timeline[current].endTime)
-                    break;
+            current = PartAfter(timeline, current, clock);
+            if (current >= timeline.size() && loop) {
+                current = 0;
+                host.restartClock();
+                lastClock = 0;
             }
         }
 

@@ -2,6 +2,7 @@
 // change, independent of where the clock comes from and how a frame is drawn.
 #pragma once
 
+#include "demo/part_timing.h"
 #include "demo/timeline.h"
 
 // What the loop needs from its surroundings: a clock in ms and a way to draw a frame.
@@ -21,12 +22,6 @@ public:
     // True while Escape is down.
     virtual bool escapeDown() = 0;
 };
-
-// Animation frames per clock millisecond, as the single-precision value the show uses.
-constexpr float FramesPerMillisecond = 0.03f;
-
-// The part time after delta ms: formed in double from the float constant, stored as float.
-float AdvancePartTime(float partTime, int delta);
 
 // Plays timeline from its first part until the last part has ended (forever when loop is
 // set) or Escape is down. Every part is drawn from part time 0; parts whose end time has

@@ -1,8 +1,11 @@
 #include "demo/script_parser.h"
 
+#include "scene/material.h"
+
 #include <climits>
 #include <algorithm>
 #include <cstdint>
+#include <numeric>
 
 namespace {
 
@@ -55,20 +58,22 @@ private:
     int number_ = 0;
 };
 
-// What a top-level line opens: the first of the headers, in this order, that it holds.
+// What a top-level line opens: the first of the headers, in their order, that it holds.
 enum class Section { None, Mp3, Textures, Scenes, Part };
 
 Section sectionOf(const std::string& lower)
 {
-    if (lower.find("[mp3]") != std::string::npos)
-        return Section::Mp3;
-    if (lower.find("[textures]") != std::string::npos)
-        return Section::Textures;
-    if (lower.find("[scenes]") != std::string::npos)
-        return Section::Scenes;
-    if (lower.find("[part]") != std::string::npos)
-        return Section::Part;
+    for (size_t i = 0; i < ScriptHeaders.size(); ++i)
+        if (lower.find(ScriptHeaders[i]) != std::string::npos)
+            return static_cast<Section>(i + 1);
     return Section::None;
+}
+
+EntryKind kindOf(Section section)
+{
+    if (section == Section::Mp3)
+        return EntryKind::Soundtrack;
+    return section == Section::Textures ? EntryKind::Texture : EntryKind::Scene;
 }
 
 // line with A-Z turned into a-z, into a buffer that is reused from line to line.
@@ -90,58 +95,129 @@ TimelineEntry partOf(const std::string (&text)[5])
     return entry;
 }
 
-// Walks the script by its grammar, telling sink what it finds; with no sink it only counts.
-// Returns the number of parts.
-int walkScript(std::string_view text, ScriptSink* sink)
+bool blank(const std::string& line) { return line.find_first_not_of(" \t\r") == std::string::npos; }
+
+bool comment(const std::string& line)
+{
+    const size_t first = line.find_first_not_of(" \t\r");
+    return first != std::string::npos && line[first] == '#';
+}
+
+// How many entries and parts a script holds, so that the plan makes room for them at once.
+struct ScriptCounts {
+    size_t entries = 0;
+    int parts = 0;
+};
+
+ScriptCounts countScript(std::string_view text)
 {
     LineReader lines(text);
     std::string line, lower;
-    std::string part[5];
-    int parts = 0;
+    ScriptCounts counts;
+    bool empty = false;
     while (lines.next(line)) {
         if (line.empty())
             continue;
         lowerInto(line, lower);
         const Section section = sectionOf(lower);
-        bool empty = false;
         if (section == Section::Part) {
-            // The five lines are read whatever they hold; missing ones are empty.
-            ++parts;
-            if (!sink) {
-                for (int i = 0; i < 5; ++i)
-                    lines.skip(empty);
-                continue;
-            }
-            sink->lineNumber(lines.number());
-            for (std::string& partLine : part)
-                if (!lines.next(partLine))
-                    partLine.clear();
-            sink->part(partOf(part));
-            continue;
-        }
-        if (section == Section::None) {
-            if (sink)
-                sink->ignoredLine(lines.number(), lower);
-            continue;
-        }
-        // A list runs to the first empty line, which it consumes, or to the end.
-        if (!sink) {
-            while (lines.skip(empty) && !empty) {
-            }
-            continue;
-        }
-        while (lines.next(line) && !line.empty()) {
-            lowerInto(line, lower);
-            sink->lineNumber(lines.number());
-            if (section == Section::Mp3)
-                sink->mp3Entry(lower);
-            else if (section == Section::Textures)
-                sink->textureEntry(lower);
-            else
-                sink->sceneEntry(lower);
+            ++counts.parts;
+            for (int i = 0; i < 5; ++i)
+                lines.skip(empty);
+        } else if (section != Section::None) {
+            while (lines.skip(empty) && !empty)
+                ++counts.entries;
         }
     }
-    return parts;
+    return counts;
+}
+
+// Builds the plan in one walk by the script's grammar.
+class PlanBuilder {
+public:
+    PlanBuilder(std::string_view text, ShowPlan& plan) : lines_(text), plan_(plan) {}
+
+    void run()
+    {
+        std::string line, lower;
+        while (lines_.next(line)) {
+            if (line.empty())
+                continue;
+            lowerInto(line, lower);
+            const Section section = sectionOf(lower);
+            if (section == Section::Part)
+                readPart();
+            else if (section == Section::None)
+                stray(lower);
+            else
+                readList(kindOf(section), line, lower);
+        }
+    }
+
+private:
+    // The five lines are read whatever they hold; missing ones are empty.
+    void readPart()
+    {
+        plan_.partLines.push_back(lines_.number());
+        for (std::string& partLine : part_)
+            if (!lines_.next(partLine))
+                partLine.clear();
+        plan_.parts[next_++] = partOf(part_);
+    }
+
+    // A list runs to the first empty line, which it consumes, or to the end.
+    void readList(EntryKind kind, std::string& line, std::string& lower)
+    {
+        PlanList list;
+        list.kind = kind;
+        list.header = lines_.number();
+        while (lines_.next(line) && !line.empty()) {
+            lowerInto(line, lower);
+            PlanEntry entry;
+            entry.kind = kind;
+            entry.key = lower;
+            entry.line = lines_.number();
+            plan_.entries.push_back(std::move(entry));
+        }
+        list.end = line.empty() ? lines_.number() : lines_.number() + 1;
+        plan_.lists.push_back(list);
+    }
+
+    void stray(const std::string& lower)
+    {
+        if (blank(lower) || comment(lower))
+            return;
+        if (plan_.strayLines.size() < ShowPlan::MaxStrayLines) {
+            plan_.strayLines.push_back({lines_.number(), lower});
+            return;
+        }
+        if (plan_.moreStrayLines == 0)
+            plan_.firstMoreStrayLine = lines_.number();
+        ++plan_.moreStrayLines;
+    }
+
+    LineReader lines_;
+    ShowPlan& plan_;
+    std::string part_[5];
+    int next_ = 0;
+};
+
+// Marks each entry whose kind and key an earlier entry has, by sorting indices rather than
+// keeping a set of keys, so that a list of many short lines costs little beside the plan.
+void markRepeats(std::vector<PlanEntry>& entries)
+{
+    std::vector<uint32_t> order(entries.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        const PlanEntry& x = entries[a];
+        const PlanEntry& y = entries[b];
+        return x.kind != y.kind ? x.kind < y.kind : x.key < y.key;
+    });
+    for (size_t i = 1; i < order.size(); ++i) {
+        const PlanEntry& previous = entries[order[i - 1]];
+        PlanEntry& entry = entries[order[i]];
+        entry.firstListing = entry.kind != previous.kind || entry.key != previous.key;
+    }
 }
 
 } // namespace
@@ -166,8 +242,43 @@ int ParseEndTime(const std::string& line)
     return static_cast<int>(std::min(value, int64_t(INT_MAX)));
 }
 
-void ParseScript(std::string_view text, ScriptSink& sink)
+ShowPlan ParseScript(std::string_view text)
 {
-    sink.partCount(walkScript(text, nullptr));
-    walkScript(text, &sink);
+    const ScriptCounts counts = countScript(text);
+    ShowPlan plan;
+    plan.entries.reserve(counts.entries);
+    plan.parts.setSize(counts.parts);
+    plan.partLines.reserve(static_cast<size_t>(counts.parts));
+    PlanBuilder(text, plan).run();
+    markRepeats(plan.entries);
+    return plan;
+}
+
+const char* HeaderHeldBy(const std::string& key)
+{
+    for (const char* header : ScriptHeaders)
+        if (key.find(header) != std::string::npos)
+            return header;
+    return nullptr;
+}
+
+TexturePictures PicturesOf(const std::string& key)
+{
+    TexturePictures pictures;
+    pictures.jpeg = key.find(".jpg") != std::string::npos;
+    pictures.png = key.find(".png") != std::string::npos;
+    return pictures;
+}
+
+std::array<std::string, 2> MapTextureKeys(const MaterialMap& map)
+{
+    return {map.textureName(), map.fallbackTextureName()};
+}
+
+const PlanEntry* PlanSoundtrack(const ShowPlan& plan)
+{
+    for (auto entry = plan.entries.rbegin(); entry != plan.entries.rend(); ++entry)
+        if (entry->kind == EntryKind::Soundtrack)
+            return &*entry;
+    return nullptr;
 }

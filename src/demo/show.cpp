@@ -27,63 +27,72 @@ namespace {
 
 std::string dataPath(const std::string& line) { return resolveDataPath("data\\" + line); }
 
-// Carries out what the script names, in file order.
-class ShowLoader : public ScriptSink {
-public:
-    explicit ShowLoader(SoundStream*& stream) : stream_(stream) {}
-
-    void mp3Entry(const std::string& line) override
-    {
-        SoundtrackPath = dataPath(line);
-        if (NoSound == 0)
-            stream_ = SoundStreamOpen(SoundtrackPath.c_str());
-        // After a failed open the show stays silent for the rest of the run.
-        if (!stream_)
-            NoSound = 1;
+// Opens the soundtrack an "[mp3]" entry names into stream; the last one listed is the one
+// that plays.
+void openSoundtrack(const PlanEntry& entry, SoundStream*& stream)
+{
+    // A stream opened for an earlier entry would never play: it is closed, not left open.
+    if (stream) {
+        SoundStreamClose(stream);
+        stream = nullptr;
     }
+    SoundtrackPath = dataPath(entry.key);
+    if (NoSound == 0)
+        stream = SoundStreamOpen(SoundtrackPath.c_str());
+    // After a failed open the show stays silent for the rest of the run.
+    if (!stream)
+        NoSound = 1;
+}
 
-    void textureEntry(const std::string& line) override
-    {
-        // A line listed again names the same file: the texture already built stays.
-        if (TextureRegistry.find(line))
-            return;
-        // A line naming both kinds loads twice and keeps the PNG; the JPEG's texture goes.
-        if (line.find(".jpg") != std::string::npos)
-            TextureRegistry.store(line, LoadJpegTexture(dataPath(line), true));
-        if (line.find(".png") != std::string::npos) {
-            if (const GLuint* replaced = TextureRegistry.find(line))
-                DeleteTexture(*replaced);
-            TextureRegistry.store(line, LoadPngTexture(dataPath(line), true));
-        }
+void buildTexture(const PlanEntry& entry)
+{
+    if (!entry.firstListing)
+        return;
+    const TexturePictures pictures = PicturesOf(entry.key);
+    if (pictures.jpeg)
+        TextureRegistry.store(entry.key, LoadJpegTexture(dataPath(entry.key), true));
+    if (pictures.png) {
+        if (const GLuint* replaced = TextureRegistry.find(entry.key))
+            DeleteTexture(*replaced);
+        TextureRegistry.store(entry.key, LoadPngTexture(dataPath(entry.key), true));
     }
+}
 
-    void sceneEntry(const std::string& line) override
-    {
-        // Registered whatever the loader made of what it read. A file that cannot be opened
-        // leaves the name without a scene, which draws as an empty one would, so a script
-        // listing many missing files holds no scene object for each. A scene listed again
-        // is loaded again (it may find textures listed since) and the one it replaces is
-        // freed, its display lists with it.
-        auto scene = std::make_unique<Scene>();
-        if (scene->loadFile(dataPath(line).c_str()) != 0) {
-            SceneRegistry.remove(line);
-            return;
-        }
-        SceneRegistry.store(line, std::move(scene));
+void loadScene(const PlanEntry& entry)
+{
+    // Registered whatever the loader made of what it read. A file that cannot be opened
+    // leaves the name without a scene, which draws as an empty one would, so a script
+    // listing many missing files holds no scene object for each. The scene a listing again
+    // replaces is freed, its display lists with it.
+    auto scene = std::make_unique<Scene>();
+    if (scene->loadFile(dataPath(entry.key).c_str()) != 0) {
+        SceneRegistry.remove(entry.key);
+        return;
     }
+    SceneRegistry.store(entry.key, std::move(scene));
+}
 
-    // The timeline grows once, by the script's part count; the parts then fill it in order.
-    void partCount(int count) override
-    {
-        next_ = Timeline.size();
-        Timeline.setSize(next_ + count);
+// Carries out what the plan names, in file order, then appends its parts to the timeline.
+void carryOut(ShowPlan& plan, SoundStream*& stream)
+{
+    for (const PlanEntry& entry : plan.entries) {
+        if (entry.kind == EntryKind::Soundtrack)
+            openSoundtrack(entry, stream);
+        else if (entry.kind == EntryKind::Texture)
+            buildTexture(entry);
+        else
+            loadScene(entry);
     }
-    void part(const TimelineEntry& entry) override { Timeline[next_++] = entry; }
-
-private:
-    SoundStream*& stream_;
-    int next_ = 0;
-};
+    // The plan's parts become the timeline without a copy, so that a long script is held once.
+    if (Timeline.empty()) {
+        Timeline = std::move(plan.parts);
+        return;
+    }
+    const int first = Timeline.size();
+    Timeline.setSize(first + plan.parts.size());
+    for (int i = 0; i < plan.parts.size(); ++i)
+        Timeline[first + i] = std::move(plan.parts[i]);
+}
 
 // The window, the music (or the tick count) and the keyboard. The music's clock is
 // shifted by the audio delay; the tick count, with no sound to match, is not.
@@ -154,8 +163,8 @@ bool LoadScript(SoundStream*& stream)
     if (!ReadDataFile("script.txt", ScriptFileLimit, bytes, problem))
         return false;
 
-    ShowLoader loader(stream);
-    ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), loader);
+    ShowPlan plan = ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    carryOut(plan, stream);
     return true;
 }
 

@@ -1,35 +1,8 @@
 #include "player/author_clock.h"
 
-#include "demo/playback.h"
 
 #include <algorithm>
 #include <cmath>
-
-double PartStart(const TimelineArray& timeline, int part)
-{
-    double start = 0.0;
-    for (int i = 0; i < part && i < timeline.size(); ++i)
-        start = std::max(start, static_cast<double>(timeline[i].endTime));
-    return start;
-}
-
-ShowPosition PositionAt(const TimelineArray& timeline, double clockMs)
-{
-    ShowPosition position;
-    double start = 0.0;
-    for (int i = 0; i < timeline.size(); ++i) {
-        if (static_cast<double>(timeline[i].endTime) >= clockMs) {
-            position.part = i;
-            position.partTime = static_cast<float>((clockMs - start) * double(FramesPerMillisecond));
-            return position;
-        }
-        start = std::max(start, static_cast<double>(timeline[i].endTime));
-    }
-    position.part = timeline.size();
-    return position;
-}
-
-double ShowEnd(const TimelineArray& timeline) { return PartStart(timeline, timeline.size()); }
 
 AuthorClock::AuthorClock(AuthorMusic& music, double showEndMs) : music_(music), showEnd_(showEndMs) {}
 
@@ -167,7 +140,7 @@ void AuthorTransport::press(AuthorKey key, bool shift)
     case AuthorKey::PreviousPart: {
         // Parts that are never current (their end not past their start) are passed over.
         int part = current - 1;
-        while (part > 0 && PositionAt(timeline_, partEntry(timeline_, part)).part != part)
+        while (part > 0 && !PartIsShown(timeline_, part))
             --part;
         clock_.seek(partEntry(timeline_, std::max(part, 0)));
         break;

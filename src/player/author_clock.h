@@ -3,28 +3,10 @@
 // a test's.
 #pragma once
 
+#include "demo/part_timing.h"
 #include "demo/timeline.h"
 
 #include <cstdint>
-
-// Where the show is at a clock reading.
-struct ShowPosition {
-    int part = 0;          // index into the timeline; its size when the clock is past every end
-    float partTime = 0.0f; // animation time of that part, in frames
-};
-
-// The clock reading at which part begins: the highest end time of the parts before it,
-// and never below 0 (0 for the first part). With end times that increase along the
-// timeline, that is the previous part's end time.
-double PartStart(const TimelineArray& timeline, int part);
-
-// The show at clockMs: the first part whose end time is not below clockMs, and its part
-// time (clockMs - PartStart) x 0.03, formed in double and stored as float. A part whose
-// end time does not pass its start is never current, as in playback.
-ShowPosition PositionAt(const TimelineArray& timeline, double clockMs);
-
-// The clock reading at which the show ends: the highest end time, or 0 for an empty timeline.
-double ShowEnd(const TimelineArray& timeline);
 
 // The soundtrack as the transport drives it. The window plays the show's stream; tests
 // record the calls.

@@ -7,6 +7,7 @@
 #include "app/window.h"
 #include "common/printable_text.h"
 #include "demo/check.h"
+#include "demo/part_timing.h"
 #include "demo/show.h"
 #include "demo/timeline.h"
 #include "player/author_clock.h"
@@ -113,16 +114,10 @@ private:
 // cameras again in order, those that are never current left out.
 void chooseCamerasUpTo(int part)
 {
-    double start = 0.0;
-    for (int i = 0; i < part && i < Timeline.size(); ++i) {
-        const TimelineEntry& entry = Timeline[i];
-        const bool current = i == 0 ? entry.endTime >= 0 : entry.endTime > start;
-        start = std::max(start, static_cast<double>(entry.endTime));
-        if (!current)
-            continue;
+    ForShownPartsBefore(Timeline, part, [](const TimelineEntry& entry) {
         if (std::unique_ptr<Scene>* scene = SceneRegistry.find(entry.sceneName))
             SelectCamera(**scene, entry.cameraName);
-    }
+    });
 }
 
 void printProblems(const std::vector<std::string>& problems)

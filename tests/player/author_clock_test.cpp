@@ -52,36 +52,6 @@ public:
 
 } // namespace
 
-TEST(AuthorPosition, TheFirstPartWhoseEndIsNotBelowTheClockAndTimeFromThePreviousEnd)
-{
-    TimelineArray timeline = makeTimeline({{"a", 5000}, {"b", 10000}, {"c", 12000}});
-    EXPECT_EQ(PositionAt(timeline, 0).part, 0);
-    EXPECT_EQ(PositionAt(timeline, 0).partTime, 0.0f);
-    EXPECT_EQ(PositionAt(timeline, 5000).part, 0);
-    EXPECT_EQ(PositionAt(timeline, 5000).partTime, static_cast<float>(5000 * double(FramesPerMillisecond)));
-    EXPECT_EQ(PositionAt(timeline, 5001).part, 1);
-    EXPECT_FLOAT_EQ(PositionAt(timeline, 5001).partTime, 0.03f);
-    EXPECT_EQ(PositionAt(timeline, 11000).part, 2);
-    EXPECT_FLOAT_EQ(PositionAt(timeline, 11000).partTime, 30.0f);
-    EXPECT_EQ(PositionAt(timeline, 12001).part, 3); // past the show
-    EXPECT_EQ(ShowEnd(timeline), 12000);
-    EXPECT_EQ(PartStart(timeline, 0), 0);
-    EXPECT_EQ(PartStart(timeline, 2), 10000);
-}
-
-TEST(AuthorPosition, PartsThatAreOverWhenTheyBeginAreNeverCurrent)
-{
-    // As in playback: the part ending at 3000 has ended before it would begin after 5000,
-    // so the part after it begins at 5000.
-    TimelineArray timeline = makeTimeline({{"a", -20}, {"b", 5000}, {"c", 3000}, {"d", 8000}});
-    EXPECT_EQ(PositionAt(timeline, 0).part, 1);
-    EXPECT_EQ(PositionAt(timeline, 6000).part, 3);
-    EXPECT_FLOAT_EQ(PositionAt(timeline, 6000).partTime, 30.0f);
-    EXPECT_EQ(PartStart(timeline, 3), 5000);
-    EXPECT_EQ(ShowEnd(TimelineArray()), 0);
-    EXPECT_EQ(PositionAt(TimelineArray(), 0).part, 0);
-}
-
 TEST(AuthorClock, FollowsTheMusicAtNormalSpeedAndTheTicksOtherwise)
 {
     FakeMusic music;

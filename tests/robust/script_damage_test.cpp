@@ -19,40 +19,33 @@ const char* const showScript =
     "[Part] two\r\nroom.scn\r\n  -42x\r\ncam\r\nstandard\r\nlogo.png\r\n"
     "[part]\r\ncity.scn\r\n99999999999999\r\ncamera\r\nstandard\r\nstandard\r\n";
 
-class Recorder : public ScriptSink {
-public:
-    void partCount(int count) override { announced = count; }
-    void mp3Entry(const std::string& line) override { lines.push_back(line); }
-    void textureEntry(const std::string& line) override { lines.push_back(line); }
-    void sceneEntry(const std::string& line) override { lines.push_back(line); }
-    void part(const TimelineEntry& entry) override
-    {
-        for (const std::string* line : {&entry.sceneName, &entry.cameraName, &entry.backgroundName,
-                                        &entry.overlayName})
-            lines.push_back(*line);
-        ++parts;
-    }
-    std::vector<std::string> lines;
-    int parts = 0;
-    int announced = -1;
-};
+// Every key and name of a plan: entries, and the four names of each part.
+std::vector<std::string> namesOf(const ShowPlan& plan)
+{
+    std::vector<std::string> names;
+    for (const PlanEntry& entry : plan.entries)
+        names.push_back(entry.key);
+    for (const TimelineEntry& part : plan.parts)
+        for (const std::string* name : {&part.sceneName, &part.cameraName, &part.backgroundName, &part.overlayName})
+            names.push_back(*name);
+    return names;
+}
 
 // Sweeps one script; whole is how many parts the undamaged script holds.
 void sweepScript(const std::string& script, int wholeParts)
 {
     SweepFigures figures = sweepDamage(script, 200, 0x5C1217, [&](const DamagedCopy& copy) {
-        Recorder recorder;
-        ParseScript(copy.bytes, recorder);
-        // The count told first is the number of parts that follow.
-        ASSERT_EQ(recorder.announced, recorder.parts);
-        for (const std::string& line : recorder.lines) {
+        const ShowPlan plan = ParseScript(copy.bytes);
+        // Each part has the line of its header.
+        ASSERT_EQ(plan.partLines.size(), static_cast<size_t>(plan.parts.size()));
+        for (const std::string& line : namesOf(plan)) {
             for (char c : line) {
                 ASSERT_FALSE((c >= 'A' && c <= 'Z') || c == '\n') << "in \"" << line << "\"";
             }
         }
         // Removing text can only end parts early, never add one.
         if (copy.cut) {
-            EXPECT_LE(recorder.parts, wholeParts);
+            EXPECT_LE(plan.parts.size(), wholeParts);
         }
     });
     EXPECT_EQ(figures.copies, 400);
@@ -62,10 +55,8 @@ void sweepScript(const std::string& script, int wholeParts)
 TEST(ScriptDamage, EveryDamagedCopyParsesIntoLowerCaseLines)
 {
     const std::string script = showScript;
-    Recorder whole;
-    ParseScript(script, whole);
-    ASSERT_EQ(whole.parts, 3);
-    sweepScript(script, whole.parts);
+    ASSERT_EQ(ParseScript(script).parts.size(), 3);
+    sweepScript(script, 3);
 }
 
 TEST(ScriptDamage, TheBundledShowsScriptToo)
@@ -73,10 +64,9 @@ TEST(ScriptDamage, TheBundledShowsScriptToo)
     const std::string script = readWholeFile(bundledShowFolder() + "/script.txt");
     if (script.empty())
         SKIP_FOR_MISSING("the bundled show has not been built");
-    Recorder whole;
-    ParseScript(script, whole);
-    ASSERT_GT(whole.parts, 0);
-    sweepScript(script, whole.parts);
+    const int wholeParts = ParseScript(script).parts.size();
+    ASSERT_GT(wholeParts, 0);
+    sweepScript(script, wholeParts);
 }
 
 } // namespace

@@ -2,9 +2,12 @@
 // the sound layer plays that soundtrack, and --check measures it, in a bounded amount of
 // memory.
 #include "heap_meter.h"
+#include "support/gl_test_context.h"
 
 #include "app/sound.h"
+#include "app/shell_state.h"
 #include "demo/check.h"
+#include "demo/show.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -116,4 +119,38 @@ TEST_F(SilentSoundtrack, CheckMeasuresItsLengthInBoundedMemory)
     EXPECT_EQ(late, 1);
     EXPECT_LE(rise, HeapBound);
     std::printf("[  figures ] %zu-byte soundtrack checked: heap rise %zu bytes\n", SoundtrackBytes, rise);
+}
+
+TEST_F(SilentSoundtrack, ASoundtrackListedManyTimesHoldsOneStream)
+{
+    GlTestContext gl(64, 36);
+    REQUIRE_GL(gl);
+    SDL_SetHint(SDL_HINT_AUDIODRIVER, "disk");
+    setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
+    ASSERT_TRUE(SoundInit(44100, 32));
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder);
+    // The heap rise of loading a script that lists the soundtrack listings times.
+    auto loadRise = [&](int listings) {
+        std::string script = "[mp3]\n";
+        for (int i = 0; i < listings; ++i)
+            script += "music.mp3\n";
+        std::ofstream(folder / "script.txt", std::ios::binary) << script;
+        NoSound = 0;
+        HeapMeter meter;
+        SoundStream* stream = nullptr;
+        EXPECT_TRUE(LoadScript(stream));
+        const size_t rise = meter.rise();
+        EXPECT_NE(stream, nullptr);
+        SoundStreamClose(stream);
+        return rise;
+    };
+    loadRise(1); // the first load sets up what every load shares
+    const size_t once = loadRise(1);
+    const size_t often = loadRise(30);
+    fs::current_path(previous);
+
+    EXPECT_EQ(NoSound, 0);
+    EXPECT_LE(often, once + (size_t(1) << 20));
+    std::printf("[  figures ] a soundtrack listed once: heap rise %zu bytes, 30 times: %zu bytes\n", once, often);
 }

@@ -12,30 +12,32 @@
 
 namespace {
 
-class ScriptContents : public ScriptSink {
-public:
+// The script's entries as "kind:key" in file order, its texture and scene keys, its parts.
+struct ScriptContents {
     std::vector<std::string> calls;
     std::vector<std::string> textures;
     std::vector<std::string> scenes;
     std::vector<TimelineEntry> parts;
-
-    void mp3Entry(const std::string& line) override { calls.push_back("mp3:" + line); }
-    void textureEntry(const std::string& line) override
-    {
-        calls.push_back("texture:" + line);
-        textures.push_back(line);
-    }
-    void sceneEntry(const std::string& line) override
-    {
-        calls.push_back("scene:" + line);
-        scenes.push_back(line);
-    }
-    void part(const TimelineEntry& entry) override
-    {
-        calls.push_back("part:" + entry.sceneName);
-        parts.push_back(entry);
-    }
 };
+
+ScriptContents readScript(const std::string& text)
+{
+    const ShowPlan plan = ParseScript(text);
+    ScriptContents script;
+    for (const PlanEntry& entry : plan.entries) {
+        if (entry.kind == EntryKind::Soundtrack) {
+            script.calls.push_back("mp3:" + entry.key);
+        } else if (entry.kind == EntryKind::Texture) {
+            script.calls.push_back("texture:" + entry.key);
+            script.textures.push_back(entry.key);
+        } else {
+            script.calls.push_back("scene:" + entry.key);
+            script.scenes.push_back(entry.key);
+        }
+    }
+    script.parts.assign(plan.parts.begin(), plan.parts.end());
+    return script;
+}
 
 bool endsWith(const std::string& text, const std::string& tail)
 {
@@ -86,8 +88,7 @@ TEST(ShowTiming, PartsFollowEachOtherOnBarLines)
 
 TEST(ShowScript, ListsTheMusicAndTheTexturesBeforeTheScenes)
 {
-    ScriptContents script;
-    ParseScript(scriptText(), script);
+    const ScriptContents script = readScript(scriptText());
     ASSERT_FALSE(script.calls.empty());
     EXPECT_EQ(script.calls[0], std::string("mp3:") + show::MusicFile);
     // Materials find only textures listed before their scene.
@@ -110,8 +111,7 @@ TEST(ShowScript, ListsTheMusicAndTheTexturesBeforeTheScenes)
 
 TEST(ShowScript, PartsReadBackAsPlanned)
 {
-    ScriptContents script;
-    ParseScript(scriptText(), script);
+    const ScriptContents script = readScript(scriptText());
     ASSERT_EQ(script.parts.size(), size_t(show::PartCount));
     for (int i = 0; i < show::PartCount; ++i) {
         const show::ShowPart& plan = show::Parts[i];
@@ -126,8 +126,7 @@ TEST(ShowScript, PartsReadBackAsPlanned)
 
 TEST(ShowScript, PartsNameRegisteredImagesOfTheKindThatShowsUpright)
 {
-    ScriptContents script;
-    ParseScript(scriptText(), script);
+    const ScriptContents script = readScript(scriptText());
     int withBackground = 0;
     int withOverlay = 0;
     int plain = 0;

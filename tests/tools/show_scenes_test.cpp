@@ -56,15 +56,6 @@ int turningAncestors(const Node& node)
     return count;
 }
 
-class TextureList : public ScriptSink {
-public:
-    std::set<std::string> textures;
-    void mp3Entry(const std::string&) override {}
-    void textureEntry(const std::string& line) override { textures.insert(line); }
-    void sceneEntry(const std::string&) override {}
-    void part(const TimelineEntry&) override {}
-};
-
 class ShowScenes : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -164,13 +155,15 @@ TEST_F(ShowScenes, EachPartsCameraNameFindsACameraWithATarget)
 
 TEST_F(ShowScenes, MaterialMapsNameTexturesTheScriptLoads)
 {
-    TextureList script;
-    ParseScript(scriptText(), script);
+    std::set<std::string> textures;
+    for (const PlanEntry& entry : ParseScript(scriptText()).entries)
+        if (entry.kind == EntryKind::Texture)
+            textures.insert(entry.key);
     for (auto& [name, scene] : scenes) {
         for (auto& material : scene->materials) {
             for (const MaterialMap& map : material->maps) {
                 if (map.present()) {
-                    EXPECT_EQ(script.textures.count(map.textureName()), 1u) << name << ": " << map.mapFile;
+                    EXPECT_EQ(textures.count(map.textureName()), 1u) << name << ": " << map.mapFile;
                 }
             }
         }

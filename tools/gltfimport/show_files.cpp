@@ -1,26 +1,19 @@
 #include "show_files.h"
 
+#include "common/ascii_case.h"
 #include "common/printable_text.h"
+#include "demo/script_parser.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <set>
 
 namespace {
-
-std::string lower(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
-    return s;
-}
 
 struct ScriptLines {
     std::vector<std::string> lines; // without their line feeds
@@ -47,19 +40,17 @@ ScriptLines splitLines(const std::string& text)
     return s;
 }
 
-// A line as the player reads it: the carriage return dropped, lower case.
-std::string key(const std::string& line)
-{
-    std::string k = line;
-    if (!k.empty() && k.back() == '\r')
-        k.pop_back();
-    return lower(k);
-}
+// True for a line that holds nothing but its carriage return, if any.
+bool emptyLine(const std::string& line) { return line.empty() || line == "\r"; }
 
-struct Section {
-    std::string kind;
-    size_t header = 0, first = 0, end = 0; // entries are lines first .. end - 1
-};
+// The first list of kind in the plan, or null.
+const PlanList* firstList(const ShowPlan& plan, EntryKind kind)
+{
+    for (const PlanList& list : plan.lists)
+        if (list.kind == kind)
+            return &list;
+    return nullptr;
+}
 
 std::string printable(const std::string& s)
 {
@@ -106,85 +97,59 @@ void printSummary(const ImportedShow& show, const std::string& model, const std:
 std::string updateScript(const std::string& script, const std::vector<std::string>& textures,
                          const std::string& sceneFile, const std::vector<std::string>& cameras, long long partMs)
 {
+    // The plan gives the script's meaning; the lines are kept to write it back byte for byte.
     ScriptLines s = splitLines(script);
     const std::vector<std::string>& L = s.lines;
-    std::vector<Section> sections;
-    std::set<std::string> partScenes;
+    // Read as it is written back: a last line without its line feed gets one when anything
+    // follows it, and a lone carriage return then ends a list.
+    const ShowPlan plan = ParseScript(s.finalNewline ? script : script + "\n");
     long long lastEnd = 0;
-    for (size_t i = 0; i < L.size();) {
-        std::string k = key(L[i]);
-        if (k.empty()) {
-            ++i;
-            continue;
-        }
-        const char* kinds[] = {"[mp3]", "[textures]", "[scenes]"};
-        const char* kind = nullptr;
-        for (const char* candidate : kinds)
-            if (!kind && k.find(candidate) != std::string::npos)
-                kind = candidate;
-        if (kind) {
-            Section section{kind, i, i + 1, i + 1};
-            while (section.end < L.size() && !key(L[section.end]).empty())
-                ++section.end;
-            sections.push_back(section);
-            i = section.end + 1;
-        } else if (k.find("[part]") != std::string::npos) {
-            if (i + 1 < L.size())
-                partScenes.insert(key(L[i + 1]));
-            if (i + 2 < L.size())
-                lastEnd = std::max(lastEnd, std::atoll(L[i + 2].c_str()));
-            i += 6;
-        } else {
-            ++i;
-        }
-    }
-    const Section* sceneList = nullptr;
-    for (const Section& section : sections)
-        if (!sceneList && section.kind == "[scenes]")
-            sceneList = &section;
-    const Section* textureList = nullptr;
-    for (const Section& section : sections)
-        if (!textureList && section.kind == "[textures]" && (!sceneList || section.header < sceneList->header))
-            textureList = &section;
-
+    for (const TimelineEntry& part : plan.parts)
+        lastEnd = std::max(lastEnd, static_cast<long long>(part.endTime));
+    // Lines of the plan count from 1; the index of a line in L from 0.
+    const PlanList* sceneList = firstList(plan, EntryKind::Scene);
+    const PlanList* textureList = firstList(plan, EntryKind::Texture);
+    if (textureList && sceneList && textureList->header > sceneList->header)
+        textureList = nullptr;
     std::map<size_t, std::vector<std::string>> before; // lines to insert before index
     std::vector<std::string> atEnd;
     std::set<std::string> listed;
-    if (textureList)
-        for (size_t i = textureList->first; i < textureList->end; ++i)
-            listed.insert(key(L[i]));
+    for (const PlanEntry& entry : plan.entries)
+        if (textureList && entry.line > textureList->header && entry.line < textureList->end)
+            listed.insert(entry.key);
     std::vector<std::string> missing;
     for (const std::string& t : textures)
-        if (!listed.count(lower(t)))
+        if (!listed.count(LowerCase(t)))
             missing.push_back(t);
     if (!missing.empty()) {
         if (textureList) {
-            before[textureList->end] = missing;
+            before[size_t(textureList->end - 1)] = missing;
         } else {
             std::vector<std::string> block{"[textures]"};
             block.insert(block.end(), missing.begin(), missing.end());
             block.push_back("");
             if (sceneList)
-                before[sceneList->header] = block;
+                before[size_t(sceneList->header - 1)] = block;
             else
                 atEnd = block;
         }
     }
     bool sceneListed = false;
-    for (const Section& section : sections)
-        if (section.kind == "[scenes]")
-            for (size_t i = section.first; i < section.end; ++i)
-                sceneListed = sceneListed || key(L[i]) == lower(sceneFile);
+    for (const PlanEntry& entry : plan.entries)
+        sceneListed = sceneListed || (entry.kind == EntryKind::Scene && entry.key == LowerCase(sceneFile));
+    bool sceneShown = false;
+    for (const TimelineEntry& part : plan.parts)
+        sceneShown = sceneShown || part.sceneName == LowerCase(sceneFile);
     if (!sceneListed) {
         if (sceneList) {
-            before[sceneList->end].push_back(sceneFile);
+            before[size_t(sceneList->end - 1)].push_back(sceneFile);
         } else {
             atEnd.push_back("[scenes]");
             atEnd.push_back(sceneFile);
             atEnd.push_back("");
         }
     }
-    if (!partScenes.count(lower(sceneFile))) {
+    if (!sceneShown) {
         long long end = lastEnd;
         for (const std::string& camera : cameras) {
             end += partMs;
@@ -210,7 +175,7 @@ std::string updateScript(const std::string& script, const std::vector<std::strin
     }
     if (!atEnd.empty()) {
         // A list still open at the end would take the new headers as entries.
-        if (!L.empty() && !key(L.back()).empty())
+        if (!L.empty() && !emptyLine(L.back()))
             emit("");
         for (const std::string& line : atEnd)
             emit(line);

@@ -174,14 +174,12 @@ public:
             return;
         }
         const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        Entries entries;
-        ParseScript(text, entries);
         const std::string base = LowerCase(sceneFile.substr(sceneFile.find_last_of('/') + 1));
-        for (const auto& entry : entries.list) {
-            if (entry.first == "scene" && entry.second == base)
+        for (const PlanEntry& entry : ParseScript(text).entries) {
+            if (entry.kind == EntryKind::Scene && entry.key == base)
                 break;
-            if (entry.first == "texture")
-                listed_.push_back(entry.second);
+            if (entry.kind == EntryKind::Texture)
+                listed_.push_back(entry.key);
         }
     }
 
@@ -191,9 +189,8 @@ public:
     {
         if (folder_.empty())
             return false;
-        for (const std::string& name : {map.textureName(), map.fallbackTextureName()}) {
-            const bool usable = name.find(".jpg") != std::string::npos || name.find(".png") != std::string::npos;
-            if (!usable || (!noScript_ && std::find(listed_.begin(), listed_.end(), name) == listed_.end()))
+        for (const std::string& name : MapTextureKeys(map)) {
+            if (!PicturesOf(name).any() || (!noScript_ && std::find(listed_.begin(), listed_.end(), name) == listed_.end()))
                 continue;
             std::string resolved = resolveDataPath(folder_ + "/data\\" + name);
             if (std::ifstream(resolved, std::ios::binary)) {
@@ -206,14 +203,6 @@ public:
     }
 
 private:
-    struct Entries : ScriptSink {
-        std::vector<std::pair<std::string, std::string>> list;
-        void mp3Entry(const std::string&) override {}
-        void textureEntry(const std::string& line) override { list.push_back({"texture", line}); }
-        void sceneEntry(const std::string& line) override { list.push_back({"scene", line}); }
-        void part(const TimelineEntry&) override {}
-    };
-
     std::string folder_;
     bool noScript_ = false;
     std::vector<std::string> listed_;
