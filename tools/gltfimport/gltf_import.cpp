@@ -196,6 +196,7 @@ void Importer::count(const NodeSpec& node)
         ++show_.lights;
         track(node.position.keys.size()), track(node.rotation.keys.size()), track(node.scale.keys.size());
         break;
+    case NodeType::Scene:
     case NodeType::Spot:
         break;
     case NodeType::Transform:

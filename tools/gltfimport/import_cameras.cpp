@@ -187,7 +187,7 @@ void Importer::convertCamera(int nodeIndex)
     const double yfov = camera.perspective.yfov * 180 / pi;
     if (!(yfov > 0) || !(yfov < 180))
         fail("camera " + quoted(name) + " has a field of view of " + formatNumber(yfov) + " degrees");
-    cam.fov.keys = {{0, float(yfov / (360 * fovToDegrees))}};
+    cam.fov.keys = {{0, FieldOfViewValue(yfov)}};
     const tinygltf::Value* taldrex = taldrexOf(node.extras);
     if (taldrex && taldrex->Get("fovKeys").IsArray() && !exportedFieldOfView(taldrex->Get("fovKeys"), cam.fov))
         show_.warnings.push_back("camera " + quoted(name) + ": the field-of-view keys in its extras are not keys; "
@@ -195,7 +195,7 @@ void Importer::convertCamera(int nodeIndex)
     cameras_.push_back(std::move(cam));
     cameras_.push_back(std::move(tgt));
     show_.cameras.push_back(name);
-    if (camera.perspective.aspectRatio > 0 && std::fabs(camera.perspective.aspectRatio - 83.0 / 65.0) > 0.01)
+    if (camera.perspective.aspectRatio > 0 && std::fabs(camera.perspective.aspectRatio - FixedAspect) > 0.01)
         warnOnce("aspect", "camera " + quoted(name) + ": aspect ratio " + formatNumber(camera.perspective.aspectRatio) +
                                " is drawn at the player's fixed 83:65");
 }
@@ -259,7 +259,7 @@ void Importer::addDefaultCamera()
     std::string name = "camera";
     NodeSpec cam = makeNode(NodeType::Camera, name, Vector3(float(eye.x), float(eye.y), float(eye.z)));
     NodeSpec tgt = makeNode(NodeType::Target, name, Vector3(float(centre.x), float(centre.y), float(centre.z)));
-    cam.fov.keys = {{0, float(fov / (360 * fovToDegrees))}};
+    cam.fov.keys = {{0, FieldOfViewValue(fov)}};
     cameras_.push_back(std::move(cam));
     cameras_.push_back(std::move(tgt));
     show_.cameras.push_back(name);
@@ -308,7 +308,7 @@ void Importer::convertLight(int nodeIndex, NodeSpec& parent)
     }
     if (light.range > 0)
         warnOnce("range", "light " + quoted(name) + ": range is not supported, the light does not fall off");
-    if (++lightsSeen_ == 9)
+    if (++lightsSeen_ == maxLights + 1)
         show_.warnings.push_back("light " + quoted(name) + " and those after it are not used: the player uses eight lights");
     parent.children.insert(parent.children.begin(), std::move(spec));
 }

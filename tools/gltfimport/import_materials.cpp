@@ -166,7 +166,7 @@ void Importer::fillMaterials()
         }
         if (source < 0) {
             spec.name = "default";
-            spec.maps[1] = {1.0f, solidTexture({1, 1, 1}, "default")};
+            spec.maps[SurfaceMapSlot] = {1.0f, solidTexture({1, 1, 1}, "default")};
             show_.scene.materials.push_back(spec);
             continue;
         }
@@ -200,9 +200,9 @@ void Importer::fillMaterials()
         }
         if (m.alphaMode == "MASK")
             ignored["alpha mask"].push_back(spec.name);
-        spec.maps[1] = {amount, file};
+        spec.maps[SurfaceMapSlot] = {amount, file};
         if (!envName.empty() && pbr.metallicFactor >= 0.5)
-            spec.maps[9] = {1.0f, envName};
+            spec.maps[EnvironmentMapSlot] = {1.0f, envName};
         if (m.emissiveTexture.index >= 0 ||
             (m.emissiveFactor.size() == 3 && (m.emissiveFactor[0] > 0 || m.emissiveFactor[1] > 0 || m.emissiveFactor[2] > 0)))
             ignored["emission"].push_back(spec.name);
@@ -253,9 +253,9 @@ void Importer::exportedMaps(const tinygltf::Material& material, const tinygltf::
         if (file >= 0)
             slot.file = show_.textures[size_t(file)].name;
     };
-    map("surface", material.pbrMetallicRoughness.baseColorTexture.index, spec.maps[1]);
+    map("surface", material.pbrMetallicRoughness.baseColorTexture.index, spec.maps[SurfaceMapSlot]);
     const tinygltf::Value& sphere = taldrex.Get("sphereMap");
-    map("sphereMap", sphere.IsObject() ? extrasInt(sphere, "texture", -1) : -1, spec.maps[9]);
+    map("sphereMap", sphere.IsObject() ? extrasInt(sphere, "texture", -1) : -1, spec.maps[EnvironmentMapSlot]);
 }
 
 } // namespace gltf_import

@@ -6,6 +6,7 @@
 
 #include "gltf_import.h"
 #include "gltf_math.h"
+#include "graph/player_facts.h"
 #include "scene_writer.h"
 
 #include <tiny_gltf.h>
@@ -29,9 +30,6 @@ constexpr int maxDepth = 256;
 
 // The player reads scene files of at most this many bytes.
 constexpr uint64_t maxSceneBytes = uint64_t(1) << 30;
-
-// The field-of-view value times 360 times this is the vertical angle in degrees.
-constexpr double fovToDegrees = 0.31830989161357204;
 
 // Names the player keeps: at most 127 bytes; material and map names at most 299.
 constexpr size_t maxNodeName = 127;

@@ -112,7 +112,7 @@ int Exporter::makeCamera(CameraNode& camera)
 
 void Exporter::attachLight(LightNode& light, size_t at)
 {
-    if (lightsMet_++ >= MaxLights) {
+    if (lightsMet_++ >= maxLights) {
         summary_.notes.push_back("light \"" + light.name + "\" is the ninth or later in pre-order: the player "
                                  "lights nothing with it, and the glTF has no light for it");
         return;

@@ -10,6 +10,7 @@
 #include "graph/camera_node.h"
 #include "graph/light_node.h"
 #include "graph/mesh_node.h"
+#include "graph/player_facts.h"
 #include "scene/material.h"
 #include "scene/scene.h"
 
@@ -25,12 +26,6 @@
 
 namespace gltf_export {
 
-// The player's lights: eight OpenGL light units, given out in pre-order.
-constexpr int MaxLights = 8;
-// The player's fixed picture shape and clip planes.
-constexpr double FixedAspect = 83.0 / 65.0;
-constexpr double NearPlane = 0.1;
-constexpr double FarPlane = 10000.0;
 constexpr double Pi = 3.14159265358979323846;
 
 inline Vector3 normalised(const Vector3& v)
