@@ -27,8 +27,10 @@ std::string fileStem(const std::string& name);
 // exporters often name images after their files) or its number.
 std::string imageStem(const tinygltf::Image& image, int index);
 
+// s in double quotes, for messages.
 std::string quoted(const std::string& s);
 
+// A number as printf's %g writes it, for messages.
 std::string formatNumber(double v);
 
 // Renames siblings whose names clash: the second "a" becomes "a.2", and so on.

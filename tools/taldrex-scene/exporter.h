@@ -28,6 +28,7 @@ namespace gltf_export {
 
 constexpr double Pi = 3.14159265358979323846;
 
+// v scaled to length 1; v itself when it has no length.
 inline Vector3 normalised(const Vector3& v)
 {
     const float length = std::sqrt(dot(v, v));
