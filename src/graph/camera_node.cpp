@@ -1,23 +1,11 @@
 #include "graph/camera_node.h"
 
 #include "app/gl.h"
+#include "graph/player_facts.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
-
-namespace {
-
-// The field-of-view value times 360 times this (close to, not exactly, 1 / pi) is the
-// vertical angle in degrees.
-constexpr double fovToDegrees = 0.31830989161357204;
-// Deliberate: every picture has the shape 83:65, whatever the window or band it is drawn
-// into (CameraView.AspectIsAlways83To65WhateverTheBand).
-constexpr double fixedAspect = 1.2769230769230768;
-constexpr double nearPlane = 0.10000000149011612; // the single-precision 0.1
-constexpr double farPlane = 10000.0;
-
-} // namespace
 
 CameraNode::CameraNode(Node* parent_) : Node(NodeKind::Camera, parent_) {}
 
@@ -54,7 +42,9 @@ bool CameraNode::applyCamera(float time)
         return false;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(view.fieldOfViewDegrees, fixedAspect, nearPlane, farPlane);
+    // Deliberate: every picture has the shape 83:65, whatever the window or band it is drawn
+    // into (CameraView.AspectIsAlways83To65WhateverTheBand).
+    gluPerspective(view.fieldOfViewDegrees, FixedAspect, static_cast<double>(static_cast<float>(NearPlane)), FarPlane);
     gluLookAt(view.eye.x, view.eye.y, view.eye.z, view.centre.x, view.centre.y, view.centre.z, view.up.x, view.up.y,
               view.up.z);
     glMatrixMode(GL_MODELVIEW);
@@ -96,7 +86,7 @@ bool CameraNode::viewAt(float time, CameraLook& view)
 
 double CameraNode::fieldOfViewDegrees(float time)
 {
-    return static_cast<double>(fovTrack.evaluate(time) * 360.0f) * fovToDegrees;
+    return FieldOfViewDegrees(fovTrack.evaluate(time));
 }
 
 CameraFaults FindCameraFaults(CameraNode& camera)

@@ -2,9 +2,7 @@
 #pragma once
 
 #include "graph/drawable_node.h"
-
-// OpenGL offers eight light units; lights met after the eighth in a frame have no effect.
-constexpr int32_t maxLights = 8;
+#include "graph/player_facts.h"
 
 class LightNode : public DrawableNode {
 public:

@@ -7,16 +7,13 @@
 #include "common/growable_array.h"
 #include "common/matrix4.h"
 #include "common/vector3.h"
+#include "graph/player_facts.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
 class SceneReader;
-
-// What a node is; the traversals and post-load passes test it. The file's type id of a
-// node is its kind minus one (the scene itself has no type id).
-enum class NodeKind : int32_t { Scene = 0, Mesh = 1, Camera = 2, Target = 3, Spot = 4, Light = 5, Transform = 6 };
 
 // The kind's name for messages and tools ("mesh", "camera", ...); "unknown" for any other value.
 const char* NodeKindName(NodeKind kind);

@@ -1,6 +1,8 @@
 // Material: a scene material's eleven texture map slots and the render mode they choose.
 #pragma once
 
+#include "graph/player_facts.h"
+
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -26,10 +28,10 @@ struct MaterialMap {
 
 class Material {
 public:
-    static constexpr int mapCount = 11;
-    static constexpr int surfaceSlot = 1;     // texture drawn with the faces' coordinates
-    static constexpr int undrawableSlot = 8;  // asks for a drawing style nothing offers
-    static constexpr int environmentSlot = 9; // sphere-mapped environment texture
+    static constexpr int mapCount = MaterialMapCount;
+    static constexpr int surfaceSlot = SurfaceMapSlot;
+    static constexpr int undrawableSlot = UndrawableMapSlot;
+    static constexpr int environmentSlot = EnvironmentMapSlot;
 
     // Render-mode kinds: the sum of the flags of the present slots, or plain when none is.
     static constexpr int32_t plainKind = 1;

@@ -84,7 +84,7 @@ void expectMesh(const MeshNode& mesh, const NodeSpec& written)
 void expectNode(const Node& loaded, const NodeSpec& written)
 {
     SCOPED_TRACE(written.name);
-    EXPECT_EQ(static_cast<int32_t>(loaded.kind), static_cast<int32_t>(written.type) + 1);
+    EXPECT_EQ(loaded.kind, written.type);
     EXPECT_EQ(loaded.name, written.name);
     expectTrack(loaded.positionTrack, written.position, "position");
     switch (loaded.kind) {

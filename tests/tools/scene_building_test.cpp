@@ -180,3 +180,23 @@ TEST(SceneBuilding, BeatPulsesPeakOnTheBeatAndNeverSwingPast)
         EXPECT_LE(value, 50.0f + 1e-4f) << frame;
     }
 }
+
+// A node of the scene's own kind is no record of the file: the writer leaves it out, with
+// its subtree, and the nodes around it read back as written.
+TEST(SceneBuilding, ASceneKindNodeIsLeftOutOfTheFile)
+{
+    SceneSpec spec;
+    spec.nodes.push_back(makeNode(NodeType::Transform, "before"));
+    NodeSpec stray = makeNode(NodeType::Scene, "stray");
+    stray.children.push_back(makeNode(NodeType::Transform, "inside"));
+    spec.nodes.push_back(stray);
+    spec.nodes.push_back(makeNode(NodeType::Transform, "after"));
+    const std::string bytes = writeScene(spec);
+    Scene scene;
+    scene.loadMemory(bytes.data(), bytes.size());
+    ASSERT_TRUE(scene.reader);
+    EXPECT_FALSE(scene.reader->failed());
+    ASSERT_EQ(scene.children.size(), 2);
+    EXPECT_EQ(scene.children[0]->name, "before");
+    EXPECT_EQ(scene.children[1]->name, "after");
+}

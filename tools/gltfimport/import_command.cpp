@@ -2,6 +2,7 @@
 
 #include "show_files.h"
 
+#include "common/ascii_case.h"
 #include "common/printable_text.h"
 
 #include <cerrno>
@@ -64,10 +65,7 @@ int ImportCommand::run() const
     if (model_.empty() || demoDir_.empty())
         return usageError("needs a model file and a demo folder");
     ImportOptions options;
-    options.name = name_;
-    for (char& c : options.name)
-        if (c >= 'A' && c <= 'Z')
-            c = char(c - 'A' + 'a');
+    options.name = LowerCase(name_);
     for (char c : options.name)
         if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-'))
             return usageError("--name takes letters, digits, '_' and '-' only");

@@ -43,7 +43,7 @@ MaterialSpec material(const std::string& name, std::initializer_list<std::pair<i
     spec.name = name;
     for (const auto& [slot, amount] : slots) {
         spec.maps[slot].amount = amount;
-        spec.maps[slot].file = "C:\\Maps\\" + name + (slot == 9 ? "_env.BMP" : ".jpg");
+        spec.maps[slot].file = "C:\\Maps\\" + name + (slot == EnvironmentMapSlot ? "_env.BMP" : ".jpg");
     }
     return spec;
 }

@@ -118,9 +118,14 @@ void writeMeshBody(Sink& out, const NodeSpec& node)
 
 void writeNodeEntry(Sink& out, const NodeSpec& node)
 {
-    out.int32(static_cast<int32_t>(node.type));
+    // The scene is the file itself, never a record in it.
+    if (node.type == NodeType::Scene)
+        return;
+    out.int32(NodeTypeId(node.type));
     out.string(node.name);
     switch (node.type) {
+    case NodeType::Scene:
+        break;
     case NodeType::Mesh:
         writeMeshBody(out, node);
         break;

@@ -3,6 +3,7 @@
 
 #include "common/quaternion.h"
 #include "common/vector3.h"
+#include "graph/player_facts.h"
 
 #include <cstdint>
 #include <string>
@@ -64,8 +65,9 @@ struct GroupSpec {
     std::vector<int32_t> faces;
 };
 
-// The type id the file stores before each node record.
-enum class NodeType : int32_t { Mesh = 0, Camera = 1, Target = 2, Spot = 3, Light = 4, Transform = 5 };
+// The player's node kinds, under the name the writer's callers know them by; the file stores
+// NodeTypeId(kind) before each node record.
+using NodeType = NodeKind;
 
 // One node and its subtree. Each kind writes only the fields its record holds:
 //   mesh:      position, rotation, scale, visibility, vertices, faces, groups, morph
@@ -108,7 +110,7 @@ struct MaterialMapSpec {
 
 struct MaterialSpec {
     std::string name;
-    MaterialMapSpec maps[11];
+    MaterialMapSpec maps[MaterialMapCount];
 };
 
 struct SceneSpec {
