@@ -47,30 +47,30 @@ Scene::Scene() : Node(NodeKind::Scene, nullptr) {}
 
 Scene::~Scene() = default;
 
-int Scene::loadFile(const char* path)
+int Scene::loadFile(const char* path, const TextureLookup& textures)
 {
     reader = std::make_unique<SceneReader>();
     if (!reader->open(path))
         return 1;
-    readScene(*reader);
+    readScene(*reader, textures);
     return 0;
 }
 
-void Scene::loadMemory(const void* data, size_t size)
+void Scene::loadMemory(const void* data, size_t size, const TextureLookup& textures)
 {
     reader = std::make_unique<SceneReader>();
     reader->openMemory(data, size);
-    readScene(*reader);
+    readScene(*reader, textures);
 }
 
-void Scene::readScene(SceneReader& in)
+void Scene::readScene(SceneReader& in, const TextureLookup& textures)
 {
     in.readInt32(headerA);
     in.readInt32(headerB);
     int32_t typeId = endOfList;
     in.readInt32(typeId);
     readNodeList(in, *this, typeId, 1);
-    readMaterials(in);
+    readMaterials(in, textures);
     in.close();
 
     bindMaterials(*this);
@@ -117,7 +117,7 @@ void Scene::readNodeList(SceneReader& in, Node& parent, int32_t typeId, int dept
         children[first + static_cast<int>(i)] = std::move(level[i]);
 }
 
-void Scene::readMaterials(SceneReader& in)
+void Scene::readMaterials(SceneReader& in, const TextureLookup& textures)
 {
     int32_t discarded = 0;
     in.readInt32(discarded);
@@ -140,7 +140,7 @@ void Scene::readMaterials(SceneReader& in)
             if (amount > 0.0f)
                 material.setMap(slot, text, amount);
         }
-        renderModes[made] = makeRenderMode(material);
+        renderModes[made] = makeRenderMode(material, textures);
     }
     // Damaged data ends the list where it stops: materials never reached are not made up.
     materials.setSize(made);
@@ -150,7 +150,7 @@ void Scene::readMaterials(SceneReader& in)
 // Every material gets exactly one mode, so a group's material index is also its mode's.
 // The undrawable slot is ignored when choosing it: such a material draws as if the slot
 // were empty.
-std::unique_ptr<RenderMode> Scene::makeRenderMode(const Material& material)
+std::unique_ptr<RenderMode> Scene::makeRenderMode(const Material& material, const TextureLookup& textures)
 {
     int32_t kind = material.drawnKind();
     // drawnKind is always one of the four kinds, so a mode is always made.
@@ -158,9 +158,9 @@ std::unique_ptr<RenderMode> Scene::makeRenderMode(const Material& material)
     const MaterialMap& surface = material.maps[Material::surfaceSlot];
     const MaterialMap& environment = material.maps[Material::environmentSlot];
     if (kind & Material::surfaceKind)
-        mode->textures.append(surface.lookupMapTexture());
+        mode->textures.append(surface.lookupMapTexture(textures));
     if (kind & Material::environmentKind)
-        mode->textures.append(environment.lookupMapTexture());
+        mode->textures.append(environment.lookupMapTexture(textures));
     if (kind != Material::plainKind)
         mode->alpha = material.alpha();
     return mode;

@@ -22,14 +22,15 @@ public:
     Scene();
     ~Scene() override;
 
-    // Reads the scene file at path, then binds materials, links targets and prepares the
-    // tracks. Static meshes compile their display lists here when an OpenGL context is
-    // current (the show loads after its window exists); without one they draw directly. Returns 0 when the file could be opened, whatever its contents (damaged data
-    // stops the reading; what was read stays, see reader->failedOffset()), and 1 when it
-    // could not, leaving the scene empty.
-    int loadFile(const char* path);
+    // Reads the scene file at path, then binds materials (each map to the texture textures
+    // finds for it now), links targets and prepares the tracks. Static meshes compile their
+    // display lists here when an OpenGL context is current (the show loads after its window
+    // exists); without one they draw directly. Returns 0 when the file
+    // could be opened, whatever its contents (damaged data stops the reading; what was read
+    // stays, see reader->failedOffset()), and 1 when it could not, leaving the scene empty.
+    int loadFile(const char* path, const TextureLookup& textures = TextureLookup());
     // Reads a scene file's bytes from memory, like loadFile after a successful open.
-    void loadMemory(const void* data, size_t size);
+    void loadMemory(const void* data, size_t size, const TextureLookup& textures = TextureLookup());
 
     // The scene is only a container: its own node operations do nothing.
     void load(SceneReader&) override {}
@@ -65,10 +66,10 @@ public:
     int32_t activeLights = 0;
 
 private:
-    void readScene(SceneReader& reader);
+    void readScene(SceneReader& reader, const TextureLookup& textures);
     void readNodeList(SceneReader& reader, Node& parent, int32_t typeId, int depth);
-    void readMaterials(SceneReader& reader);
-    std::unique_ptr<RenderMode> makeRenderMode(const Material& material);
+    void readMaterials(SceneReader& reader, const TextureLookup& textures);
+    std::unique_ptr<RenderMode> makeRenderMode(const Material& material, const TextureLookup& textures);
     void bindMaterials(Node& node);
     // Notes the groups of mesh whose material index names no material (they draw nothing).
     void noteUnboundGroups(const MeshNode& mesh);

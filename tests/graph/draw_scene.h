@@ -84,7 +84,7 @@ inline std::unique_ptr<Scene> load(const SceneSpec& spec)
 {
     std::string bytes = writeScene(spec);
     auto scene = std::make_unique<Scene>();
-    scene->loadMemory(bytes.data(), bytes.size());
+    scene->loadMemory(bytes.data(), bytes.size(), RegistryTextureLookup(TextureRegistry));
     EXPECT_FALSE(scene->reader->failed());
     return scene;
 }
