@@ -65,7 +65,7 @@ public:
         // is loaded again (it may find textures listed since) and the one it replaces is
         // freed, its display lists with it.
         auto scene = std::make_unique<Scene>();
-        if (scene->loadFile(dataPath(line).c_str()) != 0) {
+        if (scene->loadFile(dataPath(line).c_str(), RegistryTextureLookup(TextureRegistry)) != 0) {
             SceneRegistry.remove(line);
             return;
         }
