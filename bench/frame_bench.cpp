@@ -117,6 +117,7 @@ std::unique_ptr<Scene> frameScene(bool morphing)
     std::string bytes = writeScene(spec);
     auto scene = std::make_unique<Scene>();
     scene->loadMemory(bytes.data(), bytes.size(), RegistryTextureLookup(TextureRegistry));
+    scene->upload();
     return scene;
 }
 

@@ -180,6 +180,30 @@ void Scene::bindMaterials(Node& node)
     }
 }
 
+void Scene::upload()
+{
+    uploadSubtree(*this, true);
+}
+
+void Scene::release()
+{
+    uploadSubtree(*this, false);
+}
+
+void Scene::uploadSubtree(Node& node, bool build)
+{
+    for (std::unique_ptr<Node>& child : node.children) {
+        if (child->kind == NodeKind::Mesh) {
+            auto& mesh = static_cast<MeshNode&>(*child);
+            if (build)
+                mesh.buildDisplayList();
+            else
+                mesh.releaseDisplayList();
+        }
+        uploadSubtree(*child, build);
+    }
+}
+
 void Scene::noteUnboundGroups(const MeshNode& mesh)
 {
     const size_t firstNote = reader->notes().size();

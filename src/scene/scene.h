@@ -23,14 +23,21 @@ public:
     ~Scene() override;
 
     // Reads the scene file at path, then binds materials (each map to the texture textures
-    // finds for it now), links targets and prepares the tracks. Static meshes compile their
-    // display lists here when an OpenGL context is current (the show loads after its window
-    // exists); without one they draw directly. Returns 0 when the file
+    // finds for it now), links targets and prepares the tracks. Makes no OpenGL call, with
+    // or without a current context (see upload). Returns 0 when the file
     // could be opened, whatever its contents (damaged data stops the reading; what was read
     // stays, see reader->failedOffset()), and 1 when it could not, leaving the scene empty.
     int loadFile(const char* path, const TextureLookup& textures = TextureLookup());
     // Reads a scene file's bytes from memory, like loadFile after a successful open.
     void loadMemory(const void* data, size_t size, const TextureLookup& textures = TextureLookup());
+
+    // Compiles the display lists of the meshes that do not morph into the current context,
+    // in pre-order; the show does so as soon as a scene is loaded. Without a current context
+    // it does nothing, and every mesh draws directly.
+    void upload();
+    // Deletes the display lists upload made, while their context is current; the meshes then
+    // draw directly. Destroying the scene does the same.
+    void release();
 
     // The scene is only a container: its own node operations do nothing.
     void load(SceneReader&) override {}
@@ -74,6 +81,8 @@ private:
     // Notes the groups of mesh whose material index names no material (they draw nothing).
     void noteUnboundGroups(const MeshNode& mesh);
     void linkTargets(Node& node);
+    // Builds (or with build false, releases) the display lists of the meshes below node.
+    static void uploadSubtree(Node& node, bool build);
     void prepareTracks(Node& node);
     void evaluateSubtree(Node& node, float time);
 };
