@@ -48,7 +48,7 @@ bool replacePicture(GLuint texture, const std::string& key, std::string& problem
 // opened or is damaged: loading during playback tolerates damage, but a file caught while
 // it is being written reads as damaged, and must not replace the scene on screen. The
 // damaged scene is handed back in damaged all the same, for a name that has no scene yet.
-// Its materials find their textures in textures.
+// Its materials find their textures in textures; its display lists go to the current context.
 std::unique_ptr<Scene> loadScene(const std::string& key, const Registry<GLuint>& textures, std::string& problem,
     std::unique_ptr<Scene>& damaged)
 {
@@ -59,6 +59,7 @@ std::unique_ptr<Scene> loadScene(const std::string& key, const Registry<GLuint>&
         problem = file ? std::string("cannot be opened") : file.problem;
         return nullptr;
     }
+    scene->upload();
     if (scene->reader->failed()) {
         problem = "is damaged or cut short at byte " + std::to_string(scene->reader->failedOffset()) +
             " (a file still being written reads so)";

@@ -69,6 +69,7 @@ public:
             SceneRegistry.remove(line);
             return;
         }
+        scene->upload();
         SceneRegistry.store(line, std::move(scene));
     }
 
