@@ -33,13 +33,17 @@ TextureLookup RegistryTextureLookup(const Registry<uint32_t>& registry)
     return [&registry](const std::string& name) { return registry.find(name); };
 }
 
-int32_t MaterialMap::lookupMapTexture(const TextureLookup& textures) const
+const uint32_t* MaterialMap::findMapTexture(const TextureLookup& textures) const
 {
     if (!textures)
-        return 0;
+        return nullptr;
     const uint32_t* texture = textures(textureName());
-    if (!texture)
-        texture = textures(fallbackTextureName());
+    return texture ? texture : textures(fallbackTextureName());
+}
+
+int32_t MaterialMap::lookupMapTexture(const TextureLookup& textures) const
+{
+    const uint32_t* texture = findMapTexture(textures);
     return texture ? static_cast<int32_t>(*texture) : 0;
 }
 

@@ -11,8 +11,10 @@
 // Material and map file names are read into 300-byte buffers.
 constexpr int materialNameBufferBytes = 300;
 
-// What a scene being loaded may draw with: the OpenGL texture registered under a texture
-// name, or null when none is. An empty lookup finds none (the scene draws untextured).
+// What a scene being loaded may draw with: the entry of the texture registered under a
+// texture name, holding its OpenGL name, or null when none is. An entry stays where it is
+// until the scene is uploaded, which reads the name from it again (a texture may be made
+// after the scenes are read). An empty lookup finds none (the scene draws untextured).
 using TextureLookup = std::function<const uint32_t*(const std::string& name)>;
 
 // A lookup over registry as it stands at each call; registry must outlive the lookup.
@@ -29,8 +31,10 @@ struct MaterialMap {
     std::string textureName() const;
     // The second name tried when the first is not registered: ".jpg" read as ".png".
     std::string fallbackTextureName() const;
-    // The OpenGL texture textures finds under textureName(), else under
-    // fallbackTextureName(); 0 (no texture) when it finds neither.
+    // The entry textures finds under textureName(), else under fallbackTextureName(); null
+    // when it finds neither.
+    const uint32_t* findMapTexture(const TextureLookup& textures) const;
+    // The OpenGL texture in that entry; 0 (no texture) when there is none.
     int32_t lookupMapTexture(const TextureLookup& textures) const;
 };
 

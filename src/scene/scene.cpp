@@ -65,6 +65,7 @@ void Scene::loadMemory(const void* data, size_t size, const TextureLookup& textu
 
 void Scene::readScene(SceneReader& in, const TextureLookup& textures)
 {
+    textureEntries_.clear();
     in.readInt32(headerA);
     in.readInt32(headerB);
     int32_t typeId = endOfList;
@@ -158,12 +159,19 @@ std::unique_ptr<RenderMode> Scene::makeRenderMode(const Material& material, cons
     const MaterialMap& surface = material.maps[Material::surfaceSlot];
     const MaterialMap& environment = material.maps[Material::environmentSlot];
     if (kind & Material::surfaceKind)
-        mode->textures.append(surface.lookupMapTexture(textures));
+        appendTexture(*mode, surface.findMapTexture(textures));
     if (kind & Material::environmentKind)
-        mode->textures.append(environment.lookupMapTexture(textures));
+        appendTexture(*mode, environment.findMapTexture(textures));
     if (kind != Material::plainKind)
         mode->alpha = material.alpha();
     return mode;
+}
+
+void Scene::appendTexture(RenderMode& mode, const uint32_t* entry)
+{
+    mode.textures.append(entry ? static_cast<int32_t>(*entry) : 0);
+    if (entry)
+        textureEntries_.push_back(TextureEntry{&mode, mode.textures.size() - 1, entry});
 }
 
 void Scene::bindMaterials(Node& node)
@@ -182,6 +190,9 @@ void Scene::bindMaterials(Node& node)
 
 void Scene::upload()
 {
+    for (const TextureEntry& found : textureEntries_)
+        found.mode->textures[found.index] = static_cast<int32_t>(*found.entry);
+    textureEntries_.clear();
     uploadSubtree(*this, true);
 }
 

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class CameraNode;
 class MeshNode;
@@ -31,9 +32,10 @@ public:
     // Reads a scene file's bytes from memory, like loadFile after a successful open.
     void loadMemory(const void* data, size_t size, const TextureLookup& textures = TextureLookup());
 
-    // Compiles the display lists of the meshes that do not morph into the current context,
-    // in pre-order; the show does so as soon as a scene is loaded. Without a current context
-    // it does nothing, and every mesh draws directly.
+    // Gives the render modes the OpenGL names their texture entries hold now (the first
+    // upload only: the entries are not read again), then compiles the display lists of the
+    // meshes that do not morph into the current context, in pre-order. Without a current
+    // context no list is made, and every mesh draws directly.
     void upload();
     // Deletes the display lists upload made, while their context is current; the meshes then
     // draw directly. Destroying the scene does the same.
@@ -77,6 +79,8 @@ private:
     void readNodeList(SceneReader& reader, Node& parent, int32_t typeId, int depth);
     void readMaterials(SceneReader& reader, const TextureLookup& textures);
     std::unique_ptr<RenderMode> makeRenderMode(const Material& material, const TextureLookup& textures);
+    // Appends the texture in entry (0 without one) to mode's, noting the entry for upload.
+    void appendTexture(RenderMode& mode, const uint32_t* entry);
     void bindMaterials(Node& node);
     // Notes the groups of mesh whose material index names no material (they draw nothing).
     void noteUnboundGroups(const MeshNode& mesh);
@@ -85,4 +89,12 @@ private:
     static void uploadSubtree(Node& node, bool build);
     void prepareTracks(Node& node);
     void evaluateSubtree(Node& node, float time);
+
+    // A texture entry found at load, read again at the first upload.
+    struct TextureEntry {
+        RenderMode* mode;
+        int index; // in mode->textures
+        const uint32_t* entry;
+    };
+    std::vector<TextureEntry> textureEntries_;
 };

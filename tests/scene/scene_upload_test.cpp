@@ -102,6 +102,8 @@ TEST(SceneUpload, LoadingMakesNoOpenGLObjectUploadMakesTheListsAndReleaseFreesTh
     std::vector<std::unique_ptr<Scene>> loadedWithContext = loadScenes(textures);
     EXPECT_EQ(liveObjects().lists, empty.lists);
     EXPECT_EQ(liveObjects().textures, empty.textures);
+    // The texture is made after the scenes are read: its entry gets its name then.
+    registry.store("skin.jpg", 9);
 
     for (auto* scenes : {&loadedBefore, &loadedWithContext}) {
         SCOPED_TRACE(scenes == &loadedBefore ? "loaded before any context" : "loaded with a context current");
@@ -110,7 +112,7 @@ TEST(SceneUpload, LoadingMakesNoOpenGLObjectUploadMakesTheListsAndReleaseFreesTh
         for (const std::unique_ptr<Scene>& scene : *scenes)
             countMeshes(*scene, still, listed);
         EXPECT_EQ(listed, 0);
-        // The map's texture was fixed at load, from the lookup: the upload makes none.
+        // The map's entry was found at load; the upload reads its name and makes no texture.
         const Scene& textured = *scenes->back();
         ASSERT_EQ(textured.renderModes.size(), 1);
         EXPECT_EQ(textured.renderModes[0]->textures[0], 7);
@@ -126,6 +128,7 @@ TEST(SceneUpload, LoadingMakesNoOpenGLObjectUploadMakesTheListsAndReleaseFreesTh
         EXPECT_EQ(listed, still);
         EXPECT_EQ(liveObjects().lists - empty.lists, still);
         EXPECT_EQ(liveObjects().textures, empty.textures);
+        EXPECT_EQ(textured.renderModes[0]->textures[0], 9);
 
         for (const std::unique_ptr<Scene>& scene : *scenes)
             scene->release();
