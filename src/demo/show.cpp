@@ -42,19 +42,37 @@ public:
             NoSound = 1;
     }
 
+    // Registers the line's entry, for the scenes listed after it to find; its texture is
+    // made by upload.
     void textureEntry(const std::string& line) override
     {
-        // A line listed again names the same file: the texture already built stays.
+        // A line listed again names the same file: the entry already made stays.
         if (TextureRegistry.find(line))
             return;
-        // A line naming both kinds loads twice and keeps the PNG; the JPEG's texture goes.
-        if (line.find(".jpg") != std::string::npos)
-            TextureRegistry.store(line, LoadJpegTexture(dataPath(line), true));
-        if (line.find(".png") != std::string::npos) {
-            if (const GLuint* replaced = TextureRegistry.find(line))
-                glDeleteTextures(1, replaced);
-            TextureRegistry.store(line, LoadPngTexture(dataPath(line), true));
+        if (line.find(".jpg") == std::string::npos && line.find(".png") == std::string::npos)
+            return;
+        TextureRegistry.store(line, 0);
+        textureLines_.push_back(line);
+    }
+
+    // Makes the textures in the order they were listed, one picture read at a time, then
+    // the scenes' display lists, in the current context.
+    void upload()
+    {
+        for (const std::string& line : textureLines_) {
+            // A line naming both kinds reads both pictures and keeps the PNG.
+            TexturePicture picture;
+            if (line.find(".jpg") != std::string::npos)
+                picture = DecodeJpegTexture(dataPath(line));
+            if (line.find(".png") != std::string::npos) {
+                picture = TexturePicture(); // the JPEG's texels go before the PNG is read
+                picture = DecodePngTexture(dataPath(line));
+            }
+            TextureRegistry.store(line, CreateTexture(picture, true));
         }
+        textureLines_.clear();
+        for (auto& named : SceneRegistry)
+            named.second->upload();
     }
 
     void sceneEntry(const std::string& line) override
@@ -69,7 +87,6 @@ public:
             SceneRegistry.remove(line);
             return;
         }
-        scene->upload();
         SceneRegistry.store(line, std::move(scene));
     }
 
@@ -84,6 +101,8 @@ public:
 private:
     SoundStream*& stream_;
     int next_ = 0;
+    // The texture lines registered, in the order they were listed, waiting for upload.
+    std::vector<std::string> textureLines_;
 };
 
 // The orthographic projection over the picture band that screen quads are drawn in.
@@ -173,6 +192,7 @@ bool LoadScript(SoundStream*& stream)
 
     ShowLoader loader(stream);
     ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), loader);
+    loader.upload();
     return true;
 }
 
