@@ -116,7 +116,8 @@ std::unique_ptr<Scene> frameScene(bool morphing)
     spec.materials[3].maps[1] = {0.5f, "skin.jpg"};
     std::string bytes = writeScene(spec);
     auto scene = std::make_unique<Scene>();
-    scene->loadMemory(bytes.data(), bytes.size());
+    scene->loadMemory(bytes.data(), bytes.size(), RegistryTextureLookup(TextureRegistry));
+    scene->upload();
     return scene;
 }
 

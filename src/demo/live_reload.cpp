@@ -45,15 +45,18 @@ bool replacePicture(GLuint texture, const std::string& key, std::string& problem
 // opened or is damaged: loading during playback tolerates damage, but a file caught while
 // it is being written reads as damaged, and must not replace the scene on screen. The
 // damaged scene is handed back in damaged all the same, for a name that has no scene yet.
-std::unique_ptr<Scene> loadScene(const std::string& key, std::string& problem, std::unique_ptr<Scene>& damaged)
+// Its materials find their textures in textures; its display lists go to the current context.
+std::unique_ptr<Scene> loadScene(const std::string& key, const Registry<GLuint>& textures, std::string& problem,
+    std::unique_ptr<Scene>& damaged)
 {
     const std::string path = dataPath(key);
     auto scene = std::make_unique<Scene>();
-    if (scene->loadFile(path.c_str()) != 0) {
+    if (scene->loadFile(path.c_str(), RegistryTextureLookup(textures)) != 0) {
         const DataFile file = OpenDataFile(path, SceneFileLimit);
         problem = file ? std::string("cannot be opened") : file.problem;
         return nullptr;
     }
+    scene->upload();
     if (scene->reader->failed()) {
         problem = "is damaged or cut short at byte " + std::to_string(scene->reader->failedOffset()) +
             " (a file still being written reads so)";
@@ -160,7 +163,7 @@ private:
     {
         std::string problem;
         std::unique_ptr<Scene> damaged;
-        std::unique_ptr<Scene> scene = loadScene(line, problem, damaged);
+        std::unique_ptr<Scene> scene = loadScene(line, TextureRegistry, problem, damaged);
         if (scene) {
             owner_->clearProblem(useFile(line));
             SceneRegistry.store(line, std::move(scene));
@@ -297,11 +300,9 @@ bool LiveReload::reloadScene(const Use& use)
         if (texture.kind == Kind::Texture && texture.order < use.order)
             if (const GLuint* id = TextureRegistry.find(texture.key))
                 listedBefore.store(texture.key, *id);
-    std::swap(TextureRegistry, listedBefore);
     std::string problem;
     std::unique_ptr<Scene> damaged;
-    std::unique_ptr<Scene> scene = loadScene(use.key, problem, damaged);
-    std::swap(TextureRegistry, listedBefore);
+    std::unique_ptr<Scene> scene = loadScene(use.key, listedBefore, problem, damaged);
 
     if (!scene) {
         const bool loadedBefore = SceneRegistry.find(use.key) != nullptr;

@@ -44,18 +44,13 @@ void openSoundtrack(const PlanEntry& entry, SoundStream*& stream)
         NoSound = 1;
 }
 
-void buildTexture(const PlanEntry& entry)
+// Registers a texture line's entry, for the scenes listed after it to find; its texture is
+// made by uploadShow. A line listed again names the same file: the entry made first stays.
+void registerTexture(const PlanEntry& entry)
 {
-    if (!entry.firstListing)
+    if (!entry.firstListing || !PicturesOf(entry.key).any())
         return;
-    const TexturePictures pictures = PicturesOf(entry.key);
-    if (pictures.jpeg)
-        TextureRegistry.store(entry.key, LoadJpegTexture(dataPath(entry.key), true));
-    if (pictures.png) {
-        if (const GLuint* replaced = TextureRegistry.find(entry.key))
-            DeleteTexture(*replaced);
-        TextureRegistry.store(entry.key, LoadPngTexture(dataPath(entry.key), true));
-    }
+    TextureRegistry.store(entry.key, 0);
 }
 
 void loadScene(const PlanEntry& entry)
@@ -65,7 +60,7 @@ void loadScene(const PlanEntry& entry)
     // listing many missing files holds no scene object for each. The scene a listing again
     // replaces is freed, its display lists with it.
     auto scene = std::make_unique<Scene>();
-    if (scene->loadFile(dataPath(entry.key).c_str()) != 0) {
+    if (scene->loadFile(dataPath(entry.key).c_str(), RegistryTextureLookup(TextureRegistry)) != 0) {
         SceneRegistry.remove(entry.key);
         return;
     }
@@ -79,7 +74,7 @@ void carryOut(ShowPlan& plan, SoundStream*& stream)
         if (entry.kind == EntryKind::Soundtrack)
             openSoundtrack(entry, stream);
         else if (entry.kind == EntryKind::Texture)
-            buildTexture(entry);
+            registerTexture(entry);
         else
             loadScene(entry);
     }
@@ -92,6 +87,30 @@ void carryOut(ShowPlan& plan, SoundStream*& stream)
     Timeline.setSize(first + plan.parts.size());
     for (int i = 0; i < plan.parts.size(); ++i)
         Timeline[first + i] = std::move(plan.parts[i]);
+}
+
+// Makes the plan's textures in the order they were listed, one picture read at a time,
+// then the scenes' display lists, in the current context.
+void uploadShow(const ShowPlan& plan)
+{
+    for (const PlanEntry& entry : plan.entries) {
+        if (entry.kind != EntryKind::Texture || !entry.firstListing)
+            continue;
+        const TexturePictures pictures = PicturesOf(entry.key);
+        if (!pictures.any())
+            continue;
+        // A line naming both kinds reads both pictures and keeps the PNG.
+        TexturePicture picture;
+        if (pictures.jpeg)
+            picture = DecodeJpegTexture(dataPath(entry.key));
+        if (pictures.png) {
+            picture = TexturePicture(); // the JPEG's texels go before the PNG is read
+            picture = DecodePngTexture(dataPath(entry.key));
+        }
+        TextureRegistry.store(entry.key, CreateTexture(picture, true));
+    }
+    for (auto& named : SceneRegistry)
+        named.second->upload();
 }
 
 // The window, the music (or the tick count) and the keyboard. The music's clock is
@@ -165,6 +184,7 @@ bool LoadScript(SoundStream*& stream)
 
     ShowPlan plan = ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     carryOut(plan, stream);
+    uploadShow(plan);
     return true;
 }
 

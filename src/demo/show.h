@@ -17,8 +17,9 @@ extern Registry<std::unique_ptr<Scene>> SceneRegistry;
 extern std::string SoundtrackPath;
 
 // Shows the loading picture, then reads "script.txt" of the current folder: opens the
-// soundtrack into stream (raising NoSound when none opens), builds the textures, loads
-// the scenes and fills the timeline. Returns false only when the script cannot be read.
+// soundtrack into stream (raising NoSound when none opens), loads the scenes and fills
+// the timeline, then makes the textures and the scenes' display lists in the current
+// context. Returns false only when the script cannot be read.
 bool LoadScript(SoundStream*& stream);
 
 // Plays the timeline in the window until it ends (forever when loop is set) or Escape is

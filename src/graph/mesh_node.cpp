@@ -22,8 +22,7 @@ MeshNode::MeshNode(Node* parent_) : DrawableNode(NodeKind::Mesh, parent_) {}
 
 MeshNode::~MeshNode()
 {
-    if (listBuilt && listContext_ && listContext_ == CurrentGlContext())
-        glDeleteLists(displayList, 1);
+    releaseDisplayList();
 }
 
 void MeshNode::load(SceneReader& reader)
@@ -164,7 +163,11 @@ void MeshNode::bindRenderModes(const GrowableArray<std::unique_ptr<RenderMode>>&
         if (group->renderMode && group->renderMode->alpha < 1.0f)
             transparent = true;
     }
-    // A morphing mesh sends its geometry every frame; loading without a context (the
+}
+
+void MeshNode::buildDisplayList()
+{
+    // A morphing mesh sends its geometry every frame; a scene never uploaded (the
     // inspector) leaves static meshes to draw directly.
     if (morphs_ || !GlContextIsCurrent())
         return;
@@ -178,6 +181,16 @@ void MeshNode::bindRenderModes(const GrowableArray<std::unique_ptr<RenderMode>>&
     glEndList();
     listBuilt = true;
     listContext_ = CurrentGlContext();
+}
+
+void MeshNode::releaseDisplayList()
+{
+    if (!listBuilt || !listContext_ || listContext_ != CurrentGlContext())
+        return;
+    glDeleteLists(displayList, 1);
+    displayList = 0;
+    listBuilt = false;
+    listContext_ = nullptr;
 }
 
 void MeshNode::render()

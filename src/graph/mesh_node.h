@@ -46,10 +46,16 @@ public:
 
     // Binds every group to its material (what the group is made of, for inspection).
     void bindMaterials(const GrowableArray<std::unique_ptr<Material>>& materials);
-    // Binds every group to the render mode at its material index, marks the whole mesh
-    // transparent when any of them is translucent (alpha below 1) and, for a mesh that does
-    // not morph, compiles the groups into a display list when an OpenGL context is current.
+    // Binds every group to the render mode at its material index and marks the whole mesh
+    // transparent when any of them is translucent (alpha below 1). Makes no OpenGL call.
     void bindRenderModes(const GrowableArray<std::unique_ptr<RenderMode>>& renderModes);
+    // For a mesh that does not morph, compiles the groups into a display list in the current
+    // context (into the same list again when one is built). Does nothing without a current
+    // context, or when no list name is left: the mesh then draws directly.
+    void buildDisplayList();
+    // Deletes the display list, after which the mesh draws directly. Does nothing when no
+    // list is built or the context that compiled it is not current.
+    void releaseDisplayList();
     // Draws the groups in order under the current matrix, unless the visibility track left
     // the mesh hidden: the display list, else the static vertices, else the morph track's
     // positions at evalTime (with the static vertices' normals). Allocates nothing.

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -287,19 +288,46 @@ TextureHandle UploadAlphaTexture(int width, int height, const unsigned char* alp
     return TextureHandle(texture);
 }
 
-GLuint LoadJpegTexture(const std::string& path, bool mipmaps)
+TexturePicture DecodeJpegTexture(const std::string& path)
 {
     DecodedImage image = DecodeJpeg(path, &TextureBudget);
     reportRefusal(path, image);
-    const std::vector<uint8_t> texels = jpegTexels(image);
-    return buildTexture(image.width, image.height, image.empty() ? nullptr : texels.data(), GL_RGB, 3, mipmaps);
+    TexturePicture picture;
+    picture.texels = jpegTexels(image);
+    picture.width = image.width;
+    picture.height = image.height;
+    if (image.empty())
+        picture.texels.clear();
+    return picture;
+}
+
+TexturePicture DecodePngTexture(const std::string& path)
+{
+    DecodedImage image = DecodePng(path, &TextureBudget);
+    reportRefusal(path, image);
+    TexturePicture picture;
+    picture.width = image.width;
+    picture.height = image.height;
+    picture.texels = std::move(image.pixels);
+    picture.format = GL_RGBA;
+    picture.components = 4;
+    return picture;
+}
+
+GLuint CreateTexture(const TexturePicture& picture, bool mipmaps)
+{
+    return buildTexture(picture.width, picture.height, picture.texels.empty() ? nullptr : picture.texels.data(),
+        picture.format, picture.components, mipmaps);
+}
+
+GLuint LoadJpegTexture(const std::string& path, bool mipmaps)
+{
+    return CreateTexture(DecodeJpegTexture(path), mipmaps);
 }
 
 GLuint LoadPngTexture(const std::string& path, bool mipmaps)
 {
-    DecodedImage image = DecodePng(path, &TextureBudget);
-    reportRefusal(path, image);
-    return buildTexture(image.width, image.height, image.empty() ? nullptr : image.pixels.data(), GL_RGBA, 4, mipmaps);
+    return CreateTexture(DecodePngTexture(path), mipmaps);
 }
 
 bool ReplaceJpegTexture(GLuint texture, const std::string& path, bool mipmaps, std::string& problem)

@@ -3,7 +3,32 @@
 
 #include "app/gl.h"
 
+#include <cstdint>
 #include <string>
+#include <vector>
+
+// A picture decoded into the texels a texture is built from; making it needs no OpenGL.
+struct TexturePicture {
+    int width = 0;
+    int height = 0;
+    // Tightly packed rows in format; empty when the file could not be decoded or was
+    // refused, which builds a texture with no picture.
+    std::vector<uint8_t> texels;
+    GLenum format = GL_RGB;
+    int components = 3;
+};
+
+// Decodes the JPEG file at path into the picture LoadJpegTexture builds its texture from,
+// without calling OpenGL. Returns a picture without texels when the file cannot be decoded
+// or is refused (the refusal reported on standard error).
+TexturePicture DecodeJpegTexture(const std::string& path);
+
+// The same for a PNG file, as LoadPngTexture builds it.
+TexturePicture DecodePngTexture(const std::string& path);
+
+// Builds a texture from picture in the current context, as LoadJpegTexture and
+// LoadPngTexture do, and returns its id, bound to GL_TEXTURE_2D.
+GLuint CreateTexture(const TexturePicture& picture, bool mipmaps);
 
 // Owns one texture of the context that was current when the handle took it, and deletes
 // it when destroyed or given another, provided that context is still current (a texture

@@ -1,7 +1,6 @@
 #include "scene/material.h"
 
 #include "common/ascii_case.h"
-#include "image/texture_registry.h"
 
 namespace {
 
@@ -29,11 +28,22 @@ std::string MaterialMap::fallbackTextureName() const
     return name;
 }
 
-int32_t MaterialMap::lookupMapTexture() const
+TextureLookup RegistryTextureLookup(const Registry<uint32_t>& registry)
 {
-    const GLuint* texture = TextureRegistry.find(textureName());
-    if (!texture)
-        texture = TextureRegistry.find(fallbackTextureName());
+    return [&registry](const std::string& name) { return registry.find(name); };
+}
+
+const uint32_t* MaterialMap::findMapTexture(const TextureLookup& textures) const
+{
+    if (!textures)
+        return nullptr;
+    const uint32_t* texture = textures(textureName());
+    return texture ? texture : textures(fallbackTextureName());
+}
+
+int32_t MaterialMap::lookupMapTexture(const TextureLookup& textures) const
+{
+    const uint32_t* texture = findMapTexture(textures);
     return texture ? static_cast<int32_t>(*texture) : 0;
 }
 

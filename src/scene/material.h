@@ -1,14 +1,25 @@
 // Material: a scene material's eleven texture map slots and the render mode they choose.
 #pragma once
 
+#include "common/registry.h"
 #include "graph/player_facts.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 
 // Material and map file names are read into 300-byte buffers.
 constexpr int materialNameBufferBytes = 300;
+
+// What a scene being loaded may draw with: the entry of the texture registered under a
+// texture name, holding its OpenGL name, or null when none is. An entry stays where it is
+// until the scene is uploaded, which reads the name from it again (a texture may be made
+// after the scenes are read). An empty lookup finds none (the scene draws untextured).
+using TextureLookup = std::function<const uint32_t*(const std::string& name)>;
+
+// A lookup over registry as it stands at each call; registry must outlive the lookup.
+TextureLookup RegistryTextureLookup(const Registry<uint32_t>& registry);
 
 // One texture map slot; present only when its amount is greater than 0.
 struct MaterialMap {
@@ -21,9 +32,11 @@ struct MaterialMap {
     std::string textureName() const;
     // The second name tried when the first is not registered: ".jpg" read as ".png".
     std::string fallbackTextureName() const;
-    // The OpenGL texture registered under textureName(), else under fallbackTextureName();
-    // 0 (no texture) when the demo script registered neither.
-    int32_t lookupMapTexture() const;
+    // The entry textures finds under textureName(), else under fallbackTextureName(); null
+    // when it finds neither.
+    const uint32_t* findMapTexture(const TextureLookup& textures) const;
+    // The OpenGL texture in that entry; 0 (no texture) when there is none.
+    int32_t lookupMapTexture(const TextureLookup& textures) const;
 };
 
 class Material {

@@ -47,30 +47,31 @@ Scene::Scene() : Node(NodeKind::Scene, nullptr) {}
 
 Scene::~Scene() = default;
 
-int Scene::loadFile(const char* path)
+int Scene::loadFile(const char* path, const TextureLookup& textures)
 {
     reader = std::make_unique<SceneReader>();
     if (!reader->open(path))
         return 1;
-    readScene(*reader);
+    readScene(*reader, textures);
     return 0;
 }
 
-void Scene::loadMemory(const void* data, size_t size)
+void Scene::loadMemory(const void* data, size_t size, const TextureLookup& textures)
 {
     reader = std::make_unique<SceneReader>();
     reader->openMemory(data, size);
-    readScene(*reader);
+    readScene(*reader, textures);
 }
 
-void Scene::readScene(SceneReader& in)
+void Scene::readScene(SceneReader& in, const TextureLookup& textures)
 {
+    textureEntries_.clear();
     in.readInt32(headerA);
     in.readInt32(headerB);
     int32_t typeId = endOfList;
     in.readInt32(typeId);
     readNodeList(in, *this, typeId, 1);
-    readMaterials(in);
+    readMaterials(in, textures);
     in.close();
 
     bindMaterials(*this);
@@ -117,7 +118,7 @@ void Scene::readNodeList(SceneReader& in, Node& parent, int32_t typeId, int dept
         children[first + static_cast<int>(i)] = std::move(level[i]);
 }
 
-void Scene::readMaterials(SceneReader& in)
+void Scene::readMaterials(SceneReader& in, const TextureLookup& textures)
 {
     int32_t discarded = 0;
     in.readInt32(discarded);
@@ -140,7 +141,7 @@ void Scene::readMaterials(SceneReader& in)
             if (amount > 0.0f)
                 material.setMap(slot, text, amount);
         }
-        renderModes[made] = makeRenderMode(material);
+        renderModes[made] = makeRenderMode(material, textures);
     }
     // Damaged data ends the list where it stops: materials never reached are not made up.
     materials.setSize(made);
@@ -150,7 +151,7 @@ void Scene::readMaterials(SceneReader& in)
 // Every material gets exactly one mode, so a group's material index is also its mode's.
 // The undrawable slot is ignored when choosing it: such a material draws as if the slot
 // were empty.
-std::unique_ptr<RenderMode> Scene::makeRenderMode(const Material& material)
+std::unique_ptr<RenderMode> Scene::makeRenderMode(const Material& material, const TextureLookup& textures)
 {
     int32_t kind = material.drawnKind();
     // drawnKind is always one of the four kinds, so a mode is always made.
@@ -158,12 +159,19 @@ std::unique_ptr<RenderMode> Scene::makeRenderMode(const Material& material)
     const MaterialMap& surface = material.maps[Material::surfaceSlot];
     const MaterialMap& environment = material.maps[Material::environmentSlot];
     if (kind & Material::surfaceKind)
-        mode->textures.append(surface.lookupMapTexture());
+        appendTexture(*mode, surface.findMapTexture(textures));
     if (kind & Material::environmentKind)
-        mode->textures.append(environment.lookupMapTexture());
+        appendTexture(*mode, environment.findMapTexture(textures));
     if (kind != Material::plainKind)
         mode->alpha = material.alpha();
     return mode;
+}
+
+void Scene::appendTexture(RenderMode& mode, const uint32_t* entry)
+{
+    mode.textures.append(entry ? static_cast<int32_t>(*entry) : 0);
+    if (entry)
+        textureEntries_.push_back(TextureEntry{&mode, mode.textures.size() - 1, entry});
 }
 
 void Scene::bindMaterials(Node& node)
@@ -177,6 +185,33 @@ void Scene::bindMaterials(Node& node)
                 noteUnboundGroups(mesh);
         }
         bindMaterials(*child);
+    }
+}
+
+void Scene::upload()
+{
+    for (const TextureEntry& found : textureEntries_)
+        found.mode->textures[found.index] = static_cast<int32_t>(*found.entry);
+    textureEntries_.clear();
+    uploadSubtree(*this, true);
+}
+
+void Scene::release()
+{
+    uploadSubtree(*this, false);
+}
+
+void Scene::uploadSubtree(Node& node, bool build)
+{
+    for (std::unique_ptr<Node>& child : node.children) {
+        if (child->kind == NodeKind::Mesh) {
+            auto& mesh = static_cast<MeshNode&>(*child);
+            if (build)
+                mesh.buildDisplayList();
+            else
+                mesh.releaseDisplayList();
+        }
+        uploadSubtree(*child, build);
     }
 }
 

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class CameraNode;
 class MeshNode;
@@ -22,14 +23,23 @@ public:
     Scene();
     ~Scene() override;
 
-    // Reads the scene file at path, then binds materials, links targets and prepares the
-    // tracks. Static meshes compile their display lists here when an OpenGL context is
-    // current (the show loads after its window exists); without one they draw directly. Returns 0 when the file could be opened, whatever its contents (damaged data
-    // stops the reading; what was read stays, see reader->failedOffset()), and 1 when it
-    // could not, leaving the scene empty.
-    int loadFile(const char* path);
+    // Reads the scene file at path, then binds materials (each map to the texture textures
+    // finds for it now), links targets and prepares the tracks. Makes no OpenGL call, with
+    // or without a current context (see upload). Returns 0 when the file
+    // could be opened, whatever its contents (damaged data stops the reading; what was read
+    // stays, see reader->failedOffset()), and 1 when it could not, leaving the scene empty.
+    int loadFile(const char* path, const TextureLookup& textures = TextureLookup());
     // Reads a scene file's bytes from memory, like loadFile after a successful open.
-    void loadMemory(const void* data, size_t size);
+    void loadMemory(const void* data, size_t size, const TextureLookup& textures = TextureLookup());
+
+    // Gives the render modes the OpenGL names their texture entries hold now (the first
+    // upload only: the entries are not read again), then compiles the display lists of the
+    // meshes that do not morph into the current context, in pre-order. Without a current
+    // context no list is made, and every mesh draws directly.
+    void upload();
+    // Deletes the display lists upload made, while their context is current; the meshes then
+    // draw directly. Destroying the scene does the same.
+    void release();
 
     // The scene is only a container: its own node operations do nothing.
     void load(SceneReader&) override {}
@@ -65,14 +75,26 @@ public:
     int32_t activeLights = 0;
 
 private:
-    void readScene(SceneReader& reader);
+    void readScene(SceneReader& reader, const TextureLookup& textures);
     void readNodeList(SceneReader& reader, Node& parent, int32_t typeId, int depth);
-    void readMaterials(SceneReader& reader);
-    std::unique_ptr<RenderMode> makeRenderMode(const Material& material);
+    void readMaterials(SceneReader& reader, const TextureLookup& textures);
+    std::unique_ptr<RenderMode> makeRenderMode(const Material& material, const TextureLookup& textures);
+    // Appends the texture in entry (0 without one) to mode's, noting the entry for upload.
+    void appendTexture(RenderMode& mode, const uint32_t* entry);
     void bindMaterials(Node& node);
     // Notes the groups of mesh whose material index names no material (they draw nothing).
     void noteUnboundGroups(const MeshNode& mesh);
     void linkTargets(Node& node);
+    // Builds (or with build false, releases) the display lists of the meshes below node.
+    static void uploadSubtree(Node& node, bool build);
     void prepareTracks(Node& node);
     void evaluateSubtree(Node& node, float time);
+
+    // A texture entry found at load, read again at the first upload.
+    struct TextureEntry {
+        RenderMode* mode;
+        int index; // in mode->textures
+        const uint32_t* entry;
+    };
+    std::vector<TextureEntry> textureEntries_;
 };

@@ -79,13 +79,15 @@ inline GLuint registerTexture(const std::string& name, uint8_t r, uint8_t g, uin
     return texture;
 }
 
-// Loads spec into a new scene (display lists go to the current context).
+// Loads spec into a new scene and uploads it, as the show does (display lists go to the
+// current context).
 inline std::unique_ptr<Scene> load(const SceneSpec& spec)
 {
     std::string bytes = writeScene(spec);
     auto scene = std::make_unique<Scene>();
-    scene->loadMemory(bytes.data(), bytes.size());
+    scene->loadMemory(bytes.data(), bytes.size(), RegistryTextureLookup(TextureRegistry));
     EXPECT_FALSE(scene->reader->failed());
+    scene->upload();
     return scene;
 }
 

@@ -132,7 +132,7 @@ TEST_F(MeshDraw, MorphingMeshDrawsItsBlendedPositionsAtTheFrameTime)
     EXPECT_EQ(rgb(middleX, middleY), 0u);
 }
 
-TEST_F(MeshDraw, StaticMeshReplaysTheDisplayListCompiledAtLoad)
+TEST_F(MeshDraw, StaticMeshReplaysTheDisplayListCompiledAtUpload)
 {
     SceneSpec spec = viewed();
     spec.nodes.push_back(square("still", {0, 0, 0}, X, Z, 0.5f));

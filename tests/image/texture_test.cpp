@@ -60,6 +60,38 @@ std::string threeByTwoJpeg(const TempFolder& folder)
 
 } // namespace
 
+TEST(DecodeTextures, PicturesDecodeWithoutAContextInTheLayoutTheirTexturesTake)
+{
+    TempFolder folder("texture-decode");
+    const std::string png = folder.path("rows.png");
+    writePng(png, 2, 1, PNG_COLOR_TYPE_RGB_ALPHA, 8, {{255, 0, 0, 255, 0, 255, 0, 128}});
+    struct Case {
+        const char* name;
+        TexturePicture picture;
+        int width, height;
+        GLenum format;
+        int components;
+        std::vector<int> firstTexel; // none for a picture without texels
+    };
+    const Case cases[] = {
+        // Bottom row first, red first.
+        {"jpeg", DecodeJpegTexture(threeByTwoJpeg(folder)), 3, 2, GL_RGB, 3, {250, 120, 20}},
+        {"png", DecodePngTexture(png), 2, 1, GL_RGBA, 4, {255, 0, 0, 255}},
+        {"missing jpeg", DecodeJpegTexture(folder.path("missing.jpg")), 0, 0, GL_RGB, 3, {}},
+        {"missing png", DecodePngTexture(folder.path("missing.png")), 0, 0, GL_RGBA, 4, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.picture.width, c.width);
+        EXPECT_EQ(c.picture.height, c.height);
+        EXPECT_EQ(c.picture.format, c.format);
+        EXPECT_EQ(c.picture.components, c.components);
+        ASSERT_EQ(c.picture.texels.size(), size_t(c.width) * c.height * c.components);
+        for (size_t i = 0; i < c.firstTexel.size(); ++i)
+            EXPECT_NEAR(c.picture.texels[i], c.firstTexel[i], 3) << "component " << i;
+    }
+}
+
 TEST(LoadJpegTexture, FirstUploadedRowIsTheBottomRowInRedGreenBlueOrder)
 {
     GlTestContext gl(32, 32);

@@ -1,7 +1,6 @@
-// Materials choose their render modes and resolve their texture maps through the registry;
-// loading needs no OpenGL context.
+// Materials choose their render modes and resolve their texture maps through the lookup the
+// scene is loaded with; loading needs no OpenGL context.
 #include "graph/mesh_node.h"
-#include "image/texture_registry.h"
 #include "render/dual_map_mode.h"
 #include "render/line_mode.h"
 #include "render/sphere_map_mode.h"
@@ -32,14 +31,15 @@ class RenderModeBinding : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        TextureRegistry.store("skin.jpg", 11);
-        TextureRegistry.store("env.jpg", 12);
-        TextureRegistry.store("chrome.png", 13);
-        TextureRegistry.store("both.jpg", 14);
-        TextureRegistry.store("both.png", 15);
-        TextureRegistry.store("old.bmp", 16);
+        registry.store("skin.jpg", 11);
+        registry.store("env.jpg", 12);
+        registry.store("chrome.png", 13);
+        registry.store("both.jpg", 14);
+        registry.store("both.png", 15);
+        registry.store("old.bmp", 16);
     }
-    void TearDown() override { TextureRegistry.clear(); }
+    Registry<uint32_t> registry;
+    TextureLookup textures = RegistryTextureLookup(registry);
 };
 
 } // namespace
@@ -59,7 +59,7 @@ TEST_F(RenderModeBinding, EveryMaterialGetsItsModeInOrderWithTexturesAndAlpha)
     spec.materials.push_back(unused);
     std::string bytes = writeScene(spec);
     Scene scene;
-    scene.loadMemory(bytes.data(), bytes.size());
+    scene.loadMemory(bytes.data(), bytes.size(), textures);
     ASSERT_EQ(scene.materials.size(), 7);
     ASSERT_EQ(scene.renderModes.size(), scene.materials.size());
 
@@ -97,15 +97,17 @@ TEST_F(RenderModeBinding, EveryMaterialGetsItsModeInOrderWithTexturesAndAlpha)
 
 TEST_F(RenderModeBinding, MapTexturesResolveThroughTheBaseNameJpgFirstThenPng)
 {
-    EXPECT_EQ((MaterialMap{"C:\\Art\\Maps\\SKIN.Jpg", 1.0f}.lookupMapTexture()), 11);
-    EXPECT_EQ((MaterialMap{"both.bmp", 1.0f}.lookupMapTexture()), 14);   // .jpg before .png
-    EXPECT_EQ((MaterialMap{"Chrome.BMP", 1.0f}.lookupMapTexture()), 13); // .png when no .jpg
-    EXPECT_EQ((MaterialMap{"both.jpg", 1.0f}.lookupMapTexture()), 14);
-    EXPECT_EQ((MaterialMap{"chrome.jpg", 1.0f}.lookupMapTexture()), 13);
+    EXPECT_EQ((MaterialMap{"C:\\Art\\Maps\\SKIN.Jpg", 1.0f}.lookupMapTexture(textures)), 11);
+    EXPECT_EQ((MaterialMap{"both.bmp", 1.0f}.lookupMapTexture(textures)), 14);   // .jpg before .png
+    EXPECT_EQ((MaterialMap{"Chrome.BMP", 1.0f}.lookupMapTexture(textures)), 13); // .png when no .jpg
+    EXPECT_EQ((MaterialMap{"both.jpg", 1.0f}.lookupMapTexture(textures)), 14);
+    EXPECT_EQ((MaterialMap{"chrome.jpg", 1.0f}.lookupMapTexture(textures)), 13);
     // A registered .bmp name is never matched: the map's .bmp is read as .jpg.
-    EXPECT_EQ((MaterialMap{"old.bmp", 1.0f}.lookupMapTexture()), 0);
-    EXPECT_EQ((MaterialMap{"missing.jpg", 1.0f}.lookupMapTexture()), 0);
-    EXPECT_EQ((MaterialMap{"maps/skin.jpg", 1.0f}.lookupMapTexture()), 0); // only backslashes split
+    EXPECT_EQ((MaterialMap{"old.bmp", 1.0f}.lookupMapTexture(textures)), 0);
+    EXPECT_EQ((MaterialMap{"missing.jpg", 1.0f}.lookupMapTexture(textures)), 0);
+    EXPECT_EQ((MaterialMap{"maps/skin.jpg", 1.0f}.lookupMapTexture(textures)), 0); // only backslashes split
+    // Loaded without a lookup (the tools), a scene finds no texture at all.
+    EXPECT_EQ((MaterialMap{"skin.jpg", 1.0f}.lookupMapTexture(TextureLookup())), 0);
 }
 
 TEST_F(RenderModeBinding, MeshesBindModesWithoutAnOpenGLContext)
