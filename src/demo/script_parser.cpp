@@ -1,9 +1,7 @@
 #include "demo/script_parser.h"
 
-#include "scene/material.h"
-
-#include <climits>
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <numeric>
 
@@ -268,11 +266,6 @@ TexturePictures PicturesOf(const std::string& key)
     pictures.jpeg = key.find(".jpg") != std::string::npos;
     pictures.png = key.find(".png") != std::string::npos;
     return pictures;
-}
-
-std::array<std::string, 2> MapTextureKeys(const MaterialMap& map)
-{
-    return {map.textureName(), map.fallbackTextureName()};
 }
 
 const PlanEntry* PlanSoundtrack(const ShowPlan& plan)

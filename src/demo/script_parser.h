@@ -10,8 +10,6 @@
 #include <string_view>
 #include <vector>
 
-struct MaterialMap;
-
 // What a list entry names, by the section its list was opened by.
 enum class EntryKind { Soundtrack, Texture, Scene };
 
@@ -82,9 +80,6 @@ struct TexturePictures {
     bool any() const { return jpeg || png; }
 };
 TexturePictures PicturesOf(const std::string& key);
-
-// The texture keys a material map is found under, in the order the show tries them.
-std::array<std::string, 2> MapTextureKeys(const MaterialMap& map);
 
 // The soundtrack the show plays: the last "[mp3]" entry, or null when there is none.
 const PlanEntry* PlanSoundtrack(const ShowPlan& plan);

@@ -33,12 +33,19 @@ TextureLookup RegistryTextureLookup(const Registry<uint32_t>& registry)
     return [&registry](const std::string& name) { return registry.find(name); };
 }
 
+std::array<std::string, 2> MapTextureKeys(const MaterialMap& map)
+{
+    return {map.textureName(), map.fallbackTextureName()};
+}
+
 const uint32_t* MaterialMap::findMapTexture(const TextureLookup& textures) const
 {
     if (!textures)
         return nullptr;
-    const uint32_t* texture = textures(textureName());
-    return texture ? texture : textures(fallbackTextureName());
+    for (const std::string& key : MapTextureKeys(*this))
+        if (const uint32_t* texture = textures(key))
+            return texture;
+    return nullptr;
 }
 
 int32_t MaterialMap::lookupMapTexture(const TextureLookup& textures) const

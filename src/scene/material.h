@@ -4,6 +4,7 @@
 #include "common/registry.h"
 #include "graph/player_facts.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -32,12 +33,16 @@ struct MaterialMap {
     std::string textureName() const;
     // The second name tried when the first is not registered: ".jpg" read as ".png".
     std::string fallbackTextureName() const;
-    // The entry textures finds under textureName(), else under fallbackTextureName(); null
-    // when it finds neither.
+    // The entry textures finds under the first of MapTextureKeys it has; null when it has
+    // neither.
     const uint32_t* findMapTexture(const TextureLookup& textures) const;
     // The OpenGL texture in that entry; 0 (no texture) when there is none.
     int32_t lookupMapTexture(const TextureLookup& textures) const;
 };
+
+// The texture keys a map is found under, in the order the show tries them: textureName(),
+// then fallbackTextureName().
+std::array<std::string, 2> MapTextureKeys(const MaterialMap& map);
 
 class Material {
 public:

@@ -3,6 +3,7 @@
 #include "common/ascii_case.h"
 #include "common/file_path.h"
 #include "demo/script_parser.h"
+#include "scene/material.h"
 
 #include <algorithm>
 #include <fstream>
