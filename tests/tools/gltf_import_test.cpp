@@ -16,10 +16,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <map>
 
@@ -168,6 +171,35 @@ TEST(GltfImport, DryRunWritesNothing)
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find("would write"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir.path + "/show"));
+}
+
+// A file that cannot be written or put in place is named with the reason it failed, the
+// script stays as it was and no temporary file is left behind.
+TEST(GltfImport, AFileThatCannotBeWrittenIsReportedWithItsOwnReason)
+{
+    const struct {
+        const char* blocked; // made a folder holding one file, so it can be neither written nor removed
+        const char* named;
+    } cases[] = {
+        {"data/boxtextured.scn.importing", "data/boxtextured.scn.importing"},
+        {"data/boxtextured.scn", "data/boxtextured.scn"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.blocked);
+        TempFolder dir;
+        const std::string show = dir.path + "/show";
+        fs::create_directories(show + "/" + c.blocked);
+        std::ofstream(show + "/" + c.blocked + "/keep") << "x";
+        std::ofstream(show + "/script.txt") << "[scenes]\n";
+        ImportRun run = runImportOf(samples + "BoxTextured.gltf", show);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, "taldrex-scene: " + show + "/" + c.named + ": cannot be written (" +
+                               std::strerror(EISDIR) + ")\n");
+        std::ifstream script(show + "/script.txt");
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(script), {}), "[scenes]\n");
+        for (const auto& entry : fs::directory_iterator(show + "/data"))
+            EXPECT_FALSE(entry.is_regular_file() && entry.path().extension() == ".importing") << entry.path();
+    }
 }
 
 // Each broken model is refused with its file named, and the folder stays as it was.

@@ -262,11 +262,13 @@ int runImport(const std::string& modelPath, const std::string& demoDir, const Im
     std::vector<std::string> written;
     bool ok = true;
     std::string failed;
+    int reason = 0; // taken when it fails: the clean-up that follows may change errno
     for (const auto& f : files) {
         std::string temporary = f.first + ".importing";
         if (!writeFile(temporary, f.second)) {
             ok = false;
             failed = temporary;
+            reason = errno;
             std::remove(temporary.c_str());
             break;
         }
@@ -276,11 +278,12 @@ int runImport(const std::string& modelPath, const std::string& demoDir, const Im
         if (std::rename(written[i].c_str(), files[i].first.c_str()) != 0) {
             ok = false;
             failed = files[i].first;
+            reason = errno;
         }
     if (!ok) {
         for (const std::string& t : written)
             std::remove(t.c_str());
-        std::fprintf(err, "taldrex-scene: %s: cannot be written (%s)\n", printable(failed).c_str(), std::strerror(errno));
+        std::fprintf(err, "taldrex-scene: %s: cannot be written (%s)\n", printable(failed).c_str(), std::strerror(reason));
         return 1;
     }
     printSummary(show, model, dataDir, scriptPath, sceneBytes.size(), false, out);
