@@ -417,6 +417,27 @@ TEST(GltfImport, ScriptGetsTexturesBeforeTheSceneAndOnePartPerCameraKeepingItsOt
               "[textures]\na.png\n\n[scenes]\ns.scn\n\n[part]\ns.scn\n10000\ncamera\nstandard\nstandard\n\n");
 }
 
+// Where the lines go when a script ends without its line feed, lists an entry in another
+// letter case, or lists the scene without showing it.
+TEST(GltfImport, ScriptLinesAreAddedOnlyWhereMissingAndEndAsTheScriptDoes)
+{
+    const struct {
+        const char* script;
+        std::vector<std::string> textures;
+        std::vector<std::string> cameras;
+        const char* expected;
+    } cases[] = {
+        {"[scenes]\nbox.scn", {}, {}, "[scenes]\nbox.scn"},
+        {"[scenes]\nold.scn", {}, {}, "[scenes]\nold.scn\nbox.scn\n"},
+        {"[scenes]\nbox.scn\n", {}, {"camera"}, "[scenes]\nbox.scn\n\n[part]\nbox.scn\n1000\ncamera\nstandard\nstandard\n\n"},
+        {"[textures]\r\nA.PNG\r\n", {"a.png"}, {}, "[textures]\r\nA.PNG\r\n\r\n[scenes]\r\nbox.scn\r\n\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        EXPECT_EQ(updateScript(c.script, c.textures, "box.scn", c.cameras, 1000), c.expected);
+    }
+}
+
 TEST(GltfImport, MaterialsKeepWhatThePlayerDrawsAndNameWhatItCannot)
 {
     GltfText g;
