@@ -1,8 +1,8 @@
 #include "graph/mesh_node.h"
 
 #include "app/gl.h"
+#include "app/gl_context.h"
 #include "common/scene_reader.h"
-#include "render/gl_context.h"
 #include "render/render_mode.h"
 
 #include <cmath>

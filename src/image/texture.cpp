@@ -1,12 +1,11 @@
 #include "image/texture.h"
 
+#include "app/gl_context.h"
 #include "app/gl_extensions.h"
 #include "common/printable_text.h"
 #include "image/image_limits.h"
 #include "image/jpeg_decoder.h"
 #include "image/png_decoder.h"
-
-#include <SDL.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -215,16 +214,9 @@ std::string replacementProblem(const std::string& path, const DecodedImage& imag
     return std::string();
 }
 
-// The context current on this thread, or null; asking before the video subsystem exists
-// would only leave an error message behind.
-const void* currentContext()
-{
-    return SDL_WasInit(SDL_INIT_VIDEO) != 0 ? SDL_GL_GetCurrentContext() : nullptr;
-}
-
 } // namespace
 
-TextureHandle::TextureHandle(GLuint texture) : texture_(texture), context_(texture ? currentContext() : nullptr) {}
+TextureHandle::TextureHandle(GLuint texture) : texture_(texture), context_(texture ? CurrentGlContext() : nullptr) {}
 
 TextureHandle::~TextureHandle() { reset(); }
 
@@ -248,7 +240,7 @@ TextureHandle& TextureHandle::operator=(TextureHandle&& other) noexcept
 
 void TextureHandle::reset()
 {
-    if (texture_ && context_ && currentContext() == context_)
+    if (texture_ && context_ && CurrentGlContext() == context_)
         glDeleteTextures(1, &texture_);
     texture_ = 0;
     context_ = nullptr;

@@ -16,10 +16,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <map>
 
@@ -168,6 +171,35 @@ TEST(GltfImport, DryRunWritesNothing)
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find("would write"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir.path + "/show"));
+}
+
+// A file that cannot be written or put in place is named with the reason it failed, the
+// script stays as it was and no temporary file is left behind.
+TEST(GltfImport, AFileThatCannotBeWrittenIsReportedWithItsOwnReason)
+{
+    const struct {
+        const char* blocked; // made a folder holding one file, so it can be neither written nor removed
+        const char* named;
+    } cases[] = {
+        {"data/boxtextured.scn.importing", "data/boxtextured.scn.importing"},
+        {"data/boxtextured.scn", "data/boxtextured.scn"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.blocked);
+        TempFolder dir;
+        const std::string show = dir.path + "/show";
+        fs::create_directories(show + "/" + c.blocked);
+        std::ofstream(show + "/" + c.blocked + "/keep") << "x";
+        std::ofstream(show + "/script.txt") << "[scenes]\n";
+        ImportRun run = runImportOf(samples + "BoxTextured.gltf", show);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, "taldrex-scene: " + show + "/" + c.named + ": cannot be written (" +
+                               std::strerror(EISDIR) + ")\n");
+        std::ifstream script(show + "/script.txt");
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(script), {}), "[scenes]\n");
+        for (const auto& entry : fs::directory_iterator(show + "/data"))
+            EXPECT_FALSE(entry.is_regular_file() && entry.path().extension() == ".importing") << entry.path();
+    }
 }
 
 // Each broken model is refused with its file named, and the folder stays as it was.
@@ -383,6 +415,27 @@ TEST(GltfImport, ScriptGetsTexturesBeforeTheSceneAndOnePartPerCameraKeepingItsOt
                     "[part]\nbox.scn\n10000\ncamera\nstandard\nstandard\n\n");
     EXPECT_EQ(updateScript("", {"a.png"}, "s.scn", {"camera"}, 10000),
               "[textures]\na.png\n\n[scenes]\ns.scn\n\n[part]\ns.scn\n10000\ncamera\nstandard\nstandard\n\n");
+}
+
+// Where the lines go when a script ends without its line feed, lists an entry in another
+// letter case, or lists the scene without showing it.
+TEST(GltfImport, ScriptLinesAreAddedOnlyWhereMissingAndEndAsTheScriptDoes)
+{
+    const struct {
+        const char* script;
+        std::vector<std::string> textures;
+        std::vector<std::string> cameras;
+        const char* expected;
+    } cases[] = {
+        {"[scenes]\nbox.scn", {}, {}, "[scenes]\nbox.scn"},
+        {"[scenes]\nold.scn", {}, {}, "[scenes]\nold.scn\nbox.scn\n"},
+        {"[scenes]\nbox.scn\n", {}, {"camera"}, "[scenes]\nbox.scn\n\n[part]\nbox.scn\n1000\ncamera\nstandard\nstandard\n\n"},
+        {"[textures]\r\nA.PNG\r\n", {"a.png"}, {}, "[textures]\r\nA.PNG\r\n\r\n[scenes]\r\nbox.scn\r\n\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        EXPECT_EQ(updateScript(c.script, c.textures, "box.scn", c.cameras, 1000), c.expected);
+    }
 }
 
 TEST(GltfImport, MaterialsKeepWhatThePlayerDrawsAndNameWhatItCannot)

@@ -43,6 +43,13 @@ ScriptLines splitLines(const std::string& text)
 // True for a line that holds nothing but its carriage return, if any.
 bool emptyLine(const std::string& line) { return line.empty() || line == "\r"; }
 
+// Lines to add to a script: blocks to insert before the line at an index of
+// ScriptLines::lines, and lines for the end.
+struct ScriptAdditions {
+    std::map<size_t, std::vector<std::string>> before;
+    std::vector<std::string> atEnd;
+};
+
 // The first list of kind in the plan, or null.
 const PlanList* firstList(const ShowPlan& plan, EntryKind kind)
 {
@@ -50,6 +57,103 @@ const PlanList* firstList(const ShowPlan& plan, EntryKind kind)
         if (list.kind == kind)
             return &list;
     return nullptr;
+}
+
+// Lines of the plan count from 1, the index of a line in ScriptLines::lines from 0.
+size_t indexOfLine(int line) { return size_t(line - 1); }
+
+// The textures not listed yet go at the end of the texture list that comes before the scene
+// list, or in a new list of their own ahead of the scene list (at the end when there is none).
+void addTextures(const ShowPlan& plan, const std::vector<std::string>& textures, ScriptAdditions& additions)
+{
+    const PlanList* sceneList = firstList(plan, EntryKind::Scene);
+    const PlanList* textureList = firstList(plan, EntryKind::Texture);
+    if (textureList && sceneList && textureList->header > sceneList->header)
+        textureList = nullptr;
+    std::set<std::string> listed;
+    for (const PlanEntry& entry : plan.entries)
+        if (textureList && entry.line > textureList->header && entry.line < textureList->end)
+            listed.insert(entry.key);
+    std::vector<std::string> missing;
+    for (const std::string& t : textures)
+        if (!listed.count(LowerCase(t)))
+            missing.push_back(t);
+    if (missing.empty())
+        return;
+    if (textureList) {
+        additions.before[indexOfLine(textureList->end)] = missing;
+        return;
+    }
+    std::vector<std::string> block{"[textures]"};
+    block.insert(block.end(), missing.begin(), missing.end());
+    block.push_back("");
+    if (sceneList)
+        additions.before[indexOfLine(sceneList->header)] = block;
+    else
+        additions.atEnd = block;
+}
+
+// A scene not listed yet goes at the end of the first scene list, or in a new list at the end.
+void addScene(const ShowPlan& plan, const std::string& sceneFile, ScriptAdditions& additions)
+{
+    for (const PlanEntry& entry : plan.entries)
+        if (entry.kind == EntryKind::Scene && entry.key == LowerCase(sceneFile))
+            return;
+    const PlanList* sceneList = firstList(plan, EntryKind::Scene);
+    if (sceneList) {
+        additions.before[indexOfLine(sceneList->end)].push_back(sceneFile);
+        return;
+    }
+    for (const std::string& line : {std::string("[scenes]"), sceneFile, std::string()})
+        additions.atEnd.push_back(line);
+}
+
+// When no part shows the scene yet, one part per camera follows the script's last end time,
+// each lasting partMs.
+void addParts(const ShowPlan& plan, const std::string& sceneFile, const std::vector<std::string>& cameras,
+              long long partMs, ScriptAdditions& additions)
+{
+    long long end = 0;
+    for (const TimelineEntry& part : plan.parts) {
+        if (part.sceneName == LowerCase(sceneFile))
+            return;
+        end = std::max(end, static_cast<long long>(part.endTime));
+    }
+    for (const std::string& camera : cameras) {
+        end += partMs;
+        for (const std::string& line : {std::string("[part]"), sceneFile, std::to_string(end), camera,
+                                        std::string("standard"), std::string("standard"), std::string()})
+            additions.atEnd.push_back(line);
+    }
+}
+
+// The script's lines with the additions, each added line ending as the script's first line
+// does; a last line without its line feed keeps going without one unless something follows.
+std::string joinLines(const ScriptLines& s, const ScriptAdditions& additions)
+{
+    const std::vector<std::string>& lines = s.lines;
+    std::string out;
+    auto emit = [&](const std::string& line) { out += line + s.newline; };
+    for (size_t i = 0; i <= lines.size(); ++i) {
+        auto found = additions.before.find(i);
+        if (found != additions.before.end())
+            for (const std::string& line : found->second)
+                emit(line);
+        if (i < lines.size()) {
+            out += lines[i];
+            if (i + 1 < lines.size() || s.finalNewline || !additions.atEnd.empty() ||
+                additions.before.count(lines.size()))
+                out += "\n";
+        }
+    }
+    if (!additions.atEnd.empty()) {
+        // A list still open at the end would take the new headers as entries.
+        if (!lines.empty() && !emptyLine(lines.back()))
+            emit("");
+        for (const std::string& line : additions.atEnd)
+            emit(line);
+    }
+    return out;
 }
 
 std::string printable(const std::string& s)
@@ -98,89 +202,15 @@ std::string updateScript(const std::string& script, const std::vector<std::strin
                          const std::string& sceneFile, const std::vector<std::string>& cameras, long long partMs)
 {
     // The plan gives the script's meaning; the lines are kept to write it back byte for byte.
-    ScriptLines s = splitLines(script);
-    const std::vector<std::string>& L = s.lines;
+    const ScriptLines s = splitLines(script);
     // Read as it is written back: a last line without its line feed gets one when anything
     // follows it, and a lone carriage return then ends a list.
     const ShowPlan plan = ParseScript(s.finalNewline ? script : script + "\n");
-    long long lastEnd = 0;
-    for (const TimelineEntry& part : plan.parts)
-        lastEnd = std::max(lastEnd, static_cast<long long>(part.endTime));
-    // Lines of the plan count from 1; the index of a line in L from 0.
-    const PlanList* sceneList = firstList(plan, EntryKind::Scene);
-    const PlanList* textureList = firstList(plan, EntryKind::Texture);
-    if (textureList && sceneList && textureList->header > sceneList->header)
-        textureList = nullptr;
-    std::map<size_t, std::vector<std::string>> before; // lines to insert before index
-    std::vector<std::string> atEnd;
-    std::set<std::string> listed;
-    for (const PlanEntry& entry : plan.entries)
-        if (textureList && entry.line > textureList->header && entry.line < textureList->end)
-            listed.insert(entry.key);
-    std::vector<std::string> missing;
-    for (const std::string& t : textures)
-        if (!listed.count(LowerCase(t)))
-            missing.push_back(t);
-    if (!missing.empty()) {
-        if (textureList) {
-            before[size_t(textureList->end - 1)] = missing;
-        } else {
-            std::vector<std::string> block{"[textures]"};
-            block.insert(block.end(), missing.begin(), missing.end());
-            block.push_back("");
-            if (sceneList)
-                before[size_t(sceneList->header - 1)] = block;
-            else
-                atEnd = block;
-        }
-    }
-    bool sceneListed = false;
-    for (const PlanEntry& entry : plan.entries)
-        sceneListed = sceneListed || (entry.kind == EntryKind::Scene && entry.key == LowerCase(sceneFile));
-    bool sceneShown = false;
-    for (const TimelineEntry& part : plan.parts)
-        sceneShown = sceneShown || part.sceneName == LowerCase(sceneFile);
-    if (!sceneListed) {
-        if (sceneList) {
-            before[size_t(sceneList->end - 1)].push_back(sceneFile);
-        } else {
-            atEnd.push_back("[scenes]");
-            atEnd.push_back(sceneFile);
-            atEnd.push_back("");
-        }
-    }
-    if (!sceneShown) {
-        long long end = lastEnd;
-        for (const std::string& camera : cameras) {
-            end += partMs;
-            for (const std::string& line : {std::string("[part]"), sceneFile, std::to_string(end), camera,
-                                            std::string("standard"), std::string("standard")})
-                atEnd.push_back(line);
-            atEnd.push_back("");
-        }
-    }
-
-    std::string out;
-    auto emit = [&](const std::string& line) { out += line + s.newline; };
-    for (size_t i = 0; i <= L.size(); ++i) {
-        auto found = before.find(i);
-        if (found != before.end())
-            for (const std::string& line : found->second)
-                emit(line);
-        if (i < L.size()) {
-            out += L[i];
-            if (i + 1 < L.size() || s.finalNewline || !atEnd.empty() || before.count(L.size()))
-                out += "\n";
-        }
-    }
-    if (!atEnd.empty()) {
-        // A list still open at the end would take the new headers as entries.
-        if (!L.empty() && !emptyLine(L.back()))
-            emit("");
-        for (const std::string& line : atEnd)
-            emit(line);
-    }
-    return out;
+    ScriptAdditions additions;
+    addTextures(plan, textures, additions);
+    addScene(plan, sceneFile, additions);
+    addParts(plan, sceneFile, cameras, partMs, additions);
+    return joinLines(s, additions);
 }
 
 int runImport(const std::string& modelPath, const std::string& demoDir, const ImportOptions& options, bool dryRun,
@@ -232,11 +262,13 @@ int runImport(const std::string& modelPath, const std::string& demoDir, const Im
     std::vector<std::string> written;
     bool ok = true;
     std::string failed;
+    int reason = 0; // taken when it fails: the clean-up that follows may change errno
     for (const auto& f : files) {
         std::string temporary = f.first + ".importing";
         if (!writeFile(temporary, f.second)) {
             ok = false;
             failed = temporary;
+            reason = errno;
             std::remove(temporary.c_str());
             break;
         }
@@ -246,11 +278,12 @@ int runImport(const std::string& modelPath, const std::string& demoDir, const Im
         if (std::rename(written[i].c_str(), files[i].first.c_str()) != 0) {
             ok = false;
             failed = files[i].first;
+            reason = errno;
         }
     if (!ok) {
         for (const std::string& t : written)
             std::remove(t.c_str());
-        std::fprintf(err, "taldrex-scene: %s: cannot be written (%s)\n", printable(failed).c_str(), std::strerror(errno));
+        std::fprintf(err, "taldrex-scene: %s: cannot be written (%s)\n", printable(failed).c_str(), std::strerror(reason));
         return 1;
     }
     printSummary(show, model, dataDir, scriptPath, sceneBytes.size(), false, out);

@@ -1,4 +1,4 @@
-#include "render/gl_context.h"
+#include "app/gl_context.h"
 
 #include <SDL.h>
 
