@@ -10,7 +10,6 @@
 #include "graph/camera_node.h"
 #include "graph/node.h"
 #include "image/image_limits.h"
-#include "image/jpeg_decoder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -156,20 +155,15 @@ private:
     void checkLoadingPicture()
     {
         const char* const effect = "the loading frame would be plain white";
-        DataFile file = OpenDataFile("data\\Loading.jpg", ImageFileLimit);
-        if (file.error == DataFileError::Missing)
+        const bool loaded = loaded_ && loaded_->loadingPicture;
+        const PictureRead read = loaded ? *loaded_->loadingPicture : ReadTexture("Loading.jpg", budget_);
+        if (read.file.error == DataFileError::Missing)
             return;
-        if (!file) {
-            report(file.path, "refused: " + file.problem + " (" + effect + ")");
+        if (!read.file.opened) {
+            report(read.file.path, "refused: " + read.file.problem + " (" + effect + ")");
             return;
         }
-        file.file.reset();
-        const DecodedImage image = DecodeJpeg(file.path, &budget_);
-        PictureRead read;
-        read.decoded = !image.empty();
-        read.complete = image.complete;
-        read.refusal = image.refusal;
-        checkImage(file.path, read, "JPEG", effect);
+        checkImage(read.file.path, read, "JPEG", effect);
     }
 
     // Reports a decoded picture that is refused, empty or incomplete; effect says what

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,9 +62,10 @@ struct SceneRead {
     std::vector<MapRead> maps;
 };
 
-// The record of one load: every texture by its key, as first listed, and every scene
-// by the script line that lists it.
+// The record of one load: the loading picture, every texture by its key, as first
+// listed, and every scene by the script line that lists it.
 struct LoadReport {
+    std::optional<PictureRead> loadingPicture;
     std::map<std::string, PictureRead> textures;
     std::map<int, SceneRead> scenes;
 };
@@ -72,11 +74,12 @@ struct LoadReport {
 // closes it again, and says how it went.
 OpenedFile OpenedFileOf(const std::string& showPath, long long maxBytes);
 
-// The record of texture key's picture as the show decoded it into picture.
+// The record of texture key's picture (or "Loading.jpg") as the show decoded it into
+// picture.
 PictureRead ReadOfPicture(const std::string& key, const TexturePicture& picture);
 
-// Opens and decodes texture key's pictures as the show does, taking their memory from
-// budget. Returns the record; a file that does not open is not decoded.
+// Opens and decodes texture key's pictures (or "Loading.jpg") as the show does, taking
+// their memory from budget. Returns the record; a file that does not open is not decoded.
 PictureRead ReadTexture(const std::string& key, ImageBudget& budget);
 
 // The record of scene as loaded from the file key names (null when it did not open).

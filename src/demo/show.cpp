@@ -181,7 +181,10 @@ private:
 
 bool LoadScript(SoundStream*& stream, LoadReport* loaded)
 {
-    ShowLoadingPicture();
+    TexturePicture loading;
+    ShowLoadingPicture(loaded ? &loading : nullptr);
+    if (loaded)
+        loaded->loadingPicture = ReadOfPicture("Loading.jpg", loading);
 
     std::vector<unsigned char> bytes;
     std::string problem;

@@ -495,7 +495,11 @@ TEST_F(CheckFolder, WhatLoadingFoundGivesTheProblemsReadingTheFilesGives)
         {"clean", [&] { show(script); }},
         {"missing picture", [&] { show(script); fs::remove(dir / "data" / "bg.jpg"); }},
         {"undecodable picture", [&] { show(script); write("data/late.png", "\x89PNG\r\n\x1a\nnot really"); }},
-        {"cut-short picture", [&] { show(script); fs::resize_file(dir / "data" / "bg.jpg", 3000); }},
+        {"cut-short pictures, the loading picture too",
+         [&] { show(script); fs::resize_file(dir / "data" / "bg.jpg", 3000);
+               copyShared("jpeg/testorig.jpg", "data/loading.jpg");
+               fs::resize_file(dir / "data" / "loading.jpg", 2000); }},
+        {"undecodable loading picture", [&] { show(script); write("data/loading.jpg", "not a picture"); }},
         {"cut-short scene", [&] { show(script); write("data/scene.scn", writeScene(cameraScene()).substr(0, 40)); }},
         {"unknown scene and camera in a part",
          [&] { show(script + "[part]\nunknown.scn\n1500\ncam\nstandard\nunlisted.png\n"
@@ -546,15 +550,17 @@ TEST_F(CheckFolder, TheStartUpCheckReportsWhatLoadingFoundWithoutReadingTheFiles
     GlTestContext gl(64, 36);
     REQUIRE_GL(gl);
     write("data/bg.jpg", "not a picture");
+    write("data/loading.jpg", "not a picture");
     write("data/scene.scn", writeScene(cameraScene()).substr(0, 40));
     write("script.txt", "[textures]\nbg.jpg\n\n[scenes]\nscene.scn\n\n");
     const LoadReport loaded = loadShow();
     const std::vector<std::string> before = lines(CheckDemoFolder());
-    ASSERT_EQ(before.size(), 2u);
+    ASSERT_EQ(before.size(), 3u);
 
     // Mended after loading: the show holds what it loaded, and so does the check.
     copyShared("jpeg/testorig.jpg", "data/fixed.jpg");
     fs::rename(dir / "data" / "fixed.jpg", dir / "data" / "bg.jpg");
+    fs::remove(dir / "data" / "loading.jpg");
     ASSERT_TRUE(saveScene(cameraScene(), (dir / "data" / "scene.scn").string()));
     EXPECT_NE(lines(CheckDemoFolder()), before);
     EXPECT_EQ(lines(CheckDemoFolder(loaded)), before);
