@@ -4,22 +4,18 @@
 #include "common/data_file.h"
 #include "common/nearest_names.h"
 #include "common/printable_text.h"
+#include "demo/load_report.h"
 #include "demo/part_timing.h"
 #include "demo/script_parser.h"
 #include "graph/camera_node.h"
 #include "graph/node.h"
 #include "image/image_limits.h"
-#include "image/jpeg_decoder.h"
-#include "image/png_decoder.h"
-#include "scene/material.h"
-#include "scene/scene.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <iterator>
 #include <map>
-#include <memory>
 #include <set>
 #include <string_view>
 
@@ -40,6 +36,9 @@ std::string headerIn(const std::string& line)
 
 class Checker {
 public:
+    // Takes what loaded holds of a file instead of reading it, when loaded is given.
+    explicit Checker(const LoadReport* loaded) : loaded_(loaded) {}
+
     std::vector<CheckProblem> problems;
 
     void run()
@@ -66,16 +65,37 @@ private:
         problems.push_back({file, problem, line});
     }
 
-    // The path of a script entry, or empty (with the problem reported) when the show
-    // cannot open it: missing, outside the demo folder, not a regular file, too large.
-    std::string existingFile(const PlanEntry& entry, long long maxBytes)
+    // Reports a file of a script entry that the show cannot open: missing, outside the
+    // demo folder, not a regular file, too large. Returns whether it opened.
+    bool reportOpened(const OpenedFile& file, const PlanEntry& entry)
     {
-        DataFile file = OpenDataFile("data\\" + entry.key, maxBytes);
         if (file.error == DataFileError::Missing)
             report(file.path, namedAt(entry) + " but does not exist");
-        else if (!file)
+        else if (!file.opened)
             report(file.path, file.problem);
-        return file ? file.path : std::string();
+        return file.opened;
+    }
+
+    // Texture key's picture as loading decoded it, else as decoded now.
+    PictureRead pictureOf(const std::string& key)
+    {
+        if (loaded_) {
+            auto found = loaded_->textures.find(key);
+            if (found != loaded_->textures.end())
+                return found->second;
+        }
+        return ReadTexture(key, budget_);
+    }
+
+    // The scene of entry as loading read it, else as read now.
+    SceneRead sceneOf(const PlanEntry& entry)
+    {
+        if (loaded_) {
+            auto found = loaded_->scenes.find(entry.line);
+            if (found != loaded_->scenes.end() && found->second.key == entry.key)
+                return found->second;
+        }
+        return ReadScene(entry.key);
     }
 
     void checkMusic()
@@ -117,15 +137,15 @@ private:
                 continue;
             }
             registeredAt_.emplace(entry.key, static_cast<int>(order));
-            std::string path = existingFile(entry, ImageFileLimit);
-            if (path.empty() || !entry.firstListing)
+            // A line listed again names the file of its first listing, which the show
+            // decodes once.
+            auto listed = pictures_.try_emplace(entry.key);
+            if (listed.second)
+                listed.first->second = pictureOf(entry.key);
+            const PictureRead& read = listed.first->second;
+            if (!reportOpened(read.file, entry) || !entry.firstListing)
                 continue;
-            if (pictures.jpeg && pictures.png)
-                DecodeJpeg(path, &budget_);
-            if (pictures.png)
-                checkImage(path, DecodePng(path, &budget_), "PNG", "the texture would be empty");
-            else
-                checkImage(path, DecodeJpeg(path, &budget_), "JPEG", "the texture would be empty");
+            checkImage(read.file.path, read, pictures.png ? "PNG" : "JPEG", "the texture would be empty");
         }
     }
 
@@ -135,24 +155,24 @@ private:
     void checkLoadingPicture()
     {
         const char* const effect = "the loading frame would be plain white";
-        DataFile file = OpenDataFile("data\\Loading.jpg", ImageFileLimit);
-        if (file.error == DataFileError::Missing)
+        const bool loaded = loaded_ && loaded_->loadingPicture;
+        const PictureRead read = loaded ? *loaded_->loadingPicture : ReadTexture("Loading.jpg", budget_);
+        if (read.file.error == DataFileError::Missing)
             return;
-        if (!file) {
-            report(file.path, "refused: " + file.problem + " (" + effect + ")");
+        if (!read.file.opened) {
+            report(read.file.path, "refused: " + read.file.problem + " (" + effect + ")");
             return;
         }
-        file.file.reset();
-        checkImage(file.path, DecodeJpeg(file.path, &budget_), "JPEG", effect);
+        checkImage(read.file.path, read, "JPEG", effect);
     }
 
     // Reports a decoded picture that is refused, empty or incomplete; effect says what
     // the show would draw instead.
-    void checkImage(const std::string& path, const DecodedImage& image, const char* kind, const char* effect)
+    void checkImage(const std::string& path, const PictureRead& image, const char* kind, const char* effect)
     {
         if (!image.refusal.empty())
             report(path, "refused: " + image.refusal + " (" + effect + ")");
-        else if (image.empty())
+        else if (!image.decoded)
             report(path, std::string("does not decode as ") + kind + " (" + effect + ")");
         else if (!image.complete)
             report(path, std::string("is damaged: the ") + kind + " decodes only part-way");
@@ -164,56 +184,49 @@ private:
             const PlanEntry& entry = plan_.entries[order];
             if (entry.kind != EntryKind::Scene || headerInsideList(entry, "[scenes]"))
                 continue;
-            std::string path = existingFile(entry, SceneFileLimit);
-            auto scene = std::make_unique<Scene>();
-            if (!path.empty()) {
-                scene->loadFile(path.c_str());
-                if (scene->reader && scene->reader->failed())
-                    report(path, "damaged: reading stopped at byte " + std::to_string(scene->reader->failedOffset()));
-                if (scene->reader)
-                    reportNotes(*scene->reader, path);
-                checkMaterials(*scene, path, static_cast<int>(order));
+            SceneRead scene = sceneOf(entry);
+            if (reportOpened(scene.file, entry)) {
+                const std::string& path = scene.file.path;
+                if (scene.failed)
+                    report(path, "damaged: reading stopped at byte " + std::to_string(scene.failedOffset));
+                reportNotes(scene);
+                checkMaterials(scene, static_cast<int>(order));
             }
             scenes_[entry.key] = std::move(scene);
-            scenePaths_[entry.key] = path;
         }
     }
 
     // What the reader passed over without stopping: each note names its node and byte.
-    void reportNotes(const SceneReader& reader, const std::string& path)
+    void reportNotes(const SceneRead& scene)
     {
-        for (const SceneNote& note : reader.notes()) {
+        const std::string& path = scene.file.path;
+        for (const SceneNote& note : scene.notes) {
             std::string node = note.node.empty() ? std::string() : "node \"" + note.node + "\": ";
             report(path, node + note.problem + ", at byte " + std::to_string(note.offset));
         }
-        if (reader.noteCount() > reader.notes().size())
-            report(path, "and " + std::to_string(reader.noteCount() - reader.notes().size()) +
+        if (scene.noteCount > scene.notes.size())
+            report(path, "and " + std::to_string(scene.noteCount - scene.notes.size()) +
                              " more such problems");
     }
 
     // Only the surface and environment maps are drawn; each must name a texture the
     // script lists before the scene, or the faces are drawn untextured.
-    void checkMaterials(const Scene& scene, const std::string& path, int sceneOrder)
+    void checkMaterials(const SceneRead& scene, int sceneOrder)
     {
-        for (const std::unique_ptr<Material>& material : scene.materials) {
-            for (int slot : {Material::surfaceSlot, Material::environmentSlot}) {
-                const MaterialMap& map = material->maps[slot];
-                if (!map.present())
-                    continue;
-                int at = -1;
-                for (const std::string& name : MapTextureKeys(map)) {
-                    auto found = registeredAt_.find(name);
-                    if (found != registeredAt_.end()) {
-                        at = found->second;
-                        break;
-                    }
+        for (const MapRead& map : scene.maps) {
+            int at = -1;
+            for (const std::string& name : map.keys) {
+                auto found = registeredAt_.find(name);
+                if (found != registeredAt_.end()) {
+                    at = found->second;
+                    break;
                 }
-                const std::string what = "material \"" + material->name + "\": map \"" + map.mapFile + "\"";
-                if (at < 0)
-                    report(path, what + " resolves to no texture listed in script.txt");
-                else if (at > sceneOrder)
-                    report(path, what + " names a texture listed after this scene in script.txt");
             }
+            const std::string what = "material \"" + map.material + "\": map \"" + map.mapFile + "\"";
+            if (at < 0)
+                report(scene.file.path, what + " resolves to no texture listed in script.txt");
+            else if (at > sceneOrder)
+                report(scene.file.path, what + " names a texture listed after this scene in script.txt");
         }
     }
 
@@ -282,8 +295,8 @@ private:
             if (scene == scenes_.end()) {
                 report(ScriptName, where + "scene \"" + part.sceneName + "\" is not listed under [scenes]",
                        header + SceneLine);
-            } else if (scene->second->reader) {
-                checkCamera(*scene->second, part, where, header + CameraLine);
+            } else if (scene->second.file.opened) {
+                checkCamera(scene->second, part, where, header + CameraLine);
             }
             const int imageLines[] = {header + BackgroundLine, header + OverlayLine};
             const std::string* images[] = {&part.backgroundName, &part.overlayName};
@@ -301,9 +314,16 @@ private:
         }
     }
 
-    void checkCamera(Scene& scene, const TimelineEntry& part, const std::string& where, int line)
+    void checkCamera(const SceneRead& scene, const TimelineEntry& part, const std::string& where, int line)
     {
-        Node* found = scene.findNodeByName(part.cameraName);
+        // The first node in pre-order whose name holds the camera name, as the show finds it.
+        const NodeRead* found = nullptr;
+        for (const NodeRead& node : scene.nodes) {
+            if (node.name.find(part.cameraName) != std::string::npos) {
+                found = &node;
+                break;
+            }
+        }
         if (!found)
             report(ScriptName, where + "camera \"" + part.cameraName + "\" matches no node of " + part.sceneName +
                 cameraSuggestion(scene, part.cameraName), line);
@@ -312,15 +332,17 @@ private:
                 NodeKindName(found->kind) + " node \"" + found->name + "\" of " + part.sceneName + ", not a camera",
                 line);
         else if (checkedCameras_.insert(found).second)
-            checkView(static_cast<CameraNode&>(*found), scenePaths_[part.sceneName]);
+            checkView(*found, scene.file.path);
     }
 
     // "; nearest camera names: ..." for a camera name that matches nothing: the scene's
     // camera nodes nearest in spelling, or all its cameras when none is near.
-    static std::string cameraSuggestion(const Scene& scene, const std::string& name)
+    static std::string cameraSuggestion(const SceneRead& scene, const std::string& name)
     {
         std::vector<std::string> cameras;
-        collectCameras(scene, cameras);
+        for (const NodeRead& node : scene.nodes)
+            if (node.kind == NodeKind::Camera)
+                cameras.push_back(node.name);
         if (cameras.empty())
             return "; the scene has no camera node";
         std::vector<std::string> nearest = NearestNames(name, cameras, 3);
@@ -335,21 +357,11 @@ private:
         return near ? text + "?" : text;
     }
 
-    // The names of the camera nodes under node, in pre-order.
-    static void collectCameras(const Node& node, std::vector<std::string>& names)
-    {
-        for (const std::unique_ptr<Node>& child : node.children) {
-            if (child->kind == NodeKind::Camera)
-                names.push_back(child->name);
-            collectCameras(*child, names);
-        }
-    }
-
     // A camera the parts view through that would draw nothing at some frame.
-    void checkView(CameraNode& camera, const std::string& path)
+    void checkView(const NodeRead& camera, const std::string& path)
     {
         const std::string node = "camera \"" + camera.name + "\": ";
-        CameraFaults faults = FindCameraFaults(camera);
+        const CameraFaults& faults = camera.faults;
         if (faults.noTarget)
             report(path, node + "no target node of the same name beside it; the scene draws nothing through it");
         if (faults.targetAtEye)
@@ -363,13 +375,14 @@ private:
         }
     }
 
+    const LoadReport* loaded_;
     ShowPlan plan_;
     // The show's texture memory, taken as the show would take it.
     ImageBudget budget_{TextureBudget.total()};
     std::map<std::string, int> registeredAt_;
-    std::map<std::string, std::unique_ptr<Scene>> scenes_;
-    std::map<std::string, std::string> scenePaths_;
-    std::set<const Node*> checkedCameras_;
+    std::map<std::string, PictureRead> pictures_;
+    std::map<std::string, SceneRead> scenes_;
+    std::set<const NodeRead*> checkedCameras_;
     long long musicMs_ = -1;
 };
 
@@ -377,7 +390,14 @@ private:
 
 std::vector<CheckProblem> CheckDemoFolder()
 {
-    Checker checker;
+    Checker checker(nullptr);
+    checker.run();
+    return checker.problems;
+}
+
+std::vector<CheckProblem> CheckDemoFolder(const LoadReport& loaded)
+{
+    Checker checker(&loaded);
     checker.run();
     return checker.problems;
 }

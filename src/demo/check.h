@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+struct LoadReport;
+
 // One problem: the file it is in (or about), the line of the script it comes from (0 for
 // none) and what is wrong.
 struct CheckProblem {
@@ -19,6 +21,11 @@ struct CheckProblem {
 // before their scene, end times against each other and the music. Loads nothing into the
 // show's registries.
 std::vector<CheckProblem> CheckDemoFolder();
+
+// The same check, taking what loading the show found in each picture and scene file from
+// loaded (filled by LoadScript) instead of reading the file again; a file loaded does not
+// hold is read. Gives the problems CheckDemoFolder() gives for the same files.
+std::vector<CheckProblem> CheckDemoFolder(const LoadReport& loaded);
 
 // Prints the problems as "FILE: problem" lines ("FILE:LINE: problem" for a script line) and a summary naming folder. Returns the
 // exit status: 0 when there is none, 1 otherwise.

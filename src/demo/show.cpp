@@ -8,6 +8,7 @@
 #include "app/window.h"
 #include "common/data_file.h"
 #include "common/file_path.h"
+#include "demo/load_report.h"
 #include "demo/playback.h"
 #include "demo/script_parser.h"
 #include "demo/timeline.h"
@@ -53,14 +54,17 @@ void registerTexture(const PlanEntry& entry)
     TextureRegistry.store(entry.key, 0);
 }
 
-void loadScene(const PlanEntry& entry)
+void loadScene(const PlanEntry& entry, LoadReport* loaded)
 {
     // Registered whatever the loader made of what it read. A file that cannot be opened
     // leaves the name without a scene, which draws as an empty one would, so a script
     // listing many missing files holds no scene object for each. The scene a listing again
     // replaces is freed, its display lists with it.
     auto scene = std::make_unique<Scene>();
-    if (scene->loadFile(dataPath(entry.key).c_str(), RegistryTextureLookup(TextureRegistry)) != 0) {
+    const bool opened = scene->loadFile(dataPath(entry.key).c_str(), RegistryTextureLookup(TextureRegistry)) == 0;
+    if (loaded)
+        loaded->scenes[entry.line] = ReadOfScene(entry.key, scene.get());
+    if (!opened) {
         SceneRegistry.remove(entry.key);
         return;
     }
@@ -68,7 +72,7 @@ void loadScene(const PlanEntry& entry)
 }
 
 // Carries out what the plan names, in file order, then appends its parts to the timeline.
-void carryOut(ShowPlan& plan, SoundStream*& stream)
+void carryOut(ShowPlan& plan, SoundStream*& stream, LoadReport* loaded)
 {
     for (const PlanEntry& entry : plan.entries) {
         if (entry.kind == EntryKind::Soundtrack)
@@ -76,7 +80,7 @@ void carryOut(ShowPlan& plan, SoundStream*& stream)
         else if (entry.kind == EntryKind::Texture)
             registerTexture(entry);
         else
-            loadScene(entry);
+            loadScene(entry, loaded);
     }
     // The plan's parts become the timeline without a copy, so that a long script is held once.
     if (Timeline.empty()) {
@@ -91,7 +95,7 @@ void carryOut(ShowPlan& plan, SoundStream*& stream)
 
 // Makes the plan's textures in the order they were listed, one picture read at a time,
 // then the scenes' display lists, in the current context.
-void uploadShow(const ShowPlan& plan)
+void uploadShow(const ShowPlan& plan, LoadReport* loaded)
 {
     for (const PlanEntry& entry : plan.entries) {
         if (entry.kind != EntryKind::Texture || !entry.firstListing)
@@ -107,6 +111,8 @@ void uploadShow(const ShowPlan& plan)
             picture = TexturePicture(); // the JPEG's texels go before the PNG is read
             picture = DecodePngTexture(dataPath(entry.key));
         }
+        if (loaded)
+            loaded->textures[entry.key] = ReadOfPicture(entry.key, picture);
         TextureRegistry.store(entry.key, CreateTexture(picture, true));
     }
     for (auto& named : SceneRegistry)
@@ -173,9 +179,12 @@ private:
 
 } // namespace
 
-bool LoadScript(SoundStream*& stream)
+bool LoadScript(SoundStream*& stream, LoadReport* loaded)
 {
-    ShowLoadingPicture();
+    TexturePicture loading;
+    ShowLoadingPicture(loaded ? &loading : nullptr);
+    if (loaded)
+        loaded->loadingPicture = ReadOfPicture("Loading.jpg", loading);
 
     std::vector<unsigned char> bytes;
     std::string problem;
@@ -183,8 +192,8 @@ bool LoadScript(SoundStream*& stream)
         return false;
 
     ShowPlan plan = ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    carryOut(plan, stream);
-    uploadShow(plan);
+    carryOut(plan, stream, loaded);
+    uploadShow(plan, loaded);
     return true;
 }
 

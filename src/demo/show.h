@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+struct LoadReport;
 struct SoundStream;
 
 // The process-wide scenes of the script, by lower-cased scene line.
@@ -19,8 +20,9 @@ extern std::string SoundtrackPath;
 // Shows the loading picture, then reads "script.txt" of the current folder: opens the
 // soundtrack into stream (raising NoSound when none opens), loads the scenes and fills
 // the timeline, then makes the textures and the scenes' display lists in the current
-// context. Returns false only when the script cannot be read.
-bool LoadScript(SoundStream*& stream);
+// context. Keeps what it found in each picture and scene file in loaded, when given, for
+// the start-up check. Returns false only when the script cannot be read.
+bool LoadScript(SoundStream*& stream, LoadReport* loaded = nullptr);
 
 // Plays the timeline in the window until it ends (forever when loop is set) or Escape is
 // down, on the music's clock, or on the tick count when there is no music.

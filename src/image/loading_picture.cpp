@@ -4,9 +4,14 @@
 #include "image/screen_quad.h"
 #include "image/texture.h"
 
-GLuint ShowLoadingPicture()
+#include <utility>
+
+GLuint ShowLoadingPicture(TexturePicture* decoded)
 {
-    GLuint texture = LoadJpegTexture("data\\Loading.jpg", true);
+    TexturePicture picture = DecodeJpegTexture("data\\Loading.jpg");
+    GLuint texture = CreateTexture(picture, true);
+    if (decoded)
+        *decoded = std::move(picture);
     DrawScreenPicture(ScreenWidth, ScreenHeight, texture);
     if (MainWindow)
         SDL_GL_SwapWindow(MainWindow);

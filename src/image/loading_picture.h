@@ -3,10 +3,13 @@
 
 #include "app/gl.h"
 
+struct TexturePicture;
+
 // Builds a mipmapped texture from "data\\Loading.jpg", clears the frame to black, draws
 // the texture over the whole picture area (0, 0) .. (ScreenWidth, ScreenHeight) with the
 // background quad under a saved and restored orthographic projection, and swaps
 // MainWindow's buffers when there is a window. A missing picture leaves the quad
 // untextured: a white frame.
-// Returns the loading texture, which is not registered anywhere.
-GLuint ShowLoadingPicture();
+// Returns the loading texture, which is not registered anywhere; decoded, when given,
+// takes the picture as it was decoded.
+GLuint ShowLoadingPicture(TexturePicture* decoded = nullptr);

@@ -285,6 +285,8 @@ TexturePicture DecodeJpegTexture(const std::string& path)
     DecodedImage image = DecodeJpeg(path, &TextureBudget);
     reportRefusal(path, image);
     TexturePicture picture;
+    picture.refusal = image.refusal;
+    picture.complete = image.complete;
     picture.texels = jpegTexels(image);
     picture.width = image.width;
     picture.height = image.height;
@@ -298,6 +300,8 @@ TexturePicture DecodePngTexture(const std::string& path)
     DecodedImage image = DecodePng(path, &TextureBudget);
     reportRefusal(path, image);
     TexturePicture picture;
+    picture.refusal = image.refusal;
+    picture.complete = image.complete;
     picture.width = image.width;
     picture.height = image.height;
     picture.texels = std::move(image.pixels);

@@ -16,6 +16,10 @@ struct TexturePicture {
     std::vector<uint8_t> texels;
     GLenum format = GL_RGB;
     int components = 3;
+    // How the decode went, for reports: why a limit refused the picture (empty when none
+    // did) and whether every row decoded.
+    std::string refusal;
+    bool complete = false;
 };
 
 // Decodes the JPEG file at path into the picture LoadJpegTexture builds its texture from,

@@ -11,6 +11,7 @@
 #include "demo/capture.h"
 #include "demo/check.h"
 #include "demo/live_reload.h"
+#include "demo/load_report.h"
 #include "demo/show.h"
 #include "image/image_limits.h"
 #include "player/artwork.h"
@@ -131,12 +132,13 @@ int DemoApp::initInstance(const CommandLine& options, const std::string& folder)
         }
     }
 
-    if (!LoadScript(m_stream))
+    LoadReport loaded;
+    if (!LoadScript(m_stream, &loaded))
         FatalError("script.txt can no longer be read in the demo folder");
     // What --check would find: listed in author mode, counted in one line otherwise; the
     // show plays either way. Looked for behind the loading picture, so that the window
     // comes up at once.
-    const std::vector<std::string> problems = ProblemLines(CheckDemoFolder());
+    const std::vector<std::string> problems = ProblemLines(CheckDemoFolder(loaded));
     if (!options.author && !problems.empty())
         std::fprintf(stderr, "%s\n", ProblemSummary(problems.size(), folder).c_str());
     if (options.author) {

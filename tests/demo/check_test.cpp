@@ -1,8 +1,16 @@
 #include "demo/check.h"
 
+#include "app/shell_state.h"
 #include "common/data_file.h"
+#include "demo/load_report.h"
+#include "demo/show.h"
+#include "demo/timeline.h"
+#include "graph/camera_node.h"
 #include "image/image_limits.h"
+#include "image/texture_registry.h"
+#include "scene/scene.h"
 #include "scene_writer.h"
+#include "support/gl_test_context.h"
 #include "support/image_bombs.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +23,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <string>
 
@@ -53,6 +62,36 @@ protected:
             if (p.file == file && p.problem.find(text) != std::string::npos)
                 ++n;
         return n;
+    }
+
+    // Loads the folder as a window run does, into fresh registries and a fresh texture
+    // memory of the same size, and returns what loading found.
+    LoadReport loadShow()
+    {
+        Timeline.setSize(0);
+        SceneRegistry.clear();
+        TextureRegistry.clear();
+        const ImageBudget saved = TextureBudget;
+        TextureBudget = ImageBudget(saved.total());
+        const int savedNoSound = NoSound;
+        NoSound = 1;
+        LoadReport loaded;
+        SoundStream* stream = nullptr;
+        EXPECT_TRUE(LoadScript(stream, &loaded));
+        NoSound = savedNoSound;
+        TextureBudget = saved;
+        Timeline.setSize(0);
+        SceneRegistry.clear();
+        TextureRegistry.clear();
+        return loaded;
+    }
+    // The problems as ReportCheck prints them, one line each.
+    static std::vector<std::string> lines(const std::vector<CheckProblem>& problems)
+    {
+        std::vector<std::string> out;
+        for (const CheckProblem& p : problems)
+            out.push_back(p.file + ":" + std::to_string(p.line) + ": " + p.problem);
+        return out;
     }
 
     fs::path dir, previous;
@@ -428,4 +467,129 @@ TEST_F(CheckFolder, AScriptOfJunkReportsItsFirstHundredIgnoredLinesAndCountsTheR
     EXPECT_EQ(problems[99].line, 100);
     EXPECT_EQ(problems[100].line, 101);
     EXPECT_EQ(problems[100].problem, "and 50 more lines from here on that the show ignores");
+}
+
+TEST_F(CheckFolder, WhatLoadingFoundGivesTheProblemsReadingTheFilesGives)
+{
+    GlTestContext gl(64, 36);
+    REQUIRE_GL(gl);
+    // A small show, then one way of damaging it per case.
+    const std::string script = "[mp3]\nmusic.mp3\n\n[textures]\nbg.jpg\nlate.png\nnowhere.png\n\n"
+                               "[scenes]\nscene.scn\n\n[part]\nscene.scn\n1000\ncam\nbg.jpg\nstandard\n";
+    auto show = [&](const std::string& text) {
+        fs::remove_all(dir / "data");
+        fs::create_directories(dir / "data");
+        copyShared("mp3/l3-sin1k0db.bit", "data/music.mp3");
+        copyShared("jpeg/testorig.jpg", "data/bg.jpg");
+        copyShared("png/basn6a08.png", "data/late.png");
+        copyShared("png/basn2c08.png", "data/nowhere.png");
+        ASSERT_TRUE(saveScene(cameraScene(), (dir / "data" / "scene.scn").string()));
+        write("script.txt", text);
+    };
+    const ImageBudget saved = TextureBudget;
+    struct Case {
+        const char* name;
+        std::function<void()> make;
+    };
+    const Case cases[] = {
+        {"clean", [&] { show(script); }},
+        {"missing picture", [&] { show(script); fs::remove(dir / "data" / "bg.jpg"); }},
+        {"undecodable picture", [&] { show(script); write("data/late.png", "\x89PNG\r\n\x1a\nnot really"); }},
+        {"cut-short pictures, the loading picture too",
+         [&] { show(script); fs::resize_file(dir / "data" / "bg.jpg", 3000);
+               copyShared("jpeg/testorig.jpg", "data/loading.jpg");
+               fs::resize_file(dir / "data" / "loading.jpg", 2000); }},
+        {"undecodable loading picture", [&] { show(script); write("data/loading.jpg", "not a picture"); }},
+        {"cut-short scene", [&] { show(script); write("data/scene.scn", writeScene(cameraScene()).substr(0, 40)); }},
+        {"unknown scene and camera in a part",
+         [&] { show(script + "[part]\nunknown.scn\n1500\ncam\nstandard\nunlisted.png\n"
+                             "[part]\nscene.scn\n2000\nnomatch\nstandard\nstandard\n"
+                             "[part]\nscene.scn\n2500\nmes\nstandard\nstandard\n"); }},
+        {"map naming a texture listed after the scene",
+         [&] { show("[textures]\nbg.jpg\n\n[scenes]\nscene.scn\n\n[textures]\nlate.png\n\n"); }},
+        {"unknown header", [&] { show("[prat]\n" + script + "[credits]\nme\n"); }},
+        {"missing soundtrack", [&] { show(script); fs::remove(dir / "data" / "music.mp3"); }},
+        {"scene and pictures listed twice, one missing",
+         [&] { show("[textures]\nbg.jpg\ngone.png\nbg.jpg\ngone.png\n\n[scenes]\nscene.scn\ncut.scn\nscene.scn\n\n");
+               write("data/cut.scn", writeScene(cameraScene()).substr(0, 60)); }},
+        {"scene that is a FIFO",
+         [&] { show(script); fs::remove(dir / "data" / "scene.scn");
+               ASSERT_EQ(mkfifo((dir / "data" / "scene.scn").c_str(), 0644), 0); }},
+        {"pictures refused and over the texture memory",
+         [&] { show("[textures]\nhuge.png\nscans.jpg\nbg.jpg\nbg.jpg.png\nlate.png\n\n");
+               copyShared("jpeg/testorig.jpg", "data/loading.jpg");
+               write("data/huge.png", bombs::pngDeclaring(16384, 16384));
+               write("data/scans.jpg", bombs::progressiveWithExtraScans(64, 1100));
+               copyShared("png/basn6a08.png", "data/bg.jpg.png");
+               TextureBudget = ImageBudget(250000); }},
+        {"cameras that draw black and nodes passed over",
+         [&] { DamagedScene scene;
+               scene.mesh().faces.push_back({{{0, 0, 0}, {7, 0, 0}, {2, 0, 0}}});
+               scene.spec.nodes.push_back(makeNode(NodeType::Camera, "lonely", {0, -10, 0}));
+               NodeSpec zero = makeNode(NodeType::Camera, "zero", {0, -10, 0});
+               zero.fov.keys.push_back({10, 0.0f});
+               scene.spec.nodes.push_back(zero);
+               scene.spec.nodes.push_back(makeNode(NodeType::Target, "zero"));
+               show("[scenes]\ncams.scn\n\n[part]\ncams.scn\n100\nlonely\nstandard\nstandard\n"
+                    "[part]\ncams.scn\n200\nzero\nstandard\nstandard\n[part]\ncams.scn\n300\nhul\nstandard\nstandard\n"
+                    "[part]\ncams.scn\n400\nlonely\nstandard\nstandard\n");
+               ASSERT_TRUE(saveScene(scene.spec, (dir / "data" / "cams.scn").string())); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.make();
+        const std::vector<std::string> read = lines(CheckDemoFolder());
+        EXPECT_EQ(lines(CheckDemoFolder(loadShow())), read);
+        EXPECT_EQ(read.empty(), std::string(c.name) == "clean");
+        TextureBudget = saved;
+    }
+}
+
+TEST_F(CheckFolder, TheStartUpCheckReportsWhatLoadingFoundWithoutReadingTheFilesAgain)
+{
+    GlTestContext gl(64, 36);
+    REQUIRE_GL(gl);
+    write("data/bg.jpg", "not a picture");
+    write("data/loading.jpg", "not a picture");
+    write("data/scene.scn", writeScene(cameraScene()).substr(0, 40));
+    write("script.txt", "[textures]\nbg.jpg\n\n[scenes]\nscene.scn\n\n");
+    const LoadReport loaded = loadShow();
+    const std::vector<std::string> before = lines(CheckDemoFolder());
+    ASSERT_EQ(before.size(), 3u);
+
+    // Mended after loading: the show holds what it loaded, and so does the check.
+    copyShared("jpeg/testorig.jpg", "data/fixed.jpg");
+    fs::rename(dir / "data" / "fixed.jpg", dir / "data" / "bg.jpg");
+    fs::remove(dir / "data" / "loading.jpg");
+    ASSERT_TRUE(saveScene(cameraScene(), (dir / "data" / "scene.scn").string()));
+    EXPECT_NE(lines(CheckDemoFolder()), before);
+    EXPECT_EQ(lines(CheckDemoFolder(loaded)), before);
+}
+
+TEST_F(CheckFolder, RecordingACamerasFaultsLeavesItsTracksWhereLoadingLeftThem)
+{
+    // Finding the faults evaluates the tracks up to their last key; the show's first frame
+    // must still search them from where loading left them.
+    DamagedScene spec;
+    NodeSpec meeting = makeNode(NodeType::Camera, "meeting", {0, -10, 0});
+    meeting.position.keys.push_back({30, {0, 0, 0}});
+    meeting.fov.keys.push_back({40, 0.0f});
+    spec.spec.nodes.push_back(meeting);
+    NodeSpec target = makeNode(NodeType::Target, "meeting");
+    target.position.keys.push_back({30, {0, 0, 0}});
+    target.position.keys.push_back({50, {0, 5, 0}});
+    spec.spec.nodes.push_back(target);
+    ASSERT_TRUE(saveScene(spec.spec, (dir / "data" / "cams.scn").string()));
+    Scene scene;
+    ASSERT_EQ(scene.loadFile("data/cams.scn"), 0);
+    auto& camera = static_cast<CameraNode&>(*scene.findNodeByName("meeting"));
+    ASSERT_EQ(camera.kind, NodeKind::Camera);
+    ASSERT_NE(camera.target, nullptr);
+
+    const SceneRead read = ReadOfScene("cams.scn", &scene);
+    EXPECT_TRUE(read.nodes.at(1).faults.targetAtEye);
+    EXPECT_TRUE(read.nodes.at(1).faults.fieldOfViewUnusable);
+    EXPECT_EQ(camera.positionTrack.cursor, 0);
+    EXPECT_EQ(camera.fovTrack.cursor, 0);
+    EXPECT_EQ(camera.target->positionTrack.cursor, 0);
 }
