@@ -40,13 +40,15 @@ std::string headerIn(const std::string& line)
 
 class Checker {
 public:
+    explicit Checker(const DataFolder& folder) : folder_(folder) {}
+
     std::vector<CheckProblem> problems;
 
     void run()
     {
         std::vector<unsigned char> bytes;
         std::string problem;
-        if (!ReadDataFile(ScriptName, ScriptFileLimit, bytes, problem)) {
+        if (!folder_.readFile(ScriptName, ScriptFileLimit, bytes, problem)) {
             report(ScriptName, problem == "does not exist" ? "missing" : problem);
             return;
         }
@@ -70,7 +72,7 @@ private:
     // cannot open it: missing, outside the demo folder, not a regular file, too large.
     std::string existingFile(const PlanEntry& entry, long long maxBytes)
     {
-        DataFile file = OpenDataFile("data\\" + entry.key, maxBytes);
+        DataFile file = folder_.openFile("data\\" + entry.key, maxBytes);
         if (file.error == DataFileError::Missing)
             report(file.path, namedAt(entry) + " but does not exist");
         else if (!file)
@@ -85,7 +87,7 @@ private:
                 continue;
             if (headerInsideList(entry, "[mp3]"))
                 continue;
-            DataFile file = OpenDataFile("data\\" + entry.key, SoundtrackFileLimit);
+            DataFile file = folder_.openFile("data\\" + entry.key, SoundtrackFileLimit);
             if (!file) {
                 report(file.path, file.error == DataFileError::Missing ? namedAt(entry) + " but does not exist"
                                                                        : file.problem);
@@ -121,11 +123,11 @@ private:
             if (path.empty() || !entry.firstListing)
                 continue;
             if (pictures.jpeg && pictures.png)
-                DecodeJpeg(path, &budget_);
+                DecodeJpeg(path, &budget_, folder_);
             if (pictures.png)
-                checkImage(path, DecodePng(path, &budget_), "PNG", "the texture would be empty");
+                checkImage(path, DecodePng(path, &budget_, folder_), "PNG", "the texture would be empty");
             else
-                checkImage(path, DecodeJpeg(path, &budget_), "JPEG", "the texture would be empty");
+                checkImage(path, DecodeJpeg(path, &budget_, folder_), "JPEG", "the texture would be empty");
         }
     }
 
@@ -135,7 +137,7 @@ private:
     void checkLoadingPicture()
     {
         const char* const effect = "the loading frame would be plain white";
-        DataFile file = OpenDataFile("data\\Loading.jpg", ImageFileLimit);
+        DataFile file = folder_.openFile("data\\Loading.jpg", ImageFileLimit);
         if (file.error == DataFileError::Missing)
             return;
         if (!file) {
@@ -143,7 +145,7 @@ private:
             return;
         }
         file.file.reset();
-        checkImage(file.path, DecodeJpeg(file.path, &budget_), "JPEG", effect);
+        checkImage(file.path, DecodeJpeg(file.path, &budget_, folder_), "JPEG", effect);
     }
 
     // Reports a decoded picture that is refused, empty or incomplete; effect says what
@@ -167,7 +169,7 @@ private:
             std::string path = existingFile(entry, SceneFileLimit);
             auto scene = std::make_unique<Scene>();
             if (!path.empty()) {
-                scene->loadFile(path.c_str());
+                scene->loadFile(path.c_str(), TextureLookup(), folder_);
                 if (scene->reader && scene->reader->failed())
                     report(path, "damaged: reading stopped at byte " + std::to_string(scene->reader->failedOffset()));
                 if (scene->reader)
@@ -367,6 +369,7 @@ private:
     // The show's texture memory, taken as the show would take it.
     ImageBudget budget_{TextureBudget.total()};
     std::map<std::string, int> registeredAt_;
+    const DataFolder& folder_;
     std::map<std::string, std::unique_ptr<Scene>> scenes_;
     std::map<std::string, std::string> scenePaths_;
     std::set<const Node*> checkedCameras_;
@@ -375,9 +378,9 @@ private:
 
 } // namespace
 
-std::vector<CheckProblem> CheckDemoFolder()
+std::vector<CheckProblem> CheckDemoFolder(const DataFolder& folder)
 {
-    Checker checker;
+    Checker checker(folder);
     checker.run();
     return checker.problems;
 }

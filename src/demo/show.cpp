@@ -7,7 +7,6 @@
 #include "app/viewport.h"
 #include "app/window.h"
 #include "common/data_file.h"
-#include "common/file_path.h"
 #include "demo/playback.h"
 #include "demo/script_parser.h"
 #include "demo/timeline.h"
@@ -25,20 +24,20 @@ std::string SoundtrackPath;
 
 namespace {
 
-std::string dataPath(const std::string& line) { return resolveDataPath("data\\" + line); }
+std::string dataPath(const DataFolder& folder, const std::string& line) { return folder.resolve("data\\" + line); }
 
 // Opens the soundtrack an "[mp3]" entry names into stream; the last one listed is the one
 // that plays.
-void openSoundtrack(const PlanEntry& entry, SoundStream*& stream)
+void openSoundtrack(const DataFolder& folder, const PlanEntry& entry, SoundStream*& stream)
 {
     // A stream opened for an earlier entry would never play: it is closed, not left open.
     if (stream) {
         SoundStreamClose(stream);
         stream = nullptr;
     }
-    SoundtrackPath = dataPath(entry.key);
+    SoundtrackPath = dataPath(folder, entry.key);
     if (NoSound == 0)
-        stream = SoundStreamOpen(SoundtrackPath.c_str());
+        stream = SoundStreamOpen(SoundtrackPath.c_str(), folder);
     // After a failed open the show stays silent for the rest of the run.
     if (!stream)
         NoSound = 1;
@@ -53,14 +52,14 @@ void registerTexture(const PlanEntry& entry)
     TextureRegistry.store(entry.key, 0);
 }
 
-void loadScene(const PlanEntry& entry)
+void loadScene(const DataFolder& folder, const PlanEntry& entry)
 {
     // Registered whatever the loader made of what it read. A file that cannot be opened
     // leaves the name without a scene, which draws as an empty one would, so a script
     // listing many missing files holds no scene object for each. The scene a listing again
     // replaces is freed, its display lists with it.
     auto scene = std::make_unique<Scene>();
-    if (scene->loadFile(dataPath(entry.key).c_str(), RegistryTextureLookup(TextureRegistry)) != 0) {
+    if (scene->loadFile(dataPath(folder, entry.key).c_str(), RegistryTextureLookup(TextureRegistry), folder) != 0) {
         SceneRegistry.remove(entry.key);
         return;
     }
@@ -68,15 +67,15 @@ void loadScene(const PlanEntry& entry)
 }
 
 // Carries out what the plan names, in file order, then appends its parts to the timeline.
-void carryOut(ShowPlan& plan, SoundStream*& stream)
+void carryOut(const DataFolder& folder, ShowPlan& plan, SoundStream*& stream)
 {
     for (const PlanEntry& entry : plan.entries) {
         if (entry.kind == EntryKind::Soundtrack)
-            openSoundtrack(entry, stream);
+            openSoundtrack(folder, entry, stream);
         else if (entry.kind == EntryKind::Texture)
             registerTexture(entry);
         else
-            loadScene(entry);
+            loadScene(folder, entry);
     }
     // The plan's parts become the timeline without a copy, so that a long script is held once.
     if (Timeline.empty()) {
@@ -91,7 +90,7 @@ void carryOut(ShowPlan& plan, SoundStream*& stream)
 
 // Makes the plan's textures in the order they were listed, one picture read at a time,
 // then the scenes' display lists, in the current context.
-void uploadShow(const ShowPlan& plan)
+void uploadShow(const DataFolder& folder, const ShowPlan& plan)
 {
     for (const PlanEntry& entry : plan.entries) {
         if (entry.kind != EntryKind::Texture || !entry.firstListing)
@@ -102,10 +101,10 @@ void uploadShow(const ShowPlan& plan)
         // A line naming both kinds reads both pictures and keeps the PNG.
         TexturePicture picture;
         if (pictures.jpeg)
-            picture = DecodeJpegTexture(dataPath(entry.key));
+            picture = DecodeJpegTexture(dataPath(folder, entry.key), folder);
         if (pictures.png) {
             picture = TexturePicture(); // the JPEG's texels go before the PNG is read
-            picture = DecodePngTexture(dataPath(entry.key));
+            picture = DecodePngTexture(dataPath(folder, entry.key), folder);
         }
         TextureRegistry.store(entry.key, CreateTexture(picture, true));
     }
@@ -173,18 +172,18 @@ private:
 
 } // namespace
 
-bool LoadScript(SoundStream*& stream)
+bool LoadScript(SoundStream*& stream, const DataFolder& folder)
 {
-    ShowLoadingPicture();
+    ShowLoadingPicture(folder);
 
     std::vector<unsigned char> bytes;
     std::string problem;
-    if (!ReadDataFile("script.txt", ScriptFileLimit, bytes, problem))
+    if (!folder.readFile("script.txt", ScriptFileLimit, bytes, problem))
         return false;
 
     ShowPlan plan = ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    carryOut(plan, stream);
-    uploadShow(plan);
+    carryOut(folder, plan, stream);
+    uploadShow(folder, plan);
     return true;
 }
 

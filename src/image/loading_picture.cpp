@@ -4,9 +4,9 @@
 #include "image/screen_quad.h"
 #include "image/texture.h"
 
-GLuint ShowLoadingPicture()
+GLuint ShowLoadingPicture(const DataFolder& folder)
 {
-    GLuint texture = LoadJpegTexture("data\\Loading.jpg", true);
+    GLuint texture = LoadJpegTexture("data\\Loading.jpg", true, folder);
     DrawScreenPicture(ScreenWidth, ScreenHeight, texture);
     if (MainWindow)
         SDL_GL_SwapWindow(MainWindow);
