@@ -102,7 +102,7 @@ double drawOnlyRate(const Format& format, int lastMs, double& cpuSeconds)
             InitGLState(format.width, format.height);
             NoSound = 1;
             SoundStream* stream = nullptr;
-            if (LoadScript(stream)) {
+            if (LoadScript(stream, DataFolder())) {
                 DrawOnlyHost host(format.fps, lastMs);
                 const Clock::time_point start = Clock::now();
                 PlayTimeline(Timeline, false, host);

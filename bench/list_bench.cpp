@@ -62,7 +62,7 @@ void BM_LoadScriptParts(benchmark::State& state)
     for (auto _ : state) {
         Timeline.setSize(0);
         SoundStream* stream = nullptr;
-        LoadScript(stream);
+        LoadScript(stream, DataFolder());
         benchmark::DoNotOptimize(Timeline.data());
     }
     state.counters["parts"] = Timeline.size();

@@ -60,7 +60,7 @@ struct LoadedShow {
         }
         NoSound = 1;
         SoundStream* stream = nullptr;
-        if (!LoadScript(stream)) {
+        if (!LoadScript(stream, DataFolder())) {
             error = "the bundled show's script.txt cannot be read";
             return;
         }

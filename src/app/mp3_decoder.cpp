@@ -198,11 +198,11 @@ bool DecodeMp3(const unsigned char* data, size_t size, DecodedAudio& out)
     return true;
 }
 
-bool DecodeMp3File(const char* path, DecodedAudio& out)
+bool DecodeMp3File(const char* path, DecodedAudio& out, const DataFolder& folder)
 {
     out = DecodedAudio();
     Mp3Stream stream;
-    if (!path || !stream.open(OpenDataFile(path, SoundtrackFileLimit)))
+    if (!path || !stream.open(folder.openFile(path, SoundtrackFileLimit)))
         return false;
     readWhole(stream, out);
     return true;

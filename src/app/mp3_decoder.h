@@ -27,7 +27,7 @@ public:
     Mp3Stream(const Mp3Stream&) = delete;
     Mp3Stream& operator=(const Mp3Stream&) = delete;
 
-    // Takes an opened data file (see OpenDataFile), scans its frame headers and decodes
+    // Takes an opened data file (see DataFolder::openFile), scans its frame headers and decodes
     // its first frames. Returns false when not a single frame decodes.
     bool open(DataFile file);
     // The same for a stream held in memory, which must outlive this object.
@@ -72,6 +72,6 @@ struct DecodedAudio {
 // Decodes a whole MP3 held in memory. A stream damaged part-way keeps what decoded before
 // the damage. Returns false, leaving out empty, when not a single frame decodes.
 bool DecodeMp3(const unsigned char* data, size_t size, DecodedAudio& out);
-// Opens path as a soundtrack (OpenDataFile with SoundtrackFileLimit) and decodes it whole.
-// Returns false when the file is refused, unreadable or decodes to nothing.
-bool DecodeMp3File(const char* path, DecodedAudio& out);
+// Opens path in folder as a soundtrack (at most SoundtrackFileLimit bytes) and decodes it
+// whole. Returns false when the file is refused, unreadable or decodes to nothing.
+bool DecodeMp3File(const char* path, DecodedAudio& out, const DataFolder& folder = DataFolder());

@@ -210,12 +210,12 @@ bool SoundInit(int rate, int channels)
     return true;
 }
 
-SoundStream* SoundStreamOpen(const char* path)
+SoundStream* SoundStreamOpen(const char* path, const DataFolder& folder)
 {
     if (!Device.id || !path)
         return nullptr;
     auto stream = std::make_unique<SoundStream>();
-    if (!stream->decoder.open(OpenDataFile(path, SoundtrackFileLimit)))
+    if (!stream->decoder.open(folder.openFile(path, SoundtrackFileLimit)))
         return nullptr;
     const int rate = stream->decoder.rate();
     stream->converter.reset(SDL_NewAudioStream(AUDIO_S16SYS, static_cast<Uint8>(stream->decoder.channels()), rate,

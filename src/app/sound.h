@@ -2,6 +2,8 @@
 // position in milliseconds is the show's clock.
 #pragma once
 
+#include "common/data_file.h"
+
 struct SoundStream;
 
 // The device buffer the player asks for, in frames at the rate it asks for. SDL hands
@@ -18,11 +20,11 @@ bool SoundSetOutput();
 // Opens the audio device at rate Hz (stereo), with room for channels streams playing at
 // once. Returns false on failure.
 bool SoundInit(int rate, int channels);
-// Opens an MP3 file as a stream that plays once, decoded a little ahead of the device and
-// converted to its format. Returns null when the file is refused (see OpenDataFile with
-// SoundtrackFileLimit: missing, not a regular file, too large) or undecodable, or before
-// SoundInit has succeeded.
-SoundStream* SoundStreamOpen(const char* path);
+// Opens the MP3 file at path in folder as a stream that plays once, decoded a little ahead
+// of the device and converted to its format. Returns null when the file is refused (see
+// DataFolder::openFile with SoundtrackFileLimit: missing, not a regular file, too large)
+// or undecodable, or before SoundInit has succeeded.
+SoundStream* SoundStreamOpen(const char* path, const DataFolder& folder = DataFolder());
 // Starts the stream on any free channel. Returns false when it cannot play.
 bool SoundStreamPlay(SoundStream* stream);
 // Takes the stream off its channel and closes it; the pointer is invalid afterwards.

@@ -12,9 +12,6 @@
 
 namespace {
 
-// The folder the free functions below use; SetDemoFolderBoundary sets its boundary.
-DataFolder ProcessFolder;
-
 // The real path of path (symlinks followed), or empty with errno set.
 std::string realPath(const std::string& path)
 {
@@ -148,30 +145,6 @@ bool DataFolder::readFile(const std::string& path, long long maxBytes, std::vect
     }
     problem.clear();
     return true;
-}
-
-bool SetDemoFolderBoundary(const std::string& folder)
-{
-    if (folder.empty()) {
-        ProcessFolder = DataFolder();
-        return true;
-    }
-    // The boundary lies around folder, but paths are still found from the current folder.
-    std::string problem;
-    DataFolder bounded;
-    if (!bounded.open(folder, true, problem))
-        return false;
-    ProcessFolder = bounded;
-    return true;
-}
-
-const std::string& DemoFolderBoundary() { return ProcessFolder.root(); }
-
-DataFile OpenDataFile(const std::string& path, long long maxBytes) { return ProcessFolder.openFile(path, maxBytes); }
-
-bool ReadDataFile(const std::string& path, long long maxBytes, std::vector<unsigned char>& bytes, std::string& problem)
-{
-    return ProcessFolder.readFile(path, maxBytes, bytes, problem);
 }
 
 std::string DescribeBytes(long long bytes)

@@ -71,21 +71,5 @@ private:
     bool confined_ = false;
 };
 
-// Confines every data file to folder (made a real path here); an empty folder lifts the
-// boundary, as it is at program start. Returns false when folder cannot be resolved.
-bool SetDemoFolderBoundary(const std::string& folder);
-// The real path of the demo folder in force, or empty when there is none.
-const std::string& DemoFolderBoundary();
-
-// Finds path (a show path such as "data\\Logo.png", or a plain path) with resolveDataPath
-// and opens it when it is a regular file of at most maxBytes inside the boundary.
-// Returns a DataFile without a file, error and problem set, otherwise; never blocks on a
-// FIFO or device.
-DataFile OpenDataFile(const std::string& path, long long maxBytes);
-
-// Reads the whole data file at path into bytes (see OpenDataFile). Returns false, bytes
-// empty and problem set, when it cannot be opened or read.
-bool ReadDataFile(const std::string& path, long long maxBytes, std::vector<unsigned char>& bytes, std::string& problem);
-
 // A byte count for messages: "512 MiB", "1.5 GiB", "300 bytes".
 std::string DescribeBytes(long long bytes);

@@ -31,10 +31,10 @@ void SceneReader::reset()
     noteCount_ = 0;
 }
 
-bool SceneReader::open(const char* path)
+bool SceneReader::open(const char* path, const DataFolder& folder)
 {
     reset();
-    DataFile data = OpenDataFile(path, SceneFileLimit);
+    DataFile data = folder.openFile(path, SceneFileLimit);
     if (!data) {
         failAt(0);
         return false;

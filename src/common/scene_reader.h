@@ -1,6 +1,8 @@
 // SceneReader: the byte source every loader of scene data reads through, with a sticky failure flag.
 #pragma once
 
+#include "common/data_file.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -36,10 +38,10 @@ public:
     SceneReader(const SceneReader&) = delete;
     SceneReader& operator=(const SceneReader&) = delete;
 
-    // Starts over on a data file of the show (found in any letter case, inside the demo
-    // folder, a regular file of at most SceneFileLimit bytes); false (and `failed` set)
-    // when it cannot be opened.
-    bool open(const char* path);
+    // Starts over on a data file of the show in folder (found in any letter case, inside
+    // the folder's boundary, a regular file of at most SceneFileLimit bytes); false (and
+    // `failed` set) when it cannot be opened.
+    bool open(const char* path, const DataFolder& folder = DataFolder());
     // Starts over on a copy of the given bytes instead of a file.
     void openMemory(const void* data, size_t size);
     // Closes the file and releases the buffer; the flag, the failure offset, the notes and

@@ -189,7 +189,7 @@ public:
 // first written frame's time on. The soundtrack is opened here as every show file is and
 // handed over open, so ffmpeg reads exactly the file the player accepted. Returns false,
 // reported, when ffmpeg cannot be found or started.
-bool startVideo(const CaptureOptions& options, const CaptureSpan& span, ChildProcess& ffmpeg)
+bool startVideo(const DataFolder& folder, const CaptureOptions& options, const CaptureSpan& span, ChildProcess& ffmpeg)
 {
     const std::string program = FindProgram("ffmpeg", std::getenv("PATH"));
     if (program.empty()) {
@@ -211,7 +211,7 @@ bool startVideo(const CaptureOptions& options, const CaptureSpan& span, ChildPro
     std::vector<int> passedFiles;
     DataFile soundtrack;
     if (!SoundtrackPath.empty()) {
-        soundtrack = OpenDataFile(SoundtrackPath, SoundtrackFileLimit);
+        soundtrack = folder.openFile(SoundtrackPath, SoundtrackFileLimit);
         if (soundtrack) {
             passedFiles.push_back(fileno(soundtrack.file.get()));
             settings.soundtrack = "/dev/fd/3";
@@ -250,7 +250,7 @@ CaptureSpan PlanCapture(const CaptureOptions& options, long long showEndMs)
     return span;
 }
 
-int RunCapture(const CaptureOptions& options)
+int RunCapture(const CaptureOptions& options, const DataFolder& folder)
 {
     std::error_code error;
     if (!options.outputDir.empty()) {
@@ -277,7 +277,7 @@ int RunCapture(const CaptureOptions& options)
     // The clock is the frame count: nothing is played.
     NoSound = 1;
     SoundStream* stream = nullptr;
-    if (!LoadScript(stream)) {
+    if (!LoadScript(stream, folder)) {
         std::fprintf(stderr, "taldrex: script.txt: cannot be read\n");
         return 1;
     }
@@ -287,7 +287,7 @@ int RunCapture(const CaptureOptions& options)
     // after the frames being written, and the video is finished so that it plays.
     CatchStopSignals();
     ChildProcess ffmpeg;
-    if (!options.videoFile.empty() && !startVideo(options, span, ffmpeg))
+    if (!options.videoFile.empty() && !startVideo(folder, options, span, ffmpeg))
         return 1;
 
     const int threads = threadCount(options);

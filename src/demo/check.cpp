@@ -37,7 +37,7 @@ std::string headerIn(const std::string& line)
 class Checker {
 public:
     // Takes what loaded holds of a file instead of reading it, when loaded is given.
-    explicit Checker(const LoadReport* loaded) : loaded_(loaded) {}
+    Checker(const DataFolder& folder, const LoadReport* loaded) : folder_(folder), loaded_(loaded) {}
 
     std::vector<CheckProblem> problems;
 
@@ -45,7 +45,7 @@ public:
     {
         std::vector<unsigned char> bytes;
         std::string problem;
-        if (!ReadDataFile(ScriptName, ScriptFileLimit, bytes, problem)) {
+        if (!folder_.readFile(ScriptName, ScriptFileLimit, bytes, problem)) {
             report(ScriptName, problem == "does not exist" ? "missing" : problem);
             return;
         }
@@ -84,7 +84,7 @@ private:
             if (found != loaded_->textures.end())
                 return found->second;
         }
-        return ReadTexture(key, budget_);
+        return ReadTexture(folder_, key, budget_);
     }
 
     // The scene of entry as loading read it, else as read now.
@@ -95,7 +95,7 @@ private:
             if (found != loaded_->scenes.end() && found->second.key == entry.key)
                 return found->second;
         }
-        return ReadScene(entry.key);
+        return ReadScene(folder_, entry.key);
     }
 
     void checkMusic()
@@ -105,7 +105,7 @@ private:
                 continue;
             if (headerInsideList(entry, "[mp3]"))
                 continue;
-            DataFile file = OpenDataFile("data\\" + entry.key, SoundtrackFileLimit);
+            DataFile file = folder_.openFile("data\\" + entry.key, SoundtrackFileLimit);
             if (!file) {
                 report(file.path, file.error == DataFileError::Missing ? namedAt(entry) + " but does not exist"
                                                                        : file.problem);
@@ -156,7 +156,7 @@ private:
     {
         const char* const effect = "the loading frame would be plain white";
         const bool loaded = loaded_ && loaded_->loadingPicture;
-        const PictureRead read = loaded ? *loaded_->loadingPicture : ReadTexture("Loading.jpg", budget_);
+        const PictureRead read = loaded ? *loaded_->loadingPicture : ReadTexture(folder_, "Loading.jpg", budget_);
         if (read.file.error == DataFileError::Missing)
             return;
         if (!read.file.opened) {
@@ -375,6 +375,7 @@ private:
         }
     }
 
+    const DataFolder& folder_;
     const LoadReport* loaded_;
     ShowPlan plan_;
     // The show's texture memory, taken as the show would take it.
@@ -388,16 +389,16 @@ private:
 
 } // namespace
 
-std::vector<CheckProblem> CheckDemoFolder()
+std::vector<CheckProblem> CheckDemoFolder(const DataFolder& folder)
 {
-    Checker checker(nullptr);
+    Checker checker(folder, nullptr);
     checker.run();
     return checker.problems;
 }
 
-std::vector<CheckProblem> CheckDemoFolder(const LoadReport& loaded)
+std::vector<CheckProblem> CheckDemoFolder(const DataFolder& folder, const LoadReport& loaded)
 {
-    Checker checker(&loaded);
+    Checker checker(folder, &loaded);
     checker.run();
     return checker.problems;
 }

@@ -2,8 +2,8 @@
 
 #include "app/shell_state.h"
 #include "app/sound.h"
+#include "common/ascii_case.h"
 #include "common/data_file.h"
-#include "common/file_path.h"
 #include "demo/part_timing.h"
 #include "demo/script_parser.h"
 #include "demo/show.h"
@@ -19,7 +19,7 @@ namespace {
 
 const char* const ScriptFile = "script.txt";
 
-std::string dataPath(const std::string& key) { return resolveDataPath("data\\" + key); }
+std::string dataPath(const DataFolder& folder, const std::string& key) { return folder.resolve("data\\" + key); }
 
 // The file a script line names, as the watcher would report it, lower-cased: names are
 // found in any letter case, so any case of it on disk is the same file.
@@ -34,11 +34,11 @@ std::string useFile(const std::string& key)
 
 // Decodes the picture a texture line names into texture, as the script's loading builds it
 // (a line naming both kinds keeps the PNG). Returns false with problem set on failure.
-bool replacePicture(GLuint texture, const std::string& key, std::string& problem)
+bool replacePicture(const DataFolder& folder, GLuint texture, const std::string& key, std::string& problem)
 {
     if (PicturesOf(key).png)
-        return ReplacePngTexture(texture, dataPath(key), true, problem);
-    return ReplaceJpegTexture(texture, dataPath(key), true, problem);
+        return ReplacePngTexture(texture, dataPath(folder, key), true, problem, folder);
+    return ReplaceJpegTexture(texture, dataPath(folder, key), true, problem, folder);
 }
 
 // Loads the scene file a scene line names. Returns null with problem set when it cannot be
@@ -46,13 +46,13 @@ bool replacePicture(GLuint texture, const std::string& key, std::string& problem
 // it is being written reads as damaged, and must not replace the scene on screen. The
 // damaged scene is handed back in damaged all the same, for a name that has no scene yet.
 // Its materials find their textures in textures; its display lists go to the current context.
-std::unique_ptr<Scene> loadScene(const std::string& key, const Registry<GLuint>& textures, std::string& problem,
-    std::unique_ptr<Scene>& damaged)
+std::unique_ptr<Scene> loadScene(const DataFolder& folder, const std::string& key, const Registry<GLuint>& textures,
+    std::string& problem, std::unique_ptr<Scene>& damaged)
 {
-    const std::string path = dataPath(key);
+    const std::string path = dataPath(folder, key);
     auto scene = std::make_unique<Scene>();
-    if (scene->loadFile(path.c_str(), RegistryTextureLookup(textures)) != 0) {
-        const DataFile file = OpenDataFile(path, SceneFileLimit);
+    if (scene->loadFile(path.c_str(), RegistryTextureLookup(textures), folder) != 0) {
+        const DataFile file = folder.openFile(path, SceneFileLimit);
         problem = file ? std::string("cannot be opened") : file.problem;
         return nullptr;
     }
@@ -152,10 +152,10 @@ private:
         }
         TextureRegistry.store(line, texture);
         std::string problem;
-        if (replacePicture(texture, line, problem))
+        if (replacePicture(owner_->folder_, texture, line, problem))
             owner_->clearProblem(useFile(line));
         else
-            owner_->setProblem(useFile(line), dataPath(line) + ": " + problem +
+            owner_->setProblem(useFile(line), dataPath(owner_->folder_, line) + ": " + problem +
                     (loadedBefore ? "; the picture loaded before stays" : "; it is drawn without a picture"));
     }
 
@@ -163,7 +163,7 @@ private:
     {
         std::string problem;
         std::unique_ptr<Scene> damaged;
-        std::unique_ptr<Scene> scene = loadScene(line, TextureRegistry, problem, damaged);
+        std::unique_ptr<Scene> scene = loadScene(owner_->folder_, line, TextureRegistry, problem, damaged);
         if (scene) {
             owner_->clearProblem(useFile(line));
             SceneRegistry.store(line, std::move(scene));
@@ -171,7 +171,7 @@ private:
         }
         std::unique_ptr<Scene>* old = oldScenes_.find(line);
         const bool loadedBefore = SceneRegistry.find(line) || (old && *old);
-        owner_->setProblem(useFile(line), dataPath(line) + ": " + problem +
+        owner_->setProblem(useFile(line), dataPath(owner_->folder_, line) + ": " + problem +
                 sceneFallback(loadedBefore, damaged != nullptr));
         if (SceneRegistry.find(line))
             return;
@@ -186,16 +186,17 @@ private:
     Registry<std::unique_ptr<Scene>> oldScenes_;
 };
 
-bool LiveReload::start(const std::string& folder)
+bool LiveReload::start(const DataFolder& folder)
 {
     uses_.clear();
     problems_.clear();
     problemFiles_.clear();
-    if (!watch_.start(folder))
+    folder_ = folder;
+    if (!watch_.start(folder.root().empty() ? "." : folder.root()))
         return false;
     std::vector<unsigned char> bytes;
     std::string problem;
-    if (ReadDataFile(ScriptFile, ScriptFileLimit, bytes, problem))
+    if (folder_.readFile(ScriptFile, ScriptFileLimit, bytes, problem))
         uses_ = usesOf(ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
     return true;
 }
@@ -239,7 +240,7 @@ bool LiveReload::reloadScript(SoundStream*& stream)
 {
     std::vector<unsigned char> bytes;
     std::string problem;
-    if (!ReadDataFile(ScriptFile, ScriptFileLimit, bytes, problem)) {
+    if (!folder_.readFile(ScriptFile, ScriptFileLimit, bytes, problem)) {
         setProblem(ScriptFile, std::string(ScriptFile) + ": " + problem + "; the show loaded before plays on");
         return false;
     }
@@ -269,9 +270,9 @@ bool LiveReload::reloadScript(SoundStream*& stream)
     }
 
     // The same soundtrack plays on; another one named now takes over at the same position.
-    if (!soundtrack.empty() && dataPath(soundtrack) != SoundtrackPath) {
+    if (!soundtrack.empty() && dataPath(folder_, soundtrack) != SoundtrackPath) {
         const std::string previous = SoundtrackPath;
-        SoundtrackPath = dataPath(soundtrack);
+        SoundtrackPath = dataPath(folder_, soundtrack);
         if (stream && !reloadSoundtrack(stream))
             SoundtrackPath = previous;
     }
@@ -284,8 +285,8 @@ bool LiveReload::reloadTexture(const Use& use)
     if (!texture)
         return false;
     std::string problem;
-    if (!replacePicture(*texture, use.key, problem)) {
-        setProblem(use.file, dataPath(use.key) + ": " + problem + "; the picture loaded before stays");
+    if (!replacePicture(folder_, *texture, use.key, problem)) {
+        setProblem(use.file, dataPath(folder_, use.key) + ": " + problem + "; the picture loaded before stays");
         return false;
     }
     clearProblem(use.file);
@@ -302,11 +303,11 @@ bool LiveReload::reloadScene(const Use& use)
                 listedBefore.store(texture.key, *id);
     std::string problem;
     std::unique_ptr<Scene> damaged;
-    std::unique_ptr<Scene> scene = loadScene(use.key, listedBefore, problem, damaged);
+    std::unique_ptr<Scene> scene = loadScene(folder_, use.key, listedBefore, problem, damaged);
 
     if (!scene) {
         const bool loadedBefore = SceneRegistry.find(use.key) != nullptr;
-        setProblem(use.file, dataPath(use.key) + ": " + problem +
+        setProblem(use.file, dataPath(folder_, use.key) + ": " + problem +
                 sceneFallback(loadedBefore, damaged != nullptr));
         // A name without a scene yet shows what could be read, as a fresh start would.
         if (damaged && !loadedBefore) {
@@ -329,9 +330,9 @@ bool LiveReload::reloadSoundtrack(SoundStream*& stream)
     if (NoSound != 0 || !stream)
         return false;
     const std::string file = LowerCase(SoundtrackPath);
-    SoundStream* fresh = SoundStreamOpen(SoundtrackPath.c_str());
+    SoundStream* fresh = SoundStreamOpen(SoundtrackPath.c_str(), folder_);
     if (!fresh) {
-        const DataFile opened = OpenDataFile(SoundtrackPath, SoundtrackFileLimit);
+        const DataFile opened = folder_.openFile(SoundtrackPath, SoundtrackFileLimit);
         setProblem(file, SoundtrackPath + ": " +
                 (opened ? std::string("cannot be decoded as MP3 (damaged, or still being written)") : opened.problem) +
                 "; the music loaded before plays on");

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/file_watch.h"
+#include "common/data_file.h"
 
 #include <string>
 #include <vector>
@@ -18,10 +19,9 @@ struct SoundStream;
 class LiveReload {
 public:
     // Watches script.txt and data/ under folder, which must be the demo folder the show was
-    // loaded from (the current folder: the show's files are found from there), and reads
-    // the script to learn which files the show uses. Returns false when it cannot watch at
-    // all (folder is not a readable folder).
-    bool start(const std::string& folder);
+    // loaded from, and reads the script to learn which files the show uses. Returns false
+    // when it cannot watch at all (folder is not a readable folder).
+    bool start(const DataFolder& folder);
 
     // Once per frame: loads again what changed since the last call. stream is the playing
     // soundtrack; when the MP3 changes (and opens whole) the old stream is closed and stream
@@ -58,6 +58,7 @@ private:
     void setProblem(const std::string& file, const std::string& problem);
     void clearProblem(const std::string& file);
 
+    DataFolder folder_;
     FileWatch watch_;
     std::vector<Use> uses_;
     std::vector<std::string> changed_;

@@ -76,9 +76,9 @@ SceneRead sceneRead(const std::string& key, OpenedFile file, Scene* scene)
 
 } // namespace
 
-OpenedFile OpenedFileOf(const std::string& showPath, long long maxBytes)
+OpenedFile OpenedFileOf(const DataFolder& folder, const std::string& showPath, long long maxBytes)
 {
-    DataFile file = OpenDataFile(showPath, maxBytes);
+    DataFile file = folder.openFile(showPath, maxBytes);
     OpenedFile opened;
     opened.path = std::move(file.path);
     opened.opened = static_cast<bool>(file);
@@ -87,40 +87,41 @@ OpenedFile OpenedFileOf(const std::string& showPath, long long maxBytes)
     return opened;
 }
 
-PictureRead ReadOfPicture(const std::string& key, const TexturePicture& picture)
+PictureRead ReadOfPicture(const DataFolder& folder, const std::string& key, const TexturePicture& picture)
 {
     PictureRead read;
-    read.file = OpenedFileOf(showPathOf(key), ImageFileLimit);
+    read.file = OpenedFileOf(folder, showPathOf(key), ImageFileLimit);
     fillPicture(read, !picture.texels.empty(), picture.complete, picture.refusal);
     return read;
 }
 
-PictureRead ReadTexture(const std::string& key, ImageBudget& budget)
+PictureRead ReadTexture(const DataFolder& folder, const std::string& key, ImageBudget& budget)
 {
     PictureRead read;
-    read.file = OpenedFileOf(showPathOf(key), ImageFileLimit);
+    read.file = OpenedFileOf(folder, showPathOf(key), ImageFileLimit);
     if (!read.file.opened)
         return read;
     const TexturePictures pictures = PicturesOf(key);
     // A line naming both kinds reads both pictures, as the show does, and keeps the PNG.
     if (pictures.jpeg && pictures.png)
-        DecodeJpeg(read.file.path, &budget);
-    const DecodedImage image = pictures.png ? DecodePng(read.file.path, &budget) : DecodeJpeg(read.file.path, &budget);
+        DecodeJpeg(read.file.path, &budget, folder);
+    const DecodedImage image = pictures.png ? DecodePng(read.file.path, &budget, folder)
+                                            : DecodeJpeg(read.file.path, &budget, folder);
     fillPicture(read, !image.empty(), image.complete, image.refusal);
     return read;
 }
 
-SceneRead ReadOfScene(const std::string& key, Scene* scene)
+SceneRead ReadOfScene(const DataFolder& folder, const std::string& key, Scene* scene)
 {
-    return sceneRead(key, OpenedFileOf(showPathOf(key), SceneFileLimit), scene);
+    return sceneRead(key, OpenedFileOf(folder, showPathOf(key), SceneFileLimit), scene);
 }
 
-SceneRead ReadScene(const std::string& key)
+SceneRead ReadScene(const DataFolder& folder, const std::string& key)
 {
-    OpenedFile file = OpenedFileOf(showPathOf(key), SceneFileLimit);
+    OpenedFile file = OpenedFileOf(folder, showPathOf(key), SceneFileLimit);
     if (!file.opened)
         return sceneRead(key, std::move(file), nullptr);
     Scene scene;
-    scene.loadFile(file.path.c_str());
+    scene.loadFile(file.path.c_str(), TextureLookup(), folder);
     return sceneRead(key, std::move(file), &scene);
 }

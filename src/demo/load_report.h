@@ -70,21 +70,21 @@ struct LoadReport {
     std::map<int, SceneRead> scenes;
 };
 
-// Opens the data file at showPath (such as "data\\logo.png") with maxBytes as its limit,
+// Opens the data file at showPath (such as "data\\logo.png") in folder with maxBytes as its limit,
 // closes it again, and says how it went.
-OpenedFile OpenedFileOf(const std::string& showPath, long long maxBytes);
+OpenedFile OpenedFileOf(const DataFolder& folder, const std::string& showPath, long long maxBytes);
 
 // The record of texture key's picture (or "Loading.jpg") as the show decoded it into
 // picture.
-PictureRead ReadOfPicture(const std::string& key, const TexturePicture& picture);
+PictureRead ReadOfPicture(const DataFolder& folder, const std::string& key, const TexturePicture& picture);
 
-// Opens and decodes texture key's pictures (or "Loading.jpg") as the show does, taking
+// Opens and decodes texture key's pictures (or "Loading.jpg") in folder as the show does, taking
 // their memory from budget. Returns the record; a file that does not open is not decoded.
-PictureRead ReadTexture(const std::string& key, ImageBudget& budget);
+PictureRead ReadTexture(const DataFolder& folder, const std::string& key, ImageBudget& budget);
 
 // The record of scene as loaded from the file key names (null when it did not open).
 // Finding the cameras' faults leaves the tracks' cursors as they were.
-SceneRead ReadOfScene(const std::string& key, Scene* scene);
+SceneRead ReadOfScene(const DataFolder& folder, const std::string& key, Scene* scene);
 
-// Opens and reads the scene file key names, without textures. Returns the record.
-SceneRead ReadScene(const std::string& key);
+// Opens and reads the scene file key names in folder, without textures. Returns the record.
+SceneRead ReadScene(const DataFolder& folder, const std::string& key);

@@ -7,7 +7,6 @@
 #include "app/viewport.h"
 #include "app/window.h"
 #include "common/data_file.h"
-#include "common/file_path.h"
 #include "demo/load_report.h"
 #include "demo/playback.h"
 #include "demo/script_parser.h"
@@ -26,20 +25,20 @@ std::string SoundtrackPath;
 
 namespace {
 
-std::string dataPath(const std::string& line) { return resolveDataPath("data\\" + line); }
+std::string dataPath(const DataFolder& folder, const std::string& line) { return folder.resolve("data\\" + line); }
 
 // Opens the soundtrack an "[mp3]" entry names into stream; the last one listed is the one
 // that plays.
-void openSoundtrack(const PlanEntry& entry, SoundStream*& stream)
+void openSoundtrack(const DataFolder& folder, const PlanEntry& entry, SoundStream*& stream)
 {
     // A stream opened for an earlier entry would never play: it is closed, not left open.
     if (stream) {
         SoundStreamClose(stream);
         stream = nullptr;
     }
-    SoundtrackPath = dataPath(entry.key);
+    SoundtrackPath = dataPath(folder, entry.key);
     if (NoSound == 0)
-        stream = SoundStreamOpen(SoundtrackPath.c_str());
+        stream = SoundStreamOpen(SoundtrackPath.c_str(), folder);
     // After a failed open the show stays silent for the rest of the run.
     if (!stream)
         NoSound = 1;
@@ -54,16 +53,17 @@ void registerTexture(const PlanEntry& entry)
     TextureRegistry.store(entry.key, 0);
 }
 
-void loadScene(const PlanEntry& entry, LoadReport* loaded)
+void loadScene(const DataFolder& folder, const PlanEntry& entry, LoadReport* loaded)
 {
     // Registered whatever the loader made of what it read. A file that cannot be opened
     // leaves the name without a scene, which draws as an empty one would, so a script
     // listing many missing files holds no scene object for each. The scene a listing again
     // replaces is freed, its display lists with it.
     auto scene = std::make_unique<Scene>();
-    const bool opened = scene->loadFile(dataPath(entry.key).c_str(), RegistryTextureLookup(TextureRegistry)) == 0;
+    const bool opened =
+        scene->loadFile(dataPath(folder, entry.key).c_str(), RegistryTextureLookup(TextureRegistry), folder) == 0;
     if (loaded)
-        loaded->scenes[entry.line] = ReadOfScene(entry.key, scene.get());
+        loaded->scenes[entry.line] = ReadOfScene(folder, entry.key, scene.get());
     if (!opened) {
         SceneRegistry.remove(entry.key);
         return;
@@ -72,15 +72,15 @@ void loadScene(const PlanEntry& entry, LoadReport* loaded)
 }
 
 // Carries out what the plan names, in file order, then appends its parts to the timeline.
-void carryOut(ShowPlan& plan, SoundStream*& stream, LoadReport* loaded)
+void carryOut(const DataFolder& folder, ShowPlan& plan, SoundStream*& stream, LoadReport* loaded)
 {
     for (const PlanEntry& entry : plan.entries) {
         if (entry.kind == EntryKind::Soundtrack)
-            openSoundtrack(entry, stream);
+            openSoundtrack(folder, entry, stream);
         else if (entry.kind == EntryKind::Texture)
             registerTexture(entry);
         else
-            loadScene(entry, loaded);
+            loadScene(folder, entry, loaded);
     }
     // The plan's parts become the timeline without a copy, so that a long script is held once.
     if (Timeline.empty()) {
@@ -95,7 +95,7 @@ void carryOut(ShowPlan& plan, SoundStream*& stream, LoadReport* loaded)
 
 // Makes the plan's textures in the order they were listed, one picture read at a time,
 // then the scenes' display lists, in the current context.
-void uploadShow(const ShowPlan& plan, LoadReport* loaded)
+void uploadShow(const DataFolder& folder, const ShowPlan& plan, LoadReport* loaded)
 {
     for (const PlanEntry& entry : plan.entries) {
         if (entry.kind != EntryKind::Texture || !entry.firstListing)
@@ -106,13 +106,13 @@ void uploadShow(const ShowPlan& plan, LoadReport* loaded)
         // A line naming both kinds reads both pictures and keeps the PNG.
         TexturePicture picture;
         if (pictures.jpeg)
-            picture = DecodeJpegTexture(dataPath(entry.key));
+            picture = DecodeJpegTexture(dataPath(folder, entry.key), folder);
         if (pictures.png) {
             picture = TexturePicture(); // the JPEG's texels go before the PNG is read
-            picture = DecodePngTexture(dataPath(entry.key));
+            picture = DecodePngTexture(dataPath(folder, entry.key), folder);
         }
         if (loaded)
-            loaded->textures[entry.key] = ReadOfPicture(entry.key, picture);
+            loaded->textures[entry.key] = ReadOfPicture(folder, entry.key, picture);
         TextureRegistry.store(entry.key, CreateTexture(picture, true));
     }
     for (auto& named : SceneRegistry)
@@ -179,21 +179,21 @@ private:
 
 } // namespace
 
-bool LoadScript(SoundStream*& stream, LoadReport* loaded)
+bool LoadScript(SoundStream*& stream, const DataFolder& folder, LoadReport* loaded)
 {
     TexturePicture loading;
-    ShowLoadingPicture(loaded ? &loading : nullptr);
+    ShowLoadingPicture(folder, loaded ? &loading : nullptr);
     if (loaded)
-        loaded->loadingPicture = ReadOfPicture("Loading.jpg", loading);
+        loaded->loadingPicture = ReadOfPicture(folder, "Loading.jpg", loading);
 
     std::vector<unsigned char> bytes;
     std::string problem;
-    if (!ReadDataFile("script.txt", ScriptFileLimit, bytes, problem))
+    if (!folder.readFile("script.txt", ScriptFileLimit, bytes, problem))
         return false;
 
     ShowPlan plan = ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    carryOut(plan, stream, loaded);
-    uploadShow(plan, loaded);
+    carryOut(folder, plan, stream, loaded);
+    uploadShow(folder, plan, loaded);
     return true;
 }
 

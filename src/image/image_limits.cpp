@@ -26,10 +26,10 @@ std::string describeSize(uint32_t width, uint32_t height)
 
 } // namespace
 
-bool ReadImageFile(const std::string& path, DecodedImage& image, std::vector<uint8_t>& bytes)
+bool ReadImageFile(const std::string& path, DecodedImage& image, std::vector<uint8_t>& bytes, const DataFolder& folder)
 {
     bytes.clear();
-    DataFile data = OpenDataFile(path, ImageFileLimit);
+    DataFile data = folder.openFile(path, ImageFileLimit);
     if (!data) {
         if (data.error != DataFileError::Missing)
             image.refusal = data.problem;

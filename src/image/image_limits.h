@@ -36,10 +36,11 @@ private:
 // The show's budget: every texture the script lists and the loading picture take from it.
 extern ImageBudget TextureBudget;
 
-// Reads the whole image file at path through OpenDataFile with ImageFileLimit. Returns
+// Reads the whole image file at path in folder, at most ImageFileLimit bytes. Returns
 // false, bytes empty, when it cannot be opened or read; image.refusal then says why,
 // unless the file is simply missing.
-bool ReadImageFile(const std::string& path, DecodedImage& image, std::vector<uint8_t>& bytes);
+bool ReadImageFile(const std::string& path, DecodedImage& image, std::vector<uint8_t>& bytes,
+                   const DataFolder& folder = DataFolder());
 
 // Checks a header's picture size against MaxImageSide and MaxImagePixels. Returns false,
 // with image.refusal set, when it passes them.

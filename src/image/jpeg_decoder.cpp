@@ -254,11 +254,11 @@ DecodedImage DecodeJpeg(const uint8_t* data, size_t size, ImageBudget* budget)
     return image;
 }
 
-DecodedImage DecodeJpeg(const std::string& path, ImageBudget* budget)
+DecodedImage DecodeJpeg(const std::string& path, ImageBudget* budget, const DataFolder& folder)
 {
     DecodedImage image;
     std::vector<uint8_t> bytes;
-    if (!ReadImageFile(path, image, bytes))
+    if (!ReadImageFile(path, image, bytes, folder))
         return image;
     return DecodeJpeg(bytes.data(), bytes.size(), budget);
 }

@@ -6,9 +6,9 @@
 
 #include <utility>
 
-GLuint ShowLoadingPicture(TexturePicture* decoded)
+GLuint ShowLoadingPicture(const DataFolder& folder, TexturePicture* decoded)
 {
-    TexturePicture picture = DecodeJpegTexture("data\\Loading.jpg");
+    TexturePicture picture = DecodeJpegTexture("data\\Loading.jpg", folder);
     GLuint texture = CreateTexture(picture, true);
     if (decoded)
         *decoded = std::move(picture);

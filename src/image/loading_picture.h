@@ -2,14 +2,15 @@
 #pragma once
 
 #include "app/gl.h"
+#include "common/data_file.h"
 
 struct TexturePicture;
 
-// Builds a mipmapped texture from "data\\Loading.jpg", clears the frame to black, draws
+// Builds a mipmapped texture from "data\\Loading.jpg" in folder, clears the frame to black, draws
 // the texture over the whole picture area (0, 0) .. (ScreenWidth, ScreenHeight) with the
 // background quad under a saved and restored orthographic projection, and swaps
 // MainWindow's buffers when there is a window. A missing picture leaves the quad
 // untextured: a white frame.
 // Returns the loading texture, which is not registered anywhere; decoded, when given,
 // takes the picture as it was decoded.
-GLuint ShowLoadingPicture(TexturePicture* decoded = nullptr);
+GLuint ShowLoadingPicture(const DataFolder& folder, TexturePicture* decoded = nullptr);

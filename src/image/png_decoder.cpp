@@ -206,11 +206,11 @@ DecodedImage DecodePng(const uint8_t* data, size_t size, ImageBudget* budget)
     return image;
 }
 
-DecodedImage DecodePng(const std::string& path, ImageBudget* budget)
+DecodedImage DecodePng(const std::string& path, ImageBudget* budget, const DataFolder& folder)
 {
     DecodedImage image;
     std::vector<uint8_t> bytes;
-    if (!ReadImageFile(path, image, bytes))
+    if (!ReadImageFile(path, image, bytes, folder))
         return image;
     return DecodePng(bytes.data(), bytes.size(), budget);
 }

@@ -199,12 +199,13 @@ std::vector<uint8_t> jpegTexels(DecodedImage& image)
 
 // Why a picture cannot replace the one a texture holds, or empty when it can: it must
 // have decoded whole.
-std::string replacementProblem(const std::string& path, const DecodedImage& image, const char* kind)
+std::string replacementProblem(const std::string& path, const DecodedImage& image, const char* kind,
+                               const DataFolder& folder)
 {
     if (!image.refusal.empty())
         return image.refusal;
     if (image.empty()) {
-        const DataFile file = OpenDataFile(path, ImageFileLimit);
+        const DataFile file = folder.openFile(path, ImageFileLimit);
         if (!file)
             return file.problem;
         return std::string("cannot be decoded as a ") + kind + " picture";
@@ -280,9 +281,9 @@ TextureHandle UploadAlphaTexture(int width, int height, const unsigned char* alp
     return TextureHandle(texture);
 }
 
-TexturePicture DecodeJpegTexture(const std::string& path)
+TexturePicture DecodeJpegTexture(const std::string& path, const DataFolder& folder)
 {
-    DecodedImage image = DecodeJpeg(path, &TextureBudget);
+    DecodedImage image = DecodeJpeg(path, &TextureBudget, folder);
     reportRefusal(path, image);
     TexturePicture picture;
     picture.refusal = image.refusal;
@@ -295,9 +296,9 @@ TexturePicture DecodeJpegTexture(const std::string& path)
     return picture;
 }
 
-TexturePicture DecodePngTexture(const std::string& path)
+TexturePicture DecodePngTexture(const std::string& path, const DataFolder& folder)
 {
-    DecodedImage image = DecodePng(path, &TextureBudget);
+    DecodedImage image = DecodePng(path, &TextureBudget, folder);
     reportRefusal(path, image);
     TexturePicture picture;
     picture.refusal = image.refusal;
@@ -316,23 +317,24 @@ GLuint CreateTexture(const TexturePicture& picture, bool mipmaps)
         picture.format, picture.components, mipmaps);
 }
 
-GLuint LoadJpegTexture(const std::string& path, bool mipmaps)
+GLuint LoadJpegTexture(const std::string& path, bool mipmaps, const DataFolder& folder)
 {
-    return CreateTexture(DecodeJpegTexture(path), mipmaps);
+    return CreateTexture(DecodeJpegTexture(path, folder), mipmaps);
 }
 
-GLuint LoadPngTexture(const std::string& path, bool mipmaps)
+GLuint LoadPngTexture(const std::string& path, bool mipmaps, const DataFolder& folder)
 {
-    return CreateTexture(DecodePngTexture(path), mipmaps);
+    return CreateTexture(DecodePngTexture(path, folder), mipmaps);
 }
 
-bool ReplaceJpegTexture(GLuint texture, const std::string& path, bool mipmaps, std::string& problem)
+bool ReplaceJpegTexture(GLuint texture, const std::string& path, bool mipmaps, std::string& problem,
+                        const DataFolder& folder)
 {
     // The new picture takes the place of one already counted: it is held to the whole
     // budget on its own rather than to what the show's other pictures left.
     ImageBudget budget(TextureBudget.total());
-    DecodedImage image = DecodeJpeg(path, &budget);
-    problem = replacementProblem(path, image, "JPEG");
+    DecodedImage image = DecodeJpeg(path, &budget, folder);
+    problem = replacementProblem(path, image, "JPEG", folder);
     if (!problem.empty())
         return false;
     const std::vector<uint8_t> texels = jpegTexels(image);
@@ -344,11 +346,12 @@ bool ReplaceJpegTexture(GLuint texture, const std::string& path, bool mipmaps, s
     return true;
 }
 
-bool ReplacePngTexture(GLuint texture, const std::string& path, bool mipmaps, std::string& problem)
+bool ReplacePngTexture(GLuint texture, const std::string& path, bool mipmaps, std::string& problem,
+                       const DataFolder& folder)
 {
     ImageBudget budget(TextureBudget.total());
-    DecodedImage image = DecodePng(path, &budget);
-    problem = replacementProblem(path, image, "PNG");
+    DecodedImage image = DecodePng(path, &budget, folder);
+    problem = replacementProblem(path, image, "PNG", folder);
     if (!problem.empty())
         return false;
     uploadTexture(texture, image.width, image.height, image.pixels.data(), GL_RGBA, 4, mipmaps);

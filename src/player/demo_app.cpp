@@ -35,11 +35,15 @@ constexpr int ErrorStatus = 1;
 // player's interface (the demo layer knows nothing of the player above it).
 class LiveReloadWatch : public ShowWatch {
 public:
-    bool start(const std::string& folder) override { return reload_.start(folder); }
+    explicit LiveReloadWatch(const DataFolder& folder) : folder_(folder) {}
+
+    // The folder's name is for messages; the folder itself is the show's.
+    bool start(const std::string&) override { return reload_.start(folder_); }
     bool poll(SoundStream*& stream) override { return reload_.poll(stream); }
     const std::vector<std::string>& problems() const override { return reload_.problems(); }
 
 private:
+    const DataFolder& folder_;
     LiveReload reload_;
 };
 
@@ -57,22 +61,23 @@ int DemoApp::run(int argc, char** argv)
     TextureBudget = ImageBudget(options.textureMemoryMb << 20);
     // Nothing is worth asking or opening without a show to play.
     const std::string folder = chooseDemoFolder(options.demoDir, argv[0]);
-    const std::string problem = enterDemoFolder(folder, options.allowOutside);
+    DataFolder showFolder;
+    const std::string problem = openDemoFolder(folder, options.allowOutside, showFolder);
     if (options.check) {
         if (!problem.empty())
             return ReportCheck({{"script.txt", problem}}, folder.empty() ? "." : folder);
-        return ReportCheck(CheckDemoFolder(), folder.empty() ? "." : folder);
+        return ReportCheck(CheckDemoFolder(showFolder), folder.empty() ? "." : folder);
     }
     if (!problem.empty()) {
         ReportError("Taldrex", problem);
         return ErrorStatus;
     }
     if (options.capture.wanted())
-        return RunCapture(options.capture);
-    return initInstance(options, folder);
+        return RunCapture(options.capture, showFolder);
+    return initInstance(options, folder, showFolder);
 }
 
-int DemoApp::initInstance(const CommandLine& options, const std::string& folder)
+int DemoApp::initInstance(const CommandLine& options, const std::string& folder, const DataFolder& showFolder)
 {
     int displayMode = options.displayMode;
     int noSound = options.noSound ? 1 : 0;
@@ -133,17 +138,16 @@ int DemoApp::initInstance(const CommandLine& options, const std::string& folder)
     }
 
     LoadReport loaded;
-    if (!LoadScript(m_stream, &loaded))
+    if (!LoadScript(m_stream, showFolder, &loaded))
         FatalError("script.txt can no longer be read in the demo folder");
     // What --check would find: listed in author mode, counted in one line otherwise; the
     // show plays either way. Looked for behind the loading picture, so that the window
     // comes up at once.
-    const std::vector<std::string> problems = ProblemLines(CheckDemoFolder(loaded));
+    const std::vector<std::string> problems = ProblemLines(CheckDemoFolder(showFolder, loaded));
     if (!options.author && !problems.empty())
         std::fprintf(stderr, "%s\n", ProblemSummary(problems.size(), folder).c_str());
     if (options.author) {
-        // The demo folder is the current folder by now.
-        LiveReloadWatch watch;
+        LiveReloadWatch watch(showFolder);
         RunAuthorMode(m_stream, loopDemo != 0, ".", problems, &watch);
     } else
         RunTimeline(loopDemo, m_stream);

@@ -4,6 +4,7 @@
 
 #include <string>
 
+class DataFolder;
 struct CommandLine;
 struct SoundStream;
 
@@ -17,7 +18,7 @@ public:
     SoundStream* m_stream = nullptr; // the soundtrack, once the script opens one
 
 private:
-    int initInstance(const CommandLine& options, const std::string& folder);
+    int initInstance(const CommandLine& options, const std::string& folder, const DataFolder& showFolder);
 };
 
 // The one application object.

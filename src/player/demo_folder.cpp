@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 std::string chooseDemoFolder(const std::string& dir, const char* programPath)
@@ -26,17 +27,26 @@ std::string chooseDemoFolder(const std::string& dir, const char* programPath)
     return dir;
 }
 
-std::string enterDemoFolder(const std::string& dir, bool allowOutside)
+std::string openDemoFolder(const std::string& dir, bool allowOutside, DataFolder& folder)
 {
-    if (!dir.empty() && chdir(dir.c_str()) != 0)
-        return "can't open the demo folder \"" + dir + "\": " + std::strerror(errno);
-
-    char cwd[PATH_MAX];
-    const std::string folder = getcwd(cwd, sizeof cwd) ? cwd : (dir.empty() ? "." : dir);
-    if (!SetDemoFolderBoundary(allowOutside ? std::string() : folder))
-        return "can't open the demo folder \"" + folder + "\": " + std::strerror(errno);
-    const DataFile script = OpenDataFile("script.txt", ScriptFileLimit);
+    // The folder must be one the program could enter: a folder it may search.
+    if (!dir.empty()) {
+        struct stat info;
+        int error = 0;
+        if (stat(dir.c_str(), &info) != 0)
+            error = errno;
+        else if (!S_ISDIR(info.st_mode))
+            error = ENOTDIR;
+        else if (access(dir.c_str(), X_OK) != 0)
+            error = errno;
+        if (error != 0)
+            return "can't open the demo folder \"" + dir + "\": " + std::strerror(error);
+    }
+    std::string problem;
+    if (!folder.open(dir, !allowOutside, problem))
+        return "can't open the demo folder \"" + (dir.empty() ? std::string(".") : dir) + "\": " + problem;
+    const DataFile script = folder.openFile("script.txt", ScriptFileLimit);
     if (!script)
-        return "can't read script.txt in the demo folder \"" + folder + "\": " + script.problem;
+        return "can't read script.txt in the demo folder \"" + folder.root() + "\": " + script.problem;
     return std::string();
 }

@@ -1,5 +1,8 @@
-// The demo folder: the show runs with the folder holding its script.txt as working directory.
+// The demo folder: the folder holding the show's script.txt, where every file of the
+// show is found.
 #pragma once
+
+#include "common/data_file.h"
 
 #include <string>
 
@@ -7,8 +10,8 @@
 // script.txt, else the bundled show installed beside the program (empty when none is).
 std::string chooseDemoFolder(const std::string& dir, const char* programPath);
 
-// Makes dir (the current folder when empty) the working directory, confines every data
-// file to it unless allowOutside is set, and checks that its script.txt, in any letter
-// case, can be read. Returns an empty string on success, otherwise a message naming the
-// folder and the problem.
-std::string enterDemoFolder(const std::string& dir, bool allowOutside);
+// Opens dir (the current folder when empty) as folder, confining every data file to it
+// unless allowOutside is set, and checks that its script.txt, in any letter case, can be
+// read. The program's working directory stays where it was. Returns an empty string on
+// success, otherwise a message naming the folder and the problem.
+std::string openDemoFolder(const std::string& dir, bool allowOutside, DataFolder& folder);

@@ -47,10 +47,10 @@ Scene::Scene() : Node(NodeKind::Scene, nullptr) {}
 
 Scene::~Scene() = default;
 
-int Scene::loadFile(const char* path, const TextureLookup& textures)
+int Scene::loadFile(const char* path, const TextureLookup& textures, const DataFolder& folder)
 {
     reader = std::make_unique<SceneReader>();
-    if (!reader->open(path))
+    if (!reader->open(path, folder))
         return 1;
     readScene(*reader, textures);
     return 0;

@@ -23,12 +23,13 @@ public:
     Scene();
     ~Scene() override;
 
-    // Reads the scene file at path, then binds materials (each map to the texture textures
+    // Reads the scene file at path in folder, then binds materials (each map to the texture textures
     // finds for it now), links targets and prepares the tracks. Makes no OpenGL call, with
     // or without a current context (see upload). Returns 0 when the file
     // could be opened, whatever its contents (damaged data stops the reading; what was read
     // stays, see reader->failedOffset()), and 1 when it could not, leaving the scene empty.
-    int loadFile(const char* path, const TextureLookup& textures = TextureLookup());
+    int loadFile(const char* path, const TextureLookup& textures = TextureLookup(),
+                 const DataFolder& folder = DataFolder());
     // Reads a scene file's bytes from memory, like loadFile after a successful open.
     void loadMemory(const void* data, size_t size, const TextureLookup& textures = TextureLookup());
 

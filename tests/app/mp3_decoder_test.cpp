@@ -133,7 +133,7 @@ TEST(Mp3Stream, TheScannedLengthIsWhatDecodesAndSeekingReplaysTheSameSamples)
         const long long frames = static_cast<long long>(whole.samples.size() / channels);
 
         Mp3Stream stream;
-        ASSERT_TRUE(stream.open(OpenDataFile(path, SoundtrackFileLimit)));
+        ASSERT_TRUE(stream.open(DataFolder().openFile(path, SoundtrackFileLimit)));
         EXPECT_EQ(stream.length(), frames);
         std::vector<int16_t> read(whole.samples.size() + 2 * channels);
         EXPECT_EQ(stream.read(read.data(), static_cast<size_t>(frames) + 2), static_cast<size_t>(frames));

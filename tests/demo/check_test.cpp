@@ -38,14 +38,17 @@ protected:
         dir = fs::temp_directory_path() / ("taldrex-check-" + std::to_string(::getpid()));
         fs::remove_all(dir);
         fs::create_directories(dir / "data");
-        previous = fs::current_path();
-        fs::current_path(dir);
     }
-    void TearDown() override
+    void TearDown() override { fs::remove_all(dir); }
+    // The folder as the player opens it: confined, and not the current folder.
+    DataFolder showFolder() const
     {
-        fs::current_path(previous);
-        fs::remove_all(dir);
+        DataFolder folder;
+        std::string problem;
+        EXPECT_TRUE(folder.open(dir.string(), true, problem)) << problem;
+        return folder;
     }
+    std::vector<CheckProblem> check() const { return CheckDemoFolder(showFolder()); }
     void write(const std::string& name, const std::string& bytes)
     {
         std::ofstream(dir / name, std::ios::binary) << bytes;
@@ -77,7 +80,7 @@ protected:
         NoSound = 1;
         LoadReport loaded;
         SoundStream* stream = nullptr;
-        EXPECT_TRUE(LoadScript(stream, &loaded));
+        EXPECT_TRUE(LoadScript(stream, showFolder(), &loaded));
         NoSound = savedNoSound;
         TextureBudget = saved;
         Timeline.setSize(0);
@@ -94,7 +97,7 @@ protected:
         return out;
     }
 
-    fs::path dir, previous;
+    fs::path dir;
 };
 
 SceneSpec cameraScene()
@@ -131,7 +134,7 @@ TEST_F(CheckFolder, ReportsEachProblemTheShowWouldHideOnceWithItsFile)
                         "[part]\nunknown.scn\n1500\ncam\nstandard\nunlisted.png\n"
                         "[part]\nscene.scn\n1200\nnomatch\nstandard\nstandard\n"
                         "[part]\nscene.scn\n999999\nmes\nstandard\nstandard\n");
-    std::vector<CheckProblem> problems = CheckDemoFolder();
+    std::vector<CheckProblem> problems = check();
 
     EXPECT_EQ(count(problems, "data/broken.png", "does not decode"), 1);
     EXPECT_EQ(count(problems, "data/missing.jpg", "does not exist"), 1);
@@ -150,7 +153,7 @@ TEST_F(CheckFolder, ReportsEachProblemTheShowWouldHideOnceWithItsFile)
 
 TEST_F(CheckFolder, AMissingScriptAndACleanFolder)
 {
-    std::vector<CheckProblem> problems = CheckDemoFolder();
+    std::vector<CheckProblem> problems = check();
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_EQ(problems[0].file, "script.txt");
 
@@ -160,7 +163,7 @@ TEST_F(CheckFolder, AMissingScriptAndACleanFolder)
     copyShared("png/basn2c08.png", "data/nowhere.png");
     write("script.txt", "[textures]\nbg.jpg\nlate.png\nnowhere.png\n\n[scenes]\nscene.scn\n\n"
                         "[part]\nscene.scn\n1000\ncam\nbg.jpg\nstandard\n");
-    problems = CheckDemoFolder();
+    problems = check();
     for (const CheckProblem& p : problems)
         ADD_FAILURE() << p.file << ": " << p.problem;
     EXPECT_EQ(ReportCheck(problems, "show"), 0);
@@ -168,15 +171,13 @@ TEST_F(CheckFolder, AMissingScriptAndACleanFolder)
 
 TEST_F(CheckFolder, FilesOutsideTheFolderAndSpecialFilesAreProblemsNamedForWhatTheyAre)
 {
-    ASSERT_TRUE(SetDemoFolderBoundary("."));
     write("../taldrex-check-secret.png", "secret");
     fs::create_symlink(dir.parent_path() / "taldrex-check-secret.png", dir / "data" / "link.png");
     ASSERT_EQ(mkfifo((dir / "data" / "pipe.scn").c_str(), 0644), 0);
     fs::create_directory(dir / "data" / "folder.jpg");
     write("script.txt", "[textures]\n../../taldrex-check-secret.png\nlink.png\nfolder.jpg\n\n"
                         "[scenes]\npipe.scn\n\n");
-    std::vector<CheckProblem> problems = CheckDemoFolder();
-    SetDemoFolderBoundary("");
+    std::vector<CheckProblem> problems = check();
     fs::remove(dir.parent_path() / "taldrex-check-secret.png");
 
     EXPECT_EQ(count(problems, "data/../../taldrex-check-secret.png", "outside the demo folder"), 1);
@@ -199,7 +200,7 @@ TEST_F(CheckFolder, ASoundtrackThatIsNoRegularFileOrTooLargeIsReportedAtOnce)
     write("script.txt", "[mp3]\nmusic.mp3\n");
     const std::string music = (dir / "data" / "music.mp3").string();
     ASSERT_EQ(mkfifo(music.c_str(), 0600), 0);
-    auto checking = std::async(std::launch::async, [] { return CheckDemoFolder(); });
+    auto checking = std::async(std::launch::async, [this] { return check(); });
     const bool answered = checking.wait_for(std::chrono::seconds(1)) == std::future_status::ready;
     if (!answered) {
         // A writer that comes and goes releases a reader waiting on the FIFO.
@@ -216,7 +217,7 @@ TEST_F(CheckFolder, ASoundtrackThatIsNoRegularFileOrTooLargeIsReportedAtOnce)
     fs::remove(music);
     write("data/music.mp3", "");
     fs::resize_file(music, (512ull << 20) + 1);
-    problems = CheckDemoFolder();
+    problems = check();
     EXPECT_EQ(count(problems, "data/music.mp3", "more than the 512 MiB a file of its kind may be"), 1);
     EXPECT_EQ(problems.size(), 1u);
 }
@@ -278,7 +279,7 @@ TEST_F(CheckFolder, NamesTheNodeAndByteOfWhatTheReaderPassesOver)
     const size_t badIndex = offsetOf(bytes, int32Bytes(40)) - 8;
     const size_t badGroup = offsetOf(bytes, int32Bytes(5) + int32Bytes(1));
 
-    std::vector<CheckProblem> problems = CheckDemoFolder();
+    std::vector<CheckProblem> problems = check();
     const std::string file = "data/damaged.scn";
     EXPECT_EQ(count(problems, file, "node \"hull\": 2 of 3 faces name a vertex outside the 3 vertices and are not "
                                     "drawn (the first is face 1), at byte " + std::to_string(firstDropped)), 1);
@@ -324,7 +325,7 @@ TEST_F(CheckFolder, CamerasThatDrawBlack)
         script += "[part]\ncams.scn\n" + std::to_string(end += 100) + "\n" + camera + "\nstandard\nstandard\n";
     write("script.txt", script);
 
-    std::vector<CheckProblem> problems = CheckDemoFolder();
+    std::vector<CheckProblem> problems = check();
     const std::string file = "data/cams.scn";
     EXPECT_EQ(count(problems, file, "camera \"lonely\": no target node of the same name"), 1);
     EXPECT_EQ(count(problems, file, "camera \"meeting\": its target sits at the eye at frame 30"), 1);
@@ -348,7 +349,7 @@ TEST_F(CheckFolder, ReportsImagesTheShowWouldRefuseOrShowIncompleteTheLoadingPic
     // Room for the loading picture and one more photo of 227 x 149 pixels.
     const ImageBudget saved = TextureBudget;
     TextureBudget = ImageBudget(250000);
-    std::vector<CheckProblem> problems = CheckDemoFolder();
+    std::vector<CheckProblem> problems = check();
     TextureBudget = saved;
 
     EXPECT_EQ(count(problems, "data/loading.jpg", "is damaged: the JPEG decodes only part-way"), 1);
@@ -362,10 +363,10 @@ TEST_F(CheckFolder, ReportsImagesTheShowWouldRefuseOrShowIncompleteTheLoadingPic
 
     // An undecodable loading picture is reported; a missing one is not (the frame is white).
     write("data/loading.jpg", "not a picture");
-    problems = CheckDemoFolder();
+    problems = check();
     EXPECT_EQ(count(problems, "data/loading.jpg", "does not decode as JPEG (the loading frame would be plain white)"), 1);
     fs::remove(dir / "data" / "loading.jpg");
-    problems = CheckDemoFolder();
+    problems = check();
     EXPECT_EQ(count(problems, "data/loading.jpg", ""), 0);
 }
 
@@ -381,7 +382,7 @@ TEST_F(CheckFolder, LinesTheShowIgnoresAreReportedWithTheirLineNumbers)
                         "[part]\nscene.scn\n1000\ncma\nbg.jpg\nstandard\n" // 16-21
                         "  # a comment, no problem\n"          // 22
                         "[credits]\n");                         // 23
-    std::vector<CheckProblem> problems = CheckDemoFolder();
+    std::vector<CheckProblem> problems = check();
     auto at = [&](int line, const std::string& text) {
         int n = 0;
         for (const CheckProblem& p : problems)
@@ -420,7 +421,7 @@ TEST_F(CheckFolder, EveryPartProblemCarriesTheLineItIsOn)
                         "[part]\nscene.scn\n1000\ncam\nnone.png\nstandard\n" // 4-9
                         "[part]\nlost.scn\n900\nmesh\nstandard\ngone.jpg\n"  // 10-15
                         "[part]\nscene.scn\n2000\nzzz\nstandard\nstandard\n"); // 16-21
-    std::vector<CheckProblem> problems = CheckDemoFolder();
+    std::vector<CheckProblem> problems = check();
     std::vector<std::pair<int, std::string>> seen;
     for (const CheckProblem& p : problems)
         if (p.file == "script.txt")
@@ -441,7 +442,7 @@ TEST_F(CheckFolder, AHeaderInsideAListIsAnEntryOfThatList)
     ASSERT_TRUE(saveScene(cameraScene(), (dir / "data" / "scene.scn").string()));
     write("script.txt", "[textures]\nbg.jpg\n[scenes]\nscene.scn\n\n" // 1-5
                         "[scenes]\nscene.scn\n[part] one\n\n");      // 6-9
-    std::vector<CheckProblem> problems = CheckDemoFolder();
+    std::vector<CheckProblem> problems = check();
     std::vector<std::pair<int, std::string>> seen;
     for (const CheckProblem& p : problems)
         if (p.file == "script.txt")
@@ -462,7 +463,7 @@ TEST_F(CheckFolder, AScriptOfJunkReportsItsFirstHundredIgnoredLinesAndCountsTheR
     for (int i = 1; i <= 150; ++i)
         junk += "junk " + std::to_string(i) + "\n";
     write("script.txt", junk);
-    std::vector<CheckProblem> problems = CheckDemoFolder();
+    std::vector<CheckProblem> problems = check();
     ASSERT_EQ(problems.size(), 101u);
     EXPECT_EQ(problems[99].line, 100);
     EXPECT_EQ(problems[100].line, 101);
@@ -538,8 +539,8 @@ TEST_F(CheckFolder, WhatLoadingFoundGivesTheProblemsReadingTheFilesGives)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         c.make();
-        const std::vector<std::string> read = lines(CheckDemoFolder());
-        EXPECT_EQ(lines(CheckDemoFolder(loadShow())), read);
+        const std::vector<std::string> read = lines(check());
+        EXPECT_EQ(lines(CheckDemoFolder(showFolder(), loadShow())), read);
         EXPECT_EQ(read.empty(), std::string(c.name) == "clean");
         TextureBudget = saved;
     }
@@ -554,7 +555,7 @@ TEST_F(CheckFolder, TheStartUpCheckReportsWhatLoadingFoundWithoutReadingTheFiles
     write("data/scene.scn", writeScene(cameraScene()).substr(0, 40));
     write("script.txt", "[textures]\nbg.jpg\n\n[scenes]\nscene.scn\n\n");
     const LoadReport loaded = loadShow();
-    const std::vector<std::string> before = lines(CheckDemoFolder());
+    const std::vector<std::string> before = lines(check());
     ASSERT_EQ(before.size(), 3u);
 
     // Mended after loading: the show holds what it loaded, and so does the check.
@@ -562,8 +563,8 @@ TEST_F(CheckFolder, TheStartUpCheckReportsWhatLoadingFoundWithoutReadingTheFiles
     fs::rename(dir / "data" / "fixed.jpg", dir / "data" / "bg.jpg");
     fs::remove(dir / "data" / "loading.jpg");
     ASSERT_TRUE(saveScene(cameraScene(), (dir / "data" / "scene.scn").string()));
-    EXPECT_NE(lines(CheckDemoFolder()), before);
-    EXPECT_EQ(lines(CheckDemoFolder(loaded)), before);
+    EXPECT_NE(lines(check()), before);
+    EXPECT_EQ(lines(CheckDemoFolder(showFolder(), loaded)), before);
 }
 
 TEST_F(CheckFolder, RecordingACamerasFaultsLeavesItsTracksWhereLoadingLeftThem)
@@ -580,13 +581,14 @@ TEST_F(CheckFolder, RecordingACamerasFaultsLeavesItsTracksWhereLoadingLeftThem)
     target.position.keys.push_back({50, {0, 5, 0}});
     spec.spec.nodes.push_back(target);
     ASSERT_TRUE(saveScene(spec.spec, (dir / "data" / "cams.scn").string()));
+    const DataFolder folder = showFolder();
     Scene scene;
-    ASSERT_EQ(scene.loadFile("data/cams.scn"), 0);
+    ASSERT_EQ(scene.loadFile("data/cams.scn", TextureLookup(), folder), 0);
     auto& camera = static_cast<CameraNode&>(*scene.findNodeByName("meeting"));
     ASSERT_EQ(camera.kind, NodeKind::Camera);
     ASSERT_NE(camera.target, nullptr);
 
-    const SceneRead read = ReadOfScene("cams.scn", &scene);
+    const SceneRead read = ReadOfScene(folder, "cams.scn", &scene);
     EXPECT_TRUE(read.nodes.at(1).faults.targetAtEye);
     EXPECT_TRUE(read.nodes.at(1).faults.fieldOfViewUnusable);
     EXPECT_EQ(camera.positionTrack.cursor, 0);

@@ -58,8 +58,8 @@ SceneSpec squareScene(const std::string& textureName)
     return scene;
 }
 
-// A demo folder of the test's own, made the current folder, with a show loaded from it and
-// a context to draw it in.
+// A demo folder of the test's own, opened as the player opens it (the test stays where it
+// stands), with a show loaded from it and a context to draw it in.
 class LiveReloadTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -67,8 +67,8 @@ protected:
         dir = fs::temp_directory_path() / ("taldrex-reload-" + std::to_string(::getpid()));
         fs::remove_all(dir);
         fs::create_directories(dir / "data");
-        previous = fs::current_path();
-        fs::current_path(dir);
+        std::string problem;
+        ASSERT_TRUE(folder.open(dir.string(), true, problem)) << problem;
         clearShow();
         NoSound = 1;
     }
@@ -78,7 +78,6 @@ protected:
         SDL_ResetHint(SDL_HINT_AUDIODRIVER);
         unsetenv("SDL_DISKAUDIOFILE");
         clearShow();
-        fs::current_path(previous);
         fs::remove_all(dir);
         NoSound = 0;
     }
@@ -122,7 +121,7 @@ protected:
         write("script.txt", "[textures]\ngreen.png\nred.png\n\n[scenes]\nsquare.scn\n\n"
                             "[part]\nsquare.scn\n60000\neye\nstandard\nstandard\n");
         SoundStream* none = nullptr;
-        ASSERT_TRUE(LoadScript(none));
+        ASSERT_TRUE(LoadScript(none, folder));
         ASSERT_EQ(Timeline.size(), 1);
     }
 
@@ -158,7 +157,8 @@ protected:
         return reloaded;
     }
 
-    fs::path dir, previous;
+    fs::path dir;
+    DataFolder folder;
     GlTestContext gl{Width, Height};
     LiveReload reload;
     SoundStream* stream = nullptr;
@@ -177,7 +177,7 @@ TEST_F(LiveReloadTest, AChangedSceneIsLoadedAloneAndACutShortOneKeepsTheOldUntil
     REQUIRE_GL(gl);
     InitGLState(Width, Height);
     loadShow();
-    ASSERT_TRUE(reload.start(dir.string()));
+    ASSERT_TRUE(reload.start(folder));
     EXPECT_EQ(middle(), 0x00ff00u);
     EXPECT_FALSE(pollFor(300ms)) << "nothing changed";
     const long allocations = AllocationCount();
@@ -232,7 +232,7 @@ TEST_F(LiveReloadTest, AChangedPictureIsUploadedIntoTheSameTexture)
     REQUIRE_GL(gl);
     InitGLState(Width, Height);
     loadShow();
-    ASSERT_TRUE(reload.start(dir.string()));
+    ASSERT_TRUE(reload.start(folder));
     const GLuint green = *TextureRegistry.find("green.png");
     const Scene* scene = registeredScene("square.scn");
 
@@ -260,7 +260,7 @@ TEST_F(LiveReloadTest, AChangedScriptRebuildsTheShowKeepingTextureIds)
     REQUIRE_GL(gl);
     InitGLState(Width, Height);
     loadShow();
-    ASSERT_TRUE(reload.start(dir.string()));
+    ASSERT_TRUE(reload.start(folder));
     const GLuint green = *TextureRegistry.find("green.png");
     const GLuint red = *TextureRegistry.find("red.png");
 
@@ -311,8 +311,8 @@ TEST_F(LiveReloadTest, FilesTheScriptNamesThatAppearLaterAreLoaded)
     write("script.txt", "[textures]\nlate.png\n\n[scenes]\nlate.scn\n\n"
                         "[part]\nlate.scn\n60000\neye\nstandard\nstandard\n");
     SoundStream* none = nullptr;
-    ASSERT_TRUE(LoadScript(none));
-    ASSERT_TRUE(reload.start(dir.string()));
+    ASSERT_TRUE(LoadScript(none, folder));
+    ASSERT_TRUE(reload.start(folder));
     ASSERT_NE(TextureRegistry.find("late.png"), nullptr);
     const GLuint late = *TextureRegistry.find("late.png");
     EXPECT_EQ(registeredScene("late.scn"), nullptr);
@@ -331,7 +331,7 @@ TEST_F(LiveReloadTest, AScriptThatCannotBeReadKeepsTheShow)
     REQUIRE_GL(gl);
     InitGLState(Width, Height);
     loadShow();
-    ASSERT_TRUE(reload.start(dir.string()));
+    ASSERT_TRUE(reload.start(folder));
     fs::remove(dir / "script.txt");
     EXPECT_TRUE(pollUntil([&] { return !reload.problems().empty(); })) << "a new problem is news";
     ASSERT_EQ(reload.problems().size(), 1u);
@@ -355,9 +355,9 @@ TEST_F(LiveReloadTest, AChangedSoundtrackIsReopenedAtTheSamePosition)
     ASSERT_TRUE(SoundInit(44100, 32));
     fs::copy_file(mp3s / "l3-sin1k0db.bit", dir / "data/music.mp3");
     write("script.txt", "[mp3]\nmusic.mp3\n\n[part]\nnothing\n60000\neye\nstandard\nstandard\n");
-    ASSERT_TRUE(LoadScript(stream));
+    ASSERT_TRUE(LoadScript(stream, folder));
     ASSERT_NE(stream, nullptr);
-    ASSERT_TRUE(reload.start(dir.string()));
+    ASSERT_TRUE(reload.start(folder));
     ASSERT_TRUE(SoundStreamPlay(stream));
     std::this_thread::sleep_for(700ms);
 
@@ -388,6 +388,12 @@ TEST_F(LiveReloadTest, AChangedSoundtrackIsReopenedAtTheSamePosition)
 
 TEST(LiveReload, AFolderThatIsNotThereCannotBeWatched)
 {
+    const fs::path gone = fs::temp_directory_path() / ("taldrex-gone-" + std::to_string(::getpid()));
+    fs::create_directories(gone);
+    DataFolder folder;
+    std::string problem;
+    ASSERT_TRUE(folder.open(gone.string(), true, problem)) << problem;
+    fs::remove_all(gone);
     LiveReload reload;
-    EXPECT_FALSE(reload.start("/nonexistent/taldrex-reload"));
+    EXPECT_FALSE(reload.start(folder));
 }

@@ -72,7 +72,7 @@ TEST_F(LoadScript, FillsTheRegistriesAndTimelineInFileOrder)
            "[scenes]\nearly.scn\n\n[part]\nearly.scn\n100\ncam\nphoto.jpg\nstandard\n");
     SoundStream* stream = nullptr;
     NoSound = 1;
-    ASSERT_TRUE(::LoadScript(stream));
+    ASSERT_TRUE(::LoadScript(stream, DataFolder()));
 
     // Every listed texture is registered, even one whose file is missing; the key is the
     // whole lower-cased line, leading spaces included.
@@ -107,7 +107,7 @@ TEST_F(LoadScript, AnMp3ThatDoesNotOpenTurnsSoundOffForGood)
     REQUIRE_GL(gl);
     script("[mp3]\nnothing.mp3\n\n");
     SoundStream* stream = nullptr;
-    ASSERT_TRUE(::LoadScript(stream));
+    ASSERT_TRUE(::LoadScript(stream, DataFolder()));
     EXPECT_EQ(stream, nullptr);
     EXPECT_EQ(NoSound, 1);
     EXPECT_EQ(SoundtrackPath, "Data/nothing.mp3");
@@ -118,7 +118,7 @@ TEST_F(LoadScript, AnUnreadableScriptIsReported)
     GlTestContext gl(64, 36);
     REQUIRE_GL(gl);
     SoundStream* stream = nullptr;
-    EXPECT_FALSE(::LoadScript(stream));
+    EXPECT_FALSE(::LoadScript(stream, DataFolder()));
 }
 
 namespace {
@@ -156,7 +156,7 @@ TEST_F(LoadScript, ATextureListedAgainIsNotBuiltAgain)
     SoundStream* stream = nullptr;
     NoSound = 1;
     const int before = liveTextures();
-    ASSERT_TRUE(::LoadScript(stream));
+    ASSERT_TRUE(::LoadScript(stream, DataFolder()));
 
     // The loading picture, the photo, and the line naming both kinds, which keeps its PNG
     // and releases the JPEG it built first.
@@ -186,7 +186,7 @@ TEST_F(LoadScript, ASceneListedAgainIsLoadedAgainAndTheOneItReplacesIsFreed)
     SoundStream* stream = nullptr;
     NoSound = 1;
     const int before = liveDisplayLists();
-    ASSERT_TRUE(::LoadScript(stream));
+    ASSERT_TRUE(::LoadScript(stream, DataFolder()));
 
     // One list per static mesh of the scenes that stay registered.
     EXPECT_EQ(liveDisplayLists() - before, 2);

@@ -308,8 +308,9 @@ TEST(ShowLoadingPicture, DrawsTheLoadingJpegOverTheScreenAndRestoresTheProjectio
     TempFolder folder("loading");
     std::filesystem::create_directories(folder.path("data"));
     quadrantJpeg(folder, "data/loading.jpg");
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(folder.folder());
+    DataFolder show;
+    std::string problem;
+    ASSERT_TRUE(show.open(folder.folder(), true, problem)) << problem;
 
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -321,7 +322,7 @@ TEST(ShowLoadingPicture, DrawsTheLoadingJpegOverTheScreenAndRestoresTheProjectio
     glClearColor(0.5f, 0.5f, 0.5f, 1);
     glClear(GL_COLOR_BUFFER_BIT);
 
-    GLuint texture = ShowLoadingPicture();
+    GLuint texture = ShowLoadingPicture(show);
     EXPECT_NE(texture, 0u);
     expectQuadrants(gl, TopLeft, TopRight, BottomLeft, BottomRight);
     // The picture reaches the corners of the screen.
@@ -333,9 +334,8 @@ TEST(ShowLoadingPicture, DrawsTheLoadingJpegOverTheScreenAndRestoresTheProjectio
 
     // Without the picture the frame still comes: the quad untextured, over black.
     std::filesystem::remove(folder.path("data/loading.jpg"));
-    ShowLoadingPicture();
+    ShowLoadingPicture(show);
     expectQuadrants(gl, BottomRight, BottomRight, BottomRight, BottomRight);
-    std::filesystem::current_path(previous);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 

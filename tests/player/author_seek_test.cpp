@@ -124,11 +124,11 @@ TEST(AuthorSeek, SeekingShowsWhatPlayingToTheSameClockShows)
     ASSERT_TRUE(LoadExtensions());
     InitGLState(Width, Height);
 
-    const std::filesystem::path started = std::filesystem::current_path();
-    ASSERT_EQ(enterDemoFolder(show, false), "");
+    DataFolder folder;
+    ASSERT_EQ(openDemoFolder(show, false, folder), "");
     NoSound = 1;
     SoundStream* stream = nullptr;
-    ASSERT_TRUE(LoadScript(stream));
+    ASSERT_TRUE(LoadScript(stream, folder));
     ASSERT_GE(Timeline.size(), 3);
 
     // Playing shows a part from part time 0 at the first clock reading past its start,
@@ -207,7 +207,6 @@ TEST(AuthorSeek, SeekingShowsWhatPlayingToTheSameClockShows)
             compare(firsts[i + 1]);
     }
 
-    std::filesystem::current_path(started);
     MainWindow = nullptr;
     RenderContext = nullptr;
 }

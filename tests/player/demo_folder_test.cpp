@@ -29,7 +29,6 @@ protected:
 
     void TearDown() override
     {
-        SetDemoFolderBoundary("");
         ASSERT_EQ(chdir(startDir_.c_str()), 0);
         const std::string command = "rm -rf '" + dir_ + "'";
         ASSERT_EQ(std::system(command.c_str()), 0);
@@ -49,57 +48,76 @@ protected:
         return getcwd(cwd, sizeof cwd) ? cwd : "";
     }
 
+    // The message openDemoFolder gives for dir, opening a fresh folder.
+    std::string open(const std::string& dir, bool allowOutside = false)
+    {
+        DataFolder folder;
+        return openDemoFolder(dir, allowOutside, folder);
+    }
+
     std::string startDir_;
     std::string dir_;
 };
 
 } // namespace
 
-TEST_F(DemoFolderTest, BecomesTheWorkingDirectoryWhenItsScriptCanBeRead)
+TEST_F(DemoFolderTest, OpensAFolderWhoseScriptCanBeReadWithoutMovingTheProgram)
 {
     writeFile("Script.TXT");
-    EXPECT_EQ(enterDemoFolder(dir_, false), "");
-    EXPECT_EQ(currentDir(), dir_);
+    DataFolder folder;
+    EXPECT_EQ(openDemoFolder(dir_, false, folder), "");
+    EXPECT_EQ(folder.root(), dir_);
+    EXPECT_TRUE(folder.confined());
+    EXPECT_EQ(currentDir(), startDir_);
+    EXPECT_TRUE(folder.openFile("script.txt", 100));
+
+    // A relative name is taken from where the program stands.
+    ASSERT_EQ(chdir("/tmp"), 0);
+    DataFolder relative;
+    EXPECT_EQ(openDemoFolder(dir_.substr(5), false, relative), "");
+    EXPECT_EQ(relative.root(), dir_);
 }
 
 TEST_F(DemoFolderTest, EmptyNameMeansTheCurrentFolder)
 {
     writeFile("script.txt");
     ASSERT_EQ(chdir(dir_.c_str()), 0);
-    EXPECT_EQ(enterDemoFolder("", false), "");
-    EXPECT_EQ(currentDir(), dir_);
+    DataFolder folder;
+    EXPECT_EQ(openDemoFolder("", false, folder), "");
+    EXPECT_EQ(folder.root(), dir_);
+}
+
+TEST_F(DemoFolderTest, AFolderThatCannotBeEnteredIsReportedByName)
+{
+    writeFile("script.txt");
+    const std::string file = dir_ + "/script.txt";
+    EXPECT_EQ(open(file), "can't open the demo folder \"" + file + "\": Not a directory");
+    const std::string missing = dir_ + "/no-such-show";
+    EXPECT_EQ(open(missing), "can't open the demo folder \"" + missing + "\": No such file or directory");
 }
 
 TEST_F(DemoFolderTest, MissingScriptIsReportedWithTheFolder)
 {
-    const std::string message = enterDemoFolder(dir_, false);
+    const std::string message = open(dir_);
     EXPECT_NE(message.find("script.txt"), std::string::npos) << message;
     EXPECT_NE(message.find(dir_), std::string::npos) << message;
 
     ASSERT_EQ(chdir(dir_.c_str()), 0);
-    const std::string here = enterDemoFolder("", false);
+    const std::string here = open("");
     EXPECT_NE(here.find(dir_), std::string::npos) << here;
 }
 
 TEST_F(DemoFolderTest, ScriptThatIsAFolderCannotBeRead)
 {
     ASSERT_EQ(mkdir((dir_ + "/script.txt").c_str(), 0755), 0);
-    const std::string message = enterDemoFolder(dir_, false);
+    const std::string message = open(dir_);
     EXPECT_NE(message.find(dir_), std::string::npos) << message;
-}
-
-TEST_F(DemoFolderTest, MissingFolderIsReportedByName)
-{
-    const std::string missing = dir_ + "/no-such-show";
-    const std::string message = enterDemoFolder(missing, false);
-    EXPECT_NE(message.find(missing), std::string::npos) << message;
-    EXPECT_EQ(currentDir(), startDir_);
 }
 
 TEST_F(DemoFolderTest, ScriptThatIsAFifoIsReportedWithoutWaiting)
 {
     ASSERT_EQ(mkfifo((dir_ + "/script.txt").c_str(), 0644), 0);
-    const std::string message = enterDemoFolder(dir_, false);
+    const std::string message = open(dir_);
     EXPECT_NE(message.find("FIFO"), std::string::npos) << message;
 }
 
@@ -111,8 +129,8 @@ TEST_F(DemoFolderTest, ScriptLinkedFromOutsideIsReadOnlyWhenAllowed)
     std::fclose(file);
     ASSERT_EQ(symlink(outside.c_str(), (dir_ + "/script.txt").c_str()), 0);
 
-    const std::string message = enterDemoFolder(dir_, false);
+    const std::string message = open(dir_);
     EXPECT_NE(message.find("outside the demo folder"), std::string::npos) << message;
-    EXPECT_EQ(enterDemoFolder(dir_, true), "");
+    EXPECT_EQ(open(dir_, true), "");
     std::remove(outside.c_str());
 }

@@ -18,7 +18,7 @@ TEST(BundledShowCheck, FindsNoProblem)
         SKIP_FOR_MISSING("the bundled show has not been built");
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(folder);
-    std::vector<CheckProblem> problems = CheckDemoFolder();
+    std::vector<CheckProblem> problems = CheckDemoFolder(DataFolder());
     std::filesystem::current_path(previous);
     for (const CheckProblem& p : problems)
         ADD_FAILURE() << p.file << ": " << p.problem;

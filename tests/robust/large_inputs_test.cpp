@@ -211,7 +211,7 @@ protected:
         clearShow();
         HeapMeter meter;
         SoundStream* stream = nullptr;
-        EXPECT_TRUE(LoadScript(stream));
+        EXPECT_TRUE(LoadScript(stream, DataFolder()));
         const size_t rise = meter.rise();
         EXPECT_LE(rise, fixedAllowance + scriptFactor * script.size()) << name;
         const double ratio = static_cast<double>(rise) / static_cast<double>(script.size());
@@ -257,7 +257,7 @@ TEST_F(ScriptFolder, AMillionPartsFillTheTimelineInOneAllocation)
     ASSERT_LE(script.size(), static_cast<size_t>(ScriptFileLimit));
     std::ofstream(dir / "script.txt", std::ios::binary) << script;
     SoundStream* stream = nullptr;
-    ASSERT_TRUE(LoadScript(stream));
+    ASSERT_TRUE(LoadScript(stream, DataFolder()));
     ASSERT_EQ(Timeline.size(), parts);
     EXPECT_EQ(Timeline.capacity(), parts);
     EXPECT_EQ(Timeline[parts - 1].endTime, 0);

@@ -122,7 +122,7 @@ TEST(Soak, TenMinutesOfTheLoopingShowKeepMemoryFlatAndRaiseNoGlError)
     InitGLState(width, height);
     NoSound = 1;
     SoundStream* stream = nullptr;
-    ASSERT_TRUE(LoadScript(stream));
+    ASSERT_TRUE(LoadScript(stream, DataFolder()));
     ASSERT_FALSE(Timeline.empty());
     ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 

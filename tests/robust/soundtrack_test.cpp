@@ -108,7 +108,7 @@ TEST_F(SilentSoundtrack, CheckMeasuresItsLengthInBoundedMemory)
     const fs::path previous = fs::current_path();
     fs::current_path(folder);
     HeapMeter meter;
-    std::vector<CheckProblem> problems = CheckDemoFolder();
+    std::vector<CheckProblem> problems = CheckDemoFolder(DataFolder());
     const size_t rise = meter.rise();
     fs::current_path(previous);
 
@@ -139,7 +139,7 @@ TEST_F(SilentSoundtrack, ASoundtrackListedManyTimesHoldsOneStream)
         NoSound = 0;
         HeapMeter meter;
         SoundStream* stream = nullptr;
-        EXPECT_TRUE(LoadScript(stream));
+        EXPECT_TRUE(LoadScript(stream, DataFolder()));
         const size_t rise = meter.rise();
         EXPECT_NE(stream, nullptr);
         SoundStreamClose(stream);

@@ -80,7 +80,7 @@ std::vector<CheckProblem> checkFolder(const std::string& dir)
 {
     const fs::path before = fs::current_path();
     fs::current_path(dir);
-    std::vector<CheckProblem> problems = CheckDemoFolder();
+    std::vector<CheckProblem> problems = CheckDemoFolder(DataFolder());
     fs::current_path(before);
     return problems;
 }
