@@ -40,7 +40,7 @@ std::string headerIn(const std::string& line)
 
 class Checker {
 public:
-    explicit Checker(const DataFolder& folder) : folder_(folder) {}
+    Checker(const DataFolder& folder, long long textureMemory) : budget_(textureMemory), folder_(folder) {}
 
     std::vector<CheckProblem> problems;
 
@@ -367,7 +367,7 @@ private:
 
     ShowPlan plan_;
     // The show's texture memory, taken as the show would take it.
-    ImageBudget budget_{TextureBudget.total()};
+    ImageBudget budget_;
     std::map<std::string, int> registeredAt_;
     const DataFolder& folder_;
     std::map<std::string, std::unique_ptr<Scene>> scenes_;
@@ -378,9 +378,9 @@ private:
 
 } // namespace
 
-std::vector<CheckProblem> CheckDemoFolder(const DataFolder& folder)
+std::vector<CheckProblem> CheckDemoFolder(const DataFolder& folder, long long textureMemory)
 {
-    Checker checker(folder);
+    Checker checker(folder, textureMemory);
     checker.run();
     return checker.problems;
 }

@@ -14,110 +14,18 @@
 #include "image/loading_picture.h"
 #include "image/screen_quad.h"
 #include "image/texture.h"
-#include "image/texture_registry.h"
 
 #include <string_view>
 #include <vector>
 
-Registry<std::unique_ptr<Scene>> SceneRegistry;
-std::string SoundtrackPath;
-
 namespace {
-
-std::string dataPath(const DataFolder& folder, const std::string& line) { return folder.resolve("data\\" + line); }
-
-// Opens the soundtrack an "[mp3]" entry names into stream; the last one listed is the one
-// that plays.
-void openSoundtrack(const DataFolder& folder, const PlanEntry& entry, SoundStream*& stream)
-{
-    // A stream opened for an earlier entry would never play: it is closed, not left open.
-    if (stream) {
-        SoundStreamClose(stream);
-        stream = nullptr;
-    }
-    SoundtrackPath = dataPath(folder, entry.key);
-    if (NoSound == 0)
-        stream = SoundStreamOpen(SoundtrackPath.c_str(), folder);
-    // After a failed open the show stays silent for the rest of the run.
-    if (!stream)
-        NoSound = 1;
-}
-
-// Registers a texture line's entry, for the scenes listed after it to find; its texture is
-// made by uploadShow. A line listed again names the same file: the entry made first stays.
-void registerTexture(const PlanEntry& entry)
-{
-    if (!entry.firstListing || !PicturesOf(entry.key).any())
-        return;
-    TextureRegistry.store(entry.key, 0);
-}
-
-void loadScene(const DataFolder& folder, const PlanEntry& entry)
-{
-    // Registered whatever the loader made of what it read. A file that cannot be opened
-    // leaves the name without a scene, which draws as an empty one would, so a script
-    // listing many missing files holds no scene object for each. The scene a listing again
-    // replaces is freed, its display lists with it.
-    auto scene = std::make_unique<Scene>();
-    if (scene->loadFile(dataPath(folder, entry.key).c_str(), RegistryTextureLookup(TextureRegistry), folder) != 0) {
-        SceneRegistry.remove(entry.key);
-        return;
-    }
-    SceneRegistry.store(entry.key, std::move(scene));
-}
-
-// Carries out what the plan names, in file order, then appends its parts to the timeline.
-void carryOut(const DataFolder& folder, ShowPlan& plan, SoundStream*& stream)
-{
-    for (const PlanEntry& entry : plan.entries) {
-        if (entry.kind == EntryKind::Soundtrack)
-            openSoundtrack(folder, entry, stream);
-        else if (entry.kind == EntryKind::Texture)
-            registerTexture(entry);
-        else
-            loadScene(folder, entry);
-    }
-    // The plan's parts become the timeline without a copy, so that a long script is held once.
-    if (Timeline.empty()) {
-        Timeline = std::move(plan.parts);
-        return;
-    }
-    const int first = Timeline.size();
-    Timeline.setSize(first + plan.parts.size());
-    for (int i = 0; i < plan.parts.size(); ++i)
-        Timeline[first + i] = std::move(plan.parts[i]);
-}
-
-// Makes the plan's textures in the order they were listed, one picture read at a time,
-// then the scenes' display lists, in the current context.
-void uploadShow(const DataFolder& folder, const ShowPlan& plan)
-{
-    for (const PlanEntry& entry : plan.entries) {
-        if (entry.kind != EntryKind::Texture || !entry.firstListing)
-            continue;
-        const TexturePictures pictures = PicturesOf(entry.key);
-        if (!pictures.any())
-            continue;
-        // A line naming both kinds reads both pictures and keeps the PNG.
-        TexturePicture picture;
-        if (pictures.jpeg)
-            picture = DecodeJpegTexture(dataPath(folder, entry.key), folder);
-        if (pictures.png) {
-            picture = TexturePicture(); // the JPEG's texels go before the PNG is read
-            picture = DecodePngTexture(dataPath(folder, entry.key), folder);
-        }
-        TextureRegistry.store(entry.key, CreateTexture(picture, true));
-    }
-    for (auto& named : SceneRegistry)
-        named.second->upload();
-}
 
 // The window, the music (or the tick count) and the keyboard. The music's clock is
 // shifted by the audio delay; the tick count, with no sound to match, is not.
 class WindowHost : public PlaybackHost {
 public:
-    WindowHost(SoundStream* stream)
-        : stream_(stream), useTicks_(NoSound != 0 || stream == nullptr), musicClock_(AudioDelayMs)
+    WindowHost(Show& show, SoundStream* stream)
+        : show_(show), stream_(stream), useTicks_(NoSound != 0 || stream == nullptr), musicClock_(AudioDelayMs)
     {
     }
 
@@ -152,7 +60,7 @@ public:
     {
         PumpMessages();
         SetViewport(ScreenWidth, ScreenHeight);
-        DrawPart(part, partTime);
+        show_.DrawPart(part, partTime);
         SDL_GL_SwapWindow(MainWindow);
     }
 
@@ -164,6 +72,7 @@ public:
     }
 
 private:
+    Show& show_;
     SoundStream* stream_;
     bool useTicks_;
     DelayedClock musicClock_;
@@ -172,19 +81,107 @@ private:
 
 } // namespace
 
-bool LoadScript(SoundStream*& stream, const DataFolder& folder)
+Show::Show(const DataFolder& folder, long long textureMemory) : TextureBudget(textureMemory), folder_(folder) {}
+
+bool Show::LoadScript(SoundStream*& stream)
 {
-    ShowLoadingPicture(folder);
+    ShowLoadingPicture(folder_, TextureBudget);
 
     std::vector<unsigned char> bytes;
     std::string problem;
-    if (!folder.readFile("script.txt", ScriptFileLimit, bytes, problem))
+    if (!folder_.readFile("script.txt", ScriptFileLimit, bytes, problem))
         return false;
 
     ShowPlan plan = ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    carryOut(folder, plan, stream);
-    uploadShow(folder, plan);
+    carryOut(plan, stream);
+    uploadShow(plan);
     return true;
+}
+
+// Opens the soundtrack an "[mp3]" entry names into stream; the last one listed is the one
+// that plays.
+void Show::openSoundtrack(const std::string& key, SoundStream*& stream)
+{
+    // A stream opened for an earlier entry would never play: it is closed, not left open.
+    if (stream) {
+        SoundStreamClose(stream);
+        stream = nullptr;
+    }
+    SoundtrackPath = dataPath(key);
+    if (NoSound == 0)
+        stream = SoundStreamOpen(SoundtrackPath.c_str(), folder_);
+    // After a failed open the show stays silent for the rest of the run.
+    if (!stream)
+        NoSound = 1;
+}
+
+// Registers a texture line's entry, for the scenes listed after it to find; its texture is
+// made by uploadShow. A line listed again names the same file: the entry made first stays.
+void Show::registerTexture(const PlanEntry& entry)
+{
+    if (!entry.firstListing || !PicturesOf(entry.key).any())
+        return;
+    TextureRegistry.store(entry.key, 0);
+}
+
+void Show::loadScene(const std::string& key)
+{
+    // Registered whatever the loader made of what it read. A file that cannot be opened
+    // leaves the name without a scene, which draws as an empty one would, so a script
+    // listing many missing files holds no scene object for each. The scene a listing again
+    // replaces is freed, its display lists with it.
+    auto scene = std::make_unique<Scene>();
+    if (scene->loadFile(dataPath(key).c_str(), RegistryTextureLookup(TextureRegistry), folder_) != 0) {
+        SceneRegistry.remove(key);
+        return;
+    }
+    SceneRegistry.store(key, std::move(scene));
+}
+
+// Carries out what the plan names, in file order, then appends its parts to the timeline.
+void Show::carryOut(ShowPlan& plan, SoundStream*& stream)
+{
+    for (const PlanEntry& entry : plan.entries) {
+        if (entry.kind == EntryKind::Soundtrack)
+            openSoundtrack(entry.key, stream);
+        else if (entry.kind == EntryKind::Texture)
+            registerTexture(entry);
+        else
+            loadScene(entry.key);
+    }
+    // The plan's parts become the timeline without a copy, so that a long script is held once.
+    if (Timeline.empty()) {
+        Timeline = std::move(plan.parts);
+        return;
+    }
+    const int first = Timeline.size();
+    Timeline.setSize(first + plan.parts.size());
+    for (int i = 0; i < plan.parts.size(); ++i)
+        Timeline[first + i] = std::move(plan.parts[i]);
+}
+
+// Makes the plan's textures in the order they were listed, one picture read at a time,
+// then the scenes' display lists, in the current context.
+void Show::uploadShow(const ShowPlan& plan)
+{
+    for (const PlanEntry& entry : plan.entries) {
+        if (entry.kind != EntryKind::Texture || !entry.firstListing)
+            continue;
+        const TexturePictures pictures = PicturesOf(entry.key);
+        if (!pictures.any())
+            continue;
+        // A line naming both kinds reads both pictures and keeps the PNG.
+        TexturePicture picture;
+        if (pictures.jpeg)
+            picture = DecodeJpegTexture(dataPath(entry.key), TextureBudget, folder_);
+        if (pictures.png) {
+            picture = TexturePicture(); // the JPEG's texels go before the PNG is read
+            picture = DecodePngTexture(dataPath(entry.key), TextureBudget, folder_);
+        }
+        TextureRegistry.store(entry.key, CreateTexture(picture, true));
+    }
+    for (auto& named : SceneRegistry)
+        named.second->upload();
 }
 
 void SelectCamera(Scene& scene, const std::string& cameraName)
@@ -200,7 +197,7 @@ void ClearFrame()
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
-void DrawPart(const TimelineEntry& part, float partTime)
+void Show::DrawPart(const TimelineEntry& part, float partTime)
 {
     ClearFrame();
     std::unique_ptr<Scene>* scene = SceneRegistry.find(part.sceneName);
@@ -232,8 +229,8 @@ void DrawPart(const TimelineEntry& part, float partTime)
     }
 }
 
-void RunTimeline(int loop, SoundStream* stream)
+void Show::RunTimeline(int loop, SoundStream* stream)
 {
-    WindowHost host(stream);
+    WindowHost host(*this, stream);
     PlayTimeline(Timeline, loop != 0, host);
 }

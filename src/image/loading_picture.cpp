@@ -4,9 +4,9 @@
 #include "image/screen_quad.h"
 #include "image/texture.h"
 
-GLuint ShowLoadingPicture(const DataFolder& folder)
+GLuint ShowLoadingPicture(const DataFolder& folder, ImageBudget& budget)
 {
-    GLuint texture = LoadJpegTexture("data\\Loading.jpg", true, folder);
+    GLuint texture = LoadJpegTexture("data\\Loading.jpg", true, budget, folder);
     DrawScreenPicture(ScreenWidth, ScreenHeight, texture);
     if (MainWindow)
         SDL_GL_SwapWindow(MainWindow);

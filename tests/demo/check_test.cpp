@@ -32,12 +32,12 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
     // The folder as the player opens it: confined, and not the current folder.
-    std::vector<CheckProblem> check() const
+    std::vector<CheckProblem> check(long long textureMemory = DefaultTextureMemory) const
     {
         DataFolder folder;
         std::string problem;
         EXPECT_TRUE(folder.open(dir.string(), true, problem)) << problem;
-        return CheckDemoFolder(folder);
+        return CheckDemoFolder(folder, textureMemory);
     }
     void write(const std::string& name, const std::string& bytes)
     {
@@ -307,10 +307,7 @@ TEST_F(CheckFolder, ReportsImagesTheShowWouldRefuseOrShowIncompleteTheLoadingPic
     write("data/scans.jpg", bombs::progressiveWithExtraScans(64, 1100));
     write("script.txt", "[textures]\nhuge.png\nhuge.jpg\nscans.jpg\ncut.jpg\ncut.jpg\nlate.jpg\n\n");
     // Room for the loading picture and one more photo of 227 x 149 pixels.
-    const ImageBudget saved = TextureBudget;
-    TextureBudget = ImageBudget(250000);
-    std::vector<CheckProblem> problems = check();
-    TextureBudget = saved;
+    std::vector<CheckProblem> problems = check(250000);
 
     EXPECT_EQ(count(problems, "data/loading.jpg", "is damaged: the JPEG decodes only part-way"), 1);
     EXPECT_EQ(count(problems, "data/huge.png", "refused: declares 16384 x 16384 pixels, more than its 67 bytes"), 1);
