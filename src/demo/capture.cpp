@@ -126,7 +126,7 @@ private:
 
     void draw(const TimelineEntry& part, float partTime)
     {
-        SetViewport(ScreenWidth, ScreenHeight);
+        SetViewport(options_.width, options_.height);
         show_.DrawPart(part, partTime);
         readback_.start(frame_);
         if (GLenum error = glGetError(); error != GL_NO_ERROR)
@@ -168,22 +168,6 @@ private:
     long long drawn_ = 0;
     double lastReport_ = -1;
     std::chrono::steady_clock::time_point started_;
-};
-
-// Makes the off-screen window the shell's window for as long as the capture runs, so the
-// loading picture and the show draw and swap there.
-class ShellWindowScope {
-public:
-    explicit ShellWindowScope(const OffscreenContext& context)
-    {
-        MainWindow = context.window();
-        RenderContext = context.context();
-    }
-    ~ShellWindowScope()
-    {
-        MainWindow = nullptr;
-        RenderContext = nullptr;
-    }
 };
 
 // Starts ffmpeg encoding raw frames from its standard input with the soundtrack from the
@@ -268,7 +252,6 @@ int RunCapture(const CaptureOptions& options, Show& show)
         std::fprintf(stderr, "taldrex: cannot create an off-screen OpenGL context: %s\n", SDL_GetError());
         return 1;
     }
-    ShellWindowScope shellWindow(context);
     if (!LoadExtensions()) {
         std::fprintf(stderr, "taldrex: this OpenGL driver lacks the multitexture extension the show draws with\n");
         return 1;
@@ -278,7 +261,8 @@ int RunCapture(const CaptureOptions& options, Show& show)
     // The clock is the frame count: nothing is played.
     NoSound = 1;
     SoundStream* stream = nullptr;
-    if (!show.LoadScript(stream)) {
+    // The loading picture is drawn and swapped off-screen, as in a window.
+    if (!show.LoadScript(stream, DrawTarget{options.width, options.height, context.window()})) {
         std::fprintf(stderr, "taldrex: script.txt: cannot be read\n");
         return 1;
     }

@@ -83,9 +83,9 @@ private:
 
 Show::Show(const DataFolder& folder, long long textureMemory) : TextureBudget(textureMemory), folder_(folder) {}
 
-bool Show::LoadScript(SoundStream*& stream)
+bool Show::LoadScript(SoundStream*& stream, const DrawTarget& target)
 {
-    ShowLoadingPicture(folder_, TextureBudget);
+    ShowLoadingPicture(folder_, TextureBudget, target);
 
     std::vector<unsigned char> bytes;
     std::string problem;

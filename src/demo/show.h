@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/gl.h"
+#include "app/viewport.h"
 #include "common/data_file.h"
 #include "common/registry.h"
 #include "demo/timeline.h"
@@ -25,11 +26,11 @@ public:
 
     const DataFolder& folder() const { return folder_; }
 
-    // Shows the loading picture, then reads the folder's "script.txt": opens the
+    // Shows the loading picture in target, then reads the folder's "script.txt": opens the
     // soundtrack into stream (raising NoSound when none opens), loads the scenes and fills
     // the timeline, then makes the textures and the scenes' display lists in the current
     // context. Returns false only when the script cannot be read.
-    bool LoadScript(SoundStream*& stream);
+    bool LoadScript(SoundStream*& stream, const DrawTarget& target = WindowTarget());
 
     // Plays the timeline in the window until it ends (forever when loop is set) or Escape
     // is down, on the music's clock, or on the tick count when there is no music.

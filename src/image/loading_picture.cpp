@@ -1,14 +1,13 @@
 #include "image/loading_picture.h"
 
-#include "app/shell_state.h"
 #include "image/screen_quad.h"
 #include "image/texture.h"
 
-GLuint ShowLoadingPicture(const DataFolder& folder, ImageBudget& budget)
+GLuint ShowLoadingPicture(const DataFolder& folder, ImageBudget& budget, const DrawTarget& target)
 {
     GLuint texture = LoadJpegTexture("data\\Loading.jpg", true, budget, folder);
-    DrawScreenPicture(ScreenWidth, ScreenHeight, texture);
-    if (MainWindow)
-        SDL_GL_SwapWindow(MainWindow);
+    DrawScreenPicture(target.width, target.height, texture);
+    if (target.swapWindow)
+        SDL_GL_SwapWindow(target.swapWindow);
     return texture;
 }

@@ -326,7 +326,7 @@ TEST(ShowLoadingPicture, DrawsTheLoadingJpegOverTheScreenAndRestoresTheProjectio
     glClearColor(0.5f, 0.5f, 0.5f, 1);
     glClear(GL_COLOR_BUFFER_BIT);
 
-    GLuint texture = ShowLoadingPicture(show, budget);
+    GLuint texture = ShowLoadingPicture(show, budget, WindowTarget());
     EXPECT_NE(texture, 0u);
     expectQuadrants(gl, TopLeft, TopRight, BottomLeft, BottomRight);
     // The picture reaches the corners of the screen.
@@ -337,7 +337,7 @@ TEST(ShowLoadingPicture, DrawsTheLoadingJpegOverTheScreenAndRestoresTheProjectio
 
     // Without the picture the frame still comes: the quad untextured, over black.
     std::filesystem::remove(folder.path("data/loading.jpg"));
-    ShowLoadingPicture(show, budget);
+    ShowLoadingPicture(show, budget, WindowTarget());
     expectQuadrants(gl, BottomRight, BottomRight, BottomRight, BottomRight);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
