@@ -46,12 +46,12 @@ bool replacePicture(const Show& show, GLuint texture, const std::string& key, st
 // it is being written reads as damaged, and must not replace the scene on screen. The
 // damaged scene is handed back in damaged all the same, for a name that has no scene yet.
 // Its materials find their textures in textures; its display lists go to the current context.
-std::unique_ptr<Scene> loadScene(const DataFolder& folder, const std::string& key, const Registry<GLuint>& textures,
+std::unique_ptr<Scene> loadScene(const DataFolder& folder, const std::string& key, const TextureLookup& textures,
     std::string& problem, std::unique_ptr<Scene>& damaged)
 {
     const std::string path = dataPath(folder, key);
     auto scene = std::make_unique<Scene>();
-    if (scene->loadFile(path.c_str(), RegistryTextureLookup(textures), folder) != 0) {
+    if (scene->loadFile(path.c_str(), textures, folder) != 0) {
         const DataFile file = folder.openFile(path, SceneFileLimit);
         problem = file ? std::string("cannot be opened") : file.problem;
         return nullptr;
@@ -120,12 +120,6 @@ public:
         show_.SceneRegistry.clear();
     }
 
-    // Releases what the new script no longer names.
-    ~ScriptLoader()
-    {
-        for (auto& texture : oldTextures_)
-            DeleteTexture(texture.second);
-    }
 
     void load(ShowPlan& plan)
     {
@@ -141,16 +135,13 @@ public:
 private:
     void texture(const std::string& line)
     {
-        GLuint texture = 0;
-        const GLuint* old = oldTextures_.find(line);
+        TextureHandle* old = oldTextures_.find(line);
         const bool loadedBefore = old != nullptr;
-        if (old) {
-            texture = *old;
+        TextureHandle kept = old ? std::move(*old) : TextureHandle(NewTexture());
+        const GLuint texture = kept.get();
+        if (old)
             oldTextures_.remove(line);
-        } else {
-            texture = NewTexture();
-        }
-        show_.TextureRegistry.store(line, texture);
+        show_.TextureRegistry.store(line, std::move(kept));
         std::string problem;
         if (replacePicture(show_, texture, line, problem))
             owner_->clearProblem(useFile(line));
@@ -163,7 +154,7 @@ private:
     {
         std::string problem;
         std::unique_ptr<Scene> damaged;
-        std::unique_ptr<Scene> scene = loadScene(show_.folder(), line, show_.TextureRegistry, problem, damaged);
+        std::unique_ptr<Scene> scene = loadScene(show_.folder(), line, RegistryTextureLookup(show_.TextureRegistry), problem, damaged);
         if (scene) {
             owner_->clearProblem(useFile(line));
             show_.SceneRegistry.store(line, std::move(scene));
@@ -183,7 +174,8 @@ private:
 
     LiveReload* owner_;
     Show& show_;
-    Registry<GLuint> oldTextures_;
+    // What the new script no longer names is released with the loader.
+    Registry<TextureHandle> oldTextures_;
     Registry<std::unique_ptr<Scene>> oldScenes_;
 };
 
@@ -283,11 +275,11 @@ bool LiveReload::reloadScript(SoundStream*& stream)
 
 bool LiveReload::reloadTexture(const Use& use)
 {
-    const GLuint* texture = show_->TextureRegistry.find(use.key);
+    const TextureHandle* texture = show_->TextureRegistry.find(use.key);
     if (!texture)
         return false;
     std::string problem;
-    if (!replacePicture(*show_, *texture, use.key, problem)) {
+    if (!replacePicture(*show_, texture->get(), use.key, problem)) {
         setProblem(use.file, dataPath(show_->folder(), use.key) + ": " + problem + "; the picture loaded before stays");
         return false;
     }
@@ -301,11 +293,11 @@ bool LiveReload::reloadScene(const Use& use)
     Registry<GLuint> listedBefore;
     for (const Use& texture : uses_)
         if (texture.kind == Kind::Texture && texture.order < use.order)
-            if (const GLuint* id = show_->TextureRegistry.find(texture.key))
-                listedBefore.store(texture.key, *id);
+            if (const TextureHandle* id = show_->TextureRegistry.find(texture.key))
+                listedBefore.store(texture.key, id->get());
     std::string problem;
     std::unique_ptr<Scene> damaged;
-    std::unique_ptr<Scene> scene = loadScene(show_->folder(), use.key, listedBefore, problem, damaged);
+    std::unique_ptr<Scene> scene = loadScene(show_->folder(), use.key, RegistryTextureLookup(listedBefore), problem, damaged);
 
     if (!scene) {
         const bool loadedBefore = show_->SceneRegistry.find(use.key) != nullptr;

@@ -121,7 +121,7 @@ void Show::registerTexture(const PlanEntry& entry)
 {
     if (!entry.firstListing || !PicturesOf(entry.key).any())
         return;
-    TextureRegistry.store(entry.key, 0);
+    TextureRegistry.store(entry.key, TextureHandle());
 }
 
 void Show::loadScene(const std::string& key)
@@ -178,7 +178,8 @@ void Show::uploadShow(const ShowPlan& plan)
             picture = TexturePicture(); // the JPEG's texels go before the PNG is read
             picture = DecodePngTexture(dataPath(entry.key), TextureBudget, folder_);
         }
-        TextureRegistry.store(entry.key, CreateTexture(picture, true));
+        // Stored into the entry the scenes found, so that they read the new name from it.
+        TextureRegistry.store(entry.key, TextureHandle(CreateTexture(picture, true)));
     }
     for (auto& named : SceneRegistry)
         named.second->upload();
@@ -206,9 +207,9 @@ void Show::DrawPart(const TimelineEntry& part, float partTime)
     const float halfHeight = ScreenHeight * 0.5f;
     if (part.backgroundName != "standard") {
         // A name the script never listed draws nothing in the background's place.
-        if (const GLuint* texture = TextureRegistry.find(part.backgroundName)) {
+        if (const TextureHandle* texture = TextureRegistry.find(part.backgroundName)) {
             PushScreenProjection(ScreenWidth, ScreenHeight);
-            DrawBackgroundQuad(halfWidth, halfHeight, halfWidth, halfHeight, 1.0f, *texture);
+            DrawBackgroundQuad(halfWidth, halfHeight, halfWidth, halfHeight, 1.0f, texture->get());
             PopScreenProjection();
         }
         glClear(GL_DEPTH_BUFFER_BIT);
@@ -221,9 +222,9 @@ void Show::DrawPart(const TimelineEntry& part, float partTime)
 
     if (part.overlayName != "standard") {
         glClear(GL_DEPTH_BUFFER_BIT);
-        if (const GLuint* texture = TextureRegistry.find(part.overlayName)) {
+        if (const TextureHandle* texture = TextureRegistry.find(part.overlayName)) {
             PushScreenProjection(ScreenWidth, ScreenHeight);
-            DrawOverlayQuad(halfWidth, halfHeight, halfWidth, halfHeight, *texture);
+            DrawOverlayQuad(halfWidth, halfHeight, halfWidth, halfHeight, texture->get());
             PopScreenProjection();
         }
     }

@@ -8,6 +8,7 @@
 #include "common/registry.h"
 #include "demo/timeline.h"
 #include "image/image_limits.h"
+#include "image/texture.h"
 #include "scene/scene.h"
 
 #include <memory>
@@ -45,8 +46,9 @@ public:
     // The scenes of the script, by lower-cased scene line.
     Registry<std::unique_ptr<Scene>> SceneRegistry;
     // Each lower-cased texture line of the script (for example "logo.png") to its OpenGL
-    // texture; find returns null for a name the script did not list.
-    Registry<GLuint> TextureRegistry;
+    // texture, owned: deleted with the show while its context is current. find returns
+    // null for a name the script did not list.
+    Registry<TextureHandle> TextureRegistry;
     // Decoded picture memory: every texture the script lists and the loading picture take
     // from it.
     ImageBudget TextureBudget;

@@ -49,6 +49,9 @@ public:
     TextureHandle& operator=(const TextureHandle&) = delete;
 
     GLuint get() const { return texture_; }
+    // Where the handle keeps its texture's name, for a lookup that reads it later: it
+    // stays put while the handle lives, whatever texture the handle is given.
+    const GLuint* name() const { return &texture_; }
     explicit operator bool() const { return texture_ != 0; }
 
 private:

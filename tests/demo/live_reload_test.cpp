@@ -178,7 +178,7 @@ TEST_F(LiveReloadTest, AChangedSceneIsLoadedAloneAndACutShortOneKeepsTheOldUntil
     for (int frame = 0; frame < 100; ++frame)
         reload.poll(stream);
     EXPECT_EQ(AllocationCount(), allocations) << "a frame with nothing changed allocated";
-    const GLuint green = *show->TextureRegistry.find("green.png");
+    const GLuint green = show->TextureRegistry.find("green.png")->get();
 
     // The scene now takes the red picture: only the scene is loaded again.
     const std::string red = writeScene(squareScene("red.png"));
@@ -186,7 +186,7 @@ TEST_F(LiveReloadTest, AChangedSceneIsLoadedAloneAndACutShortOneKeepsTheOldUntil
     const Scene* before = registeredScene(*show, "square.scn");
     ASSERT_TRUE(pollUntil([&] { return registeredScene(*show, "square.scn") != before; }));
     EXPECT_EQ(middle(), 0xff0000u);
-    EXPECT_EQ(*show->TextureRegistry.find("green.png"), green);
+    EXPECT_EQ(show->TextureRegistry.find("green.png")->get(), green);
     EXPECT_TRUE(reload.problems().empty());
     // The camera the part names is the one it views through.
     ASSERT_NE(registeredScene(*show, "square.scn")->camera, nullptr);
@@ -227,13 +227,13 @@ TEST_F(LiveReloadTest, AChangedPictureIsUploadedIntoTheSameTexture)
     InitGLState(Width, Height);
     loadShow();
     ASSERT_TRUE(reload.start(*show));
-    const GLuint green = *show->TextureRegistry.find("green.png");
+    const GLuint green = show->TextureRegistry.find("green.png")->get();
     const Scene* scene = registeredScene(*show, "square.scn");
 
     // The scene's material keeps the id, and draws the new picture through it.
     picture("data/green.png", 0, 0, 255);
     ASSERT_TRUE(pollUntil([&] { return middle() == 0x0000ffu; }));
-    EXPECT_EQ(*show->TextureRegistry.find("green.png"), green);
+    EXPECT_EQ(show->TextureRegistry.find("green.png")->get(), green);
     EXPECT_EQ(registeredScene(*show, "square.scn"), scene);
     EXPECT_TRUE(reload.problems().empty());
 
@@ -246,7 +246,7 @@ TEST_F(LiveReloadTest, AChangedPictureIsUploadedIntoTheSameTexture)
     EXPECT_EQ(middle(), 0x0000ffu);
     write("data/green.png", whole);
     ASSERT_TRUE(pollUntil([&] { return reload.problems().empty(); }));
-    EXPECT_EQ(*show->TextureRegistry.find("green.png"), green);
+    EXPECT_EQ(show->TextureRegistry.find("green.png")->get(), green);
 }
 
 TEST_F(LiveReloadTest, AChangedScriptRebuildsTheShowKeepingTextureIds)
@@ -255,8 +255,8 @@ TEST_F(LiveReloadTest, AChangedScriptRebuildsTheShowKeepingTextureIds)
     InitGLState(Width, Height);
     loadShow();
     ASSERT_TRUE(reload.start(*show));
-    const GLuint green = *show->TextureRegistry.find("green.png");
-    const GLuint red = *show->TextureRegistry.find("red.png");
+    const GLuint green = show->TextureRegistry.find("green.png")->get();
+    const GLuint red = show->TextureRegistry.find("red.png")->get();
 
     // Two parts now, red.png no longer listed, and a second scene that reads the red picture
     // before it was listed (so it finds none) and the green one after.
@@ -269,7 +269,7 @@ TEST_F(LiveReloadTest, AChangedScriptRebuildsTheShowKeepingTextureIds)
     EXPECT_EQ(show->Timeline[0].endTime, 1000);
     EXPECT_EQ(show->Timeline[1].sceneName, "late.scn");
     EXPECT_EQ(show->Timeline[1].backgroundName, "green.png");
-    EXPECT_EQ(*show->TextureRegistry.find("green.png"), green);
+    EXPECT_EQ(show->TextureRegistry.find("green.png")->get(), green);
     EXPECT_EQ(show->TextureRegistry.find("red.png"), nullptr);
     EXPECT_FALSE(glIsTexture(red));
     ASSERT_NE(registeredScene(*show, "late.scn"), nullptr);
@@ -308,7 +308,7 @@ TEST_F(LiveReloadTest, FilesTheScriptNamesThatAppearLaterAreLoaded)
     ASSERT_TRUE(show->LoadScript(none));
     ASSERT_TRUE(reload.start(*show));
     ASSERT_NE(show->TextureRegistry.find("late.png"), nullptr);
-    const GLuint late = *show->TextureRegistry.find("late.png");
+    const GLuint late = show->TextureRegistry.find("late.png")->get();
     EXPECT_EQ(registeredScene(*show, "late.scn"), nullptr);
     EXPECT_EQ(middle(), 0x000000u);
 
@@ -316,7 +316,7 @@ TEST_F(LiveReloadTest, FilesTheScriptNamesThatAppearLaterAreLoaded)
     picture("data/Late.PNG", 255, 0, 0);
     write("data/LATE.scn", writeScene(squareScene("late.png")));
     ASSERT_TRUE(pollUntil([&] { return registeredScene(*show, "late.scn") && middle() == 0xff0000u; }));
-    EXPECT_EQ(*show->TextureRegistry.find("late.png"), late);
+    EXPECT_EQ(show->TextureRegistry.find("late.png")->get(), late);
     EXPECT_TRUE(reload.problems().empty());
 }
 

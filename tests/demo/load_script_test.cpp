@@ -77,7 +77,7 @@ TEST_F(LoadScript, FillsTheRegistriesAndTimelineInFileOrder)
     EXPECT_EQ(show->TextureRegistry.find("alpha.png"), nullptr);
     // A line naming both kinds is loaded twice and keeps the PNG texture, made last.
     ASSERT_NE(show->TextureRegistry.find("photo.jpg.png"), nullptr);
-    EXPECT_GT(*show->TextureRegistry.find("photo.jpg.png"), *show->TextureRegistry.find("  alpha.png"));
+    EXPECT_GT(show->TextureRegistry.find("photo.jpg.png")->get(), show->TextureRegistry.find("  alpha.png")->get());
 
     // A scene file that cannot be opened leaves its name without a scene: it would have
     // been empty, and the parts naming it draw no scene either way.
@@ -87,7 +87,7 @@ TEST_F(LoadScript, FillsTheRegistriesAndTimelineInFileOrder)
     ASSERT_NE(show->SceneRegistry.find("early.scn"), nullptr);
     Scene& early = **show->SceneRegistry.find("early.scn");
     ASSERT_EQ(early.renderModes.size(), 1);
-    EXPECT_EQ(GLuint(early.renderModes[0]->textures[0]), *show->TextureRegistry.find("photo.jpg"));
+    EXPECT_EQ(GLuint(early.renderModes[0]->textures[0]), show->TextureRegistry.find("photo.jpg")->get());
     Scene& late = **show->SceneRegistry.find("late.scn");
     ASSERT_EQ(late.renderModes.size(), 1);
     EXPECT_EQ(late.renderModes[0]->textures[0], 0);
@@ -158,7 +158,7 @@ TEST_F(LoadScript, ATextureListedAgainIsNotBuiltAgain)
     // and releases the JPEG it built first.
     EXPECT_EQ(liveTextures() - before, 3);
     ASSERT_NE(show->TextureRegistry.find("photo.jpg.png"), nullptr);
-    glBindTexture(GL_TEXTURE_2D, *show->TextureRegistry.find("photo.jpg.png"));
+    glBindTexture(GL_TEXTURE_2D, show->TextureRegistry.find("photo.jpg.png")->get());
     GLint width = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
     EXPECT_EQ(width, 32); // basn6a08.png, not the 227-pixel photo
@@ -188,7 +188,7 @@ TEST_F(LoadScript, ASceneListedAgainIsLoadedAgainAndTheOneItReplacesIsFreed)
     EXPECT_EQ(liveDisplayLists() - before, 2);
     Scene& textured = **show->SceneRegistry.find("textured.scn");
     ASSERT_EQ(textured.renderModes.size(), 1);
-    EXPECT_EQ(GLuint(textured.renderModes[0]->textures[0]), *show->TextureRegistry.find("photo.jpg"));
+    EXPECT_EQ(GLuint(textured.renderModes[0]->textures[0]), show->TextureRegistry.find("photo.jpg")->get());
 }
 
 TEST_F(LoadScript, TwoShowsLoadedSideBySideFindOnlyTheirOwnFiles)
@@ -241,7 +241,7 @@ TEST_F(LoadScript, TwoShowsLoadedSideBySideFindOnlyTheirOwnFiles)
     }
     // A picture of the same name is a texture of each show's own; each keeps its own parts.
     ASSERT_NE(second.TextureRegistry.find("shared.jpg"), nullptr);
-    EXPECT_NE(*second.TextureRegistry.find("shared.jpg"), *show->TextureRegistry.find("shared.jpg"));
+    EXPECT_NE(second.TextureRegistry.find("shared.jpg")->get(), show->TextureRegistry.find("shared.jpg")->get());
     ASSERT_EQ(show->Timeline.size(), 1);
     ASSERT_EQ(second.Timeline.size(), 1);
     EXPECT_EQ(show->Timeline[0].endTime, 100);
@@ -249,4 +249,24 @@ TEST_F(LoadScript, TwoShowsLoadedSideBySideFindOnlyTheirOwnFiles)
     // Each show's pictures take from its own texture memory.
     EXPECT_LT(second.TextureBudget.remaining(), second.TextureBudget.total());
     EXPECT_NE(show->TextureBudget.remaining(), second.TextureBudget.remaining());
+}
+
+TEST_F(LoadScript, ReleasingAShowDeletesItsTexturesInItsContext)
+{
+    GlTestContext gl(64, 36);
+    REQUIRE_GL(gl);
+    NoSound = 1;
+    copyPicture("jpeg/testorig.jpg", "photo.jpg");
+    copyPicture("png/basn6a08.png", "alpha.png");
+    script("[textures]\nphoto.jpg\nalpha.png\n");
+    const int before = liveTextures();
+    SoundStream* stream = nullptr;
+    ASSERT_TRUE(show->LoadScript(stream));
+    const GLuint photo = show->TextureRegistry.find("photo.jpg")->get();
+    ASSERT_TRUE(glIsTexture(photo));
+    // The loading picture is the loader's, not the show's: it stays.
+    EXPECT_EQ(liveTextures(), before + 3);
+    show.reset();
+    EXPECT_FALSE(glIsTexture(photo));
+    EXPECT_EQ(liveTextures(), before + 1);
 }
