@@ -154,7 +154,8 @@ private:
     {
         std::string problem;
         std::unique_ptr<Scene> damaged;
-        std::unique_ptr<Scene> scene = loadScene(show_.folder(), line, RegistryTextureLookup(show_.TextureRegistry), problem, damaged);
+        std::unique_ptr<Scene> scene =
+            loadScene(show_.folder(), line, RegistryTextureLookup(show_.TextureRegistry), problem, damaged);
         if (scene) {
             owner_->clearProblem(useFile(line));
             show_.SceneRegistry.store(line, std::move(scene));
@@ -297,7 +298,8 @@ bool LiveReload::reloadScene(const Use& use)
                 listedBefore.store(texture.key, id->get());
     std::string problem;
     std::unique_ptr<Scene> damaged;
-    std::unique_ptr<Scene> scene = loadScene(show_->folder(), use.key, RegistryTextureLookup(listedBefore), problem, damaged);
+    std::unique_ptr<Scene> scene =
+        loadScene(show_->folder(), use.key, RegistryTextureLookup(listedBefore), problem, damaged);
 
     if (!scene) {
         const bool loadedBefore = show_->SceneRegistry.find(use.key) != nullptr;
