@@ -63,7 +63,7 @@ double secondsOf(const char* variable, double fallback)
 // The show played on a frame clock up to lastMs, each frame drawn and finished, nothing read.
 class DrawOnlyHost : public PlaybackHost {
 public:
-    explicit DrawOnlyHost(int fps, int lastMs) : fps_(fps), lastMs_(lastMs) {}
+    DrawOnlyHost(Show& show, int fps, int lastMs) : show_(show), fps_(fps), lastMs_(lastMs) {}
     int startClock() override { return 0; }
     int readClock() override { return static_cast<int>(frame_ * 1000 / fps_); }
     void restartClock() override {}
@@ -71,13 +71,14 @@ public:
     void drawFrame(const TimelineEntry& part, float partTime) override
     {
         SetViewport(ScreenWidth, ScreenHeight);
-        DrawPart(part, partTime);
+        show_.DrawPart(part, partTime);
         glFinish();
         ++frame_;
     }
     long long frames() const { return frame_; }
 
 private:
+    Show& show_;
     int fps_;
     int lastMs_;
     long long frame_ = 0;
@@ -95,17 +96,20 @@ double drawOnlyRate(const Format& format, int lastMs, double& cpuSeconds)
         close(ends[0]);
         double rate = -1;
         OffscreenContext context;
+        DataFolder folder;
+        std::string problem;
         if (context.create("capture bench", format.width, format.height, 0) && LoadExtensions() &&
-            chdir(TALDREX_BUNDLED_SHOW) == 0) {
+            folder.open(TALDREX_BUNDLED_SHOW, true, problem)) {
             MainWindow = context.window();
             RenderContext = context.context();
             InitGLState(format.width, format.height);
             NoSound = 1;
+            Show show(folder);
             SoundStream* stream = nullptr;
-            if (LoadScript(stream, DataFolder())) {
-                DrawOnlyHost host(format.fps, lastMs);
+            if (show.LoadScript(stream)) {
+                DrawOnlyHost host(show, format.fps, lastMs);
                 const Clock::time_point start = Clock::now();
-                PlayTimeline(Timeline, false, host);
+                PlayTimeline(show.Timeline, false, host);
                 rate = static_cast<double>(host.frames()) /
                     std::chrono::duration<double>(Clock::now() - start).count();
             }

@@ -5,7 +5,7 @@
 #include "app/gl_extensions.h"
 #include "scene/scene_render.h"
 #include "graph/mesh_node.h"
-#include "image/texture_registry.h"
+#include "common/registry.h"
 #include "scene/scene.h"
 #include "scene_writer.h"
 
@@ -19,6 +19,9 @@
 #include <string>
 
 namespace {
+
+// The textures the benchmark scene finds, by name.
+Registry<GLuint> BenchTextures;
 
 constexpr int bandWidth = 640;
 constexpr int bandHeight = 360;
@@ -100,8 +103,8 @@ NodeSpec gridMesh(int index, bool morphing)
 
 std::unique_ptr<Scene> frameScene(bool morphing)
 {
-    TextureRegistry.store("skin.jpg", solidTexture(200, 150, 100));
-    TextureRegistry.store("chrome.jpg", solidTexture(120, 160, 200));
+    BenchTextures.store("skin.jpg", solidTexture(200, 150, 100));
+    BenchTextures.store("chrome.jpg", solidTexture(120, 160, 200));
     SceneSpec spec;
     for (int i = 0; i < meshCount; ++i)
         spec.nodes.push_back(gridMesh(i, morphing));
@@ -116,7 +119,7 @@ std::unique_ptr<Scene> frameScene(bool morphing)
     spec.materials[3].maps[1] = {0.5f, "skin.jpg"};
     std::string bytes = writeScene(spec);
     auto scene = std::make_unique<Scene>();
-    scene->loadMemory(bytes.data(), bytes.size(), RegistryTextureLookup(TextureRegistry));
+    scene->loadMemory(bytes.data(), bytes.size(), RegistryTextureLookup(BenchTextures));
     scene->upload();
     return scene;
 }
@@ -164,7 +167,7 @@ void BM_Frame(benchmark::State& state)
     state.counters["triangles"] = static_cast<double>(meshCount * cells * 2);
     if (glGetError() != GL_NO_ERROR)
         state.SkipWithError("OpenGL reported an error");
-    TextureRegistry.clear();
+    BenchTextures.clear();
 }
 BENCHMARK(BM_Frame)->Arg(0)->ArgName("morphing")->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 

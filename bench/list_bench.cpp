@@ -10,7 +10,6 @@
 #include "demo/show.h"
 #include "demo/timeline.h"
 #include "graph/camera_node.h"
-#include "image/texture_registry.h"
 #include "scene/scene.h"
 #include "scene_writer.h"
 
@@ -57,20 +56,20 @@ void BM_LoadScriptParts(benchmark::State& state)
     ScreenHeight = 36;
     NoSound = 1;
     const fs::path folder = writePartsFolder();
-    const fs::path previous = fs::current_path();
-    fs::current_path(folder);
+    DataFolder shown;
+    std::string problem;
+    shown.open(folder.string(), true, problem);
+    int parts = 0;
     for (auto _ : state) {
-        Timeline.setSize(0);
+        Show show(shown);
         SoundStream* stream = nullptr;
-        LoadScript(stream, DataFolder());
-        benchmark::DoNotOptimize(Timeline.data());
+        show.LoadScript(stream);
+        benchmark::DoNotOptimize(show.Timeline.data());
+        parts = show.Timeline.size();
     }
-    state.counters["parts"] = Timeline.size();
-    if (Timeline.size() != partCount)
+    state.counters["parts"] = parts;
+    if (parts != partCount)
         state.SkipWithError("the script was not read whole");
-    Timeline.setSize(0);
-    TextureRegistry.clear();
-    fs::current_path(previous);
     fs::remove_all(folder);
 }
 BENCHMARK(BM_LoadScriptParts)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -54,18 +54,21 @@ struct LoadedShow {
             return;
         }
         InitGLState(frameWidth, frameHeight);
-        if (chdir(TALDREX_BUNDLED_SHOW) != 0) {
-            error = "cannot enter the bundled show's folder " TALDREX_BUNDLED_SHOW;
+        DataFolder folder;
+        std::string problem;
+        if (!folder.open(TALDREX_BUNDLED_SHOW, true, problem)) {
+            error = "cannot open the bundled show's folder " TALDREX_BUNDLED_SHOW;
             return;
         }
+        demo = std::make_unique<Show>(folder);
         NoSound = 1;
         SoundStream* stream = nullptr;
-        if (!LoadScript(stream, DataFolder())) {
+        if (!demo->LoadScript(stream)) {
             error = "the bundled show's script.txt cannot be read";
             return;
         }
-        for (const TimelineEntry& part : Timeline) {
-            std::unique_ptr<Scene>* scene = SceneRegistry.find(part.sceneName);
+        for (const TimelineEntry& part : demo->Timeline) {
+            std::unique_ptr<Scene>* scene = demo->SceneRegistry.find(part.sceneName);
             if (!scene || (*scene)->children.size() == 0)
                 missingScenes += (missingScenes.empty() ? "" : " ") + part.sceneName;
         }
@@ -74,6 +77,7 @@ struct LoadedShow {
 
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
+    std::unique_ptr<Show> demo;
     bool ready = false;
     std::string error;
     std::string missingScenes; // scenes of the timeline that loaded no nodes
@@ -112,7 +116,7 @@ public:
     void drawFrame(const TimelineEntry& part, float partTime) override
     {
         ++frame_;
-        std::unique_ptr<Scene>* scene = SceneRegistry.find(part.sceneName);
+        std::unique_ptr<Scene>* scene = show().demo->SceneRegistry.find(part.sceneName);
         Clock::time_point start = Clock::now();
         if (scene) {
             SelectCamera(**scene, part.cameraName);
@@ -120,7 +124,7 @@ public:
         }
         Clock::time_point evaluated = Clock::now();
         SetViewport(ScreenWidth, ScreenHeight);
-        DrawPart(part, partTime);
+        show().demo->DrawPart(part, partTime);
         glFinish();
         Clock::time_point drawn = Clock::now();
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -175,7 +179,7 @@ void BM_ShowFrames(benchmark::State& state)
         state.SetLabel("scenes without nodes: " + show().missingScenes);
     for (auto _ : state) {
         TimedHost host(showLimitMs());
-        PlayTimeline(Timeline, false, host);
+        PlayTimeline(show().demo->Timeline, false, host);
         host.report(state);
     }
     if (glGetError() != GL_NO_ERROR)

@@ -35,3 +35,5 @@ void InitGLState(int width, int height)
     glShadeModel(GL_SMOOTH);
     SetViewport(width, height);
 }
+
+DrawTarget WindowTarget() { return DrawTarget{ScreenWidth, ScreenHeight, MainWindow}; }

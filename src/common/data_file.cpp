@@ -52,6 +52,12 @@ bool DataFolder::open(const std::string& path, bool confined, std::string& probl
         problem = std::strerror(errno);
         return false;
     }
+    // A file is no folder: every data file under it would be missing.
+    struct stat info;
+    if (stat(real.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        problem = std::strerror(ENOTDIR);
+        return false;
+    }
     root_ = real;
     confined_ = confined;
     problem.clear();

@@ -54,9 +54,9 @@ unsigned long long fileSize(const std::string& path)
 // threads that write it.
 class CaptureHost : public PlaybackHost {
 public:
-    CaptureHost(const CaptureOptions& options, const CaptureSpan& span, FrameReadback& readback,
+    CaptureHost(Show& show, const CaptureOptions& options, const CaptureSpan& span, FrameReadback& readback,
                 FramePipeline& pipeline)
-        : options_(options), span_(span), readback_(readback), pipeline_(pipeline)
+        : show_(show), options_(options), span_(span), readback_(readback), pipeline_(pipeline)
     {
         started_ = std::chrono::steady_clock::now();
     }
@@ -117,7 +117,7 @@ private:
 
     void simulate(const TimelineEntry& part, float partTime)
     {
-        std::unique_ptr<Scene>* scene = SceneRegistry.find(part.sceneName);
+        std::unique_ptr<Scene>* scene = show_.SceneRegistry.find(part.sceneName);
         if (!scene)
             return;
         SelectCamera(**scene, part.cameraName);
@@ -126,8 +126,8 @@ private:
 
     void draw(const TimelineEntry& part, float partTime)
     {
-        SetViewport(ScreenWidth, ScreenHeight);
-        DrawPart(part, partTime);
+        SetViewport(options_.width, options_.height);
+        show_.DrawPart(part, partTime);
         readback_.start(frame_);
         if (GLenum error = glGetError(); error != GL_NO_ERROR)
             std::fprintf(stderr, "taldrex: OpenGL error 0x%04x in frame %lld\n", error, frame_);
@@ -159,6 +159,7 @@ private:
             left, outputSize().c_str(), terminal ? "   " : "\n");
     }
 
+    Show& show_;
     const CaptureOptions& options_;
     const CaptureSpan span_;
     FrameReadback& readback_;
@@ -169,27 +170,11 @@ private:
     std::chrono::steady_clock::time_point started_;
 };
 
-// Makes the off-screen window the shell's window for as long as the capture runs, so the
-// loading picture and the show draw and swap there.
-class ShellWindowScope {
-public:
-    explicit ShellWindowScope(const OffscreenContext& context)
-    {
-        MainWindow = context.window();
-        RenderContext = context.context();
-    }
-    ~ShellWindowScope()
-    {
-        MainWindow = nullptr;
-        RenderContext = nullptr;
-    }
-};
-
 // Starts ffmpeg encoding raw frames from its standard input with the soundtrack from the
 // first written frame's time on. The soundtrack is opened here as every show file is and
 // handed over open, so ffmpeg reads exactly the file the player accepted. Returns false,
 // reported, when ffmpeg cannot be found or started.
-bool startVideo(const DataFolder& folder, const CaptureOptions& options, const CaptureSpan& span, ChildProcess& ffmpeg)
+bool startVideo(const Show& show, const CaptureOptions& options, const CaptureSpan& span, ChildProcess& ffmpeg)
 {
     const std::string program = FindProgram("ffmpeg", std::getenv("PATH"));
     if (program.empty()) {
@@ -210,8 +195,8 @@ bool startVideo(const DataFolder& folder, const CaptureOptions& options, const C
     settings.frames = span.count();
     std::vector<int> passedFiles;
     DataFile soundtrack;
-    if (!SoundtrackPath.empty()) {
-        soundtrack = folder.openFile(SoundtrackPath, SoundtrackFileLimit);
+    if (!show.SoundtrackPath.empty()) {
+        soundtrack = show.folder().openFile(show.SoundtrackPath, SoundtrackFileLimit);
         if (soundtrack) {
             passedFiles.push_back(fileno(soundtrack.file.get()));
             settings.soundtrack = "/dev/fd/3";
@@ -250,7 +235,7 @@ CaptureSpan PlanCapture(const CaptureOptions& options, long long showEndMs)
     return span;
 }
 
-int RunCapture(const CaptureOptions& options, const DataFolder& folder)
+int RunCapture(const CaptureOptions& options, Show& show)
 {
     std::error_code error;
     if (!options.outputDir.empty()) {
@@ -267,7 +252,6 @@ int RunCapture(const CaptureOptions& options, const DataFolder& folder)
         std::fprintf(stderr, "taldrex: cannot create an off-screen OpenGL context: %s\n", SDL_GetError());
         return 1;
     }
-    ShellWindowScope shellWindow(context);
     if (!LoadExtensions()) {
         std::fprintf(stderr, "taldrex: this OpenGL driver lacks the multitexture extension the show draws with\n");
         return 1;
@@ -277,17 +261,19 @@ int RunCapture(const CaptureOptions& options, const DataFolder& folder)
     // The clock is the frame count: nothing is played.
     NoSound = 1;
     SoundStream* stream = nullptr;
-    if (!LoadScript(stream, folder)) {
+    // The loading picture is drawn and swapped off-screen, as in a window.
+    if (!show.LoadScript(stream, DrawTarget{options.width, options.height, context.window()})) {
         std::fprintf(stderr, "taldrex: script.txt: cannot be read\n");
         return 1;
     }
-    const CaptureSpan span = PlanCapture(options, Timeline.empty() ? -1 : Timeline[Timeline.size() - 1].endTime);
+    const TimelineArray& timeline = show.Timeline;
+    const CaptureSpan span = PlanCapture(options, timeline.empty() ? -1 : timeline[timeline.size() - 1].endTime);
 
     // From the first frame on there is something to keep: a stop signal ends the capture
     // after the frames being written, and the video is finished so that it plays.
     CatchStopSignals();
     ChildProcess ffmpeg;
-    if (!options.videoFile.empty() && !startVideo(folder, options, span, ffmpeg))
+    if (!options.videoFile.empty() && !startVideo(show, options, span, ffmpeg))
         return 1;
 
     const int threads = threadCount(options);
@@ -308,8 +294,8 @@ int RunCapture(const CaptureOptions& options, const DataFolder& folder)
     FrameReadback readback;
     readback.create(options.width, options.height, threads > 1 ? 3 : 0);
 
-    CaptureHost host(options, span, readback, pipeline);
-    PlayTimeline(Timeline, false, host);
+    CaptureHost host(show, options, span, readback, pipeline);
+    PlayTimeline(show.Timeline, false, host);
     host.drain();
     pipeline.finish();
     if (isatty(STDERR_FILENO))

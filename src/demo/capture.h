@@ -1,9 +1,9 @@
 // Headless capture: the show played on a frame-counted clock into PNG files (and a video).
 #pragma once
 
-#include "common/data_file.h"
-
 #include <string>
+
+class Show;
 
 struct CaptureOptions {
     std::string outputDir;   // where frame-NNNNNN.png files are written; empty: no frame files
@@ -31,9 +31,9 @@ struct CaptureSpan {
 };
 CaptureSpan PlanCapture(const CaptureOptions& options, long long showEndMs);
 
-// Plays the show of folder off-screen with the clock replaced by frame
+// Loads show and plays it off-screen with the clock replaced by frame
 // counting and writes the frames whose clock lies in [fromMs, toMs] as PNG files, a video
 // or both. Drawing, reading back and writing overlap unless options.threads is 1; the
 // files are the same either way. Returns the exit status; errors (no context, unwritable
 // folder, no script, ffmpeg failing) are reported on stderr, naming the file.
-int RunCapture(const CaptureOptions& options, const DataFolder& folder);
+int RunCapture(const CaptureOptions& options, Show& show);

@@ -37,7 +37,10 @@ std::string headerIn(const std::string& line)
 class Checker {
 public:
     // Takes what loaded holds of a file instead of reading it, when loaded is given.
-    Checker(const DataFolder& folder, const LoadReport* loaded) : folder_(folder), loaded_(loaded) {}
+    Checker(const DataFolder& folder, const LoadReport* loaded, long long textureMemory)
+        : folder_(folder), loaded_(loaded), budget_(textureMemory)
+    {
+    }
 
     std::vector<CheckProblem> problems;
 
@@ -379,7 +382,7 @@ private:
     const LoadReport* loaded_;
     ShowPlan plan_;
     // The show's texture memory, taken as the show would take it.
-    ImageBudget budget_{TextureBudget.total()};
+    ImageBudget budget_;
     std::map<std::string, int> registeredAt_;
     std::map<std::string, PictureRead> pictures_;
     std::map<std::string, SceneRead> scenes_;
@@ -389,16 +392,16 @@ private:
 
 } // namespace
 
-std::vector<CheckProblem> CheckDemoFolder(const DataFolder& folder)
+std::vector<CheckProblem> CheckDemoFolder(const DataFolder& folder, long long textureMemory)
 {
-    Checker checker(folder, nullptr);
+    Checker checker(folder, nullptr, textureMemory);
     checker.run();
     return checker.problems;
 }
 
-std::vector<CheckProblem> CheckDemoFolder(const DataFolder& folder, const LoadReport& loaded)
+std::vector<CheckProblem> CheckDemoFolder(const DataFolder& folder, const LoadReport& loaded, long long textureMemory)
 {
-    Checker checker(folder, &loaded);
+    Checker checker(folder, &loaded, textureMemory);
     checker.run();
     return checker.problems;
 }

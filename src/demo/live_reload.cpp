@@ -9,7 +9,6 @@
 #include "demo/show.h"
 #include "demo/timeline.h"
 #include "image/texture.h"
-#include "image/texture_registry.h"
 
 #include <memory>
 #include <string_view>
@@ -34,11 +33,12 @@ std::string useFile(const std::string& key)
 
 // Decodes the picture a texture line names into texture, as the script's loading builds it
 // (a line naming both kinds keeps the PNG). Returns false with problem set on failure.
-bool replacePicture(const DataFolder& folder, GLuint texture, const std::string& key, std::string& problem)
+bool replacePicture(const Show& show, GLuint texture, const std::string& key, std::string& problem)
 {
+    const std::string path = dataPath(show.folder(), key);
     if (PicturesOf(key).png)
-        return ReplacePngTexture(texture, dataPath(folder, key), true, problem, folder);
-    return ReplaceJpegTexture(texture, dataPath(folder, key), true, problem, folder);
+        return ReplacePngTexture(texture, path, true, show.TextureBudget, problem, show.folder());
+    return ReplaceJpegTexture(texture, path, true, show.TextureBudget, problem, show.folder());
 }
 
 // Loads the scene file a scene line names. Returns null with problem set when it cannot be
@@ -46,12 +46,12 @@ bool replacePicture(const DataFolder& folder, GLuint texture, const std::string&
 // it is being written reads as damaged, and must not replace the scene on screen. The
 // damaged scene is handed back in damaged all the same, for a name that has no scene yet.
 // Its materials find their textures in textures; its display lists go to the current context.
-std::unique_ptr<Scene> loadScene(const DataFolder& folder, const std::string& key, const Registry<GLuint>& textures,
+std::unique_ptr<Scene> loadScene(const DataFolder& folder, const std::string& key, const TextureLookup& textures,
     std::string& problem, std::unique_ptr<Scene>& damaged)
 {
     const std::string path = dataPath(folder, key);
     auto scene = std::make_unique<Scene>();
-    if (scene->loadFile(path.c_str(), RegistryTextureLookup(textures), folder) != 0) {
+    if (scene->loadFile(path.c_str(), textures, folder) != 0) {
         const DataFile file = folder.openFile(path, SceneFileLimit);
         problem = file ? std::string("cannot be opened") : file.problem;
         return nullptr;
@@ -76,11 +76,11 @@ const char* sceneFallback(bool loadedBefore, bool damaged)
 
 // Makes the scene view through the camera of the first part that shows it, as a frame of
 // that part would.
-void selectPartCamera(const std::string& key, Scene& scene)
+void selectPartCamera(const TimelineArray& timeline, const std::string& key, Scene& scene)
 {
-    const int part = FirstPartOfScene(Timeline, key);
-    if (part < Timeline.size())
-        SelectCamera(scene, Timeline[part].cameraName);
+    const int part = FirstPartOfScene(timeline, key);
+    if (part < timeline.size())
+        SelectCamera(scene, timeline[part].cameraName);
 }
 
 } // namespace
@@ -112,20 +112,14 @@ std::vector<LiveReload::Use> LiveReload::usesOf(const ShowPlan& plan)
 // scenes already loaded.
 class LiveReload::ScriptLoader {
 public:
-    explicit ScriptLoader(LiveReload* owner) : owner_(owner)
+    explicit ScriptLoader(LiveReload* owner) : owner_(owner), show_(*owner->show_)
     {
-        std::swap(oldTextures_, TextureRegistry);
-        std::swap(oldScenes_, SceneRegistry);
-        TextureRegistry.clear();
-        SceneRegistry.clear();
+        std::swap(oldTextures_, show_.TextureRegistry);
+        std::swap(oldScenes_, show_.SceneRegistry);
+        show_.TextureRegistry.clear();
+        show_.SceneRegistry.clear();
     }
 
-    // Releases what the new script no longer names.
-    ~ScriptLoader()
-    {
-        for (auto& texture : oldTextures_)
-            DeleteTexture(texture.second);
-    }
 
     void load(ShowPlan& plan)
     {
@@ -135,27 +129,24 @@ public:
             else if (entry.kind == EntryKind::Scene)
                 scene(entry.key);
         }
-        Timeline = std::move(plan.parts);
+        show_.Timeline = std::move(plan.parts);
     }
 
 private:
     void texture(const std::string& line)
     {
-        GLuint texture = 0;
-        const GLuint* old = oldTextures_.find(line);
+        TextureHandle* old = oldTextures_.find(line);
         const bool loadedBefore = old != nullptr;
-        if (old) {
-            texture = *old;
+        TextureHandle kept = old ? std::move(*old) : TextureHandle(NewTexture());
+        const GLuint texture = kept.get();
+        if (old)
             oldTextures_.remove(line);
-        } else {
-            texture = NewTexture();
-        }
-        TextureRegistry.store(line, texture);
+        show_.TextureRegistry.store(line, std::move(kept));
         std::string problem;
-        if (replacePicture(owner_->folder_, texture, line, problem))
+        if (replacePicture(show_, texture, line, problem))
             owner_->clearProblem(useFile(line));
         else
-            owner_->setProblem(useFile(line), dataPath(owner_->folder_, line) + ": " + problem +
+            owner_->setProblem(useFile(line), dataPath(show_.folder(), line) + ": " + problem +
                     (loadedBefore ? "; the picture loaded before stays" : "; it is drawn without a picture"));
     }
 
@@ -163,40 +154,44 @@ private:
     {
         std::string problem;
         std::unique_ptr<Scene> damaged;
-        std::unique_ptr<Scene> scene = loadScene(owner_->folder_, line, TextureRegistry, problem, damaged);
+        std::unique_ptr<Scene> scene =
+            loadScene(show_.folder(), line, RegistryTextureLookup(show_.TextureRegistry), problem, damaged);
         if (scene) {
             owner_->clearProblem(useFile(line));
-            SceneRegistry.store(line, std::move(scene));
+            show_.SceneRegistry.store(line, std::move(scene));
             return;
         }
         std::unique_ptr<Scene>* old = oldScenes_.find(line);
-        const bool loadedBefore = SceneRegistry.find(line) || (old && *old);
-        owner_->setProblem(useFile(line), dataPath(owner_->folder_, line) + ": " + problem +
+        const bool loadedBefore = show_.SceneRegistry.find(line) || (old && *old);
+        owner_->setProblem(useFile(line), dataPath(show_.folder(), line) + ": " + problem +
                 sceneFallback(loadedBefore, damaged != nullptr));
-        if (SceneRegistry.find(line))
+        if (show_.SceneRegistry.find(line))
             return;
         if (old && *old)
-            SceneRegistry.store(line, std::move(*old));
+            show_.SceneRegistry.store(line, std::move(*old));
         else if (damaged)
-            SceneRegistry.store(line, std::move(damaged));
+            show_.SceneRegistry.store(line, std::move(damaged));
     }
 
     LiveReload* owner_;
-    Registry<GLuint> oldTextures_;
+    Show& show_;
+    // What the new script no longer names is released with the loader.
+    Registry<TextureHandle> oldTextures_;
     Registry<std::unique_ptr<Scene>> oldScenes_;
 };
 
-bool LiveReload::start(const DataFolder& folder)
+bool LiveReload::start(Show& show)
 {
     uses_.clear();
     problems_.clear();
     problemFiles_.clear();
-    folder_ = folder;
+    show_ = &show;
+    const DataFolder& folder = show.folder();
     if (!watch_.start(folder.root().empty() ? "." : folder.root()))
         return false;
     std::vector<unsigned char> bytes;
     std::string problem;
-    if (folder_.readFile(ScriptFile, ScriptFileLimit, bytes, problem))
+    if (folder.readFile(ScriptFile, ScriptFileLimit, bytes, problem))
         uses_ = usesOf(ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
     return true;
 }
@@ -229,7 +224,7 @@ bool LiveReload::poll(SoundStream*& stream)
         for (const std::string& file : changed_)
             if (use.kind == Kind::Scene && use.file == file)
                 reloaded = reloadScene(use) || reloaded;
-    const std::string soundtrack = LowerCase(SoundtrackPath);
+    const std::string soundtrack = LowerCase(show_->SoundtrackPath);
     for (const std::string& file : changed_)
         if (!soundtrack.empty() && file == soundtrack)
             reloaded = reloadSoundtrack(stream) || reloaded;
@@ -240,7 +235,7 @@ bool LiveReload::reloadScript(SoundStream*& stream)
 {
     std::vector<unsigned char> bytes;
     std::string problem;
-    if (!folder_.readFile(ScriptFile, ScriptFileLimit, bytes, problem)) {
+    if (!show_->folder().readFile(ScriptFile, ScriptFileLimit, bytes, problem)) {
         setProblem(ScriptFile, std::string(ScriptFile) + ": " + problem + "; the show loaded before plays on");
         return false;
     }
@@ -250,12 +245,12 @@ bool LiveReload::reloadScript(SoundStream*& stream)
     const PlanEntry* last = PlanSoundtrack(plan);
     const std::string soundtrack = last ? last->key : std::string();
     ScriptLoader(this).load(plan);
-    for (int i = 0; i < Timeline.size(); ++i)
-        if (std::unique_ptr<Scene>* scene = SceneRegistry.find(Timeline[i].sceneName))
-            SelectCamera(**scene, Timeline[i].cameraName);
+    for (int i = 0; i < show_->Timeline.size(); ++i)
+        if (std::unique_ptr<Scene>* scene = show_->SceneRegistry.find(show_->Timeline[i].sceneName))
+            SelectCamera(**scene, show_->Timeline[i].cameraName);
 
     // Problems of files the script no longer names are gone with them.
-    const std::string playing = LowerCase(SoundtrackPath);
+    const std::string playing = LowerCase(show_->SoundtrackPath);
     for (size_t i = 0; i < problemFiles_.size();) {
         bool named = problemFiles_[i] == ScriptFile || problemFiles_[i] == playing;
         for (const Use& use : uses_)
@@ -270,23 +265,23 @@ bool LiveReload::reloadScript(SoundStream*& stream)
     }
 
     // The same soundtrack plays on; another one named now takes over at the same position.
-    if (!soundtrack.empty() && dataPath(folder_, soundtrack) != SoundtrackPath) {
-        const std::string previous = SoundtrackPath;
-        SoundtrackPath = dataPath(folder_, soundtrack);
+    if (!soundtrack.empty() && dataPath(show_->folder(), soundtrack) != show_->SoundtrackPath) {
+        const std::string previous = show_->SoundtrackPath;
+        show_->SoundtrackPath = dataPath(show_->folder(), soundtrack);
         if (stream && !reloadSoundtrack(stream))
-            SoundtrackPath = previous;
+            show_->SoundtrackPath = previous;
     }
     return true;
 }
 
 bool LiveReload::reloadTexture(const Use& use)
 {
-    const GLuint* texture = TextureRegistry.find(use.key);
+    const TextureHandle* texture = show_->TextureRegistry.find(use.key);
     if (!texture)
         return false;
     std::string problem;
-    if (!replacePicture(folder_, *texture, use.key, problem)) {
-        setProblem(use.file, dataPath(folder_, use.key) + ": " + problem + "; the picture loaded before stays");
+    if (!replacePicture(*show_, texture->get(), use.key, problem)) {
+        setProblem(use.file, dataPath(show_->folder(), use.key) + ": " + problem + "; the picture loaded before stays");
         return false;
     }
     clearProblem(use.file);
@@ -299,27 +294,28 @@ bool LiveReload::reloadScene(const Use& use)
     Registry<GLuint> listedBefore;
     for (const Use& texture : uses_)
         if (texture.kind == Kind::Texture && texture.order < use.order)
-            if (const GLuint* id = TextureRegistry.find(texture.key))
-                listedBefore.store(texture.key, *id);
+            if (const TextureHandle* id = show_->TextureRegistry.find(texture.key))
+                listedBefore.store(texture.key, id->get());
     std::string problem;
     std::unique_ptr<Scene> damaged;
-    std::unique_ptr<Scene> scene = loadScene(folder_, use.key, listedBefore, problem, damaged);
+    std::unique_ptr<Scene> scene =
+        loadScene(show_->folder(), use.key, RegistryTextureLookup(listedBefore), problem, damaged);
 
     if (!scene) {
-        const bool loadedBefore = SceneRegistry.find(use.key) != nullptr;
-        setProblem(use.file, dataPath(folder_, use.key) + ": " + problem +
+        const bool loadedBefore = show_->SceneRegistry.find(use.key) != nullptr;
+        setProblem(use.file, dataPath(show_->folder(), use.key) + ": " + problem +
                 sceneFallback(loadedBefore, damaged != nullptr));
         // A name without a scene yet shows what could be read, as a fresh start would.
         if (damaged && !loadedBefore) {
-            selectPartCamera(use.key, *damaged);
-            SceneRegistry.store(use.key, std::move(damaged));
+            selectPartCamera(show_->Timeline, use.key, *damaged);
+            show_->SceneRegistry.store(use.key, std::move(damaged));
             return true;
         }
         return false;
     }
     clearProblem(use.file);
-    selectPartCamera(use.key, *scene);
-    SceneRegistry.store(use.key, std::move(scene));
+    selectPartCamera(show_->Timeline, use.key, *scene);
+    show_->SceneRegistry.store(use.key, std::move(scene));
     return true;
 }
 
@@ -329,11 +325,11 @@ bool LiveReload::reloadSoundtrack(SoundStream*& stream)
     // with keeps its clock too.
     if (NoSound != 0 || !stream)
         return false;
-    const std::string file = LowerCase(SoundtrackPath);
-    SoundStream* fresh = SoundStreamOpen(SoundtrackPath.c_str(), folder_);
+    const std::string file = LowerCase(show_->SoundtrackPath);
+    SoundStream* fresh = SoundStreamOpen(show_->SoundtrackPath.c_str(), show_->folder());
     if (!fresh) {
-        const DataFile opened = folder_.openFile(SoundtrackPath, SoundtrackFileLimit);
-        setProblem(file, SoundtrackPath + ": " +
+        const DataFile opened = show_->folder().openFile(show_->SoundtrackPath, SoundtrackFileLimit);
+        setProblem(file, show_->SoundtrackPath + ": " +
                 (opened ? std::string("cannot be decoded as MP3 (damaged, or still being written)") : opened.problem) +
                 "; the music loaded before plays on");
         return false;
@@ -344,7 +340,7 @@ bool LiveReload::reloadSoundtrack(SoundStream*& stream)
     // and milliseconds round apart by a millisecond.)
     if (SoundStreamGetTime(fresh) + 1 < position) {
         SoundStreamClose(fresh);
-        setProblem(file, SoundtrackPath + ": ends before the show's clock (" + std::to_string(position) +
+        setProblem(file, show_->SoundtrackPath + ": ends before the show's clock (" + std::to_string(position) +
                 " ms); the music loaded before plays on");
         return false;
     }

@@ -2,26 +2,26 @@
 #pragma once
 
 #include "app/file_watch.h"
-#include "common/data_file.h"
 
 #include <string>
 #include <vector>
 
+class Show;
 struct ShowPlan;
 struct SoundStream;
 
-// Watches the demo folder and, once a frame, loads again what changed on disk into the
-// registries and the timeline that LoadScript filled: a scene alone, a picture into the
+// Watches a show's folder and, once a frame, loads again what changed on disk into the
+// show's registries and timeline: a scene alone, a picture into the
 // texture it was uploaded to (same id, so materials keep drawing with it), the soundtrack
 // into a new stream at the same play position, and everything when script.txt changes. A
 // file that fails to load leaves the version loaded before in place and is listed in
 // problems() until it loads. Needs the show's OpenGL context current in poll.
 class LiveReload {
 public:
-    // Watches script.txt and data/ under folder, which must be the demo folder the show was
-    // loaded from, and reads the script to learn which files the show uses. Returns false
-    // when it cannot watch at all (folder is not a readable folder).
-    bool start(const DataFolder& folder);
+    // Watches script.txt and data/ under the folder of show, which LoadScript filled and
+    // which must outlive the watch, and reads the script to learn which files the show
+    // uses. Returns false when it cannot watch at all (the folder is not a readable folder).
+    bool start(Show& show);
 
     // Once per frame: loads again what changed since the last call. stream is the playing
     // soundtrack; when the MP3 changes (and opens whole) the old stream is closed and stream
@@ -58,7 +58,7 @@ private:
     void setProblem(const std::string& file, const std::string& problem);
     void clearProblem(const std::string& file);
 
-    DataFolder folder_;
+    Show* show_ = nullptr;
     FileWatch watch_;
     std::vector<Use> uses_;
     std::vector<std::string> changed_;

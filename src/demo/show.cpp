@@ -15,116 +15,18 @@
 #include "image/loading_picture.h"
 #include "image/screen_quad.h"
 #include "image/texture.h"
-#include "image/texture_registry.h"
 
 #include <string_view>
 #include <vector>
 
-Registry<std::unique_ptr<Scene>> SceneRegistry;
-std::string SoundtrackPath;
-
 namespace {
-
-std::string dataPath(const DataFolder& folder, const std::string& line) { return folder.resolve("data\\" + line); }
-
-// Opens the soundtrack an "[mp3]" entry names into stream; the last one listed is the one
-// that plays.
-void openSoundtrack(const DataFolder& folder, const PlanEntry& entry, SoundStream*& stream)
-{
-    // A stream opened for an earlier entry would never play: it is closed, not left open.
-    if (stream) {
-        SoundStreamClose(stream);
-        stream = nullptr;
-    }
-    SoundtrackPath = dataPath(folder, entry.key);
-    if (NoSound == 0)
-        stream = SoundStreamOpen(SoundtrackPath.c_str(), folder);
-    // After a failed open the show stays silent for the rest of the run.
-    if (!stream)
-        NoSound = 1;
-}
-
-// Registers a texture line's entry, for the scenes listed after it to find; its texture is
-// made by uploadShow. A line listed again names the same file: the entry made first stays.
-void registerTexture(const PlanEntry& entry)
-{
-    if (!entry.firstListing || !PicturesOf(entry.key).any())
-        return;
-    TextureRegistry.store(entry.key, 0);
-}
-
-void loadScene(const DataFolder& folder, const PlanEntry& entry, LoadReport* loaded)
-{
-    // Registered whatever the loader made of what it read. A file that cannot be opened
-    // leaves the name without a scene, which draws as an empty one would, so a script
-    // listing many missing files holds no scene object for each. The scene a listing again
-    // replaces is freed, its display lists with it.
-    auto scene = std::make_unique<Scene>();
-    const bool opened =
-        scene->loadFile(dataPath(folder, entry.key).c_str(), RegistryTextureLookup(TextureRegistry), folder) == 0;
-    if (loaded)
-        loaded->scenes[entry.line] = ReadOfScene(folder, entry.key, scene.get());
-    if (!opened) {
-        SceneRegistry.remove(entry.key);
-        return;
-    }
-    SceneRegistry.store(entry.key, std::move(scene));
-}
-
-// Carries out what the plan names, in file order, then appends its parts to the timeline.
-void carryOut(const DataFolder& folder, ShowPlan& plan, SoundStream*& stream, LoadReport* loaded)
-{
-    for (const PlanEntry& entry : plan.entries) {
-        if (entry.kind == EntryKind::Soundtrack)
-            openSoundtrack(folder, entry, stream);
-        else if (entry.kind == EntryKind::Texture)
-            registerTexture(entry);
-        else
-            loadScene(folder, entry, loaded);
-    }
-    // The plan's parts become the timeline without a copy, so that a long script is held once.
-    if (Timeline.empty()) {
-        Timeline = std::move(plan.parts);
-        return;
-    }
-    const int first = Timeline.size();
-    Timeline.setSize(first + plan.parts.size());
-    for (int i = 0; i < plan.parts.size(); ++i)
-        Timeline[first + i] = std::move(plan.parts[i]);
-}
-
-// Makes the plan's textures in the order they were listed, one picture read at a time,
-// then the scenes' display lists, in the current context.
-void uploadShow(const DataFolder& folder, const ShowPlan& plan, LoadReport* loaded)
-{
-    for (const PlanEntry& entry : plan.entries) {
-        if (entry.kind != EntryKind::Texture || !entry.firstListing)
-            continue;
-        const TexturePictures pictures = PicturesOf(entry.key);
-        if (!pictures.any())
-            continue;
-        // A line naming both kinds reads both pictures and keeps the PNG.
-        TexturePicture picture;
-        if (pictures.jpeg)
-            picture = DecodeJpegTexture(dataPath(folder, entry.key), folder);
-        if (pictures.png) {
-            picture = TexturePicture(); // the JPEG's texels go before the PNG is read
-            picture = DecodePngTexture(dataPath(folder, entry.key), folder);
-        }
-        if (loaded)
-            loaded->textures[entry.key] = ReadOfPicture(folder, entry.key, picture);
-        TextureRegistry.store(entry.key, CreateTexture(picture, true));
-    }
-    for (auto& named : SceneRegistry)
-        named.second->upload();
-}
 
 // The window, the music (or the tick count) and the keyboard. The music's clock is
 // shifted by the audio delay; the tick count, with no sound to match, is not.
 class WindowHost : public PlaybackHost {
 public:
-    WindowHost(SoundStream* stream)
-        : stream_(stream), useTicks_(NoSound != 0 || stream == nullptr), musicClock_(AudioDelayMs)
+    WindowHost(Show& show, SoundStream* stream)
+        : show_(show), stream_(stream), useTicks_(NoSound != 0 || stream == nullptr), musicClock_(AudioDelayMs)
     {
     }
 
@@ -159,7 +61,7 @@ public:
     {
         PumpMessages();
         SetViewport(ScreenWidth, ScreenHeight);
-        DrawPart(part, partTime);
+        show_.DrawPart(part, partTime);
         SDL_GL_SwapWindow(MainWindow);
     }
 
@@ -171,6 +73,7 @@ public:
     }
 
 private:
+    Show& show_;
     SoundStream* stream_;
     bool useTicks_;
     DelayedClock musicClock_;
@@ -179,22 +82,117 @@ private:
 
 } // namespace
 
-bool LoadScript(SoundStream*& stream, const DataFolder& folder, LoadReport* loaded)
+Show::Show(const DataFolder& folder, long long textureMemory) : TextureBudget(textureMemory), folder_(folder) {}
+
+bool Show::LoadScript(SoundStream*& stream, const DrawTarget& target, LoadReport* loaded)
 {
     TexturePicture loading;
-    ShowLoadingPicture(folder, loaded ? &loading : nullptr);
+    ShowLoadingPicture(folder_, TextureBudget, target, loaded ? &loading : nullptr);
     if (loaded)
-        loaded->loadingPicture = ReadOfPicture(folder, "Loading.jpg", loading);
+        loaded->loadingPicture = ReadOfPicture(folder_, "Loading.jpg", loading);
 
     std::vector<unsigned char> bytes;
     std::string problem;
-    if (!folder.readFile("script.txt", ScriptFileLimit, bytes, problem))
+    if (!folder_.readFile("script.txt", ScriptFileLimit, bytes, problem))
         return false;
 
     ShowPlan plan = ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    carryOut(folder, plan, stream, loaded);
-    uploadShow(folder, plan, loaded);
+    carryOut(plan, stream, loaded);
+    uploadShow(plan, loaded);
     return true;
+}
+
+// Opens the soundtrack an "[mp3]" entry names into stream; the last one listed is the one
+// that plays.
+void Show::openSoundtrack(const std::string& key, SoundStream*& stream)
+{
+    // A stream opened for an earlier entry would never play: it is closed, not left open.
+    if (stream) {
+        SoundStreamClose(stream);
+        stream = nullptr;
+    }
+    SoundtrackPath = dataPath(key);
+    if (NoSound == 0)
+        stream = SoundStreamOpen(SoundtrackPath.c_str(), folder_);
+    // After a failed open the show stays silent for the rest of the run.
+    if (!stream)
+        NoSound = 1;
+}
+
+// Registers a texture line's entry, for the scenes listed after it to find; its texture is
+// made by uploadShow. A line listed again names the same file: the entry made first stays.
+void Show::registerTexture(const PlanEntry& entry)
+{
+    if (!entry.firstListing || !PicturesOf(entry.key).any())
+        return;
+    TextureRegistry.store(entry.key, TextureHandle());
+}
+
+void Show::loadScene(const PlanEntry& entry, LoadReport* loaded)
+{
+    // Registered whatever the loader made of what it read. A file that cannot be opened
+    // leaves the name without a scene, which draws as an empty one would, so a script
+    // listing many missing files holds no scene object for each. The scene a listing again
+    // replaces is freed, its display lists with it.
+    auto scene = std::make_unique<Scene>();
+    const bool opened =
+        scene->loadFile(dataPath(entry.key).c_str(), RegistryTextureLookup(TextureRegistry), folder_) == 0;
+    if (loaded)
+        loaded->scenes[entry.line] = ReadOfScene(folder_, entry.key, scene.get());
+    if (!opened) {
+        SceneRegistry.remove(entry.key);
+        return;
+    }
+    SceneRegistry.store(entry.key, std::move(scene));
+}
+
+// Carries out what the plan names, in file order, then appends its parts to the timeline.
+void Show::carryOut(ShowPlan& plan, SoundStream*& stream, LoadReport* loaded)
+{
+    for (const PlanEntry& entry : plan.entries) {
+        if (entry.kind == EntryKind::Soundtrack)
+            openSoundtrack(entry.key, stream);
+        else if (entry.kind == EntryKind::Texture)
+            registerTexture(entry);
+        else
+            loadScene(entry, loaded);
+    }
+    // The plan's parts become the timeline without a copy, so that a long script is held once.
+    if (Timeline.empty()) {
+        Timeline = std::move(plan.parts);
+        return;
+    }
+    const int first = Timeline.size();
+    Timeline.setSize(first + plan.parts.size());
+    for (int i = 0; i < plan.parts.size(); ++i)
+        Timeline[first + i] = std::move(plan.parts[i]);
+}
+
+// Makes the plan's textures in the order they were listed, one picture read at a time,
+// then the scenes' display lists, in the current context.
+void Show::uploadShow(const ShowPlan& plan, LoadReport* loaded)
+{
+    for (const PlanEntry& entry : plan.entries) {
+        if (entry.kind != EntryKind::Texture || !entry.firstListing)
+            continue;
+        const TexturePictures pictures = PicturesOf(entry.key);
+        if (!pictures.any())
+            continue;
+        // A line naming both kinds reads both pictures and keeps the PNG.
+        TexturePicture picture;
+        if (pictures.jpeg)
+            picture = DecodeJpegTexture(dataPath(entry.key), TextureBudget, folder_);
+        if (pictures.png) {
+            picture = TexturePicture(); // the JPEG's texels go before the PNG is read
+            picture = DecodePngTexture(dataPath(entry.key), TextureBudget, folder_);
+        }
+        if (loaded)
+            loaded->textures[entry.key] = ReadOfPicture(folder_, entry.key, picture);
+        // Stored into the entry the scenes found, so that they read the new name from it.
+        TextureRegistry.store(entry.key, TextureHandle(CreateTexture(picture, true)));
+    }
+    for (auto& named : SceneRegistry)
+        named.second->upload();
 }
 
 void SelectCamera(Scene& scene, const std::string& cameraName)
@@ -210,7 +208,7 @@ void ClearFrame()
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
-void DrawPart(const TimelineEntry& part, float partTime)
+void Show::DrawPart(const TimelineEntry& part, float partTime)
 {
     ClearFrame();
     std::unique_ptr<Scene>* scene = SceneRegistry.find(part.sceneName);
@@ -219,9 +217,9 @@ void DrawPart(const TimelineEntry& part, float partTime)
     const float halfHeight = ScreenHeight * 0.5f;
     if (part.backgroundName != "standard") {
         // A name the script never listed draws nothing in the background's place.
-        if (const GLuint* texture = TextureRegistry.find(part.backgroundName)) {
+        if (const TextureHandle* texture = TextureRegistry.find(part.backgroundName)) {
             PushScreenProjection(ScreenWidth, ScreenHeight);
-            DrawBackgroundQuad(halfWidth, halfHeight, halfWidth, halfHeight, 1.0f, *texture);
+            DrawBackgroundQuad(halfWidth, halfHeight, halfWidth, halfHeight, 1.0f, texture->get());
             PopScreenProjection();
         }
         glClear(GL_DEPTH_BUFFER_BIT);
@@ -234,16 +232,16 @@ void DrawPart(const TimelineEntry& part, float partTime)
 
     if (part.overlayName != "standard") {
         glClear(GL_DEPTH_BUFFER_BIT);
-        if (const GLuint* texture = TextureRegistry.find(part.overlayName)) {
+        if (const TextureHandle* texture = TextureRegistry.find(part.overlayName)) {
             PushScreenProjection(ScreenWidth, ScreenHeight);
-            DrawOverlayQuad(halfWidth, halfHeight, halfWidth, halfHeight, *texture);
+            DrawOverlayQuad(halfWidth, halfHeight, halfWidth, halfHeight, texture->get());
             PopScreenProjection();
         }
     }
 }
 
-void RunTimeline(int loop, SoundStream* stream)
+void Show::RunTimeline(int loop, SoundStream* stream)
 {
-    WindowHost host(stream);
+    WindowHost host(*this, stream);
     PlayTimeline(Timeline, loop != 0, host);
 }

@@ -15,6 +15,3 @@ struct TimelineEntry {
 };
 
 using TimelineArray = GrowableArray<TimelineEntry>;
-
-// The process-wide timeline, filled once by the script loader.
-extern TimelineArray Timeline;

@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-ImageBudget TextureBudget;
-
 bool ImageBudget::take(long long bytes)
 {
     if (bytes > remaining_)

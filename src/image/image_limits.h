@@ -33,9 +33,6 @@ private:
     long long remaining_;
 };
 
-// The show's budget: every texture the script lists and the loading picture take from it.
-extern ImageBudget TextureBudget;
-
 // Reads the whole image file at path in folder, at most ImageFileLimit bytes. Returns
 // false, bytes empty, when it cannot be opened or read; image.refusal then says why,
 // unless the file is simply missing.

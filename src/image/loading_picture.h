@@ -2,15 +2,17 @@
 #pragma once
 
 #include "app/gl.h"
+#include "app/viewport.h"
 #include "common/data_file.h"
+#include "image/image_limits.h"
 
 struct TexturePicture;
 
-// Builds a mipmapped texture from "data\\Loading.jpg" in folder, clears the frame to black, draws
-// the texture over the whole picture area (0, 0) .. (ScreenWidth, ScreenHeight) with the
-// background quad under a saved and restored orthographic projection, and swaps
-// MainWindow's buffers when there is a window. A missing picture leaves the quad
-// untextured: a white frame.
-// Returns the loading texture, which is not registered anywhere; decoded, when given,
-// takes the picture as it was decoded.
-GLuint ShowLoadingPicture(const DataFolder& folder, TexturePicture* decoded = nullptr);
+// Builds a mipmapped texture from "data\\Loading.jpg" in folder, its bytes taken from
+// budget, clears the frame to black, draws the texture over the whole of target
+// (0, 0) .. (width, height) with the background quad under a saved and restored
+// orthographic projection, and swaps target's window when it has one. A missing picture
+// leaves the quad untextured: a white frame. Returns the loading texture, which is not
+// registered anywhere; decoded, when given, takes the picture as it was decoded.
+GLuint ShowLoadingPicture(const DataFolder& folder, ImageBudget& budget, const DrawTarget& target,
+                          TexturePicture* decoded = nullptr);

@@ -281,9 +281,9 @@ TextureHandle UploadAlphaTexture(int width, int height, const unsigned char* alp
     return TextureHandle(texture);
 }
 
-TexturePicture DecodeJpegTexture(const std::string& path, const DataFolder& folder)
+TexturePicture DecodeJpegTexture(const std::string& path, ImageBudget& budget, const DataFolder& folder)
 {
-    DecodedImage image = DecodeJpeg(path, &TextureBudget, folder);
+    DecodedImage image = DecodeJpeg(path, &budget, folder);
     reportRefusal(path, image);
     TexturePicture picture;
     picture.refusal = image.refusal;
@@ -296,9 +296,9 @@ TexturePicture DecodeJpegTexture(const std::string& path, const DataFolder& fold
     return picture;
 }
 
-TexturePicture DecodePngTexture(const std::string& path, const DataFolder& folder)
+TexturePicture DecodePngTexture(const std::string& path, ImageBudget& budget, const DataFolder& folder)
 {
-    DecodedImage image = DecodePng(path, &TextureBudget, folder);
+    DecodedImage image = DecodePng(path, &budget, folder);
     reportRefusal(path, image);
     TexturePicture picture;
     picture.refusal = image.refusal;
@@ -317,23 +317,23 @@ GLuint CreateTexture(const TexturePicture& picture, bool mipmaps)
         picture.format, picture.components, mipmaps);
 }
 
-GLuint LoadJpegTexture(const std::string& path, bool mipmaps, const DataFolder& folder)
+GLuint LoadJpegTexture(const std::string& path, bool mipmaps, ImageBudget& budget, const DataFolder& folder)
 {
-    return CreateTexture(DecodeJpegTexture(path, folder), mipmaps);
+    return CreateTexture(DecodeJpegTexture(path, budget, folder), mipmaps);
 }
 
-GLuint LoadPngTexture(const std::string& path, bool mipmaps, const DataFolder& folder)
+GLuint LoadPngTexture(const std::string& path, bool mipmaps, ImageBudget& budget, const DataFolder& folder)
 {
-    return CreateTexture(DecodePngTexture(path, folder), mipmaps);
+    return CreateTexture(DecodePngTexture(path, budget, folder), mipmaps);
 }
 
-bool ReplaceJpegTexture(GLuint texture, const std::string& path, bool mipmaps, std::string& problem,
-                        const DataFolder& folder)
+bool ReplaceJpegTexture(GLuint texture, const std::string& path, bool mipmaps, const ImageBudget& budget,
+                        std::string& problem, const DataFolder& folder)
 {
     // The new picture takes the place of one already counted: it is held to the whole
     // budget on its own rather than to what the show's other pictures left.
-    ImageBudget budget(TextureBudget.total());
-    DecodedImage image = DecodeJpeg(path, &budget, folder);
+    ImageBudget own(budget.total());
+    DecodedImage image = DecodeJpeg(path, &own, folder);
     problem = replacementProblem(path, image, "JPEG", folder);
     if (!problem.empty())
         return false;
@@ -346,11 +346,11 @@ bool ReplaceJpegTexture(GLuint texture, const std::string& path, bool mipmaps, s
     return true;
 }
 
-bool ReplacePngTexture(GLuint texture, const std::string& path, bool mipmaps, std::string& problem,
-                       const DataFolder& folder)
+bool ReplacePngTexture(GLuint texture, const std::string& path, bool mipmaps, const ImageBudget& budget,
+                       std::string& problem, const DataFolder& folder)
 {
-    ImageBudget budget(TextureBudget.total());
-    DecodedImage image = DecodePng(path, &budget, folder);
+    ImageBudget own(budget.total());
+    DecodedImage image = DecodePng(path, &own, folder);
     problem = replacementProblem(path, image, "PNG", folder);
     if (!problem.empty())
         return false;

@@ -3,6 +3,7 @@
 
 #include "app/gl.h"
 #include "common/data_file.h"
+#include "image/image_limits.h"
 
 #include <cstdint>
 #include <string>
@@ -23,13 +24,16 @@ struct TexturePicture {
     bool complete = false;
 };
 
-// Decodes the JPEG file at path in folder into the picture LoadJpegTexture builds its texture from,
-// without calling OpenGL. Returns a picture without texels when the file cannot be decoded
-// or is refused (the refusal reported on standard error).
-TexturePicture DecodeJpegTexture(const std::string& path, const DataFolder& folder = DataFolder());
+// Decodes the JPEG file at path in folder into the picture LoadJpegTexture builds its
+// texture from, taking its bytes from budget, without calling OpenGL. Returns a picture
+// without texels when the file cannot be decoded or is refused (the refusal reported on
+// standard error).
+TexturePicture DecodeJpegTexture(const std::string& path, ImageBudget& budget,
+                                 const DataFolder& folder = DataFolder());
 
 // The same for a PNG file, as LoadPngTexture builds it.
-TexturePicture DecodePngTexture(const std::string& path, const DataFolder& folder = DataFolder());
+TexturePicture DecodePngTexture(const std::string& path, ImageBudget& budget,
+                                const DataFolder& folder = DataFolder());
 
 // Builds a texture from picture in the current context, as LoadJpegTexture and
 // LoadPngTexture do, and returns its id, bound to GL_TEXTURE_2D.
@@ -49,6 +53,9 @@ public:
     TextureHandle& operator=(const TextureHandle&) = delete;
 
     GLuint get() const { return texture_; }
+    // Where the handle keeps its texture's name, for a lookup that reads it later: it
+    // stays put while the handle lives, whatever texture the handle is given.
+    const GLuint* name() const { return &texture_; }
     explicit operator bool() const { return texture_ != 0; }
 
 private:
@@ -71,31 +78,33 @@ void DeleteTexture(GLuint texture);
 // pixel-store state. Returns the owned texture, empty when OpenGL gives no name.
 TextureHandle UploadAlphaTexture(int width, int height, const unsigned char* alpha);
 
-// Builds a texture from the JPEG file at path in folder (show path or plain path, see DecodeJpeg):
-// red-green-blue, bottom row first, so that it shows upright on the background quad.
-// Filters are linear, with nearest-mipmap minification when mipmaps is true, in which
-// case every mipmap level is built. Returns the new texture id, bound to GL_TEXTURE_2D;
-// when the file cannot be decoded the texture still exists, with a 0 x 0 image. The
-// picture's bytes are taken from TextureBudget; a picture refused by a limit (see
+// Builds a texture from the JPEG file at path in folder (show path or plain path, see
+// DecodeJpeg): red-green-blue, bottom row first, so that it shows upright on the
+// background quad. Filters are linear, with nearest-mipmap minification when mipmaps is
+// true, in which case every mipmap level is built. Returns the new texture id, bound to
+// GL_TEXTURE_2D; when the file cannot be decoded the texture still exists, with a 0 x 0
+// image. The picture's bytes are taken from budget; a picture refused by a limit (see
 // DecodeJpeg) is reported on standard error and gives the 0 x 0 image.
-GLuint LoadJpegTexture(const std::string& path, bool mipmaps, const DataFolder& folder = DataFolder());
+GLuint LoadJpegTexture(const std::string& path, bool mipmaps, ImageBudget& budget,
+                       const DataFolder& folder = DataFolder());
 
 // Builds a texture from the PNG file at path (see DecodePng): red-green-blue-alpha, top
 // row first, so that it shows upright on the overlay quad. Level 0 alone is uploaded
 // with three components; the mipmap levels, when asked for, carry the alpha channel.
 // Returns the new texture id, bound; a 0 x 0 image when the file cannot be decoded or is
 // refused (reported on standard error, as for JPEG files).
-GLuint LoadPngTexture(const std::string& path, bool mipmaps, const DataFolder& folder = DataFolder());
+GLuint LoadPngTexture(const std::string& path, bool mipmaps, ImageBudget& budget,
+                      const DataFolder& folder = DataFolder());
 
-// Decodes the JPEG file at path in folder into texture (one that exists already), as LoadJpegTexture
-// builds it, so that everything drawing with the texture's id draws the new picture. The
-// picture is held to the show's texture memory on its own, as it replaces one counted
-// already. Returns false, with problem saying why and the texture left as it was, when the
-// file is missing or refused, or does not decode whole (damaged, or cut short while it is
-// being written).
-bool ReplaceJpegTexture(GLuint texture, const std::string& path, bool mipmaps, std::string& problem,
-                        const DataFolder& folder = DataFolder());
+// Decodes the JPEG file at path in folder into texture (one that exists already), as
+// LoadJpegTexture builds it, so that everything drawing with the texture's id draws the
+// new picture. The picture is held to the whole of budget on its own, as it replaces one
+// counted already. Returns false, with problem saying why and the texture left as it was,
+// when the file is missing or refused, or does not decode whole (damaged, or cut short
+// while it is being written).
+bool ReplaceJpegTexture(GLuint texture, const std::string& path, bool mipmaps, const ImageBudget& budget,
+                        std::string& problem, const DataFolder& folder = DataFolder());
 
 // The same for a PNG file, built as LoadPngTexture builds it.
-bool ReplacePngTexture(GLuint texture, const std::string& path, bool mipmaps, std::string& problem,
-                       const DataFolder& folder = DataFolder());
+bool ReplacePngTexture(GLuint texture, const std::string& path, bool mipmaps, const ImageBudget& budget,
+                       std::string& problem, const DataFolder& folder = DataFolder());

@@ -112,10 +112,10 @@ private:
 // A camera name that no node of a part's scene contains leaves the scene the camera of an
 // earlier part, as playing would have: after a jump, the parts before part choose their
 // cameras again in order, those that are never current left out.
-void chooseCamerasUpTo(int part)
+void chooseCamerasUpTo(Show& show, int part)
 {
-    ForShownPartsBefore(Timeline, part, [](const TimelineEntry& entry) {
-        if (std::unique_ptr<Scene>* scene = SceneRegistry.find(entry.sceneName))
+    ForShownPartsBefore(show.Timeline, part, [&show](const TimelineEntry& entry) {
+        if (std::unique_ptr<Scene>* scene = show.SceneRegistry.find(entry.sceneName))
             SelectCamera(**scene, entry.cameraName);
     });
 }
@@ -152,12 +152,12 @@ void FormatStatus(char* text, size_t size, const TimelineArray& timeline, const 
         ms / 60000, ms / 1000 % 60, ms % 1000, clock.speed(), state, looping, fps, drawMs);
 }
 
-void DrawShowAt(const ShowPosition& position, bool jumped)
+void DrawShowAt(Show& show, const ShowPosition& position, bool jumped)
 {
     if (jumped)
-        chooseCamerasUpTo(position.part);
-    if (position.part < Timeline.size()) {
-        DrawPart(Timeline[position.part], position.partTime);
+        chooseCamerasUpTo(show, position.part);
+    if (position.part < show.Timeline.size()) {
+        show.DrawPart(show.Timeline[position.part], position.partTime);
     } else {
         ClearFrame();
     }
@@ -180,8 +180,8 @@ std::string ProblemSummary(size_t count, const std::string& folder)
         " in this show; run taldrex --check " + PrintableText(folder.empty() ? "." : folder);
 }
 
-void RunAuthorMode(SoundStream* stream, bool loop, const std::string& folder, std::vector<std::string> problems,
-                   ShowWatch* watch)
+void RunAuthorMode(Show& show, SoundStream* stream, bool loop, const std::string& folder,
+                   std::vector<std::string> problems, ShowWatch* watch)
 {
     printProblems(problems);
     if (watch && !watch->start(folder))
@@ -196,7 +196,7 @@ void RunAuthorMode(SoundStream* stream, bool loop, const std::string& folder, st
     char status[256];
 
     StreamMusic music(stream);
-    AuthorTransport transport(Timeline, music);
+    AuthorTransport transport(show.Timeline, music);
     transport.clock().setLooping(loop);
     FrameMeter meter;
     forgetPresses();
@@ -230,9 +230,9 @@ void RunAuthorMode(SoundStream* stream, bool loop, const std::string& folder, st
 
         const ShowPosition position = transport.frame(SDL_GetTicks());
         SetViewport(ScreenWidth, ScreenHeight);
-        DrawShowAt(position, transport.clock().jumps() != jumps);
+        DrawShowAt(show, position, transport.clock().jumps() != jumps);
         jumps = transport.clock().jumps();
-        FormatStatus(status, sizeof status, Timeline, position, transport.clock(), meter.fps(), meter.drawMs());
+        FormatStatus(status, sizeof status, show.Timeline, position, transport.clock(), meter.fps(), meter.drawMs());
         // H clears the picture of both the bar and the problems.
         if (barShown)
             bar.draw(ScreenWidth, ScreenHeight, status, problems);

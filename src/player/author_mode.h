@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class Show;
 struct CheckProblem;
 struct SoundStream;
 
@@ -37,14 +38,14 @@ std::string ProblemSummary(size_t count, const std::string& folder);
 void FormatStatus(char* text, size_t size, const TimelineArray& timeline, const ShowPosition& position,
                   const AuthorClock& clock, double fps, double drawMs);
 
-// Draws the show at position into the current context as author mode shows it: after a
+// Draws show at position into the current context as author mode shows it: after a
 // jump (jumped set) the parts before it first choose their cameras again, in order, as
 // playing to it would have. Past the last part the picture is black. Does not swap.
-void DrawShowAt(const ShowPosition& position, bool jumped);
+void DrawShowAt(Show& show, const ShowPosition& position, bool jumped);
 
-// Plays the show already loaded (Timeline, SceneRegistry, TextureRegistry) in MainWindow
+// Plays show, already loaded, in MainWindow
 // from 0 until Escape, on the music of stream (or the tick count without one), looping
 // when loop is set until L says otherwise. problems are listed on screen until the watch
 // reports a clean reload; watch may be null (nothing is reloaded then).
-void RunAuthorMode(SoundStream* stream, bool loop, const std::string& folder, std::vector<std::string> problems,
-                   ShowWatch* watch);
+void RunAuthorMode(Show& show, SoundStream* stream, bool loop, const std::string& folder,
+                   std::vector<std::string> problems, ShowWatch* watch);

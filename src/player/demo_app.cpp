@@ -35,15 +35,15 @@ constexpr int ErrorStatus = 1;
 // player's interface (the demo layer knows nothing of the player above it).
 class LiveReloadWatch : public ShowWatch {
 public:
-    explicit LiveReloadWatch(const DataFolder& folder) : folder_(folder) {}
+    explicit LiveReloadWatch(Show& show) : show_(show) {}
 
-    // The folder's name is for messages; the folder itself is the show's.
-    bool start(const std::string&) override { return reload_.start(folder_); }
+    // The folder's name is for messages; the folder watched is the show's.
+    bool start(const std::string&) override { return reload_.start(show_); }
     bool poll(SoundStream*& stream) override { return reload_.poll(stream); }
     const std::vector<std::string>& problems() const override { return reload_.problems(); }
 
 private:
-    const DataFolder& folder_;
+    Show& show_;
     LiveReload reload_;
 };
 
@@ -58,7 +58,7 @@ int DemoApp::run(int argc, char** argv)
     // otherwise turn them into a quit event that nothing reads before the show plays.
     KeepSignalsFromSdl();
 
-    TextureBudget = ImageBudget(options.textureMemoryMb << 20);
+    const long long textureMemory = options.textureMemoryMb << 20;
     // Nothing is worth asking or opening without a show to play.
     const std::string folder = chooseDemoFolder(options.demoDir, argv[0]);
     DataFolder showFolder;
@@ -66,18 +66,19 @@ int DemoApp::run(int argc, char** argv)
     if (options.check) {
         if (!problem.empty())
             return ReportCheck({{"script.txt", problem}}, folder.empty() ? "." : folder);
-        return ReportCheck(CheckDemoFolder(showFolder), folder.empty() ? "." : folder);
+        return ReportCheck(CheckDemoFolder(showFolder, textureMemory), folder.empty() ? "." : folder);
     }
     if (!problem.empty()) {
         ReportError("Taldrex", problem);
         return ErrorStatus;
     }
+    m_show = std::make_unique<Show>(showFolder, textureMemory);
     if (options.capture.wanted())
-        return RunCapture(options.capture, showFolder);
-    return initInstance(options, folder, showFolder);
+        return RunCapture(options.capture, *m_show);
+    return initInstance(options, folder);
 }
 
-int DemoApp::initInstance(const CommandLine& options, const std::string& folder, const DataFolder& showFolder)
+int DemoApp::initInstance(const CommandLine& options, const std::string& folder)
 {
     int displayMode = options.displayMode;
     int noSound = options.noSound ? 1 : 0;
@@ -138,19 +139,20 @@ int DemoApp::initInstance(const CommandLine& options, const std::string& folder,
     }
 
     LoadReport loaded;
-    if (!LoadScript(m_stream, showFolder, &loaded))
+    if (!m_show->LoadScript(m_stream, WindowTarget(), &loaded))
         FatalError("script.txt can no longer be read in the demo folder");
     // What --check would find: listed in author mode, counted in one line otherwise; the
     // show plays either way. Looked for behind the loading picture, so that the window
     // comes up at once.
-    const std::vector<std::string> problems = ProblemLines(CheckDemoFolder(showFolder, loaded));
+    const std::vector<std::string> problems =
+        ProblemLines(CheckDemoFolder(m_show->folder(), loaded, m_show->TextureBudget.total()));
     if (!options.author && !problems.empty())
         std::fprintf(stderr, "%s\n", ProblemSummary(problems.size(), folder).c_str());
     if (options.author) {
-        LiveReloadWatch watch(showFolder);
-        RunAuthorMode(m_stream, loopDemo != 0, ".", problems, &watch);
+        LiveReloadWatch watch(*m_show);
+        RunAuthorMode(*m_show, m_stream, loopDemo != 0, ".", problems, &watch);
     } else
-        RunTimeline(loopDemo, m_stream);
+        m_show->RunTimeline(loopDemo, m_stream);
 
     CloseDemoWindow();
 }

@@ -2,9 +2,11 @@
 // dialog to the window, the sound start-up and the show.
 #pragma once
 
+#include "demo/show.h"
+
+#include <memory>
 #include <string>
 
-class DataFolder;
 struct CommandLine;
 struct SoundStream;
 
@@ -15,10 +17,11 @@ public:
     // the process from the window's close handling instead.
     int run(int argc, char** argv);
 
+    std::unique_ptr<Show> m_show;    // the show, once its folder is open
     SoundStream* m_stream = nullptr; // the soundtrack, once the script opens one
 
 private:
-    int initInstance(const CommandLine& options, const std::string& folder, const DataFolder& showFolder);
+    int initInstance(const CommandLine& options, const std::string& folder);
 };
 
 // The one application object.

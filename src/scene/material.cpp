@@ -33,6 +33,14 @@ TextureLookup RegistryTextureLookup(const Registry<uint32_t>& registry)
     return [&registry](const std::string& name) { return registry.find(name); };
 }
 
+TextureLookup RegistryTextureLookup(const Registry<TextureHandle>& registry)
+{
+    return [&registry](const std::string& name) -> const uint32_t* {
+        const TextureHandle* texture = registry.find(name);
+        return texture ? texture->name() : nullptr;
+    };
+}
+
 std::array<std::string, 2> MapTextureKeys(const MaterialMap& map)
 {
     return {map.textureName(), map.fallbackTextureName()};

@@ -3,6 +3,7 @@
 
 #include "common/registry.h"
 #include "graph/player_facts.h"
+#include "image/texture.h"
 
 #include <array>
 #include <cstdint>
@@ -21,6 +22,8 @@ using TextureLookup = std::function<const uint32_t*(const std::string& name)>;
 
 // A lookup over registry as it stands at each call; registry must outlive the lookup.
 TextureLookup RegistryTextureLookup(const Registry<uint32_t>& registry);
+// The same for a registry that owns its textures.
+TextureLookup RegistryTextureLookup(const Registry<TextureHandle>& registry);
 
 // One texture map slot; present only when its amount is greater than 0.
 struct MaterialMap {

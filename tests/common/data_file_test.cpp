@@ -154,8 +154,19 @@ TEST_F(DataFileTest, AFolderIsReadFromWhereverTheProgramStands)
     EXPECT_TRUE(open.openFile("data\\link.png", 1000));
     EXPECT_TRUE(open.openFile("..\\secret.txt", 1000));
 
-    DataFolder unchanged = confined;
-    EXPECT_FALSE(unchanged.open("no-such-folder", true, problem));
-    EXPECT_EQ(problem, "No such file or directory");
-    EXPECT_EQ(unchanged.root(), confined.root());
+    // A path that is not a folder leaves the folder as it was.
+    const struct {
+        const char* path;
+        const char* problem;
+    } refused[] = {
+        {"no-such-folder", "No such file or directory"},
+        {"secret.txt", "Not a directory"},
+        {"show/data/Logo.PNG", "Not a directory"},
+    };
+    for (const auto& c : refused) {
+        DataFolder unchanged = confined;
+        EXPECT_FALSE(unchanged.open(c.path, true, problem)) << c.path;
+        EXPECT_EQ(problem, c.problem) << c.path;
+        EXPECT_EQ(unchanged.root(), confined.root()) << c.path;
+    }
 }

@@ -7,7 +7,6 @@
 #include "demo/timeline.h"
 #include "graph/camera_node.h"
 #include "image/image_limits.h"
-#include "image/texture_registry.h"
 #include "scene/scene.h"
 #include "scene_writer.h"
 #include "support/gl_test_context.h"
@@ -48,7 +47,10 @@ protected:
         EXPECT_TRUE(folder.open(dir.string(), true, problem)) << problem;
         return folder;
     }
-    std::vector<CheckProblem> check() const { return CheckDemoFolder(showFolder()); }
+    std::vector<CheckProblem> check(long long textureMemory = DefaultTextureMemory) const
+    {
+        return CheckDemoFolder(showFolder(), textureMemory);
+    }
     void write(const std::string& name, const std::string& bytes)
     {
         std::ofstream(dir / name, std::ios::binary) << bytes;
@@ -67,25 +69,17 @@ protected:
         return n;
     }
 
-    // Loads the folder as a window run does, into fresh registries and a fresh texture
-    // memory of the same size, and returns what loading found.
-    LoadReport loadShow()
+    // Loads the folder as a window run does, into a show of its own with textureMemory for
+    // its pictures, and returns what loading found.
+    LoadReport loadShow(long long textureMemory = DefaultTextureMemory)
     {
-        Timeline.setSize(0);
-        SceneRegistry.clear();
-        TextureRegistry.clear();
-        const ImageBudget saved = TextureBudget;
-        TextureBudget = ImageBudget(saved.total());
         const int savedNoSound = NoSound;
         NoSound = 1;
+        Show show(showFolder(), textureMemory);
         LoadReport loaded;
         SoundStream* stream = nullptr;
-        EXPECT_TRUE(LoadScript(stream, showFolder(), &loaded));
+        EXPECT_TRUE(show.LoadScript(stream, WindowTarget(), &loaded));
         NoSound = savedNoSound;
-        TextureBudget = saved;
-        Timeline.setSize(0);
-        SceneRegistry.clear();
-        TextureRegistry.clear();
         return loaded;
     }
     // The problems as ReportCheck prints them, one line each.
@@ -347,10 +341,7 @@ TEST_F(CheckFolder, ReportsImagesTheShowWouldRefuseOrShowIncompleteTheLoadingPic
     write("data/scans.jpg", bombs::progressiveWithExtraScans(64, 1100));
     write("script.txt", "[textures]\nhuge.png\nhuge.jpg\nscans.jpg\ncut.jpg\ncut.jpg\nlate.jpg\n\n");
     // Room for the loading picture and one more photo of 227 x 149 pixels.
-    const ImageBudget saved = TextureBudget;
-    TextureBudget = ImageBudget(250000);
-    std::vector<CheckProblem> problems = check();
-    TextureBudget = saved;
+    std::vector<CheckProblem> problems = check(250000);
 
     EXPECT_EQ(count(problems, "data/loading.jpg", "is damaged: the JPEG decodes only part-way"), 1);
     EXPECT_EQ(count(problems, "data/huge.png", "refused: declares 16384 x 16384 pixels, more than its 67 bytes"), 1);
@@ -487,7 +478,7 @@ TEST_F(CheckFolder, WhatLoadingFoundGivesTheProblemsReadingTheFilesGives)
         ASSERT_TRUE(saveScene(cameraScene(), (dir / "data" / "scene.scn").string()));
         write("script.txt", text);
     };
-    const ImageBudget saved = TextureBudget;
+    long long memory = DefaultTextureMemory;
     struct Case {
         const char* name;
         std::function<void()> make;
@@ -522,7 +513,7 @@ TEST_F(CheckFolder, WhatLoadingFoundGivesTheProblemsReadingTheFilesGives)
                write("data/huge.png", bombs::pngDeclaring(16384, 16384));
                write("data/scans.jpg", bombs::progressiveWithExtraScans(64, 1100));
                copyShared("png/basn6a08.png", "data/bg.jpg.png");
-               TextureBudget = ImageBudget(250000); }},
+               memory = 250000; }},
         {"cameras that draw black and nodes passed over",
          [&] { DamagedScene scene;
                scene.mesh().faces.push_back({{{0, 0, 0}, {7, 0, 0}, {2, 0, 0}}});
@@ -539,10 +530,10 @@ TEST_F(CheckFolder, WhatLoadingFoundGivesTheProblemsReadingTheFilesGives)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         c.make();
-        const std::vector<std::string> read = lines(check());
-        EXPECT_EQ(lines(CheckDemoFolder(showFolder(), loadShow())), read);
+        const std::vector<std::string> read = lines(check(memory));
+        EXPECT_EQ(lines(CheckDemoFolder(showFolder(), loadShow(memory), memory)), read);
         EXPECT_EQ(read.empty(), std::string(c.name) == "clean");
-        TextureBudget = saved;
+        memory = DefaultTextureMemory;
     }
 }
 

@@ -5,7 +5,6 @@
 #include "app/viewport.h"
 #include "demo/show.h"
 #include "demo/timeline.h"
-#include "image/texture_registry.h"
 #include "render/render_mode.h"
 #include "scene_writer.h"
 #include "support/allocation_counter.h"
@@ -69,7 +68,7 @@ protected:
         fs::create_directories(dir / "data");
         std::string problem;
         ASSERT_TRUE(folder.open(dir.string(), true, problem)) << problem;
-        clearShow();
+        show = std::make_unique<Show>(folder);
         NoSound = 1;
     }
     void TearDown() override
@@ -77,15 +76,9 @@ protected:
         SoundClose();
         SDL_ResetHint(SDL_HINT_AUDIODRIVER);
         unsetenv("SDL_DISKAUDIOFILE");
-        clearShow();
+        show.reset();
         fs::remove_all(dir);
         NoSound = 0;
-    }
-    static void clearShow()
-    {
-        Timeline.setSize(0);
-        SceneRegistry.clear();
-        TextureRegistry.clear();
     }
 
     void write(const std::string& name, const std::string& bytes)
@@ -121,15 +114,15 @@ protected:
         write("script.txt", "[textures]\ngreen.png\nred.png\n\n[scenes]\nsquare.scn\n\n"
                             "[part]\nsquare.scn\n60000\neye\nstandard\nstandard\n");
         SoundStream* none = nullptr;
-        ASSERT_TRUE(LoadScript(none, folder));
-        ASSERT_EQ(Timeline.size(), 1);
+        ASSERT_TRUE(show->LoadScript(none));
+        ASSERT_EQ(show->Timeline.size(), 1);
     }
 
     // The colour in the middle of a frame of the first part, as 0xRRGGBB.
     uint32_t middle()
     {
         SetViewport(Width, Height);
-        DrawPart(Timeline[0], 0.0f);
+        show->DrawPart(show->Timeline[0], 0.0f);
         return gl.pixel(Width / 2, Height / 2) >> 8;
     }
 
@@ -159,14 +152,15 @@ protected:
 
     fs::path dir;
     DataFolder folder;
+    std::unique_ptr<Show> show;
     GlTestContext gl{Width, Height};
     LiveReload reload;
     SoundStream* stream = nullptr;
 };
 
-const Scene* registeredScene(const std::string& name)
+const Scene* registeredScene(const Show& show, const std::string& name)
 {
-    const std::unique_ptr<Scene>* scene = SceneRegistry.find(name);
+    const std::unique_ptr<Scene>* scene = show.SceneRegistry.find(name);
     return scene ? scene->get() : nullptr;
 }
 
@@ -177,35 +171,35 @@ TEST_F(LiveReloadTest, AChangedSceneIsLoadedAloneAndACutShortOneKeepsTheOldUntil
     REQUIRE_GL(gl);
     InitGLState(Width, Height);
     loadShow();
-    ASSERT_TRUE(reload.start(folder));
+    ASSERT_TRUE(reload.start(*show));
     EXPECT_EQ(middle(), 0x00ff00u);
     EXPECT_FALSE(pollFor(300ms)) << "nothing changed";
     const long allocations = AllocationCount();
     for (int frame = 0; frame < 100; ++frame)
         reload.poll(stream);
     EXPECT_EQ(AllocationCount(), allocations) << "a frame with nothing changed allocated";
-    const GLuint green = *TextureRegistry.find("green.png");
+    const GLuint green = show->TextureRegistry.find("green.png")->get();
 
     // The scene now takes the red picture: only the scene is loaded again.
     const std::string red = writeScene(squareScene("red.png"));
     write("data/square.scn", red);
-    const Scene* before = registeredScene("square.scn");
-    ASSERT_TRUE(pollUntil([&] { return registeredScene("square.scn") != before; }));
+    const Scene* before = registeredScene(*show, "square.scn");
+    ASSERT_TRUE(pollUntil([&] { return registeredScene(*show, "square.scn") != before; }));
     EXPECT_EQ(middle(), 0xff0000u);
-    EXPECT_EQ(*TextureRegistry.find("green.png"), green);
+    EXPECT_EQ(show->TextureRegistry.find("green.png")->get(), green);
     EXPECT_TRUE(reload.problems().empty());
     // The camera the part names is the one it views through.
-    ASSERT_NE(registeredScene("square.scn")->camera, nullptr);
+    ASSERT_NE(registeredScene(*show, "square.scn")->camera, nullptr);
 
     // Cut short while being written: the red scene stays and the problem names the file.
     const std::string green2 = writeScene(squareScene("green.png"));
     write("data/square.scn", green2.substr(0, 40));
-    before = registeredScene("square.scn");
+    before = registeredScene(*show, "square.scn");
     EXPECT_TRUE(pollUntil([&] { return !reload.problems().empty(); })) << "a new problem is news";
     ASSERT_EQ(reload.problems().size(), 1u);
     EXPECT_NE(reload.problems()[0].find("data/square.scn"), std::string::npos) << reload.problems()[0];
     EXPECT_NE(reload.problems()[0].find("cut short"), std::string::npos) << reload.problems()[0];
-    EXPECT_EQ(registeredScene("square.scn"), before);
+    EXPECT_EQ(registeredScene(*show, "square.scn"), before);
     EXPECT_EQ(middle(), 0xff0000u);
     // The same damage saved again is no news.
     write("data/square.scn", green2.substr(0, 40));
@@ -214,17 +208,17 @@ TEST_F(LiveReloadTest, AChangedSceneIsLoadedAloneAndACutShortOneKeepsTheOldUntil
 
     // Whole a moment later: the new version shows and the problem is gone.
     write("data/square.scn", green2);
-    ASSERT_TRUE(pollUntil([&] { return registeredScene("square.scn") != before; }));
+    ASSERT_TRUE(pollUntil([&] { return registeredScene(*show, "square.scn") != before; }));
     EXPECT_EQ(middle(), 0x00ff00u);
     EXPECT_TRUE(reload.problems().empty());
 
     // Gone altogether (an editor's rename may leave it missing for a moment): kept as well.
     fs::remove(dir / "data/square.scn");
-    before = registeredScene("square.scn");
+    before = registeredScene(*show, "square.scn");
     pollUntil([&] { return !reload.problems().empty(); });
     ASSERT_EQ(reload.problems().size(), 1u);
     EXPECT_NE(reload.problems()[0].find("does not exist"), std::string::npos) << reload.problems()[0];
-    EXPECT_EQ(registeredScene("square.scn"), before);
+    EXPECT_EQ(registeredScene(*show, "square.scn"), before);
 }
 
 TEST_F(LiveReloadTest, AChangedPictureIsUploadedIntoTheSameTexture)
@@ -232,15 +226,15 @@ TEST_F(LiveReloadTest, AChangedPictureIsUploadedIntoTheSameTexture)
     REQUIRE_GL(gl);
     InitGLState(Width, Height);
     loadShow();
-    ASSERT_TRUE(reload.start(folder));
-    const GLuint green = *TextureRegistry.find("green.png");
-    const Scene* scene = registeredScene("square.scn");
+    ASSERT_TRUE(reload.start(*show));
+    const GLuint green = show->TextureRegistry.find("green.png")->get();
+    const Scene* scene = registeredScene(*show, "square.scn");
 
     // The scene's material keeps the id, and draws the new picture through it.
     picture("data/green.png", 0, 0, 255);
     ASSERT_TRUE(pollUntil([&] { return middle() == 0x0000ffu; }));
-    EXPECT_EQ(*TextureRegistry.find("green.png"), green);
-    EXPECT_EQ(registeredScene("square.scn"), scene);
+    EXPECT_EQ(show->TextureRegistry.find("green.png")->get(), green);
+    EXPECT_EQ(registeredScene(*show, "square.scn"), scene);
     EXPECT_TRUE(reload.problems().empty());
 
     // A picture cut short keeps the last one that decoded.
@@ -252,7 +246,7 @@ TEST_F(LiveReloadTest, AChangedPictureIsUploadedIntoTheSameTexture)
     EXPECT_EQ(middle(), 0x0000ffu);
     write("data/green.png", whole);
     ASSERT_TRUE(pollUntil([&] { return reload.problems().empty(); }));
-    EXPECT_EQ(*TextureRegistry.find("green.png"), green);
+    EXPECT_EQ(show->TextureRegistry.find("green.png")->get(), green);
 }
 
 TEST_F(LiveReloadTest, AChangedScriptRebuildsTheShowKeepingTextureIds)
@@ -260,9 +254,9 @@ TEST_F(LiveReloadTest, AChangedScriptRebuildsTheShowKeepingTextureIds)
     REQUIRE_GL(gl);
     InitGLState(Width, Height);
     loadShow();
-    ASSERT_TRUE(reload.start(folder));
-    const GLuint green = *TextureRegistry.find("green.png");
-    const GLuint red = *TextureRegistry.find("red.png");
+    ASSERT_TRUE(reload.start(*show));
+    const GLuint green = show->TextureRegistry.find("green.png")->get();
+    const GLuint red = show->TextureRegistry.find("red.png")->get();
 
     // Two parts now, red.png no longer listed, and a second scene that reads the red picture
     // before it was listed (so it finds none) and the green one after.
@@ -271,35 +265,35 @@ TEST_F(LiveReloadTest, AChangedScriptRebuildsTheShowKeepingTextureIds)
     write("script.txt", "[scenes]\nearly.scn\n\n[textures]\ngreen.png\n\n[scenes]\nsquare.scn\nlate.scn\n\n"
                         "[part]\nsquare.scn\n1000\neye\nstandard\nstandard\n"
                         "[part]\nlate.scn\n2000\neye\ngreen.png\nstandard\n");
-    ASSERT_TRUE(pollUntil([&] { return Timeline.size() == 2; }));
-    EXPECT_EQ(Timeline[0].endTime, 1000);
-    EXPECT_EQ(Timeline[1].sceneName, "late.scn");
-    EXPECT_EQ(Timeline[1].backgroundName, "green.png");
-    EXPECT_EQ(*TextureRegistry.find("green.png"), green);
-    EXPECT_EQ(TextureRegistry.find("red.png"), nullptr);
+    ASSERT_TRUE(pollUntil([&] { return show->Timeline.size() == 2; }));
+    EXPECT_EQ(show->Timeline[0].endTime, 1000);
+    EXPECT_EQ(show->Timeline[1].sceneName, "late.scn");
+    EXPECT_EQ(show->Timeline[1].backgroundName, "green.png");
+    EXPECT_EQ(show->TextureRegistry.find("green.png")->get(), green);
+    EXPECT_EQ(show->TextureRegistry.find("red.png"), nullptr);
     EXPECT_FALSE(glIsTexture(red));
-    ASSERT_NE(registeredScene("late.scn"), nullptr);
-    ASSERT_EQ(registeredScene("late.scn")->renderModes.size(), 1);
-    EXPECT_EQ(GLuint(registeredScene("late.scn")->renderModes[0]->textures[0]), green);
+    ASSERT_NE(registeredScene(*show, "late.scn"), nullptr);
+    ASSERT_EQ(registeredScene(*show, "late.scn")->renderModes.size(), 1);
+    EXPECT_EQ(GLuint(registeredScene(*show, "late.scn")->renderModes[0]->textures[0]), green);
     EXPECT_EQ(middle(), 0x00ff00u);
 
     // A scene loaded again alone still finds only the textures listed before it.
-    ASSERT_EQ(registeredScene("early.scn")->renderModes.size(), 1);
-    EXPECT_EQ(registeredScene("early.scn")->renderModes[0]->textures[0], 0);
+    ASSERT_EQ(registeredScene(*show, "early.scn")->renderModes.size(), 1);
+    EXPECT_EQ(registeredScene(*show, "early.scn")->renderModes[0]->textures[0], 0);
     write("data/early.scn", writeScene(squareScene("green.png")));
-    const Scene* early = registeredScene("early.scn");
-    ASSERT_TRUE(pollUntil([&] { return registeredScene("early.scn") != early; }));
-    EXPECT_EQ(registeredScene("early.scn")->renderModes[0]->textures[0], 0);
+    const Scene* early = registeredScene(*show, "early.scn");
+    ASSERT_TRUE(pollUntil([&] { return registeredScene(*show, "early.scn") != early; }));
+    EXPECT_EQ(registeredScene(*show, "early.scn")->renderModes[0]->textures[0], 0);
 
     // A scene the new script names but whose file is cut short: the one loaded before stays.
-    const Scene* square = registeredScene("square.scn");
+    const Scene* square = registeredScene(*show, "square.scn");
     write("data/square.scn", writeScene(squareScene("red.png")).substr(0, 30));
     pollUntil([&] { return !reload.problems().empty(); });
     std::string script = fileBytes("script.txt");
     script.replace(script.find("1000"), 4, "1500");
     write("script.txt", script);
-    ASSERT_TRUE(pollUntil([&] { return Timeline[0].endTime == 1500; }));
-    EXPECT_EQ(registeredScene("square.scn"), square);
+    ASSERT_TRUE(pollUntil([&] { return show->Timeline[0].endTime == 1500; }));
+    EXPECT_EQ(registeredScene(*show, "square.scn"), square);
     ASSERT_EQ(reload.problems().size(), 1u);
     EXPECT_NE(reload.problems()[0].find("square.scn"), std::string::npos) << reload.problems()[0];
 }
@@ -311,18 +305,18 @@ TEST_F(LiveReloadTest, FilesTheScriptNamesThatAppearLaterAreLoaded)
     write("script.txt", "[textures]\nlate.png\n\n[scenes]\nlate.scn\n\n"
                         "[part]\nlate.scn\n60000\neye\nstandard\nstandard\n");
     SoundStream* none = nullptr;
-    ASSERT_TRUE(LoadScript(none, folder));
-    ASSERT_TRUE(reload.start(folder));
-    ASSERT_NE(TextureRegistry.find("late.png"), nullptr);
-    const GLuint late = *TextureRegistry.find("late.png");
-    EXPECT_EQ(registeredScene("late.scn"), nullptr);
+    ASSERT_TRUE(show->LoadScript(none));
+    ASSERT_TRUE(reload.start(*show));
+    ASSERT_NE(show->TextureRegistry.find("late.png"), nullptr);
+    const GLuint late = show->TextureRegistry.find("late.png")->get();
+    EXPECT_EQ(registeredScene(*show, "late.scn"), nullptr);
     EXPECT_EQ(middle(), 0x000000u);
 
     // Written in another letter case, as the script's names are found in any.
     picture("data/Late.PNG", 255, 0, 0);
     write("data/LATE.scn", writeScene(squareScene("late.png")));
-    ASSERT_TRUE(pollUntil([&] { return registeredScene("late.scn") && middle() == 0xff0000u; }));
-    EXPECT_EQ(*TextureRegistry.find("late.png"), late);
+    ASSERT_TRUE(pollUntil([&] { return registeredScene(*show, "late.scn") && middle() == 0xff0000u; }));
+    EXPECT_EQ(show->TextureRegistry.find("late.png")->get(), late);
     EXPECT_TRUE(reload.problems().empty());
 }
 
@@ -331,12 +325,12 @@ TEST_F(LiveReloadTest, AScriptThatCannotBeReadKeepsTheShow)
     REQUIRE_GL(gl);
     InitGLState(Width, Height);
     loadShow();
-    ASSERT_TRUE(reload.start(folder));
+    ASSERT_TRUE(reload.start(*show));
     fs::remove(dir / "script.txt");
     EXPECT_TRUE(pollUntil([&] { return !reload.problems().empty(); })) << "a new problem is news";
     ASSERT_EQ(reload.problems().size(), 1u);
     EXPECT_NE(reload.problems()[0].find("script.txt"), std::string::npos) << reload.problems()[0];
-    EXPECT_EQ(Timeline.size(), 1);
+    EXPECT_EQ(show->Timeline.size(), 1);
     EXPECT_EQ(middle(), 0x00ff00u);
 }
 
@@ -355,9 +349,9 @@ TEST_F(LiveReloadTest, AChangedSoundtrackIsReopenedAtTheSamePosition)
     ASSERT_TRUE(SoundInit(44100, 32));
     fs::copy_file(mp3s / "l3-sin1k0db.bit", dir / "data/music.mp3");
     write("script.txt", "[mp3]\nmusic.mp3\n\n[part]\nnothing\n60000\neye\nstandard\nstandard\n");
-    ASSERT_TRUE(LoadScript(stream, folder));
+    ASSERT_TRUE(show->LoadScript(stream));
     ASSERT_NE(stream, nullptr);
-    ASSERT_TRUE(reload.start(folder));
+    ASSERT_TRUE(reload.start(*show));
     ASSERT_TRUE(SoundStreamPlay(stream));
     std::this_thread::sleep_for(700ms);
 
@@ -394,6 +388,7 @@ TEST(LiveReload, AFolderThatIsNotThereCannotBeWatched)
     std::string problem;
     ASSERT_TRUE(folder.open(gone.string(), true, problem)) << problem;
     fs::remove_all(gone);
+    Show show(folder);
     LiveReload reload;
-    EXPECT_FALSE(reload.start(folder));
+    EXPECT_FALSE(reload.start(show));
 }

@@ -1,7 +1,6 @@
 #include "app/shell_state.h"
 #include "demo/show.h"
 #include "demo/timeline.h"
-#include "image/texture_registry.h"
 #include "render/render_mode.h"
 #include "scene_writer.h"
 #include "support/gl_test_context.h"
@@ -15,7 +14,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A demo folder of the test's own, made the current folder for the test's length.
+// A demo folder of the test's own and a show of it, loaded from where the test stands.
 class LoadScript : public ::testing::Test {
 protected:
     void SetUp() override
@@ -23,20 +22,16 @@ protected:
         dir = fs::temp_directory_path() / ("taldrex-script-" + std::to_string(::getpid()));
         fs::remove_all(dir);
         fs::create_directories(dir / "Data");
-        previous = fs::current_path();
-        fs::current_path(dir);
-        Timeline.setSize(0);
-        SceneRegistry.clear();
-        TextureRegistry.clear();
+        DataFolder folder;
+        std::string problem;
+        ASSERT_TRUE(folder.open(dir.string(), true, problem)) << problem;
+        show = std::make_unique<Show>(folder);
         NoSound = 0;
     }
     void TearDown() override
     {
-        fs::current_path(previous);
+        show.reset();
         fs::remove_all(dir);
-        Timeline.setSize(0);
-        SceneRegistry.clear();
-        TextureRegistry.clear();
         NoSound = 0;
     }
     void script(const std::string& text) { std::ofstream(dir / "script.txt", std::ios::binary) << text; }
@@ -55,7 +50,8 @@ protected:
         fs::copy_file(fs::path(TALDREX_SHARED_TESTDATA) / shared, dir / "Data" / as);
     }
 
-    fs::path dir, previous;
+    fs::path dir;
+    std::unique_ptr<Show> show;
 };
 
 } // namespace
@@ -72,33 +68,33 @@ TEST_F(LoadScript, FillsTheRegistriesAndTimelineInFileOrder)
            "[scenes]\nearly.scn\n\n[part]\nearly.scn\n100\ncam\nphoto.jpg\nstandard\n");
     SoundStream* stream = nullptr;
     NoSound = 1;
-    ASSERT_TRUE(::LoadScript(stream, DataFolder()));
+    ASSERT_TRUE(show->LoadScript(stream));
 
     // Every listed texture is registered, even one whose file is missing; the key is the
     // whole lower-cased line, leading spaces included.
-    ASSERT_NE(TextureRegistry.find("photo.jpg"), nullptr);
-    ASSERT_NE(TextureRegistry.find("  alpha.png"), nullptr);
-    EXPECT_EQ(TextureRegistry.find("alpha.png"), nullptr);
+    ASSERT_NE(show->TextureRegistry.find("photo.jpg"), nullptr);
+    ASSERT_NE(show->TextureRegistry.find("  alpha.png"), nullptr);
+    EXPECT_EQ(show->TextureRegistry.find("alpha.png"), nullptr);
     // A line naming both kinds is loaded twice and keeps the PNG texture, made last.
-    ASSERT_NE(TextureRegistry.find("photo.jpg.png"), nullptr);
-    EXPECT_GT(*TextureRegistry.find("photo.jpg.png"), *TextureRegistry.find("  alpha.png"));
+    ASSERT_NE(show->TextureRegistry.find("photo.jpg.png"), nullptr);
+    EXPECT_GT(show->TextureRegistry.find("photo.jpg.png")->get(), show->TextureRegistry.find("  alpha.png")->get());
 
     // A scene file that cannot be opened leaves its name without a scene: it would have
     // been empty, and the parts naming it draw no scene either way.
-    EXPECT_EQ(SceneRegistry.find("missing.scn"), nullptr);
+    EXPECT_EQ(show->SceneRegistry.find("missing.scn"), nullptr);
 
     // Materials resolve only textures listed before their scene.
-    ASSERT_NE(SceneRegistry.find("early.scn"), nullptr);
-    Scene& early = **SceneRegistry.find("early.scn");
+    ASSERT_NE(show->SceneRegistry.find("early.scn"), nullptr);
+    Scene& early = **show->SceneRegistry.find("early.scn");
     ASSERT_EQ(early.renderModes.size(), 1);
-    EXPECT_EQ(GLuint(early.renderModes[0]->textures[0]), *TextureRegistry.find("photo.jpg"));
-    Scene& late = **SceneRegistry.find("late.scn");
+    EXPECT_EQ(GLuint(early.renderModes[0]->textures[0]), show->TextureRegistry.find("photo.jpg")->get());
+    Scene& late = **show->SceneRegistry.find("late.scn");
     ASSERT_EQ(late.renderModes.size(), 1);
     EXPECT_EQ(late.renderModes[0]->textures[0], 0);
 
-    ASSERT_EQ(Timeline.size(), 1);
-    EXPECT_EQ(Timeline[0].endTime, 100);
-    EXPECT_EQ(Timeline[0].backgroundName, "photo.jpg");
+    ASSERT_EQ(show->Timeline.size(), 1);
+    EXPECT_EQ(show->Timeline[0].endTime, 100);
+    EXPECT_EQ(show->Timeline[0].backgroundName, "photo.jpg");
 }
 
 TEST_F(LoadScript, AnMp3ThatDoesNotOpenTurnsSoundOffForGood)
@@ -107,10 +103,10 @@ TEST_F(LoadScript, AnMp3ThatDoesNotOpenTurnsSoundOffForGood)
     REQUIRE_GL(gl);
     script("[mp3]\nnothing.mp3\n\n");
     SoundStream* stream = nullptr;
-    ASSERT_TRUE(::LoadScript(stream, DataFolder()));
+    ASSERT_TRUE(show->LoadScript(stream));
     EXPECT_EQ(stream, nullptr);
     EXPECT_EQ(NoSound, 1);
-    EXPECT_EQ(SoundtrackPath, "Data/nothing.mp3");
+    EXPECT_EQ(show->SoundtrackPath, "Data/nothing.mp3");
 }
 
 TEST_F(LoadScript, AnUnreadableScriptIsReported)
@@ -118,7 +114,7 @@ TEST_F(LoadScript, AnUnreadableScriptIsReported)
     GlTestContext gl(64, 36);
     REQUIRE_GL(gl);
     SoundStream* stream = nullptr;
-    EXPECT_FALSE(::LoadScript(stream, DataFolder()));
+    EXPECT_FALSE(show->LoadScript(stream));
 }
 
 namespace {
@@ -156,13 +152,13 @@ TEST_F(LoadScript, ATextureListedAgainIsNotBuiltAgain)
     SoundStream* stream = nullptr;
     NoSound = 1;
     const int before = liveTextures();
-    ASSERT_TRUE(::LoadScript(stream, DataFolder()));
+    ASSERT_TRUE(show->LoadScript(stream));
 
     // The loading picture, the photo, and the line naming both kinds, which keeps its PNG
     // and releases the JPEG it built first.
     EXPECT_EQ(liveTextures() - before, 3);
-    ASSERT_NE(TextureRegistry.find("photo.jpg.png"), nullptr);
-    glBindTexture(GL_TEXTURE_2D, *TextureRegistry.find("photo.jpg.png"));
+    ASSERT_NE(show->TextureRegistry.find("photo.jpg.png"), nullptr);
+    glBindTexture(GL_TEXTURE_2D, show->TextureRegistry.find("photo.jpg.png")->get());
     GLint width = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
     EXPECT_EQ(width, 32); // basn6a08.png, not the 227-pixel photo
@@ -186,11 +182,91 @@ TEST_F(LoadScript, ASceneListedAgainIsLoadedAgainAndTheOneItReplacesIsFreed)
     SoundStream* stream = nullptr;
     NoSound = 1;
     const int before = liveDisplayLists();
-    ASSERT_TRUE(::LoadScript(stream, DataFolder()));
+    ASSERT_TRUE(show->LoadScript(stream));
 
     // One list per static mesh of the scenes that stay registered.
     EXPECT_EQ(liveDisplayLists() - before, 2);
-    Scene& textured = **SceneRegistry.find("textured.scn");
+    Scene& textured = **show->SceneRegistry.find("textured.scn");
     ASSERT_EQ(textured.renderModes.size(), 1);
-    EXPECT_EQ(GLuint(textured.renderModes[0]->textures[0]), *TextureRegistry.find("photo.jpg"));
+    EXPECT_EQ(GLuint(textured.renderModes[0]->textures[0]), show->TextureRegistry.find("photo.jpg")->get());
+}
+
+TEST_F(LoadScript, TwoShowsLoadedSideBySideFindOnlyTheirOwnFiles)
+{
+    GlTestContext gl(64, 36);
+    REQUIRE_GL(gl);
+    NoSound = 1;
+    // The first show is the fixture's; the second lies beside it, with a picture of the
+    // same name and a picture, scene and part of its own.
+    copyPicture("jpeg/testorig.jpg", "shared.jpg");
+    copyPicture("png/basn6a08.png", "first.png");
+    textureScene("first.scn", "shared.jpg");
+    script("[textures]\nshared.jpg\nfirst.png\n\n[scenes]\nfirst.scn\n\n"
+           "[part]\nfirst.scn\n100\ncam\nstandard\nstandard\n");
+    const fs::path other = dir.string() + "-other";
+    fs::remove_all(other);
+    fs::create_directories(other / "data");
+    for (const char* name : {"shared.jpg", "second.jpg"})
+        fs::copy_file(fs::path(TALDREX_SHARED_TESTDATA) / "jpeg/testorig.jpg", other / "data" / name);
+    ASSERT_TRUE(saveScene(SceneSpec(), (other / "data" / "second.scn").string()));
+    std::ofstream(other / "script.txt", std::ios::binary)
+        << "[textures]\nshared.jpg\nsecond.jpg\n\n[scenes]\nsecond.scn\n\n"
+           "[part]\nsecond.scn\n200\ncam\nstandard\nstandard\n";
+    DataFolder otherFolder;
+    std::string problem;
+    ASSERT_TRUE(otherFolder.open(other.string(), true, problem)) << problem;
+    Show second(otherFolder);
+
+    SoundStream* stream = nullptr;
+    ASSERT_TRUE(show->LoadScript(stream));
+    ASSERT_TRUE(second.LoadScript(stream));
+    fs::remove_all(other);
+
+    struct Expect {
+        const Show& show;
+        const char* texture;
+        const char* scene;
+        bool found;
+    };
+    const Expect cases[] = {
+        {*show, "first.png", "first.scn", true},
+        {second, "first.png", "first.scn", false},
+        {second, "second.jpg", "second.scn", true},
+        {*show, "second.jpg", "second.scn", false},
+    };
+    for (const Expect& c : cases) {
+        SCOPED_TRACE(std::string(c.texture) + (&c.show == &second ? " in the second" : " in the first"));
+        EXPECT_EQ(c.show.TextureRegistry.find(c.texture) != nullptr, c.found);
+        EXPECT_EQ(c.show.SceneRegistry.find(c.scene) != nullptr, c.found);
+    }
+    // A picture of the same name is a texture of each show's own; each keeps its own parts.
+    ASSERT_NE(second.TextureRegistry.find("shared.jpg"), nullptr);
+    EXPECT_NE(second.TextureRegistry.find("shared.jpg")->get(), show->TextureRegistry.find("shared.jpg")->get());
+    ASSERT_EQ(show->Timeline.size(), 1);
+    ASSERT_EQ(second.Timeline.size(), 1);
+    EXPECT_EQ(show->Timeline[0].endTime, 100);
+    EXPECT_EQ(second.Timeline[0].endTime, 200);
+    // Each show's pictures take from its own texture memory.
+    EXPECT_LT(second.TextureBudget.remaining(), second.TextureBudget.total());
+    EXPECT_NE(show->TextureBudget.remaining(), second.TextureBudget.remaining());
+}
+
+TEST_F(LoadScript, ReleasingAShowDeletesItsTexturesInItsContext)
+{
+    GlTestContext gl(64, 36);
+    REQUIRE_GL(gl);
+    NoSound = 1;
+    copyPicture("jpeg/testorig.jpg", "photo.jpg");
+    copyPicture("png/basn6a08.png", "alpha.png");
+    script("[textures]\nphoto.jpg\nalpha.png\n");
+    const int before = liveTextures();
+    SoundStream* stream = nullptr;
+    ASSERT_TRUE(show->LoadScript(stream));
+    const GLuint photo = show->TextureRegistry.find("photo.jpg")->get();
+    ASSERT_TRUE(glIsTexture(photo));
+    // The loading picture is the loader's, not the show's: it stays.
+    EXPECT_EQ(liveTextures(), before + 3);
+    show.reset();
+    EXPECT_FALSE(glIsTexture(photo));
+    EXPECT_EQ(liveTextures(), before + 1);
 }

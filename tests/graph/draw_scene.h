@@ -3,8 +3,8 @@
 #pragma once
 
 #include "app/gl.h"
+#include "common/registry.h"
 #include "scene/scene_render.h"
-#include "image/texture_registry.h"
 #include "scene/scene.h"
 #include "scene_writer.h"
 #include "support/gl_test_context.h"
@@ -63,7 +63,10 @@ inline MaterialSpec surface(float alpha, const std::string& file = "untextured.j
     return material;
 }
 
-// Registers a 1 x 1 texture of one colour under name; the registry is the show's own.
+// The textures the scenes of these tests find, by name.
+inline Registry<GLuint> TestTextures;
+
+// Registers a 1 x 1 texture of one colour under name in TestTextures.
 inline GLuint registerTexture(const std::string& name, uint8_t r, uint8_t g, uint8_t b)
 {
     const uint8_t texel[3] = {r, g, b};
@@ -75,7 +78,7 @@ inline GLuint registerTexture(const std::string& name, uint8_t r, uint8_t g, uin
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, texel);
     glBindTexture(GL_TEXTURE_2D, 0);
-    TextureRegistry.store(name, texture);
+    TestTextures.store(name, texture);
     return texture;
 }
 
@@ -85,7 +88,7 @@ inline std::unique_ptr<Scene> load(const SceneSpec& spec)
 {
     std::string bytes = writeScene(spec);
     auto scene = std::make_unique<Scene>();
-    scene->loadMemory(bytes.data(), bytes.size(), RegistryTextureLookup(TextureRegistry));
+    scene->loadMemory(bytes.data(), bytes.size(), RegistryTextureLookup(TestTextures));
     EXPECT_FALSE(scene->reader->failed());
     scene->upload();
     return scene;
@@ -113,7 +116,7 @@ protected:
         glClearColor(0, 0, 0, 0);
         glDepthFunc(GL_LEQUAL);
     }
-    void TearDown() override { TextureRegistry.clear(); }
+    void TearDown() override { TestTextures.clear(); }
 
     // The frame at time, with the GL error state checked after it.
     void frame(Scene& scene, float time = 0.0f)

@@ -4,7 +4,6 @@
 #include "app/shell_state.h"
 #include "image/loading_picture.h"
 #include "image/texture.h"
-#include "image/texture_registry.h"
 #include "image_files.h"
 #include "support/gl_test_context.h"
 
@@ -17,6 +16,9 @@
 #include <filesystem>
 
 namespace {
+
+// The texture memory the pictures of these tests take from.
+ImageBudget budget;
 
 constexpr int Width = 160;
 constexpr int Height = 90;
@@ -185,13 +187,13 @@ TEST(DrawBackgroundQuad, JpegShowsUprightAndPngUpsideDown)
     TempFolder folder("quad-background");
     screenProjection();
     DrawBackgroundQuad(Width * 0.5f, Height * 0.5f, Width * 0.5f, Height * 0.5f, 1.0f,
-        LoadJpegTexture(quadrantJpeg(folder), true));
+        LoadJpegTexture(quadrantJpeg(folder), true, budget));
     expectQuadrants(gl, TopLeft, TopRight, BottomLeft, BottomRight);
     // The quad covers exactly its rectangle.
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     screenProjection();
-    DrawBackgroundQuad(40.0f, 30.0f, 20.0f, 10.0f, 1.0f, LoadPngTexture(quadrantPng(folder), true));
+    DrawBackgroundQuad(40.0f, 30.0f, 20.0f, 10.0f, 1.0f, LoadPngTexture(quadrantPng(folder), true, budget));
     EXPECT_PRED2(looksLike, gl.pixel(25, 35), BottomLeft);
     EXPECT_PRED2(looksLike, gl.pixel(55, 25), TopRight);
     EXPECT_EQ(gl.pixel(19, 30), 0x000000FFu);
@@ -208,10 +210,12 @@ TEST(DrawOverlayQuad, PngShowsUprightAndJpegUpsideDown)
     TempFolder folder("quad-overlay");
     screenProjection();
     glColor4f(1, 1, 1, 1);
-    DrawOverlayQuad(Width * 0.5f, Height * 0.5f, Width * 0.5f, Height * 0.5f, LoadPngTexture(quadrantPng(folder), true));
+    DrawOverlayQuad(Width * 0.5f, Height * 0.5f, Width * 0.5f, Height * 0.5f,
+                    LoadPngTexture(quadrantPng(folder), true, budget));
     expectQuadrants(gl, TopLeft, TopRight, BottomLeft, BottomRight);
     screenProjection();
-    DrawOverlayQuad(Width * 0.5f, Height * 0.5f, Width * 0.5f, Height * 0.5f, LoadJpegTexture(quadrantJpeg(folder), true));
+    DrawOverlayQuad(Width * 0.5f, Height * 0.5f, Width * 0.5f, Height * 0.5f,
+                    LoadJpegTexture(quadrantJpeg(folder), true, budget));
     expectQuadrants(gl, BottomLeft, BottomRight, TopLeft, TopRight);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
@@ -228,7 +232,7 @@ TEST(DrawOverlayQuad, TransparentAreasShowWhatIsBehindAndTheCurrentAlphaFadesIt)
         for (int x = 0; x < 16; ++x)
             row.insert(row.end(), {uint8_t(x < 8 ? 0 : 255), uint8_t(x < 8 ? 255 : 0), 0, uint8_t(x < 8 ? 0 : 255)});
     writePng(folder.path("half.png"), 16, 16, PNG_COLOR_TYPE_RGB_ALPHA, 8, rows);
-    GLuint texture = LoadPngTexture(folder.path("half.png"), true);
+    GLuint texture = LoadPngTexture(folder.path("half.png"), true, budget);
 
     glClearColor(0, 0, 1, 1);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -251,7 +255,7 @@ TEST(DrawBackgroundQuad, OpacityBlendsAndNothingAboveZeroDrawsNothingAndTouchesN
     GlTestContext gl(Width, Height);
     REQUIRE_GL(gl);
     TempFolder folder("quad-opacity");
-    GLuint texture = LoadJpegTexture(quadrantJpeg(folder), true);
+    GLuint texture = LoadJpegTexture(quadrantJpeg(folder), true, budget);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     screenProjection();
@@ -279,8 +283,8 @@ TEST(ScreenQuads, BothLeaveTheStateTheSceneRenderStartsFrom)
     GlTestContext gl(Width, Height);
     REQUIRE_GL(gl);
     TempFolder folder("quad-state");
-    GLuint jpeg = LoadJpegTexture(quadrantJpeg(folder), true);
-    GLuint png = LoadPngTexture(quadrantPng(folder), true);
+    GLuint jpeg = LoadJpegTexture(quadrantJpeg(folder), true, budget);
+    GLuint png = LoadPngTexture(quadrantPng(folder), true, budget);
     GLuint other = 0;
     glGenTextures(1, &other);
 
@@ -322,7 +326,7 @@ TEST(ShowLoadingPicture, DrawsTheLoadingJpegOverTheScreenAndRestoresTheProjectio
     glClearColor(0.5f, 0.5f, 0.5f, 1);
     glClear(GL_COLOR_BUFFER_BIT);
 
-    GLuint texture = ShowLoadingPicture(show);
+    GLuint texture = ShowLoadingPicture(show, budget, WindowTarget());
     EXPECT_NE(texture, 0u);
     expectQuadrants(gl, TopLeft, TopRight, BottomLeft, BottomRight);
     // The picture reaches the corners of the screen.
@@ -330,11 +334,10 @@ TEST(ShowLoadingPicture, DrawsTheLoadingJpegOverTheScreenAndRestoresTheProjectio
     EXPECT_PRED2(looksLike, gl.pixel(Width - 7, 6), BottomRight);
     glGetFloatv(GL_PROJECTION_MATRIX, after);
     EXPECT_TRUE(std::equal(projection, projection + 16, after));
-    EXPECT_EQ(TextureRegistry.size(), 0);
 
     // Without the picture the frame still comes: the quad untextured, over black.
     std::filesystem::remove(folder.path("data/loading.jpg"));
-    ShowLoadingPicture(show);
+    ShowLoadingPicture(show, budget, WindowTarget());
     expectQuadrants(gl, BottomRight, BottomRight, BottomRight, BottomRight);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }

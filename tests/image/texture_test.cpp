@@ -15,6 +15,9 @@
 
 namespace {
 
+// The texture memory of the tests that set none of their own.
+ImageBudget budget;
+
 GLint levelParameter(int level, GLenum name)
 {
     GLint value = -1;
@@ -75,10 +78,10 @@ TEST(DecodeTextures, PicturesDecodeWithoutAContextInTheLayoutTheirTexturesTake)
     };
     const Case cases[] = {
         // Bottom row first, red first.
-        {"jpeg", DecodeJpegTexture(threeByTwoJpeg(folder)), 3, 2, GL_RGB, 3, {250, 120, 20}},
-        {"png", DecodePngTexture(png), 2, 1, GL_RGBA, 4, {255, 0, 0, 255}},
-        {"missing jpeg", DecodeJpegTexture(folder.path("missing.jpg")), 0, 0, GL_RGB, 3, {}},
-        {"missing png", DecodePngTexture(folder.path("missing.png")), 0, 0, GL_RGBA, 4, {}},
+        {"jpeg", DecodeJpegTexture(threeByTwoJpeg(folder), budget), 3, 2, GL_RGB, 3, {250, 120, 20}},
+        {"png", DecodePngTexture(png, budget), 2, 1, GL_RGBA, 4, {255, 0, 0, 255}},
+        {"missing jpeg", DecodeJpegTexture(folder.path("missing.jpg"), budget), 0, 0, GL_RGB, 3, {}},
+        {"missing png", DecodePngTexture(folder.path("missing.png"), budget), 0, 0, GL_RGBA, 4, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -98,7 +101,7 @@ TEST(LoadJpegTexture, FirstUploadedRowIsTheBottomRowInRedGreenBlueOrder)
     REQUIRE_GL(gl);
     TempFolder folder("texture-jpeg");
     glPixelStorei(GL_UNPACK_ALIGNMENT, 8);
-    GLuint texture = LoadJpegTexture(threeByTwoJpeg(folder), false);
+    GLuint texture = LoadJpegTexture(threeByTwoJpeg(folder), false, budget);
     ASSERT_NE(texture, 0u);
     GLint bound = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
@@ -128,7 +131,7 @@ TEST(LoadJpegTexture, MipmapsScaleANonPowerOfTwoPictureAndBuildEveryLevel)
     REQUIRE_GL(gl);
     TempFolder folder("texture-mipmaps");
     writeJpeg(folder.path("wide.jpg"), 100, 60, 3, JCS_RGB, JCS_YCbCr, solidRgb(100, 60, 200, 100, 50));
-    LoadJpegTexture(folder.path("wide.jpg"), true);
+    LoadJpegTexture(folder.path("wide.jpg"), true, budget);
     EXPECT_EQ(textureParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_NEAREST);
     EXPECT_EQ(textureParameter(GL_TEXTURE_MAG_FILTER), GL_LINEAR);
     // The utility library takes each side to a nearby power of two: 100 -> 128, 60 -> 64.
@@ -144,7 +147,7 @@ TEST(LoadJpegTexture, MipmapsScaleANonPowerOfTwoPictureAndBuildEveryLevel)
     expectNear(smallest.data(), {200, 100, 50}, 3);
 
     // The 3 x 2 picture keeps its bottom row first in the rescaled level 0.
-    LoadJpegTexture(threeByTwoJpeg(folder), true);
+    LoadJpegTexture(threeByTwoJpeg(folder), true, budget);
     EXPECT_EQ(levelParameter(0, GL_TEXTURE_WIDTH), 4);
     EXPECT_EQ(levelParameter(0, GL_TEXTURE_HEIGHT), 2);
     std::vector<uint8_t> pixels = levelZero(GL_RGB, 3);
@@ -167,7 +170,7 @@ TEST(LoadPngTexture, RescaledLevelZeroLooksLikeTheUtilityLibrarysOwn)
     }
     writePng(folder.path("gradient.png"), width, height, PNG_COLOR_TYPE_RGB_ALPHA, 8, rows);
 
-    LoadPngTexture(folder.path("gradient.png"), true);
+    LoadPngTexture(folder.path("gradient.png"), true, budget);
     std::vector<uint8_t> ours = levelZero(GL_RGBA, 4);
     // Where both sides change, the utility library's own rescale is sound: the reference.
     std::vector<uint8_t> decoded = DecodePng(folder.path("gradient.png")).pixels;
@@ -193,13 +196,13 @@ TEST(LoadPngTexture, TopRowFirstWithAlphaOnlyOnceMipmapsAreBuilt)
     std::string path = folder.path("rows.png");
     writePng(path, 2, 2, PNG_COLOR_TYPE_RGB_ALPHA, 8, {{255, 0, 0, 255, 0, 255, 0, 128}, {0, 0, 255, 0, 255, 255, 255, 255}});
 
-    LoadPngTexture(path, false);
+    LoadPngTexture(path, false, budget);
     EXPECT_EQ(textureParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR);
     EXPECT_EQ(levelParameter(0, GL_TEXTURE_ALPHA_SIZE), 0);
     std::vector<uint8_t> plain = levelZero(GL_RGBA, 4);
     EXPECT_EQ(plain, (std::vector<uint8_t>{255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255}));
 
-    LoadPngTexture(path, true);
+    LoadPngTexture(path, true, budget);
     EXPECT_EQ(textureParameter(GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_NEAREST);
     EXPECT_GT(levelParameter(0, GL_TEXTURE_ALPHA_SIZE), 0);
     std::vector<uint8_t> withAlpha = levelZero(GL_RGBA, 4);
@@ -213,8 +216,8 @@ TEST(LoadTextures, UndecodableFilesStillGiveABoundTextureWithAnEmptyImage)
     GlTestContext gl(32, 32);
     REQUIRE_GL(gl);
     TempFolder folder("texture-missing");
-    GLuint jpeg = LoadJpegTexture(folder.path("missing.jpg"), true);
-    GLuint png = LoadPngTexture(folder.path("missing.png"), true);
+    GLuint jpeg = LoadJpegTexture(folder.path("missing.jpg"), true, budget);
+    GLuint png = LoadPngTexture(folder.path("missing.png"), true, budget);
     ASSERT_NE(jpeg, 0u);
     ASSERT_NE(png, 0u);
     EXPECT_NE(jpeg, png);
@@ -239,18 +242,16 @@ TEST(LoadTextures, APicturePastTheShowsTextureMemoryIsLeftOutAndReported)
     TempFolder folder("texture-budget");
     std::string png = folder.path("ten.png");
     writePng(png, 10, 10, PNG_COLOR_TYPE_RGB, 8, std::vector<std::vector<uint8_t>>(10, std::vector<uint8_t>(30, 7)));
-    const ImageBudget saved = TextureBudget;
-    TextureBudget = ImageBudget(600);
+    ImageBudget budget(600);
 
     testing::internal::CaptureStderr();
-    LoadPngTexture(png, true);
+    LoadPngTexture(png, true, budget);
     GLint kept = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &kept);
-    LoadPngTexture(png, true);
+    LoadPngTexture(png, true, budget);
     GLint leftOut = -1;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &leftOut);
     const std::string messages = testing::internal::GetCapturedStderr();
-    TextureBudget = saved;
 
     EXPECT_GT(kept, 0);
     EXPECT_EQ(leftOut, 0);

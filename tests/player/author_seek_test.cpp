@@ -58,14 +58,14 @@ int differingPixels(const std::vector<unsigned char>& a, const std::vector<unsig
 // counts it), looping, and keeps the pictures at the wanted clock readings of each pass.
 class ReferenceHost : public PlaybackHost {
 public:
-    ReferenceHost(const std::set<int>& wanted, int passes) : passes_(passes)
+    ReferenceHost(Show& show, const std::set<int>& wanted, int passes) : show_(show), passes_(passes)
     {
         std::set<int> readings(wanted);
-        const int end = static_cast<int>(ShowEnd(Timeline));
+        const int end = static_cast<int>(ShowEnd(show_.Timeline));
         for (int ms = 0; ms <= end + 33; ms += 33)
             readings.insert(ms);
-        for (int i = 0; i < Timeline.size(); ++i)
-            readings.insert(Timeline[i].endTime + 1);
+        for (int i = 0; i < show_.Timeline.size(); ++i)
+            readings.insert(show_.Timeline[i].endTime + 1);
         readings_.assign(readings.begin(), readings.end());
         wanted_ = wanted;
     }
@@ -84,9 +84,9 @@ public:
         const int clock = readings_[next_];
         if (wanted_.count(clock)) {
             SetViewport(Width, Height);
-            DrawPart(part, partTime);
+            show_.DrawPart(part, partTime);
             pictures[{pass_, clock}] = readFrame();
-        } else if (std::unique_ptr<Scene>* scene = SceneRegistry.find(part.sceneName)) {
+        } else if (std::unique_ptr<Scene>* scene = show_.SceneRegistry.find(part.sceneName)) {
             SelectCamera(**scene, part.cameraName);
             (*scene)->evaluateNodes(partTime);
         }
@@ -94,6 +94,7 @@ public:
     bool escapeDown() override { return pass_ >= passes_; }
 
 private:
+    Show& show_;
     std::vector<int> readings_;
     std::set<int> wanted_;
     size_t next_ = 0;
@@ -113,8 +114,8 @@ public:
 
 TEST(AuthorSeek, SeekingShowsWhatPlayingToTheSameClockShows)
 {
-    const std::string show = std::string(TALDREX_BINARY_DIR) + "/show";
-    if (!std::filesystem::exists(show + "/script.txt"))
+    const std::string bundled = std::string(TALDREX_BINARY_DIR) + "/show";
+    if (!std::filesystem::exists(bundled + "/script.txt"))
         GTEST_SKIP() << "the bundled show is not built";
     OffscreenContext context;
     if (!context.create("taldrex test", Width, Height, 0))
@@ -125,11 +126,12 @@ TEST(AuthorSeek, SeekingShowsWhatPlayingToTheSameClockShows)
     InitGLState(Width, Height);
 
     DataFolder folder;
-    ASSERT_EQ(openDemoFolder(show, false, folder), "");
+    ASSERT_EQ(openDemoFolder(bundled, false, folder), "");
     NoSound = 1;
+    Show show(folder);
     SoundStream* stream = nullptr;
-    ASSERT_TRUE(LoadScript(stream, folder));
-    ASSERT_GE(Timeline.size(), 3);
+    ASSERT_TRUE(show.LoadScript(stream));
+    ASSERT_GE(show.Timeline.size(), 3);
 
     // Playing shows a part from part time 0 at the first clock reading past its start,
     // at best its first millisecond: playing to C shows the part time that the author
@@ -141,29 +143,29 @@ TEST(AuthorSeek, SeekingShowsWhatPlayingToTheSameClockShows)
     // a picture may change within the rounding of the played part time (a float summed
     // frame by frame).
     std::vector<int> firsts, middles;
-    for (int i = 0; i < Timeline.size(); ++i) {
-        const int start = static_cast<int>(PartStart(Timeline, i));
+    for (int i = 0; i < show.Timeline.size(); ++i) {
+        const int start = static_cast<int>(PartStart(show.Timeline, i));
         firsts.push_back(i == 0 ? 0 : start + 1);
-        middles.push_back((start + Timeline[i].endTime) / 2 + 7);
+        middles.push_back((start + show.Timeline[i].endTime) / 2 + 7);
     }
     std::set<int> wanted(firsts.begin(), firsts.end());
     for (int middle : middles)
         wanted.insert(middle + 1);
 
-    ReferenceHost reference(wanted, 2);
-    PlayTimeline(Timeline, true, reference);
+    ReferenceHost reference(show, wanted, 2);
+    PlayTimeline(show.Timeline, true, reference);
     ASSERT_EQ(reference.pictures.size(), 2 * wanted.size());
 
     SilentMusic music;
-    AuthorTransport transport(Timeline, music);
+    AuthorTransport transport(show.Timeline, music);
     AuthorClock& clock = transport.clock();
     clock.start(0);
     clock.togglePause();
     int pass = 0;
     auto compare = [&](int playedAt) {
-        const ShowPosition position = PositionAt(Timeline, clock.ms());
+        const ShowPosition position = PositionAt(show.Timeline, clock.ms());
         SetViewport(Width, Height);
-        DrawShowAt(position, true);
+        DrawShowAt(show, position, true);
         const int differing = differingPixels(readFrame(), reference.pictures[{pass, playedAt}]);
         EXPECT_LE(differing, 32) << "at " << clock.ms() << " ms (part " << position.part + 1 << ", pass " << pass + 1
                                  << ")";
@@ -195,7 +197,7 @@ TEST(AuthorSeek, SeekingShowsWhatPlayingToTheSameClockShows)
     // the looping show shows in its second pass.
     clock.setLooping(true);
     clock.togglePause();
-    clock.seek(ShowEnd(Timeline));
+    clock.seek(ShowEnd(show.Timeline));
     clock.advance(100);
     EXPECT_LT(clock.ms(), 100);
     clock.togglePause();

@@ -16,10 +16,10 @@ TEST(BundledShowCheck, FindsNoProblem)
     const std::string folder = bundledShowFolder();
     if (!std::filesystem::exists(folder + "/script.txt"))
         SKIP_FOR_MISSING("the bundled show has not been built");
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(folder);
-    std::vector<CheckProblem> problems = CheckDemoFolder(DataFolder());
-    std::filesystem::current_path(previous);
+    DataFolder show;
+    std::string problem;
+    ASSERT_TRUE(show.open(folder, true, problem)) << problem;
+    std::vector<CheckProblem> problems = CheckDemoFolder(show);
     for (const CheckProblem& p : problems)
         ADD_FAILURE() << p.file << ": " << p.problem;
 }

@@ -13,7 +13,6 @@
 #include "demo/show.h"
 #include "demo/timeline.h"
 #include "graph/camera_node.h"
-#include "image/texture_registry.h"
 #include "scene/scene.h"
 
 #include <gtest/gtest.h>
@@ -196,11 +195,9 @@ protected:
         fs::current_path(previous);
         fs::remove_all(dir);
     }
-    static void clearShow()
+    void clearShow()
     {
-        Timeline.setSize(0);
-        SceneRegistry.clear();
-        TextureRegistry.clear();
+        show = std::make_unique<Show>();
         NoSound = 1;
     }
     // Writes script as script.txt, loads it as the show does and returns the heap rise per
@@ -211,17 +208,18 @@ protected:
         clearShow();
         HeapMeter meter;
         SoundStream* stream = nullptr;
-        EXPECT_TRUE(LoadScript(stream, DataFolder()));
+        EXPECT_TRUE(show->LoadScript(stream));
         const size_t rise = meter.rise();
         EXPECT_LE(rise, fixedAllowance + scriptFactor * script.size()) << name;
         const double ratio = static_cast<double>(rise) / static_cast<double>(script.size());
         std::printf("[  figures ] script, %s: %zu bytes, %d parts, heap rise %zu (%.1f x)\n", name, script.size(),
-                    Timeline.size(), rise, ratio);
+                    show->Timeline.size(), rise, ratio);
         clearShow();
         return ratio;
     }
 
     fs::path dir, previous;
+    std::unique_ptr<Show> show;
 };
 
 TEST_F(ScriptFolder, CraftedScriptsStayWithin8TimesTheirSize)
@@ -257,12 +255,12 @@ TEST_F(ScriptFolder, AMillionPartsFillTheTimelineInOneAllocation)
     ASSERT_LE(script.size(), static_cast<size_t>(ScriptFileLimit));
     std::ofstream(dir / "script.txt", std::ios::binary) << script;
     SoundStream* stream = nullptr;
-    ASSERT_TRUE(LoadScript(stream, DataFolder()));
-    ASSERT_EQ(Timeline.size(), parts);
-    EXPECT_EQ(Timeline.capacity(), parts);
-    EXPECT_EQ(Timeline[parts - 1].endTime, 0);
-    EXPECT_EQ(Timeline[parts - 2].endTime, 9);
-    EXPECT_EQ(Timeline[parts - 1].cameraName, "c");
+    ASSERT_TRUE(show->LoadScript(stream));
+    ASSERT_EQ(show->Timeline.size(), parts);
+    EXPECT_EQ(show->Timeline.capacity(), parts);
+    EXPECT_EQ(show->Timeline[parts - 1].endTime, 0);
+    EXPECT_EQ(show->Timeline[parts - 2].endTime, 9);
+    EXPECT_EQ(show->Timeline[parts - 1].cameraName, "c");
 }
 
 TEST(LongLists, ThreeMillionSiblingsLoadIntoOneChildArray)

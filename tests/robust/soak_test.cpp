@@ -46,7 +46,7 @@ long long residentBytes()
 class SoakHost : public PlaybackHost {
 public:
     // Room for every pass's figure, so that noting one does not move the heap.
-    SoakHost() { residentAfterPasses.reserve(64); }
+    explicit SoakHost(Show& show) : show_(show) { residentAfterPasses.reserve(64); }
     int startClock() override { return 0; }
     int readClock() override { return static_cast<int>(frame_ * 1000 / framesPerSecond); }
     void restartClock() override
@@ -64,7 +64,7 @@ public:
     void drawFrame(const TimelineEntry& part, float partTime) override
     {
         SetViewport(width, height);
-        DrawPart(part, partTime);
+        show_.DrawPart(part, partTime);
         glFinish();
         for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError())
             ++glErrors;
@@ -84,29 +84,8 @@ public:
     std::vector<long long> residentAfterPasses;
 
 private:
+    Show& show_;
     long long frame_ = 0;
-};
-
-// Runs the rest of the test in another folder and comes back.
-class WorkingFolder {
-public:
-    explicit WorkingFolder(const std::string& folder)
-    {
-        char here[4096];
-        if (getcwd(here, sizeof here))
-            previous_ = here;
-        entered_ = chdir(folder.c_str()) == 0;
-    }
-    ~WorkingFolder()
-    {
-        if (entered_ && !previous_.empty() && chdir(previous_.c_str()) != 0)
-            std::perror("chdir");
-    }
-    bool entered() const { return entered_; }
-
-private:
-    std::string previous_;
-    bool entered_ = false;
 };
 
 TEST(Soak, TenMinutesOfTheLoopingShowKeepMemoryFlatAndRaiseNoGlError)
@@ -114,20 +93,22 @@ TEST(Soak, TenMinutesOfTheLoopingShowKeepMemoryFlatAndRaiseNoGlError)
 #ifdef TALDREX_ADDRESS_SANITIZER
     GTEST_SKIP() << "under AddressSanitizer resident memory counts the sanitizer's quarantine";
 #endif
-    WorkingFolder show(bundledShowFolder());
-    if (!show.entered() || access("script.txt", R_OK) != 0)
+    DataFolder folder;
+    std::string problem;
+    if (!folder.open(bundledShowFolder(), true, problem) || !folder.openFile("script.txt", ScriptFileLimit))
         SKIP_FOR_MISSING("the bundled show has not been built");
+    Show show(folder);
     GlTestContext gl(width, height);
     REQUIRE_GL(gl);
     InitGLState(width, height);
     NoSound = 1;
     SoundStream* stream = nullptr;
-    ASSERT_TRUE(LoadScript(stream, DataFolder()));
-    ASSERT_FALSE(Timeline.empty());
+    ASSERT_TRUE(show.LoadScript(stream));
+    ASSERT_FALSE(show.Timeline.empty());
     ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 
-    SoakHost host;
-    PlayTimeline(Timeline, true, host);
+    SoakHost host(show);
+    PlayTimeline(show.Timeline, true, host);
 
     const long long resident = host.residentAfterPass;
     const long long heap = host.heapAfterPass;

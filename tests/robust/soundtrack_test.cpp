@@ -105,12 +105,12 @@ TEST_F(SilentSoundtrack, CheckMeasuresItsLengthInBoundedMemory)
 {
     std::ofstream(folder / "script.txt", std::ios::binary)
         << "[mp3]\nmusic.mp3\n\n[part]\nnone.scn\n" << SoundtrackMs + 1000 << "\ncam\nstandard\nstandard\n";
-    const fs::path previous = fs::current_path();
-    fs::current_path(folder);
+    DataFolder checked;
+    std::string problem;
+    ASSERT_TRUE(checked.open(folder.string(), true, problem)) << problem;
     HeapMeter meter;
-    std::vector<CheckProblem> problems = CheckDemoFolder(DataFolder());
+    std::vector<CheckProblem> problems = CheckDemoFolder(checked);
     const size_t rise = meter.rise();
-    fs::current_path(previous);
 
     int late = 0;
     for (const CheckProblem& p : problems)
@@ -128,8 +128,9 @@ TEST_F(SilentSoundtrack, ASoundtrackListedManyTimesHoldsOneStream)
     SDL_SetHint(SDL_HINT_AUDIODRIVER, "disk");
     setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
     ASSERT_TRUE(SoundInit(44100, 32));
-    const fs::path previous = fs::current_path();
-    fs::current_path(folder);
+    DataFolder shown;
+    std::string problem;
+    ASSERT_TRUE(shown.open(folder.string(), true, problem)) << problem;
     // The heap rise of loading a script that lists the soundtrack listings times.
     auto loadRise = [&](int listings) {
         std::string script = "[mp3]\n";
@@ -137,9 +138,10 @@ TEST_F(SilentSoundtrack, ASoundtrackListedManyTimesHoldsOneStream)
             script += "music.mp3\n";
         std::ofstream(folder / "script.txt", std::ios::binary) << script;
         NoSound = 0;
+        Show show(shown);
         HeapMeter meter;
         SoundStream* stream = nullptr;
-        EXPECT_TRUE(LoadScript(stream, DataFolder()));
+        EXPECT_TRUE(show.LoadScript(stream));
         const size_t rise = meter.rise();
         EXPECT_NE(stream, nullptr);
         SoundStreamClose(stream);
@@ -148,7 +150,6 @@ TEST_F(SilentSoundtrack, ASoundtrackListedManyTimesHoldsOneStream)
     loadRise(1); // the first load sets up what every load shares
     const size_t once = loadRise(1);
     const size_t often = loadRise(30);
-    fs::current_path(previous);
 
     EXPECT_EQ(NoSound, 0);
     EXPECT_LE(often, once + (size_t(1) << 20));

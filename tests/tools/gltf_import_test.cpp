@@ -78,11 +78,11 @@ public:
 
 std::vector<CheckProblem> checkFolder(const std::string& dir)
 {
-    const fs::path before = fs::current_path();
-    fs::current_path(dir);
-    std::vector<CheckProblem> problems = CheckDemoFolder(DataFolder());
-    fs::current_path(before);
-    return problems;
+    DataFolder folder;
+    std::string problem;
+    if (!folder.open(dir, true, problem))
+        return {{dir, problem}};
+    return CheckDemoFolder(folder);
 }
 
 size_t countFiles(const std::string& dir)

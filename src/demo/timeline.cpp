@@ -1,3 +1,0 @@
-#include "demo/timeline.h"
-
-TimelineArray Timeline;

@@ -1,3 +1,0 @@
-#include "image/texture_registry.h"
-
-Registry<GLuint> TextureRegistry;
