@@ -48,7 +48,6 @@ const fs::path& demoFolder()
         fs::path base = fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm") : fs::temp_directory_path();
         fs::path made = base / ("taldrex-folder-fuzz-" + std::to_string(getpid()));
         fs::create_directories(made / "data");
-        SetDemoFolderBoundary(made.string());
         return made;
     }();
     return folder;
@@ -76,11 +75,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         writeFile(folder / "data" / name, input.substr(nameEnd + 1, bodyEnd - nameEnd - 1));
     }
 
-    // The checker works in the current folder; libFuzzer's own paths are relative to the
-    // one it started in.
-    const fs::path started = fs::current_path();
-    fs::current_path(folder);
-    CheckDemoFolder();
-    fs::current_path(started);
+    // Opened as the player opens a show: confined to the folder, from wherever the fuzzer
+    // stands.
+    DataFolder show;
+    std::string problem;
+    if (!show.open(folder.string(), true, problem))
+        std::abort();
+    CheckDemoFolder(show);
     return 0;
 }
