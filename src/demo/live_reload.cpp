@@ -120,7 +120,6 @@ public:
         show_.SceneRegistry.clear();
     }
 
-
     void load(ShowPlan& plan)
     {
         for (const PlanEntry& entry : plan.entries) {

@@ -1,6 +1,5 @@
 #include "player/author_clock.h"
 
-
 #include <algorithm>
 #include <cmath>
 
@@ -86,7 +85,6 @@ void AuthorClock::followSpeed()
 }
 
 namespace {
-
 
 // The clock at which part is entered: the first reading after the previous part's end,
 // where the part is current at part time 0 as playing shows it first (the first part from 0).

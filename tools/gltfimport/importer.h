@@ -128,7 +128,6 @@ DVec3 morphed(const MeshData& mesh, size_t v, const std::vector<double>& w);
 const unsigned char* viewBytes(const tinygltf::Model& model, int viewIndex, uint64_t offset, uint64_t count,
                                uint64_t elementBytes, uint64_t& stride, std::string& problem);
 
-
 class Importer {
 public:
     Importer(const tinygltf::Model& model, const ImageBytes& images, const ImportOptions& options, ImportedShow& show)

@@ -141,7 +141,6 @@ void lastKeyFrame(const Node& node, int& last)
 
 } // namespace
 
-
 int LastKeyFrame(const Scene& scene)
 {
     int last = 0;
