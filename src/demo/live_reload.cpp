@@ -10,6 +10,7 @@
 #include "demo/timeline.h"
 #include "image/texture.h"
 
+#include <algorithm>
 #include <memory>
 #include <string_view>
 #include <utility>
@@ -108,76 +109,52 @@ std::vector<LiveReload::Use> LiveReload::usesOf(const ShowPlan& plan)
     return uses;
 }
 
-// Builds the show anew from a plan, reusing the textures and, for files that fail, the
-// scenes already loaded.
-class LiveReload::ScriptLoader {
-public:
-    explicit ScriptLoader(LiveReload* owner) : owner_(owner), show_(*owner->show_)
-    {
-        std::swap(oldTextures_, show_.TextureRegistry);
-        std::swap(oldScenes_, show_.SceneRegistry);
-        show_.TextureRegistry.clear();
-        show_.SceneRegistry.clear();
-    }
+const LiveReload::Use* LiveReload::findUse(const std::vector<Use>& uses, Kind kind, const std::string& key)
+{
+    for (const Use& use : uses)
+        if (use.kind == kind && use.key == key)
+            return &use;
+    return nullptr;
+}
 
-    void load(ShowPlan& plan)
-    {
-        for (const PlanEntry& entry : plan.entries) {
-            if (entry.kind == EntryKind::Texture && entry.firstListing && PicturesOf(entry.key).any())
-                texture(entry.key);
-            else if (entry.kind == EntryKind::Scene)
-                scene(entry.key);
-        }
-        show_.Timeline = std::move(plan.parts);
-    }
+// The textures listed before a scene's use, in listing order: what its materials can find.
+std::vector<std::string> LiveReload::texturesBefore(const std::vector<Use>& uses, const Use& scene)
+{
+    std::vector<std::string> keys;
+    for (const Use& use : uses)
+        if (use.kind == Kind::Texture && use.order < scene.order)
+            keys.push_back(use.key);
+    return keys;
+}
 
-private:
-    void texture(const std::string& line)
-    {
-        TextureHandle* old = oldTextures_.find(line);
+bool LiveReload::changed(const std::string& file) const
+{
+    return std::find(changed_.begin(), changed_.end(), file) != changed_.end();
+}
+
+// Moves the textures the new uses still list into a registry of their own, keeping their
+// ids, makes the ones new to the script, and decodes the pictures that are new or changed;
+// the textures no longer listed are deleted with the old registry.
+void LiveReload::keepTextures(const std::vector<Use>& uses, bool everything)
+{
+    Registry<TextureHandle> textures;
+    for (const Use& use : uses) {
+        if (use.kind != Kind::Texture)
+            continue;
+        TextureHandle* old = show_->TextureRegistry.find(use.key);
         const bool loadedBefore = old != nullptr;
-        TextureHandle kept = old ? std::move(*old) : TextureHandle(NewTexture());
-        const GLuint texture = kept.get();
-        if (old)
-            oldTextures_.remove(line);
-        show_.TextureRegistry.store(line, std::move(kept));
+        textures.store(use.key, old ? std::move(*old) : TextureHandle(NewTexture()));
+        if (loadedBefore && !everything && !changed(use.file))
+            continue;
         std::string problem;
-        if (replacePicture(show_, texture, line, problem))
-            owner_->clearProblem(useFile(line));
+        if (replacePicture(*show_, textures.find(use.key)->get(), use.key, problem))
+            clearProblem(use.file);
         else
-            owner_->setProblem(useFile(line), dataPath(show_.folder(), line) + ": " + problem +
+            setProblem(use.file, dataPath(show_->folder(), use.key) + ": " + problem +
                     (loadedBefore ? "; the picture loaded before stays" : "; it is drawn without a picture"));
     }
-
-    void scene(const std::string& line)
-    {
-        std::string problem;
-        std::unique_ptr<Scene> damaged;
-        std::unique_ptr<Scene> scene =
-            loadScene(show_.folder(), line, RegistryTextureLookup(show_.TextureRegistry), problem, damaged);
-        if (scene) {
-            owner_->clearProblem(useFile(line));
-            show_.SceneRegistry.store(line, std::move(scene));
-            return;
-        }
-        std::unique_ptr<Scene>* old = oldScenes_.find(line);
-        const bool loadedBefore = show_.SceneRegistry.find(line) || (old && *old);
-        owner_->setProblem(useFile(line), dataPath(show_.folder(), line) + ": " + problem +
-                sceneFallback(loadedBefore, damaged != nullptr));
-        if (show_.SceneRegistry.find(line))
-            return;
-        if (old && *old)
-            show_.SceneRegistry.store(line, std::move(*old));
-        else if (damaged)
-            show_.SceneRegistry.store(line, std::move(damaged));
-    }
-
-    LiveReload* owner_;
-    Show& show_;
-    // What the new script no longer names is released with the loader.
-    Registry<TextureHandle> oldTextures_;
-    Registry<std::unique_ptr<Scene>> oldScenes_;
-};
+    std::swap(show_->TextureRegistry, textures);
+}
 
 bool LiveReload::start(Show& show)
 {
@@ -201,7 +178,8 @@ bool LiveReload::poll(SoundStream*& stream)
     if (changed.empty() && !watch_.lostEvents())
         return false;
 
-    bool script = watch_.lostEvents();
+    const bool everything = watch_.lostEvents();
+    bool script = everything;
     changed_.clear();
     for (const std::string& path : changed) {
         changed_.push_back(LowerCase(path));
@@ -210,7 +188,7 @@ bool LiveReload::poll(SoundStream*& stream)
     }
     problemsChanged_ = false;
     if (script)
-        return reloadScript(stream) || problemsChanged_;
+        return reloadScript(stream, everything) || problemsChanged_;
 
     // Pictures first: a scene loaded in the same round draws with them either way, as they
     // keep their ids.
@@ -230,7 +208,7 @@ bool LiveReload::poll(SoundStream*& stream)
     return reloaded || problemsChanged_;
 }
 
-bool LiveReload::reloadScript(SoundStream*& stream)
+bool LiveReload::reloadScript(SoundStream*& stream, bool everything)
 {
     std::vector<unsigned char> bytes;
     std::string problem;
@@ -240,10 +218,31 @@ bool LiveReload::reloadScript(SoundStream*& stream)
     }
     clearProblem(ScriptFile);
     ShowPlan plan = ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    uses_ = usesOf(plan);
+    std::vector<Use> uses = usesOf(plan);
     const PlanEntry* last = PlanSoundtrack(plan);
     const std::string soundtrack = last ? last->key : std::string();
-    ScriptLoader(this).load(plan);
+
+    // Only what differs between the plan loaded before and the new one is loaded: a picture
+    // or scene new to the script, one whose file changed in this round, and a scene whose
+    // textures listed before it changed (its materials look them up by the listing).
+    std::vector<size_t> scenes;
+    for (size_t i = 0; i < uses.size(); ++i) {
+        const Use* before = findUse(uses_, uses[i].kind, uses[i].key);
+        if (uses[i].kind == Kind::Scene && (everything || !before || changed(uses[i].file) ||
+                texturesBefore(uses_, *before) != texturesBefore(uses, uses[i])))
+            scenes.push_back(i);
+    }
+    keepTextures(uses, everything);
+    uses_ = std::move(uses);
+    show_->Timeline = std::move(plan.parts);
+    std::vector<std::string> unnamed;
+    for (const auto& scene : show_->SceneRegistry)
+        if (!findUse(uses_, Kind::Scene, scene.first))
+            unnamed.push_back(scene.first);
+    for (const std::string& name : unnamed)
+        show_->SceneRegistry.remove(name);
+    for (size_t i : scenes)
+        reloadScene(uses_[i]);
     for (int i = 0; i < show_->Timeline.size(); ++i)
         if (std::unique_ptr<Scene>* scene = show_->SceneRegistry.find(show_->Timeline[i].sceneName))
             SelectCamera(**scene, show_->Timeline[i].cameraName);
@@ -269,6 +268,8 @@ bool LiveReload::reloadScript(SoundStream*& stream)
         show_->SoundtrackPath = dataPath(show_->folder(), soundtrack);
         if (stream && !reloadSoundtrack(stream))
             show_->SoundtrackPath = previous;
+    } else if (everything || changed(LowerCase(show_->SoundtrackPath))) {
+        reloadSoundtrack(stream);
     }
     return true;
 }

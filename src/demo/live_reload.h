@@ -11,11 +11,12 @@ struct ShowPlan;
 struct SoundStream;
 
 // Watches a show's folder and, once a frame, loads again what changed on disk into the
-// show's registries and timeline: a scene alone, a picture into the
-// texture it was uploaded to (same id, so materials keep drawing with it), the soundtrack
-// into a new stream at the same play position, and everything when script.txt changes. A
-// file that fails to load leaves the version loaded before in place and is listed in
-// problems() until it loads. Needs the show's OpenGL context current in poll.
+// show's registries and timeline: a scene alone, a picture into the texture it was
+// uploaded to (same id, so materials keep drawing with it), the soundtrack into a new
+// stream at the same play position, and, when script.txt changes, only what differs
+// between the show planned before and the one planned now. A file that fails to load
+// leaves the version loaded before in place and is listed in problems() until it loads.
+// Needs the show's OpenGL context current in poll.
 class LiveReload {
 public:
     // Watches script.txt and data/ under the folder of show, which LoadScript filled and
@@ -47,11 +48,13 @@ private:
         std::string file;
         int order;
     };
-    class ScriptLoader;
-
     static std::vector<Use> usesOf(const ShowPlan& plan);
+    static const Use* findUse(const std::vector<Use>& uses, Kind kind, const std::string& key);
+    static std::vector<std::string> texturesBefore(const std::vector<Use>& uses, const Use& scene);
+    bool changed(const std::string& file) const;
 
-    bool reloadScript(SoundStream*& stream);
+    bool reloadScript(SoundStream*& stream, bool everything);
+    void keepTextures(const std::vector<Use>& uses, bool everything);
     bool reloadTexture(const Use& use);
     bool reloadScene(const Use& use);
     bool reloadSoundtrack(SoundStream*& stream);

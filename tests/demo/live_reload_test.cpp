@@ -298,6 +298,39 @@ TEST_F(LiveReloadTest, AChangedScriptRebuildsTheShowKeepingTextureIds)
     EXPECT_NE(reload.problems()[0].find("square.scn"), std::string::npos) << reload.problems()[0];
 }
 
+TEST_F(LiveReloadTest, AChangedScriptLoadsOnlyWhatDiffersFromThePlanBefore)
+{
+    REQUIRE_GL(gl);
+    InitGLState(Width, Height);
+    loadShow();
+    // Changed before the watch starts, so only a load that does not need it would read it.
+    picture("data/green.png", 255, 0, 0);
+    ASSERT_TRUE(reload.start(*show));
+    const Scene* square = registeredScene(*show, "square.scn");
+
+    // Only the part's end moves: the scene and the picture stay as they were loaded.
+    std::string script = fileBytes("script.txt");
+    script.replace(script.find("60000"), 5, "50000");
+    write("script.txt", script);
+    ASSERT_TRUE(pollUntil([&] { return show->Timeline[0].endTime == 50000; }));
+    EXPECT_EQ(registeredScene(*show, "square.scn"), square);
+    EXPECT_EQ(middle(), 0x00ff00u);
+
+    // The script and the picture saved in one round: the picture is loaded again.
+    script.replace(script.find("50000"), 5, "40000");
+    write("script.txt", script);
+    picture("data/green.png", 0, 0, 255);
+    ASSERT_TRUE(pollUntil([&] { return show->Timeline[0].endTime == 40000 && middle() == 0x0000ffu; }));
+    EXPECT_EQ(registeredScene(*show, "square.scn"), square);
+
+    // A listing that changes what the scene finds before it loads the scene again.
+    write("script.txt", "[textures]\nred.png\n\n[scenes]\nsquare.scn\n\n[textures]\ngreen.png\n\n"
+                        "[part]\nsquare.scn\n40000\neye\nstandard\nstandard\n");
+    ASSERT_TRUE(pollUntil([&] { return registeredScene(*show, "square.scn") != square; }));
+    EXPECT_EQ(middle(), 0xffffffu) << "the square's picture is listed after it";
+    EXPECT_TRUE(reload.problems().empty());
+}
+
 TEST_F(LiveReloadTest, FilesTheScriptNamesThatAppearLaterAreLoaded)
 {
     REQUIRE_GL(gl);
