@@ -71,7 +71,7 @@ public:
     void drawFrame(const TimelineEntry& part, float partTime) override
     {
         SetViewport(ScreenWidth, ScreenHeight);
-        show_.DrawPart(part, partTime);
+        show_.DrawPart(part, partTime, ScreenWidth, ScreenHeight);
         glFinish();
         ++frame_;
     }

@@ -124,7 +124,7 @@ public:
         }
         Clock::time_point evaluated = Clock::now();
         SetViewport(ScreenWidth, ScreenHeight);
-        show().demo->DrawPart(part, partTime);
+        show().demo->DrawPart(part, partTime, ScreenWidth, ScreenHeight);
         glFinish();
         Clock::time_point drawn = Clock::now();
         glPixelStorei(GL_PACK_ALIGNMENT, 1);

@@ -127,7 +127,7 @@ private:
     void draw(const TimelineEntry& part, float partTime)
     {
         SetViewport(options_.width, options_.height);
-        show_.DrawPart(part, partTime);
+        show_.DrawPart(part, partTime, options_.width, options_.height);
         readback_.start(frame_);
         if (GLenum error = glGetError(); error != GL_NO_ERROR)
             std::fprintf(stderr, "taldrex: OpenGL error 0x%04x in frame %lld\n", error, frame_);

@@ -61,7 +61,7 @@ public:
     {
         PumpMessages();
         SetViewport(ScreenWidth, ScreenHeight);
-        show_.DrawPart(part, partTime);
+        show_.DrawPart(part, partTime, ScreenWidth, ScreenHeight);
         SDL_GL_SwapWindow(MainWindow);
     }
 
@@ -208,17 +208,17 @@ void ClearFrame()
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
-void Show::DrawPart(const TimelineEntry& part, float partTime)
+void Show::DrawPart(const TimelineEntry& part, float partTime, int width, int height)
 {
     ClearFrame();
     std::unique_ptr<Scene>* scene = SceneRegistry.find(part.sceneName);
 
-    const float halfWidth = ScreenWidth * 0.5f;
-    const float halfHeight = ScreenHeight * 0.5f;
+    const float halfWidth = width * 0.5f;
+    const float halfHeight = height * 0.5f;
     if (part.backgroundName != "standard") {
         // A name the script never listed draws nothing in the background's place.
         if (const TextureHandle* texture = TextureRegistry.find(part.backgroundName)) {
-            PushScreenProjection(ScreenWidth, ScreenHeight);
+            PushScreenProjection(width, height);
             DrawBackgroundQuad(halfWidth, halfHeight, halfWidth, halfHeight, 1.0f, texture->get());
             PopScreenProjection();
         }
@@ -233,7 +233,7 @@ void Show::DrawPart(const TimelineEntry& part, float partTime)
     if (part.overlayName != "standard") {
         glClear(GL_DEPTH_BUFFER_BIT);
         if (const TextureHandle* texture = TextureRegistry.find(part.overlayName)) {
-            PushScreenProjection(ScreenWidth, ScreenHeight);
+            PushScreenProjection(width, height);
             DrawOverlayQuad(halfWidth, halfHeight, halfWidth, halfHeight, texture->get());
             PopScreenProjection();
         }

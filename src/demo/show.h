@@ -39,9 +39,10 @@ public:
     // is down, on the music's clock, or on the tick count when there is no music.
     void RunTimeline(int loop, SoundStream* stream);
 
-    // Draws one frame of part at partTime into the current context: clear, background,
-    // the scene through the part's camera, overlay. Does not swap or pump.
-    void DrawPart(const TimelineEntry& part, float partTime);
+    // Draws one frame of part at partTime into the current context, a drawable of width x
+    // height whose viewport is set: clear, background, the scene through the part's camera,
+    // overlay. Does not swap or pump.
+    void DrawPart(const TimelineEntry& part, float partTime, int width, int height);
 
     // The parts in script order.
     TimelineArray Timeline;

@@ -152,12 +152,12 @@ void FormatStatus(char* text, size_t size, const TimelineArray& timeline, const 
         ms / 60000, ms / 1000 % 60, ms % 1000, clock.speed(), state, looping, fps, drawMs);
 }
 
-void DrawShowAt(Show& show, const ShowPosition& position, bool jumped)
+void DrawShowAt(Show& show, const ShowPosition& position, bool jumped, int width, int height)
 {
     if (jumped)
         chooseCamerasUpTo(show, position.part);
     if (position.part < show.Timeline.size()) {
-        show.DrawPart(show.Timeline[position.part], position.partTime);
+        show.DrawPart(show.Timeline[position.part], position.partTime, width, height);
     } else {
         ClearFrame();
     }
@@ -230,7 +230,7 @@ void RunAuthorMode(Show& show, SoundStream* stream, bool loop, const std::string
 
         const ShowPosition position = transport.frame(SDL_GetTicks());
         SetViewport(ScreenWidth, ScreenHeight);
-        DrawShowAt(show, position, transport.clock().jumps() != jumps);
+        DrawShowAt(show, position, transport.clock().jumps() != jumps, ScreenWidth, ScreenHeight);
         jumps = transport.clock().jumps();
         FormatStatus(status, sizeof status, show.Timeline, position, transport.clock(), meter.fps(), meter.drawMs());
         // H clears the picture of both the bar and the problems.

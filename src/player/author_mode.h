@@ -38,10 +38,11 @@ std::string ProblemSummary(size_t count, const std::string& folder);
 void FormatStatus(char* text, size_t size, const TimelineArray& timeline, const ShowPosition& position,
                   const AuthorClock& clock, double fps, double drawMs);
 
-// Draws show at position into the current context as author mode shows it: after a
-// jump (jumped set) the parts before it first choose their cameras again, in order, as
-// playing to it would have. Past the last part the picture is black. Does not swap.
-void DrawShowAt(Show& show, const ShowPosition& position, bool jumped);
+// Draws show at position into the current context, a drawable of width x height whose
+// viewport is set, as author mode shows it: after a jump (jumped set) the parts before it
+// first choose their cameras again, in order, as playing to it would have. Past the last
+// part the picture is black. Does not swap.
+void DrawShowAt(Show& show, const ShowPosition& position, bool jumped, int width, int height);
 
 // Plays show, already loaded, in MainWindow
 // from 0 until Escape, on the music of stream (or the tick count without one), looping

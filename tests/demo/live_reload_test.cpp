@@ -122,7 +122,7 @@ protected:
     uint32_t middle()
     {
         SetViewport(Width, Height);
-        show->DrawPart(show->Timeline[0], 0.0f);
+        show->DrawPart(show->Timeline[0], 0.0f, Width, Height);
         return gl.pixel(Width / 2, Height / 2) >> 8;
     }
 

@@ -84,7 +84,7 @@ public:
         const int clock = readings_[next_];
         if (wanted_.count(clock)) {
             SetViewport(Width, Height);
-            show_.DrawPart(part, partTime);
+            show_.DrawPart(part, partTime, Width, Height);
             pictures[{pass_, clock}] = readFrame();
         } else if (std::unique_ptr<Scene>* scene = show_.SceneRegistry.find(part.sceneName)) {
             SelectCamera(**scene, part.cameraName);
@@ -165,7 +165,7 @@ TEST(AuthorSeek, SeekingShowsWhatPlayingToTheSameClockShows)
     auto compare = [&](int playedAt) {
         const ShowPosition position = PositionAt(show.Timeline, clock.ms());
         SetViewport(Width, Height);
-        DrawShowAt(show, position, true);
+        DrawShowAt(show, position, true, Width, Height);
         const int differing = differingPixels(readFrame(), reference.pictures[{pass, playedAt}]);
         EXPECT_LE(differing, 32) << "at " << clock.ms() << " ms (part " << position.part + 1 << ", pass " << pass + 1
                                  << ")";

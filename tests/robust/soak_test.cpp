@@ -64,7 +64,7 @@ public:
     void drawFrame(const TimelineEntry& part, float partTime) override
     {
         SetViewport(width, height);
-        show_.DrawPart(part, partTime);
+        show_.DrawPart(part, partTime, width, height);
         glFinish();
         for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError())
             ++glErrors;
