@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test test-asan fuzz-build fuzz fuzz-ci demo bench clean
+.PHONY: all deps configure build test test-asan fuzz-build fuzz fuzz-ci demo package bench clean
 
 all: build
 
@@ -45,6 +45,10 @@ fuzz-ci: fuzz-build
 
 demo: build
 	@scripts/run-demo $(BUILD)
+
+# The Debian package, $(BUILD)/taldrex_VERSION_ARCH.deb, from the build's programs and show.
+package: build
+	@cmake --build $(BUILD) --target package
 
 bench: deps
 	@cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DTALDREX_BENCH=ON -DTALDREX_TESTS=OFF >/dev/null

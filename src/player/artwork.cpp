@@ -136,12 +136,12 @@ void drawText(std::vector<unsigned char>& rgb, const char* text, int top, int sc
 
 } // namespace
 
-std::vector<unsigned char> DrawAppIcon()
+std::vector<unsigned char> DrawAppIcon(int size)
 {
-    std::vector<unsigned char> rgba(static_cast<size_t>(AppIconSize) * AppIconSize * 4);
-    const float half = AppIconSize / 2.0f;
-    for (int y = 0; y < AppIconSize; ++y) {
-        for (int x = 0; x < AppIconSize; ++x) {
+    std::vector<unsigned char> rgba(static_cast<size_t>(size) * size * 4);
+    const float half = size / 2.0f;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
             const float u = (x + 0.5f - half) / half;
             const float v = (y + 0.5f - half) / half;
             // Rounded tile: distance outside a square of half-size 0.7 with corner radius 0.3.
@@ -151,7 +151,7 @@ std::vector<unsigned char> DrawAppIcon()
             const float alpha = std::clamp(-outside * half, 0.0f, 1.0f);
             const Colour tile = mix({0.10f, 0.12f, 0.32f}, {0.03f, 0.03f, 0.10f}, (v + 1.0f) / 2.0f);
             const Colour c = planet(u / 0.5f, v / 0.5f, tile);
-            unsigned char* p = &rgba[(static_cast<size_t>(y) * AppIconSize + x) * 4];
+            unsigned char* p = &rgba[(static_cast<size_t>(y) * size + x) * 4];
             p[0] = toByte(c.r);
             p[1] = toByte(c.g);
             p[2] = toByte(c.b);

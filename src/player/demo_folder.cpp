@@ -9,6 +9,11 @@
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
+
+#ifndef TALDREX_INSTALLED_SHOW
+#define TALDREX_INSTALLED_SHOW "/usr/local/share/taldrex/show"
+#endif
 
 std::string chooseDemoFolder(const std::string& dir, const char* programPath)
 {
@@ -16,15 +21,30 @@ std::string chooseDemoFolder(const std::string& dir, const char* programPath)
         return dir;
     char self[PATH_MAX];
     ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    std::string program = length > 0 ? std::string(self, static_cast<size_t>(length)) : programPath;
-    std::string programDir = program.substr(0, program.find_last_of('/') + 1);
-    // Beside the program, in the build tree above it, or under the install prefix.
-    for (const char* place : {"show", "../show", "../share/taldrex/show"}) {
-        std::string candidate = programDir + place;
+    std::string program = length > 0 ? std::string(self, static_cast<size_t>(length))
+                                     : std::string(programPath ? programPath : "");
+    const std::string show = FindBundledShow(program, TALDREX_INSTALLED_SHOW);
+    return show.empty() ? dir : show;
+}
+
+std::string FindBundledShow(const std::string& programFile, const std::string& installedShow)
+{
+    std::vector<std::string> candidates;
+    // A bare name was found on the PATH: it says nothing of where the program lies, and
+    // taken as it is it would pick a show/ from the current folder.
+    const size_t slash = programFile.find_last_of('/');
+    if (slash != std::string::npos) {
+        const std::string programDir = programFile.substr(0, slash + 1);
+        for (const char* place : {"show", "../show", "../share/taldrex/show"})
+            candidates.push_back(programDir + place);
+    }
+    if (!installedShow.empty())
+        candidates.push_back(installedShow);
+    for (const std::string& candidate : candidates) {
         if (access((candidate + "/script.txt").c_str(), R_OK) == 0)
             return candidate;
     }
-    return dir;
+    return std::string();
 }
 
 std::string openDemoFolder(const std::string& dir, bool allowOutside, DataFolder& folder)

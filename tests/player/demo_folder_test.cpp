@@ -7,9 +7,11 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -133,4 +135,49 @@ TEST_F(DemoFolderTest, ScriptLinkedFromOutsideIsReadOnlyWhenAllowed)
     EXPECT_NE(message.find("outside the demo folder"), std::string::npos) << message;
     EXPECT_EQ(open(dir_, true), "");
     std::remove(outside.c_str());
+}
+
+TEST_F(DemoFolderTest, TheBundledShowIsFoundBesideTheProgramFirstThenUnderTheBuiltPrefix)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::string> shows; // folders given a script.txt
+        std::vector<std::string> emptyFolders;
+        std::string program; // under the folder; "" for a bare name, as found on the PATH
+        std::string installed;
+        std::string expected;
+    };
+    const std::string installed = "prefix/share/taldrex/show";
+    const std::vector<Case> cases = {
+        {"unpacked package", {"usr/share/taldrex/show", installed}, {}, "usr/bin/taldrex", installed,
+         "usr/bin/../share/taldrex/show"},
+        {"build tree", {"build/show"}, {}, "build/src/taldrex", installed, "build/src/../show"},
+        {"beside the program before the prefix it stands in", {"bin/show", "share/taldrex/show"}, {},
+         "bin/taldrex", installed, "bin/show"},
+        {"a show folder without its script is passed over", {"usr/share/taldrex/show"}, {"usr/bin/show"},
+         "usr/bin/taldrex", installed, "usr/bin/../share/taldrex/show"},
+        {"nothing beside the program", {installed}, {}, "elsewhere/bin/taldrex", installed, installed},
+        {"a bare program name says nothing of where it lies", {"show", installed}, {}, "", installed, installed},
+        {"nowhere", {}, {}, "usr/bin/taldrex", installed, ""},
+        {"nowhere, no built prefix", {}, {}, "usr/bin/taldrex", "", ""},
+    };
+    ASSERT_EQ(chdir(dir_.c_str()), 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const std::string& show : c.shows) {
+            ASSERT_TRUE(std::filesystem::create_directories(show) || std::filesystem::is_directory(show));
+            writeFile(show + "/script.txt");
+        }
+        for (const std::string& folder : c.emptyFolders)
+            ASSERT_TRUE(std::filesystem::create_directories(folder));
+        if (!c.program.empty()) {
+            std::filesystem::create_directories(std::filesystem::path(c.program).parent_path());
+            writeFile(c.program);
+        }
+        const std::string program = c.program.empty() ? "taldrex" : dir_ + "/" + c.program;
+        const std::string expected = c.expected.empty() ? "" : dir_ + "/" + c.expected;
+        EXPECT_EQ(FindBundledShow(program, c.installed.empty() ? "" : dir_ + "/" + c.installed), expected);
+        for (const char* top : {"usr", "build", "bin", "share", "prefix", "elsewhere", "show"})
+            std::filesystem::remove_all(top);
+    }
 }
