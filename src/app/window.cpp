@@ -34,6 +34,11 @@ int windowedHeight = DefaultWindowHeight;
 
 // The tick of the latest mouse movement.
 Uint32 lastMotion = 0;
+bool cursorKeptShown = false;
+
+// The pointer events not taken yet, oldest first.
+PointerEvent pointerEvents[PointerEventCapacity];
+int pointerEventCount = 0;
 
 void showCursor(Uint32 now)
 {
@@ -41,7 +46,65 @@ void showCursor(Uint32 now)
     SDL_ShowCursor(SDL_ENABLE);
 }
 
-void hideCursor() { SDL_ShowCursor(SDL_DISABLE); }
+void hideCursor()
+{
+    if (!cursorKeptShown)
+        SDL_ShowCursor(SDL_DISABLE);
+}
+
+// Window coordinates to drawable pixels, which differ on high-density displays.
+void toDrawable(Uint32 windowId, int& x, int& y)
+{
+    SDL_Window* window = SDL_GetWindowFromID(windowId);
+    int windowWidth = 0;
+    int windowHeight = 0;
+    if (window)
+        SDL_GetWindowSize(window, &windowWidth, &windowHeight);
+    if (windowWidth > 0 && windowHeight > 0) {
+        x = static_cast<int>(static_cast<long long>(x) * ScreenWidth / windowWidth);
+        y = static_cast<int>(static_cast<long long>(y) * ScreenHeight / windowHeight);
+    }
+}
+
+void queuePointerEvent(const PointerEvent& event)
+{
+    if (event.kind == PointerEvent::Kind::Motion && pointerEventCount > 0 &&
+        pointerEvents[pointerEventCount - 1].kind == PointerEvent::Kind::Motion) {
+        pointerEvents[pointerEventCount - 1] = event;
+        return;
+    }
+    if (pointerEventCount == PointerEventCapacity) {
+        for (int i = 1; i < PointerEventCapacity; ++i)
+            pointerEvents[i - 1] = pointerEvents[i];
+        --pointerEventCount;
+    }
+    pointerEvents[pointerEventCount++] = event;
+}
+
+void notePointer(const SDL_Event& event)
+{
+    PointerEvent pointer;
+    Uint32 windowId = 0;
+    if (event.type == SDL_MOUSEMOTION) {
+        pointer.x = event.motion.x;
+        pointer.y = event.motion.y;
+        windowId = event.motion.windowID;
+    } else if (event.type == SDL_MOUSEWHEEL) {
+        pointer.kind = PointerEvent::Kind::Wheel;
+        pointer.wheel = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.y : event.wheel.y;
+        SDL_GetMouseState(&pointer.x, &pointer.y);
+        windowId = event.wheel.windowID;
+    } else {
+        pointer.kind = event.type == SDL_MOUSEBUTTONDOWN ? PointerEvent::Kind::Press : PointerEvent::Kind::Release;
+        pointer.x = event.button.x;
+        pointer.y = event.button.y;
+        pointer.button = event.button.button;
+        pointer.clicks = event.button.clicks;
+        windowId = event.button.windowID;
+    }
+    toDrawable(windowId, pointer.x, pointer.y);
+    queuePointerEvent(pointer);
+}
 
 // The viewport of the drawable as it is now: after a mode change the size event may come
 // later or, without a window manager, not at all.
@@ -309,6 +372,22 @@ bool TakeKeyPress(int virtualKey)
     return true;
 }
 
+int TakePointerEvents(PointerEvent (&events)[PointerEventCapacity])
+{
+    const int count = pointerEventCount;
+    for (int i = 0; i < count; ++i)
+        events[i] = pointerEvents[i];
+    pointerEventCount = 0;
+    return count;
+}
+
+void KeepCursorShown(bool shown)
+{
+    cursorKeptShown = shown;
+    if (shown)
+        SDL_ShowCursor(SDL_ENABLE);
+}
+
 void HandleWindowEvent(const SDL_Event& event)
 {
     switch (event.type) {
@@ -332,6 +411,12 @@ void HandleWindowEvent(const SDL_Event& event)
     }
     case SDL_MOUSEMOTION:
         showCursor(SDL_GetTicks());
+        notePointer(event);
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+    case SDL_MOUSEWHEEL:
+        notePointer(event);
         break;
     case SDL_WINDOWEVENT: {
         SDL_Window* window = SDL_GetWindowFromID(event.window.windowID);

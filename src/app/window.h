@@ -72,12 +72,35 @@ void PumpMessages();
 
 // The window's reaction to one event: size -> SetViewport with the drawable size, focus
 // lost -> raise again, key down/up -> KeyState and KeyPressed (F and Alt+Return also
-// toggle desktop fullscreen), mouse motion -> cursor shown, close -> CloseDemoWindow.
+// toggle desktop fullscreen), mouse motion -> cursor shown, mouse buttons, motion and
+// wheel -> the pointer events, close -> CloseDemoWindow.
 void HandleWindowEvent(const SDL_Event& event);
 
 // True when virtualKey was pressed since the last call for it, even if it has been
 // released again; clears the press. Invalid codes give false.
 bool TakeKeyPress(int virtualKey);
+
+// A mouse event in drawable pixels, (0, 0) at the top left.
+struct PointerEvent {
+    enum class Kind { Press, Release, Motion, Wheel };
+    Kind kind = Kind::Motion;
+    int x = 0;
+    int y = 0;
+    int button = 0; // Press, Release: SDL_BUTTON_LEFT, SDL_BUTTON_RIGHT, ...
+    int clicks = 0; // Press: 1, or 2 for a double click
+    int wheel = 0;  // Wheel: notches, positive away from the user
+};
+// How many pointer events the pump keeps between two TakePointerEvents; beyond that the
+// oldest are dropped (motions are merged, so only a flood of clicks gets there).
+constexpr int PointerEventCapacity = 64;
+
+// Moves the pointer events since the last call into events, oldest first, and returns
+// their count. Successive motions arrive as the last of them.
+int TakePointerEvents(PointerEvent (&events)[PointerEventCapacity]);
+
+// Keeps the cursor shown however long the mouse rests and in fullscreen (author mode
+// works with the mouse), or lets it hide again.
+void KeepCursorShown(bool shown);
 
 // Desktop mode back, sound closed, cursor shown, context released, then exit status 0,
 // or 130 or 143 when SIGINT or SIGTERM asked for the end.

@@ -80,6 +80,21 @@ void DrawScreenStrip(float left, float bottom, float right, float top, const flo
     glEnd();
 }
 
+void DrawScreenColumns(float left, float centre, const float* half, int count, const float colour[4])
+{
+    glDisable(GL_TEXTURE_2D);
+    glBegin(GL_QUADS);
+    glColor4fv(colour);
+    for (int i = 0; i < count; ++i) {
+        const float x = left + static_cast<float>(i);
+        glVertex2f(x, centre - half[i]);
+        glVertex2f(x + 1.0f, centre - half[i]);
+        glVertex2f(x + 1.0f, centre + half[i]);
+        glVertex2f(x, centre + half[i]);
+    }
+    glEnd();
+}
+
 void DrawScreenText(GLuint atlas, const AtlasGlyph (&glyphs)[AtlasCharCount], float x, float baseline,
     const char* text, const float colour[4])
 {

@@ -29,6 +29,10 @@ void EndScreenText();
 // Fills the rectangle left .. right, bottom .. top with colour, untextured.
 void DrawScreenStrip(float left, float bottom, float right, float top, const float colour[4]);
 
+// Fills count columns one pixel wide, the first at left, each reaching half[i] above and
+// below centre, with colour, untextured: a waveform.
+void DrawScreenColumns(float left, float centre, const float* half, int count, const float colour[4]);
+
 // Draws text from the pen at (x, baseline), glyph after glyph of atlas in colour; a
 // character outside the atlas draws as '?'. An atlas of texture 0 draws nothing.
 void DrawScreenText(GLuint atlas, const AtlasGlyph (&glyphs)[AtlasCharCount], float x, float baseline,

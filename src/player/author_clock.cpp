@@ -121,10 +121,14 @@ AuthorTransport::AuthorTransport(const TimelineArray& timeline, AuthorMusic& mus
 {
 }
 
-void AuthorTransport::press(AuthorKey key, bool shift)
+void AuthorTransport::press(AuthorKey key, bool shift, bool ctrl)
 {
     const double seekMs = shift ? 10000.0 : 1000.0;
     const int current = PositionAt(timeline_, clock_.ms()).part;
+    if (ctrl && HasBeats(beats_) && (key == AuthorKey::Back || key == AuthorKey::Forward)) {
+        clock_.seek(StepOnGrid(beats_, clock_.ms(), key == AuthorKey::Forward ? 1 : -1, shift ? BeatsPerBar : 1));
+        return;
+    }
     switch (key) {
     case AuthorKey::Pause:
         clock_.togglePause();
@@ -180,3 +184,20 @@ ShowPosition AuthorTransport::frame(uint32_t nowMs)
 }
 
 void AuthorTransport::timelineChanged() { clock_.setShowEnd(ShowEnd(timeline_)); }
+
+void AuthorTransport::scrubStart(double ms)
+{
+    playedBeforeScrub_ = !clock_.paused();
+    if (playedBeforeScrub_)
+        clock_.togglePause();
+    clock_.seek(ms);
+}
+
+void AuthorTransport::scrubEnd(double ms)
+{
+    clock_.seek(ms);
+    // Released at the very end the show stays there rather than starting again.
+    if (playedBeforeScrub_ && clock_.paused() && clock_.ms() < ShowEnd(timeline_))
+        clock_.togglePause();
+    playedBeforeScrub_ = false;
+}

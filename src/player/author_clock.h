@@ -4,6 +4,7 @@
 #pragma once
 
 #include "demo/part_timing.h"
+#include "player/beat_grid.h"
 #include "demo/timeline.h"
 
 #include <cstdint>
@@ -82,8 +83,9 @@ private:
 enum class AuthorKey {
     None,
     Pause,        // Space
-    Back,         // Left, Down: 1 s back (10 s with Shift)
-    Forward,      // Right, Up: 1 s on (10 s with Shift)
+    Back,         // Left, Down: 1 s back (10 s with Shift); with Ctrl and a beat grid
+                  // the beat before (the bar before with Ctrl+Shift)
+    Forward,      // Right, Up: 1 s on (10 s with Shift); with Ctrl, the next beat or bar
     PreviousPart, // PageUp, [
     NextPart,     // PageDown, ]
     Restart,      // Home
@@ -110,14 +112,25 @@ public:
     AuthorTransport(const TimelineArray& timeline, AuthorMusic& music);
 
     AuthorClock& clock() { return clock_; }
-    // Applies a transport key (HideBar and None do nothing here); shift is Shift held.
-    void press(AuthorKey key, bool shift);
+    // The beats Ctrl with Back and Forward steps along; none at first.
+    void setBeats(const BeatGrid& beats) { beats_ = beats; }
+    // Applies a transport key (HideBar and None do nothing here); shift and ctrl are Shift
+    // and Ctrl held.
+    void press(AuthorKey key, bool shift, bool ctrl = false);
     // The show at the clock after advancing it to tick nowMs.
     ShowPosition frame(uint32_t nowMs);
     // The timeline changed (reloaded): the end is taken again and the clock clamped.
     void timelineChanged();
 
+    // Scrubbing with the mouse: the clock follows the pointer with the music held, and
+    // once released the music plays on from there if it played before.
+    void scrubStart(double ms);
+    void scrubTo(double ms) { clock_.seek(ms); }
+    void scrubEnd(double ms);
+
 private:
     const TimelineArray& timeline_;
     AuthorClock clock_;
+    BeatGrid beats_;
+    bool playedBeforeScrub_ = false;
 };

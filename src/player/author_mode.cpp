@@ -12,6 +12,8 @@
 #include "demo/timeline.h"
 #include "player/author_clock.h"
 #include "player/status_bar.h"
+#include "player/timeline_strip.h"
+#include "player/waveform.h"
 
 #include <SDL.h>
 
@@ -22,6 +24,7 @@
 namespace {
 
 constexpr int ShiftKey = 0x10;
+constexpr int ControlKey = 0x11;
 
 // The show's stream as the transport drives it: moved and paused on the device, its clock
 // shifted by the audio delay as in a normal run.
@@ -126,6 +129,35 @@ void printProblems(const std::vector<std::string>& problems)
         std::fprintf(stderr, "taldrex: %s\n", line.c_str());
 }
 
+// What the mouse did on the strip, done to the transport.
+void applyStripAction(AuthorTransport& transport, const StripAction& action)
+{
+    switch (action.kind) {
+    case StripAction::Kind::ScrubStart:
+        transport.scrubStart(action.ms);
+        break;
+    case StripAction::Kind::Scrub:
+        transport.scrubTo(action.ms);
+        break;
+    case StripAction::Kind::ScrubEnd:
+        transport.scrubEnd(action.ms);
+        break;
+    case StripAction::Kind::JumpToPart:
+        transport.clock().seek(action.ms);
+        break;
+    case StripAction::Kind::None:
+        break;
+    }
+}
+
+// The waveform of the show's soundtrack, worked out again when another one plays.
+void followSoundtrack(Waveform& waveform, std::string& of, const Show& show)
+{
+    of = show.SoundtrackPath;
+    if (of.empty() || !waveform.start(of, show.folder()))
+        waveform.stop();
+}
+
 // Presses of the author keys while the show loaded do nothing; Escape still ends it.
 void forgetPresses()
 {
@@ -136,20 +168,28 @@ void forgetPresses()
 } // namespace
 
 void FormatStatus(char* text, size_t size, const TimelineArray& timeline, const ShowPosition& position,
-                  const AuthorClock& clock, double fps, double drawMs)
+                  const AuthorClock& clock, double fps, double drawMs, const BeatGrid& beats)
 {
     const long long ms = std::llround(std::floor(clock.ms()));
     const char* state = clock.paused() ? "paused" : "playing";
     const char* looping = clock.looping() ? "  loop" : "";
+    char beat[40] = "";
+    if (HasBeats(beats)) {
+        long long bar = 0;
+        int inBar = 0;
+        BarBeatAt(beats, clock.ms(), bar, inBar);
+        std::snprintf(beat, sizeof beat, "  bar %lld.%d", bar, inBar);
+    }
     if (position.part >= timeline.size()) {
-        std::snprintf(text, size, "no part  %02lld:%02lld.%03lld  %gx  %s%s  %.0f fps %.1f ms", ms / 60000,
-            ms / 1000 % 60, ms % 1000, clock.speed(), state, looping, fps, drawMs);
+        std::snprintf(text, size, "no part  %02lld:%02lld.%03lld%s  %gx  %s%s  %.0f fps %.1f ms", ms / 60000,
+            ms / 1000 % 60, ms % 1000, beat, clock.speed(), state, looping, fps, drawMs);
         return;
     }
     const TimelineEntry& part = timeline[position.part];
-    std::snprintf(text, size, "part %d/%d  %.40s  %.32s  frame %.1f  %02lld:%02lld.%03lld  %gx  %s%s  %.0f fps %.1f ms",
-        position.part + 1, timeline.size(), part.sceneName.c_str(), part.cameraName.c_str(), position.partTime,
-        ms / 60000, ms / 1000 % 60, ms % 1000, clock.speed(), state, looping, fps, drawMs);
+    std::snprintf(text, size,
+        "part %d/%d  %.40s  %.32s  frame %.1f  %02lld:%02lld.%03lld%s  %gx  %s%s  %.0f fps %.1f ms", position.part + 1,
+        timeline.size(), part.sceneName.c_str(), part.cameraName.c_str(), position.partTime, ms / 60000,
+        ms / 1000 % 60, ms % 1000, beat, clock.speed(), state, looping, fps, drawMs);
 }
 
 void DrawShowAt(Show& show, const ShowPosition& position, bool jumped, int width, int height)
@@ -181,7 +221,7 @@ std::string ProblemSummary(size_t count, const std::string& folder)
 }
 
 void RunAuthorMode(Show& show, SoundStream* stream, bool loop, const std::string& folder,
-                   std::vector<std::string> problems, ShowWatch* watch)
+                   std::vector<std::string> problems, ShowWatch* watch, const BeatGrid& beats)
 {
     printProblems(problems);
     if (watch && !watch->start(folder))
@@ -198,6 +238,14 @@ void RunAuthorMode(Show& show, SoundStream* stream, bool loop, const std::string
     StreamMusic music(stream);
     AuthorTransport transport(show.Timeline, music);
     transport.clock().setLooping(loop);
+    transport.setBeats(beats);
+    TimelineStrip strip;
+    strip.setShowEnd(ShowEnd(show.Timeline));
+    Waveform waveform;
+    std::string waveformOf;
+    followSoundtrack(waveform, waveformOf, show);
+    PointerEvent events[PointerEventCapacity];
+    KeepCursorShown(true);
     FrameMeter meter;
     forgetPresses();
     transport.clock().start(SDL_GetTicks());
@@ -215,11 +263,19 @@ void RunAuthorMode(Show& show, SoundStream* stream, bool loop, const std::string
             if (AuthorKeyBindings[i].key == AuthorKey::HideBar)
                 barShown = !barShown;
             else
-                transport.press(AuthorKeyBindings[i].key, KeyState[ShiftKey] != 0);
+                transport.press(AuthorKeyBindings[i].key, KeyState[ShiftKey] != 0, KeyState[ControlKey] != 0);
         }
+        strip.place(ScreenWidth, ScreenHeight, bar.height());
+        const int pointerEvents = TakePointerEvents(events);
+        for (int i = 0; i < pointerEvents && barShown; ++i)
+            applyStripAction(transport, strip.pointer(events[i], KeyState[ShiftKey] != 0, show.Timeline));
+        SoundStream* const playing = stream;
         if (watch && watch->poll(stream)) {
             music.replace(stream);
             transport.timelineChanged();
+            strip.setShowEnd(ShowEnd(show.Timeline));
+            if (show.SoundtrackPath != waveformOf || stream != playing)
+                followSoundtrack(waveform, waveformOf, show);
             // Picks the music up at the clock when it plays.
             if (!transport.clock().paused())
                 transport.clock().seek(transport.clock().ms());
@@ -232,10 +288,14 @@ void RunAuthorMode(Show& show, SoundStream* stream, bool loop, const std::string
         SetViewport(ScreenWidth, ScreenHeight);
         DrawShowAt(show, position, transport.clock().jumps() != jumps, ScreenWidth, ScreenHeight);
         jumps = transport.clock().jumps();
-        FormatStatus(status, sizeof status, show.Timeline, position, transport.clock(), meter.fps(), meter.drawMs());
-        // H clears the picture of both the bar and the problems.
-        if (barShown)
-            bar.draw(ScreenWidth, ScreenHeight, status, problems);
+        FormatStatus(status, sizeof status, show.Timeline, position, transport.clock(), meter.fps(), meter.drawMs(),
+            beats);
+        // H clears the picture of the strip, the bar and the problems.
+        if (barShown) {
+            const StripMarks marks{&show.Timeline, beats, transport.clock().ms(), transport.clock().looping()};
+            strip.draw(ScreenWidth, ScreenHeight, waveform, marks, bar);
+            bar.draw(ScreenWidth, ScreenHeight, status, problems, strip.height());
+        }
         meter.frameDrawn();
         SDL_GL_SwapWindow(MainWindow);
     }

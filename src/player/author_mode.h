@@ -33,10 +33,11 @@ std::vector<std::string> ProblemLines(const std::vector<CheckProblem>& problems)
 std::string ProblemSummary(size_t count, const std::string& folder);
 
 // The status bar's line into text (size bytes): part number and count, scene and camera
-// (names cut at 40 and 32 bytes), part time in frames, the clock as mm:ss.mmm, speed,
-// paused or playing, looping, frames per second and draw time. Allocates nothing.
+// (names cut at 40 and 32 bytes), part time in frames, the clock as mm:ss.mmm, with a
+// beat grid the bar and beat as "bar 12.3", speed, paused or playing, looping, frames per
+// second and draw time. Allocates nothing.
 void FormatStatus(char* text, size_t size, const TimelineArray& timeline, const ShowPosition& position,
-                  const AuthorClock& clock, double fps, double drawMs);
+                  const AuthorClock& clock, double fps, double drawMs, const BeatGrid& beats = BeatGrid());
 
 // Draws show at position into the current context, a drawable of width x height whose
 // viewport is set, as author mode shows it: after a jump (jumped set) the parts before it
@@ -46,7 +47,9 @@ void DrawShowAt(Show& show, const ShowPosition& position, bool jumped, int width
 
 // Plays show, already loaded, in MainWindow
 // from 0 until Escape, on the music of stream (or the tick count without one), looping
-// when loop is set until L says otherwise. problems are listed on screen until the watch
-// reports a clean reload; watch may be null (nothing is reloaded then).
+// when loop is set until L says otherwise, with the timeline strip over the show and its
+// soundtrack and the beats of beats (none without a tempo). problems are listed on
+// screen until the watch reports a clean reload; watch may be null (nothing is reloaded
+// then).
 void RunAuthorMode(Show& show, SoundStream* stream, bool loop, const std::string& folder,
-                   std::vector<std::string> problems, ShowWatch* watch);
+                   std::vector<std::string> problems, ShowWatch* watch, const BeatGrid& beats = BeatGrid());

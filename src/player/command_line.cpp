@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -15,9 +16,9 @@
 
 namespace {
 
-// The options of how and where the show plays. The mode's name and the vsync choice are
-// read into modeName and vsync, to be interpreted once parsing is done.
-void addShowOptions(CLI::App& app, CommandLine& options, std::string& modeName, std::string& vsync)
+// The options of how and where the show plays. The mode's name, the vsync choice and the
+// tempo are read into modeName, vsync and bpm, to be interpreted once parsing is done.
+void addShowOptions(CLI::App& app, CommandLine& options, std::string& modeName, std::string& vsync, std::string& bpm)
 {
     app.add_option("DEMO_DIR", options.demoDir,
                    "folder holding script.txt and its data (default: the current folder when it holds a "
@@ -44,6 +45,14 @@ void addShowOptions(CLI::App& app, CommandLine& options, std::string& modeName, 
         "author mode: no dialog, a window (640x480 unless --mode says otherwise) where Space pauses, the "
         "arrows seek, PageUp/PageDown jump between parts, - and = change the speed, with a status bar "
         "(H hides it) and the folder's problems on screen; see the README for every key");
+    app.add_option("--bpm", bpm,
+        "author mode: the music's tempo in beats per minute (decimal), for the beat grid on the timeline, "
+        "bar.beat in the status bar and Ctrl+arrows stepping by beat (Ctrl+Shift by bar); auto estimates it "
+        "from the music and prints what it found")
+        ->type_name("N|auto");
+    app.add_option("--beat-offset", options.beatOffsetMs,
+        "author mode: where the first beat of a bar falls on the show's clock, in ms (default 0)")
+        ->check(CLI::Range(-3600000.0, 3600000.0))->type_name("MS");
     app.add_flag("--check", options.check,
         "check the demo folder without showing anything: one line per problem, exit 1 when there is any");
     app.add_flag("--allow-outside", options.allowOutside,
@@ -162,6 +171,34 @@ std::optional<int> chooseDisplayMode(const std::string& modeName, CommandLine& o
     return std::nullopt;
 }
 
+// Sets the beat grid from the --bpm text (empty when not given). Returns 2, after printing
+// why, when it is neither auto nor a tempo from 1 to 1000, or when the grid is asked for
+// outside author mode.
+std::optional<int> chooseTempo(const std::string& bpm, bool offsetGiven, CommandLine& options)
+{
+    if (bpm.empty() && !offsetGiven)
+        return std::nullopt;
+    if (!options.author) {
+        std::fprintf(stderr, "--bpm and --beat-offset draw the beat grid of author mode: add --author\n");
+        return 2;
+    }
+    if (bpm.empty())
+        return std::nullopt;
+    if (CLI::detail::to_lower(bpm) == "auto") {
+        options.estimateBpm = true;
+        return std::nullopt;
+    }
+    char* end = nullptr;
+    const double value = std::strtod(bpm.c_str(), &end);
+    if (end == bpm.c_str() || *end != '\0' || !(value >= 1.0 && value <= 1000.0)) {
+        std::fprintf(stderr, "--bpm: expected auto or a tempo from 1 to 1000 beats per minute, got \"%s\"\n",
+            bpm.c_str());
+        return 2;
+    }
+    options.bpm = value;
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLine& options)
@@ -173,7 +210,8 @@ std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLi
 
     std::string modeName;
     std::string vsync = "on";
-    addShowOptions(app, options, modeName, vsync);
+    std::string bpm;
+    addShowOptions(app, options, modeName, vsync, bpm);
     std::string size;
     const std::vector<CLI::Option*> captureSettings = addCaptureOptions(app, options.capture, size);
 
@@ -190,5 +228,7 @@ std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLi
         return 2;
     }
     options.vsync = CLI::detail::to_lower(vsync) == "on";
+    if (const std::optional<int> status = chooseTempo(bpm, app.count("--beat-offset") > 0, options))
+        return status;
     return chooseDisplayMode(modeName, options);
 }

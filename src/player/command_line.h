@@ -27,6 +27,11 @@ struct CommandLine {
     int display = 0;            // --display N: the monitor, 0 the first
     bool vsync = true;          // --vsync on|off: buffer swaps wait for the display's refresh
     int audioDelayMs = DefaultAudioDelayMs; // --audio-delay MS: the picture against the music
+
+    // Author mode's beat grid: --bpm N (0: none), --bpm auto, --beat-offset MS.
+    double bpm = 0.0;
+    bool estimateBpm = false;
+    double beatOffsetMs = 0.0;
 };
 
 // Parses the arguments into options. Returns an exit status when the program should end

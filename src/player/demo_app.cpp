@@ -3,6 +3,7 @@
 #include "app/display_choices.h"
 #include "app/error_report.h"
 #include "app/gl_extensions.h"
+#include "app/mp3_decoder.h"
 #include "app/shell_state.h"
 #include "app/sound.h"
 #include "app/stop_signals.h"
@@ -16,6 +17,7 @@
 #include "image/image_limits.h"
 #include "player/artwork.h"
 #include "player/author_mode.h"
+#include "player/beat_grid.h"
 #include "player/command_line.h"
 #include "player/demo_folder.h"
 #include "player/settings_dialog.h"
@@ -46,6 +48,26 @@ private:
     Show& show_;
     LiveReload reload_;
 };
+
+// The beat grid author mode draws: as given, or estimated from the show's soundtrack with
+// --bpm auto (what was found is printed, with the options that give it by hand).
+BeatGrid authorBeats(const CommandLine& options, const Show& show)
+{
+    BeatGrid beats{options.bpm, options.beatOffsetMs};
+    if (!options.estimateBpm)
+        return beats;
+    Mp3Stream music;
+    if (!show.SoundtrackPath.empty() && music.open(show.folder().openFile(show.SoundtrackPath, SoundtrackFileLimit)))
+        beats = EstimateBeatGrid(music);
+    if (!HasBeats(beats)) {
+        std::fputs("taldrex: no tempo found in the music; the timeline has no beat grid\n", stderr);
+        return beats;
+    }
+    std::printf("taldrex: the music's tempo is about %.2f BPM, its beats falling at %.0f ms "
+                "(--bpm %.2f --beat-offset %.0f)\n", beats.bpm, beats.offsetMs, beats.bpm, beats.offsetMs);
+    std::fflush(stdout);
+    return beats;
+}
 
 } // namespace
 
@@ -150,7 +172,7 @@ int DemoApp::initInstance(const CommandLine& options, const std::string& folder)
         std::fprintf(stderr, "%s\n", ProblemSummary(problems.size(), folder).c_str());
     if (options.author) {
         LiveReloadWatch watch(*m_show);
-        RunAuthorMode(*m_show, m_stream, loopDemo != 0, ".", problems, &watch);
+        RunAuthorMode(*m_show, m_stream, loopDemo != 0, ".", problems, &watch, authorBeats(options, *m_show));
     } else
         m_show->RunTimeline(loopDemo, m_stream);
 

@@ -151,10 +151,27 @@ void StatusBar::drawProblemText(float baseline, const std::vector<std::string>& 
     }
 }
 
-void StatusBar::draw(int width, int height, const char* text, const std::vector<std::string>& problems) const
+int StatusBar::textWidth(const char* text) const
+{
+    int width = 0;
+    for (const char* c = text; *c; ++c) {
+        const int index = static_cast<unsigned char>(*c) - FirstAtlasChar;
+        width += glyphs_[index >= 0 && index < AtlasCharCount ? index : '?' - FirstAtlasChar].advance;
+    }
+    return width;
+}
+
+void StatusBar::drawText(float x, float baseline, const char* text, const float colour[4]) const
+{
+    DrawScreenText(texture_.get(), glyphs_, x, baseline, text, colour);
+}
+
+void StatusBar::draw(int width, int height, const char* text, const std::vector<std::string>& problems,
+    int raise) const
 {
     BeginScreenText(width, height);
     const float bar = static_cast<float>(this->height());
+    const float above = bar + static_cast<float>(raise);
     const float right = static_cast<float>(width);
     // Backing of the bar and of the problem lines, then their text.
     const size_t lines = std::min(problems.size(), ShownProblems) + (problems.size() > ShownProblems ? 1 : 0);
@@ -162,13 +179,13 @@ void StatusBar::draw(int width, int height, const char* text, const std::vector<
     DrawScreenStrip(0, 0, right, bar, barBacking);
     if (lines > 0) {
         const float problemBacking[4] = {0.25f, 0.0f, 0.0f, 0.8f};
-        DrawScreenStrip(0, bar, right, bar + lines * lineHeight_ + 2 * Margin, problemBacking);
+        DrawScreenStrip(0, above, right, above + lines * lineHeight_ + 2 * Margin, problemBacking);
     }
 
     const float white[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     const float descent = static_cast<float>(lineHeight_ - ascent_);
     DrawScreenText(texture_.get(), glyphs_, Margin * 2, Margin + descent, text, white);
     // The first problems at the top, read downwards.
-    drawProblemText(bar + Margin + descent + (static_cast<float>(lines) - 1) * lineHeight_, problems);
+    drawProblemText(above + Margin + descent + (static_cast<float>(lines) - 1) * lineHeight_, problems);
     EndScreenText();
 }

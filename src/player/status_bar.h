@@ -28,12 +28,19 @@ public:
 
     // Height of the bar in pixels: one line of text and its margins.
     int height() const;
+    // The font's height above the baseline, and the width text takes, in pixels.
+    int ascent() const { return ascent_; }
+    int textWidth(const char* text) const;
 
     // Draws over the bottom of a width x height drawable: the bar with text and the problem
-    // lines above it, the first at the top; more than eight end in a line counting the
-    // rest. Every OpenGL state it changes is restored, and nothing above the bar changes
-    // when there are no problems.
-    void draw(int width, int height, const char* text, const std::vector<std::string>& problems) const;
+    // lines above it, raised by raise pixels more, the first at the top; more than eight
+    // end in a line counting the rest. Every OpenGL state it changes is restored, and
+    // nothing above the bar changes when there are no problems.
+    void draw(int width, int height, const char* text, const std::vector<std::string>& problems,
+        int raise = 0) const;
+    // Draws text in the bar's font from the pen at (x, baseline), between BeginScreenText
+    // and EndScreenText.
+    void drawText(float x, float baseline, const char* text, const float colour[4]) const;
 
 private:
     // Draws the text of the problem lines, the first with its baseline at baseline and

@@ -24,6 +24,11 @@ std::vector<int16_t> MakeTone(int rate, int channels, int frames)
 
 bool WriteToneMp3(const std::string& path, int rate, int channels, int frames)
 {
+    return WritePcmMp3(path, rate, channels, MakeTone(rate, channels, frames));
+}
+
+bool WritePcmMp3(const std::string& path, int rate, int channels, const std::vector<int16_t>& pcm)
+{
     std::unique_ptr<lame_global_flags, decltype(&lame_close)> lame(lame_init(), &lame_close);
     if (!lame)
         return false;
@@ -37,11 +42,13 @@ bool WriteToneMp3(const std::string& path, int rate, int channels, int frames)
     if (lame_init_params(lame.get()) < 0)
         return false;
 
-    std::vector<int16_t> pcm = MakeTone(rate, channels, frames);
+    const int frames = static_cast<int>(pcm.size() / static_cast<size_t>(channels));
+    // LAME reads the samples through pointers to non-const.
+    short* samples = const_cast<short*>(pcm.data());
     std::vector<unsigned char> mp3(static_cast<size_t>(frames) * 5 / 4 + 7200);
     int size = channels == 2
-        ? lame_encode_buffer_interleaved(lame.get(), pcm.data(), frames, mp3.data(), static_cast<int>(mp3.size()))
-        : lame_encode_buffer(lame.get(), pcm.data(), pcm.data(), frames, mp3.data(), static_cast<int>(mp3.size()));
+        ? lame_encode_buffer_interleaved(lame.get(), samples, frames, mp3.data(), static_cast<int>(mp3.size()))
+        : lame_encode_buffer(lame.get(), samples, samples, frames, mp3.data(), static_cast<int>(mp3.size()));
     if (size < 0)
         return false;
     int tail = lame_encode_flush(lame.get(), mp3.data() + size, static_cast<int>(mp3.size()) - size);

@@ -11,5 +11,7 @@
 std::vector<int16_t> MakeTone(int rate, int channels, int frames);
 // Encodes MakeTone(rate, channels, frames) to path. Returns false when LAME fails.
 bool WriteToneMp3(const std::string& path, int rate, int channels, int frames);
+// Encodes interleaved samples (frames x channels values) to path. Returns false when LAME fails.
+bool WritePcmMp3(const std::string& path, int rate, int channels, const std::vector<int16_t>& pcm);
 // A unique path in the temporary folder for a file named after name; removed by the caller.
 std::string TempPath(const std::string& name);

@@ -27,7 +27,7 @@ near() { # near R,G,B expected R G B
 # The second part, from 2 s on the show clock to its end, has the blue background; the
 # first has none. Blue after a reload means the clock did not start again.
 expect_second_part() {
-    near "$(pixel 20 400)" 0 0 255 || fail "$1: the background is not the second part's blue: $(pixel 20 400)"
+    near "$(pixel 20 300)" 0 0 255 || fail "$1: the background is not the second part's blue: $(pixel 20 300)"
 }
 # Takes screenshots until the square in the middle has colour R G B; fails when no
 # screenshot begun within 0.5 s of $1 (ms) shows it.
