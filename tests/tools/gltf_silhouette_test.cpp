@@ -1,0 +1,139 @@
+// Imported models as their makers see them: every frame the player captures of an imported
+// model is compared with an independent silhouette of the original glTF file (our own
+// evaluation and projection, silhouette_reference.h), seen through the camera the player
+// really used, by intersection over union.
+#include "canvas.h"
+#include "image_files.h"
+#include "player_capture.h"
+#include "png_bytes.h"
+#include "show_files.h"
+#include "silhouette_reference.h"
+
+#include "demo/part_timing.h"
+#include "demo/script_parser.h"
+#include "demo/show.h"
+#include "image/png_decoder.h"
+#include "scene/scene.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int Width = 320, Height = 180;
+
+std::string readAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Every picture of the folder's data made white, so that whatever the player draws of the
+// model shows against the black background.
+void whiten(const std::string& folder)
+{
+    Canvas white(8, 8);
+    white.fill([](float, float) { return Colour{1, 1, 1}; });
+    std::string error;
+    for (const fs::directory_entry& file : fs::directory_iterator(folder + "/data")) {
+        const std::string extension = file.path().extension().string();
+        if (extension == ".png") {
+            std::ofstream(file.path(), std::ios::binary) << solidPng(255, 255, 255);
+        } else if (extension == ".jpg") {
+            ASSERT_TRUE(writeJpeg(file.path().string(), white, 95, error)) << error;
+        }
+    }
+}
+
+// The smallest agreement over the frames compared, and where it was.
+struct Agreement {
+    double smallest = 1.0;
+    int frame = 0;
+    int frames = 0;
+    std::string summary; // what the import printed
+};
+
+// Imports the model into a fresh folder with options, captures the first part's frames
+// (frame 0 alone for a still model) and compares each with the reference silhouette, the
+// model multiplied by scale. Fails the test when the import or the capture fails.
+Agreement compareWithReference(const std::string& modelPath, const ImportOptions& options, double scale = 1.0)
+{
+    Agreement result;
+    reference::GltfModel model(modelPath);
+    EXPECT_TRUE(model.loaded()) << model.problem();
+    const std::string folder = (fs::temp_directory_path() / ("gltf-silhouette-" + std::to_string(getpid()))).string();
+    fs::remove_all(folder);
+    const std::string summaryPath = folder + ".summary";
+    std::FILE* out = std::fopen(summaryPath.c_str(), "w");
+    const int status = runImport(modelPath, folder, options, false, out, out);
+    std::fclose(out);
+    result.summary = readAll(summaryPath);
+    fs::remove(summaryPath);
+    EXPECT_EQ(status, 0) << result.summary;
+    if (status != 0 || !model.loaded())
+        return result;
+    whiten(folder);
+    const ShowPlan plan = ParseScript(readAll(folder + "/script.txt"));
+    const int firstEnd = plan.parts.size() > 0 ? plan.parts[0].endTime : 0;
+    const int toMs = firstEnd >= 10000 ? 0 : firstEnd; // a still model is shown for ten seconds
+    EXPECT_TRUE(CaptureFrames(folder, folder + "/frames", toMs)) << modelPath;
+
+    const std::string sceneBytes = readAll(folder + "/data/" + plan.parts[0].sceneName);
+    Scene scene;
+    scene.loadMemory(sceneBytes.data(), sceneBytes.size());
+    for (int frame = 0; frame * 1000 / 30 <= toMs; ++frame) {
+        const int ms = frame * 1000 / 30;
+        const ShowPosition at = PositionAt(plan.parts, ms);
+        SelectCamera(scene, plan.parts[at.part].cameraName);
+        CameraLook look;
+        EXPECT_TRUE(scene.camera && scene.camera->viewAt(at.partTime, look)) << "frame " << frame;
+        char name[64];
+        std::snprintf(name, sizeof name, "/frames/frame-%06d.png", frame);
+        const DecodedImage picture = DecodePng(folder + name);
+        EXPECT_EQ(picture.width, Width) << name;
+        const reference::Mask drawn = reference::Drawn(picture.pixels, picture.width, picture.height);
+        const reference::Mask wanted =
+            reference::Project(model.triangles(at.partTime / options.fps, scale), look, Width, Height);
+        EXPECT_GT(wanted.count(), 0u) << "the reference sees nothing at frame " << frame;
+        const double agreement = reference::IntersectionOverUnion(drawn, wanted);
+        if (agreement < result.smallest)
+            result.smallest = agreement, result.frame = frame;
+        ++result.frames;
+    }
+    fs::remove_all(folder);
+    return result;
+}
+
+// Every shared sample model, as it imports with the importer's defaults. The back plane of
+// TextureCoordinateTest is double-sided and faces away from the camera: glTF shows it, the
+// player culls it.
+TEST(GltfSilhouette, EverySharedSampleModelAgreesAtEveryFrame)
+{
+    const std::set<std::string> disagreeing = {"TextureCoordinateTest.gltf"};
+    std::vector<fs::path> models;
+    for (const fs::directory_entry& file : fs::directory_iterator(TALDREX_SHARED_TESTDATA "/gltf"))
+        if (file.path().extension() == ".gltf" || file.path().extension() == ".glb")
+            models.push_back(file.path());
+    std::sort(models.begin(), models.end());
+    ASSERT_FALSE(models.empty());
+    for (const fs::path& path : models) {
+        SCOPED_TRACE(path.filename().string());
+        const Agreement a = compareWithReference(path.string(), ImportOptions());
+        std::printf("%s: smallest agreement %.4f over %d frames (frame %d)\n", path.filename().c_str(), a.smallest,
+                    a.frames, a.frame);
+        if (disagreeing.count(path.filename().string()))
+            EXPECT_LT(a.smallest, 0.98);
+        else
+            EXPECT_GE(a.smallest, 0.98) << "at frame " << a.frame;
+        EXPECT_GT(a.frames, 0);
+    }
+}
+
+} // namespace
