@@ -3,6 +3,7 @@
 // evaluation and projection, silhouette_reference.h), seen through the camera the player
 // really used, by intersection over union.
 #include "canvas.h"
+#include "gltf_files.h"
 #include "image_files.h"
 #include "player_capture.h"
 #include "png_bytes.h"
@@ -133,6 +134,53 @@ TEST(GltfSilhouette, EverySharedSampleModelAgreesAtEveryFrame)
         else
             EXPECT_GE(a.smallest, 0.98) << "at frame " << a.frame;
         EXPECT_GT(a.frames, 0);
+    }
+}
+
+// The model written to a file of the given name in a fresh temporary folder.
+std::string writeModel(const GltfText& g, const std::string& name)
+{
+    const fs::path folder = fs::temp_directory_path() / ("gltf-silhouette-models-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    std::ofstream((folder / name).string(), std::ios::binary) << g.text();
+    return (folder / name).string();
+}
+
+// A half: a quad right of the middle, facing the viewer (+Z), with its normals, as mesh 0.
+GltfText halfModel()
+{
+    GltfText g;
+    g.floats({0.2f, -0.5f, 0, 1, -0.5f, 0, 1, 0.5f, 0, 0.2f, 0.5f, 0}, "VEC3");
+    g.floats({0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1}, "VEC3");
+    g.indices({0, 1, 2, 0, 2, 3});
+    g.meshes.push_back("{\"primitives\":[{\"attributes\":{\"POSITION\":0,\"NORMAL\":1},\"indices\":2}]}");
+    g.nodes.push_back("{\"name\":\"right\",\"mesh\":0}");
+    g.scenes = "[{\"nodes\":[0,1]}]";
+    return g;
+}
+
+// The left half made from the right one by a mirroring node, in each way glTF offers, and
+// by mirroring twice (a turn, which mirrors nothing).
+TEST(GltfSilhouette, MirroredHalvesShowTheFacesGltfShows)
+{
+    const struct {
+        const char* name;
+        std::vector<std::string> nodes; // node 1 on
+        bool turned;
+    } cases[] = {
+        {"scale", {"{\"name\":\"left\",\"mesh\":0,\"scale\":[-1,1,1]}"}, true},
+        {"matrix", {"{\"name\":\"left\",\"mesh\":0,\"matrix\":[-1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1]}"}, true},
+        {"parent", {"{\"name\":\"mirror\",\"scale\":[1,1,-1],\"rotation\":[0,1,0,0],\"children\":[2]}",
+                    "{\"name\":\"left\",\"mesh\":0}"}, true},
+        {"twice", {"{\"name\":\"left\",\"mesh\":0,\"scale\":[-1,-1,1]}"}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        GltfText g = halfModel();
+        g.nodes.insert(g.nodes.end(), c.nodes.begin(), c.nodes.end());
+        const Agreement a = compareWithReference(writeModel(g, std::string(c.name) + ".gltf"), ImportOptions());
+        EXPECT_GE(a.smallest, 0.98);
+        EXPECT_EQ(a.summary.find("1 mesh is mirrored by its node's matrix") != std::string::npos, c.turned) << a.summary;
     }
 }
 

@@ -245,6 +245,11 @@ void Importer::run()
     if (model_.asset.generator == "taldrex-scene export")
         show_.notes.push_back("written by taldrex-scene export: groups, maps, light colours and field-of-view keys "
                               "are read back from its extras");
+    if (mirroredMeshes_ > 0)
+        show_.notes.push_back(std::to_string(mirroredMeshes_) +
+                              (mirroredMeshes_ == 1 ? " mesh is mirrored by its node's matrix: its faces are"
+                                                    : " meshes are mirrored by their nodes' matrices: their faces are") +
+                              " written turned round, so the player culls the side glTF hides");
     if (shapedNormals_ > 0)
         show_.notes.push_back(std::to_string(shapedNormals_) + " vertices have the model's normal only by a face added "
                               "outside every group (the player averages the faces around a vertex)");

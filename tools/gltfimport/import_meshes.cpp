@@ -451,11 +451,53 @@ const MeshData& Importer::meshData(int index)
     return *(meshes_[index] = std::move(data));
 }
 
+// Whether the node's world matrix mirrors space at frame 0 (glTF then takes its faces'
+// other winding as their front). A sign that changes during the animation is warned of,
+// naming the frames where it changes: the faces are written for frame 0.
+bool Importer::mirrored(int nodeIndex, const std::string& name)
+{
+    bool animated = false;
+    int steps = 0;
+    for (int n = nodeIndex; n >= 0 && steps <= maxDepth * 4 && !animated; n = parent_[size_t(n)], ++steps)
+        for (const char* path : {"translation", "rotation", "scale"})
+            animated = animated || channels_.count({n, path});
+    auto signAt = [&](int frame) {
+        const double d = determinant3(worldAt(nodeIndex, frame));
+        return d < 0 ? -1 : d > 0 ? 1 : 0;
+    };
+    const int first = signAt(0);
+    std::vector<int> changes;
+    for (int f = 1, last = first; animated && f < frames_; ++f) {
+        const int sign = signAt(f);
+        if (sign != 0 && last != 0 && sign != last)
+            changes.push_back(f);
+        last = sign != 0 ? sign : last;
+    }
+    if (!changes.empty()) {
+        std::string frames;
+        for (size_t i = 0; i < changes.size() && i < 10; ++i)
+            frames += (i ? ", " : "") + std::to_string(changes[i]);
+        if (changes.size() > 10)
+            frames += " and " + std::to_string(changes.size() - 10) + " more";
+        show_.warnings.push_back("node " + quoted(name) + ": its mirroring (a negative determinant) changes during the "
+                                 "animation, at frames " + frames + "; its faces are turned as at frame 0, so the "
+                                 "player culls their other side where it differs");
+    }
+    return first < 0;
+}
+
 void Importer::convertMesh(int nodeIndex, NodeSpec& spec)
 {
     const tinygltf::Node& node = model_.nodes[size_t(nodeIndex)];
     const MeshData& mesh = meshData(node.mesh);
     fillGeometry(mesh, spec);
+    // The player culls by the winding it sees on screen, which a mirroring matrix turns round.
+    // A file taldrex-scene export wrote holds the faces as the player drew them already.
+    if (model_.asset.generator != "taldrex-scene export" && mirrored(nodeIndex, spec.name)) {
+        for (FaceSpec& face : spec.faces)
+            std::swap(face.corners[1], face.corners[2]);
+        ++mirroredMeshes_;
+    }
     const bool morphing = !mesh.targets.empty() && channels_.count({nodeIndex, "weights"});
     const int n = morphing ? frames_ : 1;
     if (uint64_t(n) * mesh.base.size() > maxMorphSamples)

@@ -170,6 +170,7 @@ private:
                                 size_t vertexCount);
     std::vector<size_t> readIndices(const tinygltf::Primitive& primitive, const std::string& where, size_t vertexCount);
     void convertMesh(int nodeIndex, NodeSpec& spec);
+    bool mirrored(int nodeIndex, const std::string& name);
     void convertSkin(int nodeIndex, const MeshData& mesh, NodeSpec& spec);
     void convertCamera(int nodeIndex);
     void addDefaultCamera();
@@ -207,6 +208,7 @@ private:
     std::vector<NodeSpec> skinned_;
     int lightsSeen_ = 0;
     int shapedNormals_ = 0; // faces added to shape normals
+    int mirroredMeshes_ = 0; // meshes written with their faces turned round
     uint64_t decodedValues_ = 0;
     bool colourAttributes_ = false;
 };

@@ -1,0 +1,77 @@
+// What the importer writes and says for models that leave the player's assumptions:
+// mirrored nodes, double-sided materials, sizes beyond the depth range, orthographic
+// cameras. Their pictures are judged in gltf_silhouette_test.cpp.
+#include "gltf_files.h"
+#include "gltf_import.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+bool importText(const GltfText& g, ImportedShow& show, const ImportOptions& options = ImportOptions())
+{
+    const std::string text = g.text();
+    std::string error;
+    const bool ok = importGltfMemory(reinterpret_cast<const unsigned char*>(text.data()), text.size(), ".", "m.gltf",
+                                     options, show, error);
+    EXPECT_TRUE(ok) << error;
+    return ok;
+}
+
+const NodeSpec* findNode(const std::vector<NodeSpec>& nodes, const std::string& name)
+{
+    for (const NodeSpec& n : nodes) {
+        if (n.name == name)
+            return &n;
+        if (const NodeSpec* found = findNode(n.children, name))
+            return found;
+    }
+    return nullptr;
+}
+
+// A node mirrored by STEP scale keys at 0.5 s and 1 s is warned of with those frames, and
+// its faces are written turned for frame 0 (mirrored there); its unmirrored twin keeps
+// the model's winding.
+TEST(GltfModelFeatures, AMirroringThatChangesDuringTheAnimationIsWarnedOfWithItsFrames)
+{
+    GltfText g = triangleModel();
+    g.nodes.push_back("{\"name\":\"flip\",\"mesh\":0,\"scale\":[-1,1,1]}");
+    g.scenes = "[{\"nodes\":[0,1]}]";
+    const int times = g.floats({0, 0.5f, 1}, "SCALAR");
+    const int scales = g.floats({-1, 1, 1, 1, 1, 1, -1, 1, 1}, "VEC3");
+    g.animations.push_back("{\"samplers\":[{\"input\":" + std::to_string(times) + ",\"output\":" + std::to_string(scales) +
+                           ",\"interpolation\":\"STEP\"}],\"channels\":[{\"sampler\":0,\"target\":{\"node\":1,\"path\":\"scale\"}}]}");
+    ImportedShow show;
+    ASSERT_TRUE(importText(g, show));
+    ASSERT_EQ(show.warnings.size(), 1u);
+    EXPECT_NE(show.warnings[0].find("node \"flip\""), std::string::npos) << show.warnings[0];
+    EXPECT_NE(show.warnings[0].find("at frames 15, 30;"), std::string::npos) << show.warnings[0];
+    const NodeSpec* plain = findNode(show.scene.nodes, "tri");
+    const NodeSpec* flipped = findNode(show.scene.nodes, "flip");
+    ASSERT_TRUE(plain && flipped);
+    EXPECT_EQ(plain->faces[0].corners[1].vertex, 1);
+    EXPECT_EQ(flipped->faces[0].corners[1].vertex, 2);
+    EXPECT_EQ(flipped->faces[0].corners[2].vertex, 1);
+}
+
+// A file taldrex-scene export wrote holds a mirrored mesh's faces as the player drew them:
+// they come back unturned, so a scene's round trip draws what it drew.
+TEST(GltfModelFeatures, AMirroredMeshFromTheExporterKeepsItsWinding)
+{
+    GltfText g = triangleModel();
+    g.nodes[0] = "{\"name\":\"tri\",\"mesh\":0,\"scale\":[1,-1,1]}";
+    for (const bool exported : {false, true}) {
+        std::string text = g.text();
+        if (exported)
+            text.replace(text.find("\"version\""), 0, "\"generator\":\"taldrex-scene export\",");
+        ImportedShow show;
+        std::string error;
+        ASSERT_TRUE(importGltfMemory(reinterpret_cast<const unsigned char*>(text.data()), text.size(), ".", "m.gltf", {},
+                                     show, error)) << error;
+        const NodeSpec* tri = findNode(show.scene.nodes, "tri");
+        ASSERT_NE(tri, nullptr);
+        EXPECT_EQ(tri->faces[0].corners[1].vertex, exported ? 1 : 2) << (exported ? "exported" : "made elsewhere");
+    }
+}
+
+} // namespace
