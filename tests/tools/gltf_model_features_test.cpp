@@ -74,4 +74,63 @@ TEST(GltfModelFeatures, AMirroredMeshFromTheExporterKeepsItsWinding)
     }
 }
 
+// The back faces of a double-sided material: added turned round on copies of their
+// vertices (morph keys included) only where the player would cull them, and noted.
+TEST(GltfModelFeatures, DoubleSidedFacesAreAddedTurnedRoundOnVerticesOfTheirOwn)
+{
+    const struct {
+        const char* material;
+        bool singleSided;
+        bool added;
+    } cases[] = {
+        {"{\"doubleSided\":true}", false, true},
+        {"{\"doubleSided\":true}", true, false},
+        {"{\"doubleSided\":true,\"alphaMode\":\"BLEND\"}", false, false},
+        {"{\"doubleSided\":true,\"pbrMetallicRoughness\":{\"baseColorFactor\":[1,1,1,0.5]}}", false, false},
+        {"{}", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.material) + (c.singleSided ? " --single-sided" : ""));
+        GltfText g = triangleModel();
+        const int offsets = g.floats({0, 0, 1, 0, 0, 1, 0, 0, 1}, "VEC3");
+        g.meshes[0] = "{\"primitives\":[{\"attributes\":{\"POSITION\":0},\"indices\":1,\"material\":0,"
+                      "\"targets\":[{\"POSITION\":" + std::to_string(offsets) + "}]}],\"weights\":[0]}";
+        const int times = g.floats({0, 1}, "SCALAR");
+        const int weights = g.floats({0, 1}, "SCALAR");
+        g.animations.push_back("{\"samplers\":[{\"input\":" + std::to_string(times) + ",\"output\":" +
+                               std::to_string(weights) + "}],\"channels\":[{\"sampler\":0,\"target\":{\"node\":0,"
+                               "\"path\":\"weights\"}}]}");
+        g.materials.push_back(c.material);
+        ImportOptions options;
+        options.singleSided = c.singleSided;
+        ImportedShow show;
+        ASSERT_TRUE(importText(g, show, options));
+        const NodeSpec* tri = findNode(show.scene.nodes, "tri");
+        ASSERT_NE(tri, nullptr);
+        ASSERT_EQ(tri->groups.size(), 1u);
+        ASSERT_EQ(tri->groups[0].faces.size(), c.added ? 2u : 1u);
+        ASSERT_EQ(tri->vertices.size(), c.added ? 6u : 3u);
+        EXPECT_FALSE(tri->morph.keys.empty());
+        for (const MorphKeySpec& key : tri->morph.keys)
+            EXPECT_EQ(key.positions.size(), tri->vertices.size());
+        bool noted = false;
+        for (const std::string& note : show.notes)
+            noted = noted || note.find("1 face of a double-sided material is also written") == 0;
+        EXPECT_EQ(noted, c.added);
+        if (!c.added)
+            continue;
+        const FaceSpec& front = tri->faces[0];
+        const FaceSpec& back = tri->faces[size_t(tri->groups[0].faces[1])];
+        EXPECT_EQ(back.corners[0].vertex, 3);
+        EXPECT_EQ(back.corners[1].vertex, 4);
+        EXPECT_EQ(back.corners[2].vertex, 5);
+        for (int corner = 0; corner < 3; ++corner) {
+            const int mirrored = corner == 0 ? 0 : 3 - corner;
+            EXPECT_EQ(tri->vertices[size_t(back.corners[corner].vertex)],
+                      tri->vertices[size_t(front.corners[mirrored].vertex)]);
+            EXPECT_EQ(back.corners[corner].s, front.corners[mirrored].s);
+        }
+    }
+}
+
 } // namespace

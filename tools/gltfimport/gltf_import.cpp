@@ -250,6 +250,11 @@ void Importer::run()
                               (mirroredMeshes_ == 1 ? " mesh is mirrored by its node's matrix: its faces are"
                                                     : " meshes are mirrored by their nodes' matrices: their faces are") +
                               " written turned round, so the player culls the side glTF hides");
+    if (backFaces_ > 0)
+        show_.notes.push_back(std::to_string(backFaces_) +
+                              (backFaces_ == 1 ? " face of a double-sided material is" : " faces of double-sided materials are") +
+                              " also written turned round, on vertices of their own, so the player draws their backs "
+                              "(--single-sided leaves them out)");
     if (shapedNormals_ > 0)
         show_.notes.push_back(std::to_string(shapedNormals_) + " vertices have the model's normal only by a face added "
                               "outside every group (the player averages the faces around a vertex)");

@@ -15,6 +15,7 @@ struct ImportOptions {
     double tolerance = 0.001; // fitting tolerance, a fraction of each track's range
     int fps = 30;             // frames per second of animation time (the player plays 30)
     std::string envFile;      // a sphere map for metallic materials, or empty
+    bool singleSided = false; // leave out the back faces of double-sided materials
 };
 
 // One fitted track, for the summary.

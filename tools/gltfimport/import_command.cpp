@@ -16,7 +16,8 @@ int usageError(const std::string& message)
 {
     std::fprintf(stderr, "taldrex-scene import: %s\n", PrintableText(message).c_str());
     std::fprintf(stderr, "usage: taldrex-scene import MODEL.gltf|MODEL.glb DEMO_DIR [--name NAME] [--scene N] "
-                         "[--animation NAME|all] [--tolerance T] [--fps N] [--dry-run] [--env FILE]\n");
+                         "[--animation NAME|all] [--tolerance T] [--fps N] [--dry-run] [--env FILE] "
+                         "[--single-sided]\n");
     return 2;
 }
 
@@ -56,6 +57,9 @@ ImportCommand::ImportCommand(CLI::App& app)
         ->type_name("N");
     command_->add_flag("--dry-run", dryRun_, "print what would be written and write nothing");
     command_->add_option("--env", env_, "a JPEG or PNG sphere map given to metallic materials")->type_name("FILE");
+    command_->add_flag("--single-sided", singleSided_,
+                       "draw one side of double-sided materials, as the player draws every face (by default their "
+                       "faces are also written turned round)");
 }
 
 int ImportCommand::run() const
@@ -87,5 +91,6 @@ int ImportCommand::run() const
         options.fps = int(value);
     }
     options.envFile = env_;
+    options.singleSided = singleSided_;
     return runImport(model_, demoDir_, options, dryRun_, stdout, stderr);
 }

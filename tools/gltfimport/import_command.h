@@ -20,4 +20,5 @@ private:
     CLI::App* command_;
     std::string model_, demoDir_, name_, scene_, animation_, tolerance_, fps_, env_;
     bool dryRun_ = false;
+    bool singleSided_ = false;
 };

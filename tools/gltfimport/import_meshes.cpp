@@ -124,8 +124,9 @@ double extentOf(const std::vector<Vector3>& vertices)
 // Where that normal would differ from the model's by more than a tenth of a degree, a face
 // outside every group (shaping normals, never drawn) is added at the vertex, with two
 // vertices of its own, turned and sized so that the sum comes out along the model's normal.
+// wanted holds the model's normal of each vertex from the first on (NaN where it has none).
 // Returns the number of faces added.
-int shapeNormals(const MeshData& mesh, NodeSpec& spec)
+int shapeNormals(const std::vector<DVec3>& wanted, NodeSpec& spec)
 {
     const size_t count = spec.vertices.size();
     std::vector<DVec3> sums(count);
@@ -138,13 +139,13 @@ int shapeNormals(const MeshData& mesh, NodeSpec& spec)
     }
     const double closeEnough = std::cos(0.1 * pi / 180);
     int added = 0;
-    for (size_t v = 0; v < count && v < mesh.normals.size(); ++v) {
-        const DVec3 wanted = normalised(toPlayerD(mesh.normals[v]));
+    for (size_t v = 0; v < count && v < wanted.size(); ++v) {
+        const DVec3 normal = normalised(toPlayerD(wanted[v]));
         const double size = length3(sums[v]);
-        if (!(length3(wanted) > 0.5) || !(size > 0) || dot3(sums[v], wanted) >= closeEnough * size)
+        if (!(length3(normal) > 0.5) || !(size > 0) || dot3(sums[v], normal) >= closeEnough * size)
             continue;
         // The face's normal (v0 - v1) x (v1 - v2) with v1 = v0 + e1, v2 = v0 + e2 is e1 x e2.
-        const DVec3 w = wanted * size - sums[v];
+        const DVec3 w = normal * size - sums[v];
         const DVec3 dir = normalised(w);
         const DVec3 helper = std::fabs(dir.x) < 0.6 ? DVec3{1, 0, 0} : DVec3{0, 1, 0};
         const double reach = std::sqrt(length3(w));
@@ -525,7 +526,59 @@ void Importer::convertMesh(int nodeIndex, NodeSpec& spec)
     if (!spec.morph.keys.empty())
         for (size_t v = 0; v < mesh.base.size(); ++v)
             spec.vertices[v] = toPlayer(mesh.base[v]);
-    shapedNormals_ += shapeNormals(mesh, spec);
+    std::vector<DVec3> wanted = mesh.normals;
+    for (int original : addBackFaces(spec))
+        wanted.push_back(wanted[size_t(original)] * -1.0);
+    shapedNormals_ += shapeNormals(wanted, spec);
+}
+
+// Whether glTF shows both sides of a scene material's faces where the player culls one:
+// a double-sided glTF material drawn opaque (the player culls nothing of a translucent one).
+bool Importer::twoSided(int sceneMaterial) const
+{
+    if (options_.singleSided || sceneMaterial < 0 || size_t(sceneMaterial) >= materialSource_.size())
+        return false;
+    const int source = materialSource_[size_t(sceneMaterial)];
+    if (source < 0)
+        return false;
+    const tinygltf::Material& m = model_.materials[size_t(source)];
+    const double alpha = m.pbrMetallicRoughness.baseColorFactor.size() == 4 ? m.pbrMetallicRoughness.baseColorFactor[3] : 1.0;
+    return m.doubleSided && !taldrexOf(m.extras) && alpha >= 1.0 && m.alphaMode != "BLEND";
+}
+
+// Each face of a group whose material is two-sided is added again turned round, in the same
+// group, on copies of its vertices (one copy per vertex, so the back keeps its smoothness
+// and the normals the player averages on either side do not cancel), morph keys included.
+// Returns, for each vertex added, the vertex it copies.
+std::vector<int> Importer::addBackFaces(NodeSpec& spec)
+{
+    std::vector<int> copies;
+    std::map<int, int> copyOf;
+    for (GroupSpec& group : spec.groups) {
+        if (!twoSided(group.material))
+            continue;
+        const size_t faces = group.faces.size();
+        for (size_t i = 0; i < faces; ++i) {
+            FaceSpec back = spec.faces[size_t(group.faces[i])];
+            std::swap(back.corners[1], back.corners[2]);
+            for (CornerSpec& corner : back.corners) {
+                auto made = copyOf.emplace(corner.vertex, int(spec.vertices.size() + copies.size()));
+                if (made.second)
+                    copies.push_back(corner.vertex);
+                corner.vertex = made.first->second;
+            }
+            group.faces.push_back(int(spec.faces.size()));
+            spec.faces.push_back(back);
+            ++backFaces_;
+        }
+    }
+    for (int original : copies) {
+        const Vector3 at = spec.vertices[size_t(original)];
+        spec.vertices.push_back(at);
+        for (MorphKeySpec& key : spec.morph.keys)
+            key.positions.push_back(key.positions[size_t(original)]);
+    }
+    return copies;
 }
 
 void Importer::convertSkin(int nodeIndex, const MeshData& mesh, NodeSpec& spec)
@@ -584,6 +637,7 @@ void Importer::convertSkin(int nodeIndex, const MeshData& mesh, NodeSpec& spec)
         if (spec.morph.keys.size() == 1)
             spec.morph.keys.clear();
     }
+    addBackFaces(spec);
     const double megabytes = double(spec.morph.keys.size()) * double(mesh.base.size()) * 12.0 / (1024.0 * 1024.0);
     show_.warnings.push_back("mesh " + quoted(spec.name) + ": skin baked into " + std::to_string(spec.morph.keys.size()) +
                              " morph keys of " + std::to_string(mesh.base.size()) + " vertices (" +

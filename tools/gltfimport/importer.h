@@ -171,6 +171,8 @@ private:
     std::vector<size_t> readIndices(const tinygltf::Primitive& primitive, const std::string& where, size_t vertexCount);
     void convertMesh(int nodeIndex, NodeSpec& spec);
     bool mirrored(int nodeIndex, const std::string& name);
+    bool twoSided(int sceneMaterial) const;
+    std::vector<int> addBackFaces(NodeSpec& spec);
     void convertSkin(int nodeIndex, const MeshData& mesh, NodeSpec& spec);
     void convertCamera(int nodeIndex);
     void addDefaultCamera();
@@ -209,6 +211,7 @@ private:
     int lightsSeen_ = 0;
     int shapedNormals_ = 0; // faces added to shape normals
     int mirroredMeshes_ = 0; // meshes written with their faces turned round
+    int backFaces_ = 0;      // faces of double-sided materials added turned round
     uint64_t decodedValues_ = 0;
     bool colourAttributes_ = false;
 };
