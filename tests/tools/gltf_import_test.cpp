@@ -640,6 +640,9 @@ TEST(GltfImport, TheCommandExitsWithTwoOnUsageErrorsOneOnBadModelsAndDumpReadsWh
     EXPECT_EQ(taldrexScene({"import", model, dir.path, "--unknown"}), 2);
     EXPECT_EQ(taldrexScene({"import", model, dir.path, "extra"}), 2);
     EXPECT_EQ(taldrexScene({"import", model, dir.path, "--name", "a/b"}), 2);
+    for (const char* scale : {"0", "-1", "big", "1e12"})
+        EXPECT_EQ(taldrexScene({"import", model, dir.path, "--scale", scale}), 2) << scale;
+    EXPECT_EQ(taldrexScene({"import", model, dir.path, "--single-sided", "yes"}), 2);
     EXPECT_EQ(countFiles(dir.path), 0u);
     EXPECT_EQ(taldrexScene({"import", dir.write("bad.gltf", "{}"), dir.path + "/show"}), 1);
     EXPECT_EQ(taldrexScene({"import", dir.path, dir.path + "/show"}), 1);
@@ -649,7 +652,8 @@ TEST(GltfImport, TheCommandExitsWithTwoOnUsageErrorsOneOnBadModelsAndDumpReadsWh
     fs::create_directories(dir.path + "/odd/script.txt");
     EXPECT_EQ(taldrexScene({"import", model, dir.path + "/odd"}), 1);
     EXPECT_FALSE(fs::exists(dir.path + "/odd/data"));
-    EXPECT_EQ(taldrexScene({"import", model, dir.path + "/show", "--name", "Boxes", "--tolerance", "0.01"}), 0);
+    EXPECT_EQ(taldrexScene({"import", model, dir.path + "/show", "--name", "Boxes", "--tolerance", "0.01", "--scale",
+                            "2.5", "--single-sided"}), 0);
     EXPECT_EQ(taldrexScene({"dump", dir.path + "/show/data/boxes.scn"}), 0);
 }
 

@@ -133,4 +133,47 @@ TEST(GltfModelFeatures, DoubleSidedFacesAreAddedTurnedRoundOnVerticesOfTheirOwn)
     }
 }
 
+// The whole scene is scaled alike: vertices and the added camera by the factor, so the
+// picture stays the same.
+TEST(GltfModelFeatures, AScaledModelMovesItsVerticesAndCameraAlike)
+{
+    GltfText g = triangleModel();
+    const float corners[9] = {0, 0, 0, 0.01f, 0, 0, 0, 0.01f, 0};
+    g.bin_.replace(0, 36, reinterpret_cast<const char*>(corners), 36);
+    ImportedShow plain, scaled;
+    ImportOptions keep;
+    keep.scale = 1;
+    ASSERT_TRUE(importText(g, plain, keep));
+    ASSERT_TRUE(importText(g, scaled));
+    const NodeSpec* before = findNode(plain.scene.nodes, "tri");
+    const NodeSpec* after = findNode(scaled.scene.nodes, "tri");
+    ASSERT_TRUE(before && after);
+    EXPECT_FLOAT_EQ(after->vertices[1].x, before->vertices[1].x * 100);
+    for (size_t n = 0; n < 2; ++n) // the camera and its target
+        EXPECT_NEAR(scaled.scene.nodes[n].position.keys[0].value.y, plain.scene.nodes[n].position.keys[0].value.y * 100,
+                    1e-3);
+    EXPECT_EQ(scaled.notes.back().rfind("scaled by 100 to fit", 0), 0u) << scaled.notes.back();
+}
+
+// A camera of the model that sees one card 1 cm away and another 200 km away: no power of
+// ten puts both inside the player's range, and the camera is named with the frame.
+TEST(GltfModelFeatures, ACameraWhoseRangeThePlayersCannotMeetIsWarnedOf)
+{
+    GltfText g = triangleModel();
+    g.nodes[0] = "{\"name\":\"near\",\"mesh\":0,\"translation\":[0,0,-0.01]}";
+    g.nodes.push_back("{\"name\":\"far\",\"mesh\":0,\"translation\":[0,0,-200000],\"scale\":[1e4,1e4,1]}");
+    g.nodes.push_back("{\"name\":\"eye\",\"camera\":0}");
+    g.scenes = "[{\"nodes\":[0,1,2]}]";
+    g.extra.push_back("\"cameras\":[{\"type\":\"perspective\",\"perspective\":{\"yfov\":1.5,\"znear\":0.001}}]");
+    ImportedShow show;
+    ASSERT_TRUE(importText(g, show));
+    std::string all;
+    for (const std::string& w : show.warnings)
+        all += w + "\n";
+    EXPECT_NE(all.find("camera \"eye\": sees the model nearer than the player's near plane (0.1) or farther than "
+                       "its far plane (10000) at frame 0,"), std::string::npos) << all;
+    for (const std::string& note : show.notes)
+        EXPECT_EQ(note.find("scaled by"), std::string::npos) << note;
+}
+
 } // namespace

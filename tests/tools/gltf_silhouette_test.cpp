@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -62,8 +63,9 @@ struct Agreement {
 
 // Imports the model into a fresh folder with options, captures the first part's frames
 // (frame 0 alone for a still model) and compares each with the reference silhouette, the
-// model multiplied by scale. Fails the test when the import or the capture fails.
-Agreement compareWithReference(const std::string& modelPath, const ImportOptions& options, double scale = 1.0)
+// model multiplied by the scale the import reports. Fails the test when the import or the
+// capture fails.
+Agreement compareWithReference(const std::string& modelPath, const ImportOptions& options)
 {
     Agreement result;
     reference::GltfModel model(modelPath);
@@ -71,6 +73,11 @@ Agreement compareWithReference(const std::string& modelPath, const ImportOptions
     const std::string folder = (fs::temp_directory_path() / ("gltf-silhouette-" + std::to_string(getpid()))).string();
     fs::remove_all(folder);
     const std::string summaryPath = folder + ".summary";
+    // The scale the import reports is the one the player's frames are drawn at.
+    const auto scaleOf = [](const std::string& summary) {
+        const size_t at = summary.find("scaled by ");
+        return at == std::string::npos ? 1.0 : std::strtod(summary.c_str() + at + 10, nullptr);
+    };
     std::FILE* out = std::fopen(summaryPath.c_str(), "w");
     const int status = runImport(modelPath, folder, options, false, out, out);
     std::fclose(out);
@@ -79,6 +86,7 @@ Agreement compareWithReference(const std::string& modelPath, const ImportOptions
     EXPECT_EQ(status, 0) << result.summary;
     if (status != 0 || !model.loaded())
         return result;
+    const double scale = scaleOf(result.summary);
     whiten(folder);
     const ShowPlan plan = ParseScript(readAll(folder + "/script.txt"));
     const int firstEnd = plan.parts.size() > 0 ? plan.parts[0].endTime : 0;
@@ -204,6 +212,42 @@ TEST(GltfSilhouette, ADoubleSidedCardSeenFromBehindIsDrawn)
         options.singleSided = c.singleSided;
         const Agreement a = compareWithReference(writeModel(g, "card.gltf"), options);
         EXPECT_EQ(a.smallest >= 0.98, c.agrees) << a.smallest;
+    }
+}
+
+// Models 2 cm and 500 km across, which the player's fixed depth range (0.1 to 10000) used to
+// cut off entirely, come out scaled by a power of ten; --scale 1 keeps the size, and the
+// picture then shows nothing.
+TEST(GltfSilhouette, TinyAndHugeModelsAreScaledIntoThePlayersDepthRange)
+{
+    const struct {
+        const char* name;
+        float size;
+        double scale; // given with --scale; 0: fitted
+        const char* scaled;
+        bool agrees;
+    } cases[] = {
+        {"2 cm", 0.02f, 0, "scaled by 100 ", true},
+        {"500 km", 5e5f, 0, "scaled by 0.001 ", true},
+        {"2 cm, --scale 1", 0.02f, 1, nullptr, false},
+        {"2 cm, --scale 50", 0.02f, 50, "scaled by 50 ", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        GltfText g;
+        const float s = c.size;
+        g.floats({-0.5f * s, -0.4f * s, 0, 0.5f * s, -0.4f * s, 0, 0.5f * s, 0.4f * s, 0, -0.5f * s, 0.4f * s, 0}, "VEC3");
+        g.indices({0, 1, 2, 0, 2, 3});
+        g.meshes.push_back("{\"primitives\":[{\"attributes\":{\"POSITION\":0},\"indices\":1}]}");
+        g.nodes.push_back("{\"name\":\"card\",\"mesh\":0}");
+        ImportOptions options;
+        options.scale = c.scale;
+        const Agreement a = compareWithReference(writeModel(g, "sized.gltf"), options);
+        EXPECT_EQ(a.smallest >= 0.98, c.agrees) << a.smallest;
+        EXPECT_EQ(a.summary.find("scaled by") != std::string::npos, c.scaled != nullptr) << a.summary;
+        if (c.scaled) {
+            EXPECT_NE(a.summary.find(c.scaled), std::string::npos) << a.summary;
+        }
     }
 }
 

@@ -235,6 +235,7 @@ void Importer::run()
         addDefaultCamera();
     else
         show_.notes.push_back("the player draws every camera's picture at 83:65, whatever its aspect ratio");
+    const double factor = fitDepthRange();
     // Cameras first, so a part finds each camera before any other node that shares its name.
     show_.scene.nodes = std::move(cameras_);
     for (NodeSpec& node : roots)
@@ -242,6 +243,8 @@ void Importer::run()
     for (NodeSpec& node : skinned_)
         show_.scene.nodes.push_back(std::move(node));
     makeNamesUnique(show_.scene.nodes);
+    if (factor != 1)
+        scaleScene(factor);
     if (model_.asset.generator == "taldrex-scene export")
         show_.notes.push_back("written by taldrex-scene export: groups, maps, light colours and field-of-view keys "
                               "are read back from its extras");

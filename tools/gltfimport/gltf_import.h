@@ -16,6 +16,7 @@ struct ImportOptions {
     int fps = 30;             // frames per second of animation time (the player plays 30)
     std::string envFile;      // a sphere map for metallic materials, or empty
     bool singleSided = false; // leave out the back faces of double-sided materials
+    double scale = 0;         // what the whole model is multiplied by; 0: fitted to the depth range
 };
 
 // One fitted track, for the summary.

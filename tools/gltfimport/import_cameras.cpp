@@ -192,6 +192,17 @@ void Importer::convertCamera(int nodeIndex)
     if (taldrex && taldrex->Get("fovKeys").IsArray() && !exportedFieldOfView(taldrex->Get("fovKeys"), cam.fov))
         show_.warnings.push_back("camera " + quoted(name) + ": the field-of-view keys in its extras are not keys; "
                                  "kept the glTF camera's field of view");
+    CameraView view;
+    view.name = name;
+    for (size_t f = 0; f < eyes.size(); ++f) {
+        view.eyes.push_back({eyes[f].x, eyes[f].y, eyes[f].z});
+        view.forwards.push_back(normalised(DVec3{targets[f].x, targets[f].y, targets[f].z} - view.eyes.back()));
+    }
+    view.fovDegrees = FieldOfViewDegrees(cam.fov.keys[0].value);
+    view.znear = std::max(0.0, camera.perspective.znear);
+    if (camera.perspective.zfar > 0)
+        view.zfar = camera.perspective.zfar;
+    views_.push_back(std::move(view));
     cameras_.push_back(std::move(cam));
     cameras_.push_back(std::move(tgt));
     show_.cameras.push_back(name);
@@ -260,6 +271,13 @@ void Importer::addDefaultCamera()
     NodeSpec cam = makeNode(NodeType::Camera, name, Vector3(float(eye.x), float(eye.y), float(eye.z)));
     NodeSpec tgt = makeNode(NodeType::Target, name, Vector3(float(centre.x), float(centre.y), float(centre.z)));
     cam.fov.keys = {{0, FieldOfViewValue(fov)}};
+    CameraView view;
+    view.name = name;
+    view.eyes = {{eye.x, eye.y, eye.z}};
+    view.forwards = {normalised(centre - eye)};
+    view.fovDegrees = fov;
+    view.own = false;
+    views_.push_back(std::move(view));
     cameras_.push_back(std::move(cam));
     cameras_.push_back(std::move(tgt));
     show_.cameras.push_back(name);

@@ -15,6 +15,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <set>
@@ -128,6 +130,16 @@ DVec3 morphed(const MeshData& mesh, size_t v, const std::vector<double>& w);
 const unsigned char* viewBytes(const tinygltf::Model& model, int viewIndex, uint64_t offset, uint64_t count,
                                uint64_t elementBytes, uint64_t& stride, std::string& problem);
 
+// What a camera of the scene looks along, per frame (one entry for a still camera), in the
+// player's axes; own is false for the camera the importer adds.
+struct CameraView {
+    std::string name;
+    std::vector<DVec3> eyes, forwards;
+    double fovDegrees = 45;
+    double znear = 0, zfar = std::numeric_limits<double>::infinity();
+    bool own = true;
+};
+
 class Importer {
 public:
     Importer(const tinygltf::Model& model, const ImageBytes& images, const ImportOptions& options, ImportedShow& show)
@@ -183,6 +195,15 @@ private:
     std::string freeTextureName(const std::string& stem, const char* extension) const;
     void fillMaterials();
     void exportedMaps(const tinygltf::Material& material, const tinygltf::Value& taldrex, MaterialSpec& spec);
+    struct Depths {
+        double nearest = std::numeric_limits<double>::infinity();
+        double farthest = -std::numeric_limits<double>::infinity();
+        int frame = 0;
+    };
+    void sampleGeometry(const std::function<void(int, const std::vector<DVec3>&)>& seen);
+    Depths depthsSeen(const CameraView& view, int f, const std::vector<DVec3>& points) const;
+    double fitDepthRange();
+    void scaleScene(double factor);
     void warnOnce(const std::string& key, const std::string& line);
     void count(const NodeSpec& node);
     uint64_t sceneBytes() const;
@@ -207,6 +228,7 @@ private:
     std::map<std::string, int> solidOf_;
     std::set<std::string> warned_;
     std::vector<NodeSpec> cameras_;
+    std::vector<CameraView> views_; // beside cameras_, one per camera
     std::vector<NodeSpec> skinned_;
     int lightsSeen_ = 0;
     int shapedNormals_ = 0; // faces added to shape normals
