@@ -3,8 +3,17 @@
 // cameras. Their pictures are judged in gltf_silhouette_test.cpp.
 #include "gltf_files.h"
 #include "gltf_import.h"
+#include "show_files.h"
+
+#include "common/data_file.h"
+#include "demo/check.h"
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -174,6 +183,43 @@ TEST(GltfModelFeatures, ACameraWhoseRangeThePlayersCannotMeetIsWarnedOf)
                        "its far plane (10000) at frame 0,"), std::string::npos) << all;
     for (const std::string& note : show.notes)
         EXPECT_EQ(note.find("scaled by"), std::string::npos) << note;
+}
+
+// --check names the part whose camera sees nothing of a 2 cm model imported at its own size
+// (all of it nearer than the near plane), and finds nothing wrong once it is scaled.
+TEST(GltfModelFeatures, CheckNamesThePartWhoseCameraSeesNothingOfATinyModel)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("gltf-tiny-" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    GltfText g = triangleModel();
+    const float corners[9] = {0, 0, 0, 0.02f, 0, 0, 0, 0.02f, 0};
+    g.bin_.replace(0, 36, reinterpret_cast<const char*>(corners), 36);
+    std::ofstream((dir / "tiny.gltf").string(), std::ios::binary) << g.text();
+    for (const double scale : {1.0, 0.0}) {
+        SCOPED_TRACE("--scale " + std::to_string(scale));
+        const std::string show = (dir / (scale == 1 ? "kept" : "fitted")).string();
+        ImportOptions options;
+        options.scale = scale;
+        std::FILE* quiet = std::fopen("/dev/null", "w");
+        ASSERT_EQ(runImport((dir / "tiny.gltf").string(), show, options, false, quiet, quiet), 0);
+        std::fclose(quiet);
+        DataFolder folder;
+        std::string problem;
+        ASSERT_TRUE(folder.open(show, true, problem)) << problem;
+        const std::vector<CheckProblem> problems = CheckDemoFolder(folder);
+        if (scale == 0) {
+            EXPECT_TRUE(problems.empty()) << problems[0].problem;
+            continue;
+        }
+        ASSERT_EQ(problems.size(), 1u);
+        EXPECT_EQ(problems[0].file, "script.txt");
+        EXPECT_EQ(problems[0].problem, "part 1: camera \"camera\" sees no vertex of tiny.scn between the near plane "
+                                       "(0.1) and the far plane (10000) within its field of view, at frame 0 or at any "
+                                       "of its keys; the part is black from 0 to 10000 ms");
+    }
+    fs::remove_all(dir);
 }
 
 } // namespace
