@@ -62,8 +62,8 @@ ImportCommand::ImportCommand(CLI::App& app)
         "1000 units away, inside the player's depth range of 0.1 to 10000; --scale 1 keeps its size)")
         ->type_name("S");
     command_->add_flag("--single-sided", singleSided_,
-                       "draw one side of double-sided materials, as the player draws every face (by default their "
-                       "faces are also written turned round)");
+                       "write each face of a double-sided material once, so the player culls its back (by default "
+                       "each is also written turned round)");
 }
 
 int ImportCommand::run() const
