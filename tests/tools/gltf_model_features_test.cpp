@@ -222,4 +222,42 @@ TEST(GltfModelFeatures, CheckNamesThePartWhoseCameraSeesNothingOfATinyModel)
     fs::remove_all(dir);
 }
 
+// An orthographic camera is placed far enough back for 0.5 % of the picture's height over
+// the model's depth, and said so; at a size kept by --scale where that distance would pass
+// the far plane, or seeing nothing, it is skipped with a warning.
+TEST(GltfModelFeatures, AnOrthographicCameraIsPlacedOrSkippedWithItsReason)
+{
+    const struct {
+        const char* translation;
+        float depth; // of the second triangle, behind the first
+        double scale;
+        const char* said;
+    } cases[] = {
+        {"[0,0,5]", -2, 0, "orthographic, drawn by a perspective camera 128.692 model units from the model's middle "
+                           "(a field of view of 0.890413 degrees), within 0.5 % of the picture's height"},
+        {"[0,0,5]", -200, 1, "orthographic, and a perspective camera far enough away to stand for it would pass the "
+                             "far plane; skipped"},
+        {"[0,0,-5]", -2, 0, "orthographic, and sees nothing of the model; skipped"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.said);
+        GltfText g = triangleModel();
+        g.nodes.push_back("{\"name\":\"deep\",\"mesh\":0,\"translation\":[0,0," + std::to_string(c.depth) + "]}");
+        g.nodes.push_back(std::string("{\"name\":\"side\",\"camera\":0,\"translation\":") + c.translation + "}");
+        g.scenes = "[{\"nodes\":[0,1,2]}]";
+        g.extra.push_back("\"cameras\":[{\"type\":\"orthographic\",\"orthographic\":{\"xmag\":2,\"ymag\":1,"
+                          "\"znear\":0.1,\"zfar\":1000}}]");
+        ImportOptions options;
+        options.scale = c.scale;
+        ImportedShow show;
+        ASSERT_TRUE(importText(g, show, options));
+        std::string said;
+        for (const std::string& line : show.warnings)
+            said += line + "\n";
+        for (const std::string& line : show.notes)
+            said += line + "\n";
+        EXPECT_NE(said.find("camera \"side\": " + std::string(c.said)), std::string::npos) << said;
+    }
+}
+
 } // namespace

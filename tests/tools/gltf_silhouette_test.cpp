@@ -63,9 +63,11 @@ struct Agreement {
 
 // Imports the model into a fresh folder with options, captures the first part's frames
 // (frame 0 alone for a still model) and compares each with the reference silhouette, the
-// model multiplied by the scale the import reports. Fails the test when the import or the
-// capture fails.
-Agreement compareWithReference(const std::string& modelPath, const ImportOptions& options)
+// model multiplied by the scale the import reports; with orthographicNode, as that camera
+// node of the model sees it orthographically (halfHeight its ymag). Fails the test when the
+// import or the capture fails.
+Agreement compareWithReference(const std::string& modelPath, const ImportOptions& options, int orthographicNode = -1,
+                               double halfHeight = 0)
 {
     Agreement result;
     reference::GltfModel model(modelPath);
@@ -107,8 +109,12 @@ Agreement compareWithReference(const std::string& modelPath, const ImportOptions
         const DecodedImage picture = DecodePng(folder + name);
         EXPECT_EQ(picture.width, Width) << name;
         const reference::Mask drawn = reference::Drawn(picture.pixels, picture.width, picture.height);
+        const double time = at.partTime / options.fps;
         const reference::Mask wanted =
-            reference::Project(model.triangles(at.partTime / options.fps, scale), look, Width, Height);
+            orthographicNode >= 0
+                ? reference::ProjectOrthographic(model.triangles(time, scale), model.cameraPose(orthographicNode, time, scale),
+                                                 halfHeight * scale, Width, Height)
+                : reference::Project(model.triangles(time, scale), look, Width, Height);
         EXPECT_GT(wanted.count(), 0u) << "the reference sees nothing at frame " << frame;
         const double agreement = reference::IntersectionOverUnion(drawn, wanted);
         if (agreement < result.smallest)
@@ -248,6 +254,40 @@ TEST(GltfSilhouette, TinyAndHugeModelsAreScaledIntoThePlayersDepthRange)
         if (c.scaled) {
             EXPECT_NE(a.summary.find(c.scaled), std::string::npos) << a.summary;
         }
+    }
+}
+
+// An orthographic camera looking at a box from the side, still and moving: the
+// perspective camera that stands for it draws the orthographic picture. Before, the camera
+// was skipped and the part looked through the added camera instead.
+TEST(GltfSilhouette, AnOrthographicCameraIsDrawnAsItsPicture)
+{
+    for (const bool moving : {false, true}) {
+        SCOPED_TRACE(moving ? "moving" : "still");
+        GltfText g;
+        std::vector<float> corners;
+        for (int i = 0; i < 8; ++i)
+            corners.insert(corners.end(), {i & 1 ? 0.6f : -0.6f, i & 2 ? 0.4f : -0.4f, i & 4 ? 0.5f : -0.5f});
+        g.floats(corners, "VEC3");
+        g.indices({0, 2, 1, 1, 2, 3, 4, 5, 6, 5, 7, 6, 0, 1, 4, 1, 5, 4, 2, 6, 3, 3, 6, 7, 0, 4, 2, 2, 4, 6, 1, 3, 5, 3, 7, 5});
+        g.meshes.push_back("{\"primitives\":[{\"attributes\":{\"POSITION\":0},\"indices\":1}]}");
+        g.nodes.push_back("{\"name\":\"box\",\"mesh\":0,\"rotation\":[0.2,0.3,0,0.93]}");
+        g.nodes.push_back("{\"name\":\"plan\",\"camera\":0,\"translation\":[4,0.1,0],"
+                          "\"rotation\":[0,0.70710678,0,0.70710678]}");
+        g.scenes = "[{\"nodes\":[0,1]}]";
+        g.extra.push_back("\"cameras\":[{\"type\":\"orthographic\",\"orthographic\":{\"xmag\":1.3,\"ymag\":1,"
+                          "\"znear\":0.1,\"zfar\":100}}]");
+        if (moving) {
+            const int times = g.floats({0, 1}, "SCALAR");
+            const int places = g.floats({4, 0.1f, 0, 2, -0.1f, 0.2f}, "VEC3");
+            g.animations.push_back("{\"samplers\":[{\"input\":" + std::to_string(times) + ",\"output\":" +
+                                   std::to_string(places) + "}],\"channels\":[{\"sampler\":0,\"target\":{\"node\":1,"
+                                   "\"path\":\"translation\"}}]}");
+        }
+        const Agreement a = compareWithReference(writeModel(g, "plan.gltf"), ImportOptions(), 1, 1.0);
+        EXPECT_GE(a.smallest, 0.98) << "at frame " << a.frame;
+        EXPECT_NE(a.summary.find("camera \"plan\": orthographic, drawn by a perspective camera"), std::string::npos)
+            << a.summary;
     }
 }
 

@@ -307,6 +307,19 @@ std::vector<Triangle> GltfModel::triangles(double time, double scale) const
     return out;
 }
 
+Pose GltfModel::cameraPose(int node, double time, double scale) const
+{
+    const M4 m = world(node, time);
+    auto direction = [&](double x, double y, double z) {
+        V3 d = toPlayer({m[0] * x + m[4] * y + m[8] * z, m[1] * x + m[5] * y + m[9] * z, m[2] * x + m[6] * y + m[10] * z}, 1);
+        const double l = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+        for (double& c : d)
+            c /= l;
+        return d;
+    };
+    return {toPlayer({m[12], m[13], m[14]}, scale), direction(0, 0, -1), direction(0, 1, 0)};
+}
+
 size_t Mask::count() const
 {
     return size_t(std::count(covered.begin(), covered.end(), uint8_t(1)));
@@ -400,6 +413,31 @@ Mask Project(const std::vector<Triangle>& triangles, const CameraLook& look, int
             const std::array<double, 2> corners[3] = {pixels[0], pixels[i], pixels[i + 1]};
             fill(corners, mask);
         }
+    }
+    return mask;
+}
+
+Mask ProjectOrthographic(const std::vector<Triangle>& triangles, const Pose& pose, double halfHeight, int width,
+                         int height)
+{
+    Mask mask;
+    mask.width = width, mask.height = height;
+    mask.covered.assign(size_t(width * height), 0);
+    const V3& f = pose.forward;
+    const V3& u = pose.up;
+    const V3 s{f[1] * u[2] - f[2] * u[1], f[2] * u[0] - f[0] * u[2], f[0] * u[1] - f[1] * u[0]};
+    for (const Triangle& t : triangles) {
+        std::array<double, 2> pixels[3];
+        for (int c = 0; c < 3; ++c) {
+            const V3 d{t.corners[c][0] - pose.eye[0], t.corners[c][1] - pose.eye[1], t.corners[c][2] - pose.eye[2]};
+            const double x = s[0] * d[0] + s[1] * d[1] + s[2] * d[2], y = u[0] * d[0] + u[1] * d[1] + u[2] * d[2];
+            pixels[c] = {(x / (halfHeight * FixedAspect) + 1) / 2 * width, (1 - y / halfHeight) / 2 * height};
+        }
+        const double area = (pixels[1][0] - pixels[0][0]) * (pixels[2][1] - pixels[0][1]) -
+                            (pixels[2][0] - pixels[0][0]) * (pixels[1][1] - pixels[0][1]);
+        if (t.culled && area >= 0)
+            continue;
+        fill(pixels, mask);
     }
     return mask;
 }

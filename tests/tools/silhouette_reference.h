@@ -25,6 +25,11 @@ struct Triangle {
     bool culled = true;
 };
 
+// Where a camera node stands and looks, in the player's axes.
+struct Pose {
+    V3 eye, forward, up;
+};
+
 class GltfModel {
 public:
     // Reads the .gltf or .glb file; loaded() is false, with problem saying why, when it
@@ -36,6 +41,8 @@ public:
     // The triangles of the default scene at time seconds of the first animation, every
     // point multiplied by scale. Lines and points are left out (they have no silhouette).
     std::vector<Triangle> triangles(double time, double scale = 1.0) const;
+    // The camera node's pose at time (its -Z the view, its +Y up), positions multiplied by scale.
+    Pose cameraPose(int node, double time, double scale = 1.0) const;
 
 private:
     using M4 = std::array<double, 16>; // column-major
@@ -63,6 +70,12 @@ struct Mask {
 // close to the eye: what a viewer fitted to the model would show. Back faces of culled
 // triangles are left out.
 Mask Project(const std::vector<Triangle>& triangles, const CameraLook& look, int width, int height);
+
+// The triangles as an orthographic camera at pose draws them: halfHeight units from the
+// middle to the top of the picture, FixedAspect times that to its side. Nothing is clipped
+// by depth.
+Mask ProjectOrthographic(const std::vector<Triangle>& triangles, const Pose& pose, double halfHeight, int width,
+                         int height);
 
 // The pixels of an RGBA picture that are not black.
 Mask Drawn(const std::vector<uint8_t>& rgba, int width, int height);

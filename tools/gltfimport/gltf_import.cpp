@@ -231,6 +231,8 @@ void Importer::run()
         geometry = geometry || !entry.second->faces.empty();
     if (!geometry)
         fail("holds no geometry: no triangles in the scene");
+    for (int node : orthographic_)
+        convertOrthographic(node);
     if (cameras_.empty())
         addDefaultCamera();
     else

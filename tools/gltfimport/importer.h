@@ -187,6 +187,9 @@ private:
     std::vector<int> addBackFaces(NodeSpec& spec);
     void convertSkin(int nodeIndex, const MeshData& mesh, NodeSpec& spec);
     void convertCamera(int nodeIndex);
+    std::string cameraName(int nodeIndex) const;
+    void bakeCamera(int nodeIndex, const std::vector<double>& back, CameraView seen);
+    void convertOrthographic(int nodeIndex);
     void addDefaultCamera();
     void convertLight(int nodeIndex, NodeSpec& parent);
     int materialIndex(int gltfMaterial);
@@ -229,6 +232,7 @@ private:
     std::set<std::string> warned_;
     std::vector<NodeSpec> cameras_;
     std::vector<CameraView> views_; // beside cameras_, one per camera
+    std::vector<int> orthographic_; // nodes of orthographic cameras, placed after the tree
     std::vector<NodeSpec> skinned_;
     int lightsSeen_ = 0;
     int shapedNormals_ = 0; // faces added to shape normals
