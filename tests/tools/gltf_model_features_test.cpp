@@ -260,4 +260,44 @@ TEST(GltfModelFeatures, AnOrthographicCameraIsPlacedOrSkippedWithItsReason)
     }
 }
 
+// Instances that would pass the player's 1 GiB of scene file are refused, naming the node,
+// before they are built; instances whose attributes disagree in count are refused too.
+TEST(GltfModelFeatures, InstancesPastTheScenesLimitOrOutOfStepAreRefused)
+{
+    const struct {
+        int triangles, instances;
+        bool rotations; // a ROTATION accessor of one instance fewer
+        const char* refusal;
+    } cases[] = {
+        {20000, 1500, false, "node \"forest\": its 1500 instances of "},
+        {1, 3, true, "EXT_mesh_gpu_instancing: ROTATION does not give one VEC4 per instance"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.refusal);
+        GltfText g;
+        std::vector<float> corners;
+        std::vector<uint16_t> indices;
+        for (int i = 0; i < c.triangles; ++i) {
+            corners.insert(corners.end(), {float(i % 100), float(i / 100), 0, float(i % 100) + 0.5f, float(i / 100), 0,
+                                           float(i % 100), float(i / 100) + 0.5f, 0});
+        }
+        g.floats(corners, "VEC3");
+        for (int i = 0; i < c.triangles * 3 && i < 60000; ++i)
+            indices.push_back(uint16_t(i));
+        g.indices(indices);
+        g.meshes.push_back("{\"primitives\":[{\"attributes\":{\"POSITION\":0},\"indices\":1}]}");
+        const int t = g.floats(std::vector<float>(size_t(c.instances) * 3, 1.0f), "VEC3");
+        const int r = g.floats(std::vector<float>(size_t(c.instances - 1) * 4, 0.5f), "VEC4");
+        g.nodes.push_back("{\"name\":\"forest\",\"mesh\":0,\"extensions\":{\"EXT_mesh_gpu_instancing\":{"
+                          "\"attributes\":{\"TRANSLATION\":" + std::to_string(t) +
+                          (c.rotations ? ",\"ROTATION\":" + std::to_string(r) : std::string()) + "}}}}");
+        const std::string text = g.text();
+        ImportedShow show;
+        std::string error;
+        EXPECT_FALSE(importGltfMemory(reinterpret_cast<const unsigned char*>(text.data()), text.size(), ".", "f.gltf", {},
+                                      show, error));
+        EXPECT_NE(error.find(c.refusal), std::string::npos) << error;
+    }
+}
+
 } // namespace

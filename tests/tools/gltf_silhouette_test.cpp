@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -289,6 +290,32 @@ TEST(GltfSilhouette, AnOrthographicCameraIsDrawnAsItsPicture)
         EXPECT_NE(a.summary.find("camera \"plan\": orthographic, drawn by a perspective camera"), std::string::npos)
             << a.summary;
     }
+}
+
+// A forest of 125 trees (5 x 5 x 5 instances of one mesh, each placed, turned and sized
+// its own way, one of them mirrored) comes out as 125 trees, not one.
+TEST(GltfSilhouette, InstancesAreDrawnEachInItsPlace)
+{
+    GltfText g;
+    g.floats({0, 0, 0, 0.4f, 0, 0, 0.2f, 0.8f, 0, 0.2f, 0.3f, 0.3f}, "VEC3");
+    g.indices({0, 1, 2, 1, 3, 2, 0, 2, 3, 0, 3, 1});
+    std::vector<float> places, turns, sizes;
+    for (int i = 0; i < 125; ++i) {
+        places.insert(places.end(), {float(i % 5) - 2, float(i / 5 % 5) - 2, -float(i / 25) * 1.5f});
+        const float angle = 0.05f * float(i);
+        turns.insert(turns.end(), {0, std::sin(angle), 0, std::cos(angle)});
+        sizes.insert(sizes.end(), {i == 7 ? -1.0f : 1.0f, 0.6f + 0.01f * float(i % 7), 1});
+    }
+    const int t = g.floats(places, "VEC3"), r = g.floats(turns, "VEC4"), s = g.floats(sizes, "VEC3");
+    g.meshes.push_back("{\"primitives\":[{\"attributes\":{\"POSITION\":0},\"indices\":1}]}");
+    g.nodes.push_back("{\"name\":\"forest\",\"mesh\":0,\"translation\":[0,-0.5,0],\"extensions\":{"
+                      "\"EXT_mesh_gpu_instancing\":{\"attributes\":{\"TRANSLATION\":" + std::to_string(t) +
+                      ",\"ROTATION\":" + std::to_string(r) + ",\"SCALE\":" + std::to_string(s) + "}}}}");
+    g.extra.push_back("\"extensionsUsed\":[\"EXT_mesh_gpu_instancing\"]");
+    const Agreement a = compareWithReference(writeModel(g, "forest.gltf"), ImportOptions());
+    EXPECT_GE(a.smallest, 0.98);
+    EXPECT_NE(a.summary.find("note: 125 instances (EXT_mesh_gpu_instancing) are written as a node each, adding"),
+              std::string::npos) << a.summary;
 }
 
 } // namespace

@@ -131,6 +131,17 @@ std::vector<double> interpolate(const std::vector<double>& in, const std::vector
     return r;
 }
 
+// The matrix of a translation, rotation (x, y, z, w) and scale.
+M4 trs(const double* t, const double* q, const double* s)
+{
+    const double l = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+    const double x = q[0] / l, y = q[1] / l, z = q[2] / l, w = q[3] / l;
+    return {(1 - 2 * (y * y + z * z)) * s[0], 2 * (x * y + w * z) * s[0], 2 * (x * z - w * y) * s[0], 0,
+            2 * (x * y - w * z) * s[1], (1 - 2 * (x * x + z * z)) * s[1], 2 * (y * z + w * x) * s[1], 0,
+            2 * (x * z + w * y) * s[2], 2 * (y * z - w * x) * s[2], (1 - 2 * (x * x + y * y)) * s[2], 0,
+            t[0], t[1], t[2], 1};
+}
+
 // glTF's Y-up point in the player's Z-up axes.
 V3 toPlayer(const V3& p, double scale)
 {
@@ -198,12 +209,7 @@ GltfModel::M4 GltfModel::local(int index, double time) const
     const auto t = animated(index, "translation", time, node.translation.empty() ? std::vector<double>{0, 0, 0} : node.translation);
     auto q = animated(index, "rotation", time, node.rotation.empty() ? std::vector<double>{0, 0, 0, 1} : node.rotation);
     const auto s = animated(index, "scale", time, node.scale.empty() ? std::vector<double>{1, 1, 1} : node.scale);
-    const double l = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
-    const double x = q[0] / l, y = q[1] / l, z = q[2] / l, w = q[3] / l;
-    return {(1 - 2 * (y * y + z * z)) * s[0], 2 * (x * y + w * z) * s[0], 2 * (x * z - w * y) * s[0], 0,
-            2 * (x * y - w * z) * s[1], (1 - 2 * (x * x + z * z)) * s[1], 2 * (y * z + w * x) * s[1], 0,
-            2 * (x * z + w * y) * s[2], 2 * (y * z - w * x) * s[2], (1 - 2 * (x * x + y * y)) * s[2], 0,
-            t[0], t[1], t[2], 1};
+    return trs(t.data(), q.data(), s.data());
 }
 
 GltfModel::M4 GltfModel::world(int index, double time) const
@@ -214,7 +220,7 @@ GltfModel::M4 GltfModel::world(int index, double time) const
     return r;
 }
 
-void GltfModel::addMesh(int index, double time, double scale, std::vector<Triangle>& out) const
+void GltfModel::addMesh(int index, const M4& placed, double time, double scale, std::vector<Triangle>& out) const
 {
     const tinygltf::Node& node = model_.nodes[size_t(index)];
     const tinygltf::Mesh& mesh = model_.meshes[size_t(node.mesh)];
@@ -224,7 +230,6 @@ void GltfModel::addMesh(int index, double time, double scale, std::vector<Triang
         targets = std::max(targets, p.targets.size());
     rest.resize(targets, 0.0);
     const std::vector<double> weights = animated(index, "weights", time, rest);
-    const M4 placed = world(index, time);
     for (const tinygltf::Primitive& primitive : mesh.primitives) {
         const int mode = primitive.mode < 0 ? TINYGLTF_MODE_TRIANGLES : primitive.mode;
         if (mode != TINYGLTF_MODE_TRIANGLES && mode != TINYGLTF_MODE_TRIANGLE_STRIP && mode != TINYGLTF_MODE_TRIANGLE_FAN)
@@ -291,6 +296,31 @@ void GltfModel::addMesh(int index, double time, double scale, std::vector<Triang
     }
 }
 
+// The node's world matrix, or with EXT_mesh_gpu_instancing one per instance.
+std::vector<GltfModel::M4> GltfModel::placesOf(int index, double time) const
+{
+    const M4 placed = world(index, time);
+    auto found = model_.nodes[size_t(index)].extensions.find("EXT_mesh_gpu_instancing");
+    if (found == model_.nodes[size_t(index)].extensions.end())
+        return {placed};
+    const tinygltf::Value& attributes = found->second.Get("attributes");
+    std::vector<double> parts[3];
+    size_t count = 0;
+    const char* names[3] = {"TRANSLATION", "ROTATION", "SCALE"};
+    for (int k = 0; k < 3; ++k)
+        if (attributes.Has(names[k])) {
+            parts[k] = read(attributes.Get(names[k]).GetNumberAsInt());
+            count = parts[k].size() / (k == 1 ? 4 : 3);
+        }
+    std::vector<M4> places;
+    for (size_t i = 0; i < count; ++i) {
+        const double t0[3] = {0, 0, 0}, q0[4] = {0, 0, 0, 1}, s0[3] = {1, 1, 1};
+        places.push_back(mul(placed, trs(parts[0].empty() ? t0 : &parts[0][i * 3], parts[1].empty() ? q0 : &parts[1][i * 4],
+                                         parts[2].empty() ? s0 : &parts[2][i * 3])));
+    }
+    return places;
+}
+
 std::vector<Triangle> GltfModel::triangles(double time, double scale) const
 {
     std::vector<Triangle> out;
@@ -301,7 +331,8 @@ std::vector<Triangle> GltfModel::triangles(double time, double scale) const
         stack.pop_back();
         const tinygltf::Node& node = model_.nodes[size_t(index)];
         if (node.mesh >= 0)
-            addMesh(index, time, scale, out);
+            for (const M4& placed : placesOf(index, time))
+                addMesh(index, placed, time, scale, out);
         stack.insert(stack.end(), node.children.begin(), node.children.end());
     }
     return out;

@@ -1,6 +1,6 @@
 // An independent picture of a glTF model for judging the player's frames: the model read
 // with tinygltf and evaluated here (accessors, sparse values, STEP/LINEAR/CUBICSPLINE
-// channels, morph targets, skins, mirrored nodes, double-sided materials), its triangles
+// channels, morph targets, skins, mirrored nodes, double-sided materials, instances), its triangles
 // projected through a camera the player used and filled at pixel centres. Nothing of the
 // importer is used, so a fault there cannot hide itself.
 #pragma once
@@ -50,7 +50,8 @@ private:
     std::vector<double> animated(int node, const char* path, double time, std::vector<double> rest) const;
     M4 local(int node, double time) const;
     M4 world(int node, double time) const;
-    void addMesh(int node, double time, double scale, std::vector<Triangle>& out) const;
+    std::vector<M4> placesOf(int node, double time) const;
+    void addMesh(int node, const M4& placed, double time, double scale, std::vector<Triangle>& out) const;
 
     tinygltf::Model model_;
     std::vector<int> parent_;

@@ -12,8 +12,6 @@
 
 namespace gltf_import {
 
-namespace {
-
 uint64_t nodeBytes(const NodeSpec& node)
 {
     uint64_t bytes = 8 + node.name.size() + 1 + 4 * 7 + 40 * (node.position.keys.size() + node.rotation.keys.size() +
@@ -28,8 +26,6 @@ uint64_t nodeBytes(const NodeSpec& node)
     return bytes;
 }
 
-} // namespace
-
 void Importer::warnOnce(const std::string& key, const std::string& line)
 {
     if (warned_.insert(key).second)
@@ -38,7 +34,7 @@ void Importer::warnOnce(const std::string& key, const std::string& line)
 
 void Importer::checkModel()
 {
-    static const std::set<std::string> understood = {"KHR_texture_transform", "KHR_lights_punctual", "EXT_texture_webp",
+    static const std::set<std::string> understood = {"KHR_texture_transform", "KHR_lights_punctual", "EXT_texture_webp", "EXT_mesh_gpu_instancing",
                                                      "KHR_mesh_quantization", "KHR_materials_emissive_strength"};
     for (const std::string& ext : model_.extensionsRequired)
         if (!understood.count(ext))
@@ -143,6 +139,10 @@ void Importer::convertNode(int index, std::vector<NodeSpec>& into)
             spec.type = NodeType::Mesh;
             convertMesh(index, spec);
         }
+    } else if (node.mesh >= 0 && node.extensions.count("EXT_mesh_gpu_instancing")) {
+        if (node.skin >= 0)
+            fail("node " + quoted(spec.name) + " names skin " + std::to_string(node.skin) + ", which does not exist");
+        convertInstances(index, spec);
     } else if (node.mesh >= 0) {
         if (node.skin >= 0)
             fail("node " + quoted(spec.name) + " names skin " + std::to_string(node.skin) + ", which does not exist");
@@ -260,6 +260,12 @@ void Importer::run()
                               (backFaces_ == 1 ? " face of a double-sided material is" : " faces of double-sided materials are") +
                               " also written turned round, on vertices of their own, so the player draws their backs "
                               "(--single-sided leaves them out)");
+    if (instanceNodes_ > 0)
+        show_.notes.push_back(std::to_string(instanceNodes_) + " instances (EXT_mesh_gpu_instancing) are written as a node "
+                              "each, adding " +
+                              (instanceBytes_ < (1u << 20) ? std::to_string(instanceBytes_) + " bytes"
+                                                           : formatNumber(std::round(double(instanceBytes_) / 10485.76) / 100) + " MB") +
+                              " to the scene file");
     if (shapedNormals_ > 0)
         show_.notes.push_back(std::to_string(shapedNormals_) + " vertices have the model's normal only by a face added "
                               "outside every group (the player averages the faces around a vertex)");

@@ -267,11 +267,11 @@ void Importer::addDefaultCamera()
         if (sampled.back() != frames_ - 1)
             sampled.push_back(frames_ - 1);
         for (int f : sampled) {
-            Mat4 world = worldAt(index, f);
             std::vector<double> w = weightsAt(index, f, mesh);
-            for (size_t v = 0; v < mesh.base.size(); ++v) {
-                add(toPlayer(transformPoint(world, morphed(mesh, v, w))));
-            }
+            for (const Mat4& world : drawnAt(index, f))
+                for (size_t v = 0; v < mesh.base.size(); ++v) {
+                    add(toPlayer(transformPoint(world, morphed(mesh, v, w))));
+                }
         }
     }
     // Skinned meshes are written in world space: their vertices and keys are the places.

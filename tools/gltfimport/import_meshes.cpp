@@ -644,4 +644,75 @@ void Importer::convertSkin(int nodeIndex, const MeshData& mesh, NodeSpec& spec)
                              formatNumber(std::round(megabytes * 100) / 100) + " MB)");
 }
 
+// The instances EXT_mesh_gpu_instancing gives the node: a translation, rotation and scale
+// each, from accessors of one count (a missing one leaves its part as it is).
+std::vector<Trs> Importer::instancesOf(int nodeIndex)
+{
+    const tinygltf::Value& ext = model_.nodes[size_t(nodeIndex)].extensions.at("EXT_mesh_gpu_instancing");
+    const std::string where = "node " + std::to_string(nodeIndex) + ": EXT_mesh_gpu_instancing";
+    if (!ext.IsObject() || !ext.Get("attributes").IsObject())
+        fail(where + " has no attributes");
+    const tinygltf::Value& attributes = ext.Get("attributes");
+    std::vector<Trs> instances;
+    bool counted = false;
+    for (const char* name : {"TRANSLATION", "ROTATION", "SCALE"}) {
+        if (!attributes.Has(name))
+            continue;
+        if (!attributes.Get(name).IsNumber())
+            fail(where + ": " + name + " names no accessor");
+        int n = 0;
+        const std::vector<double>& values = accessor(attributes.Get(name).GetNumberAsInt(), n);
+        const int wanted = name[0] == 'R' ? 4 : 3;
+        if (n != wanted || (counted && values.size() != instances.size() * size_t(n)))
+            fail(where + ": " + name + " does not give one " + (wanted == 4 ? "VEC4" : "VEC3") + " per instance");
+        if (!counted)
+            instances.resize(values.size() / size_t(n));
+        counted = true;
+        for (size_t i = 0; i < instances.size(); ++i) {
+            const double* v = &values[i * size_t(n)];
+            for (int c = 0; c < n; ++c)
+                if (!std::isfinite(v[c]))
+                    fail(where + ": " + name + " holds a value that is not a finite number");
+            if (name[0] == 'T')
+                instances[i].t = {v[0], v[1], v[2]};
+            else if (name[0] == 'R')
+                instances[i].r = {v[0], v[1], v[2], v[3]};
+            else
+                instances[i].s = {v[0], v[1], v[2]};
+        }
+    }
+    return instances;
+}
+
+// A node drawn by instances keeps its own transform and children; each instance becomes a
+// mesh node below it at the instance's place, turned round where the instance mirrors.
+// Refused before anything is built when the instances alone would pass the player's 1 GiB.
+void Importer::convertInstances(int nodeIndex, NodeSpec& spec)
+{
+    const std::vector<Trs> instances = instancesOf(nodeIndex);
+    if (instances.empty())
+        return;
+    NodeSpec first = makeNode(NodeType::Mesh, spec.name);
+    convertMesh(nodeIndex, first);
+    const uint64_t each = nodeBytes(first);
+    if (each * instances.size() >= maxSceneBytes)
+        fail("node " + quoted(spec.name) + ": its " + std::to_string(instances.size()) + " instances of " +
+             std::to_string(each) + " bytes each would make a scene file of more than 1 GiB, more than the player reads");
+    spec.children.reserve(spec.children.size() + instances.size());
+    for (size_t i = 0; i < instances.size(); ++i) {
+        NodeSpec instance = first;
+        instance.name = cutUtf8(spec.name, maxNodeName - 8) + "#" + std::to_string(i + 1);
+        const Trs& trs = instances[i];
+        instance.position.keys = {{0, toPlayer(trs.t)}};
+        instance.rotation.keys = {{0, toPlayerRotation(trs.r)}};
+        instance.scale.keys = {{0, Vector3(float(trs.s.x), float(trs.s.z), float(trs.s.y))}};
+        if (trs.s.x * trs.s.y * trs.s.z < 0)
+            for (FaceSpec& face : instance.faces)
+                std::swap(face.corners[1], face.corners[2]);
+        spec.children.push_back(std::move(instance));
+    }
+    instanceNodes_ += int(instances.size());
+    instanceBytes_ += each * instances.size();
+}
+
 } // namespace gltf_import

@@ -50,6 +50,18 @@ std::string frameList(const std::vector<int>& frames)
 
 } // namespace
 
+// Where the node's mesh is drawn at frame: its world matrix, or one per instance.
+std::vector<Mat4> Importer::drawnAt(int index, int frame)
+{
+    const Mat4 world = worldAt(index, frame);
+    if (!model_.nodes[size_t(index)].extensions.count("EXT_mesh_gpu_instancing"))
+        return {world};
+    std::vector<Mat4> places;
+    for (const Trs& instance : instancesOf(index))
+        places.push_back(multiply(world, trsMatrix(instance)));
+    return places;
+}
+
 // Every vertex of the scene's meshes at each sampled frame (every frame, or 64 of them for
 // large models), in the player's axes, handed to seen(frame, points).
 void Importer::sampleGeometry(const std::function<void(int, const std::vector<DVec3>&)>& seen)
@@ -72,10 +84,10 @@ void Importer::sampleGeometry(const std::function<void(int, const std::vector<DV
             if (node.mesh < 0 || node.skin >= 0)
                 continue;
             const MeshData& mesh = meshData(node.mesh);
-            const Mat4 world = worldAt(index, f);
             const std::vector<double> w = weightsAt(index, f, mesh);
-            for (size_t v = 0; v < mesh.base.size(); ++v)
-                points.push_back(toPlayerD(transformPoint(world, morphed(mesh, v, w))));
+            for (const Mat4& world : drawnAt(index, f))
+                for (size_t v = 0; v < mesh.base.size(); ++v)
+                    points.push_back(toPlayerD(transformPoint(world, morphed(mesh, v, w))));
         }
         // Skinned meshes are written in world space: the last key reached is the place.
         for (const NodeSpec& skinned : skinned_) {

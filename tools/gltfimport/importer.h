@@ -122,6 +122,9 @@ struct CornerMapping {
     bool jpeg = false;
 };
 
+// The bytes a node and everything below it take in a scene file.
+uint64_t nodeBytes(const NodeSpec& node);
+
 // Vertex v of a mesh with its morph targets at weights w.
 DVec3 morphed(const MeshData& mesh, size_t v, const std::vector<double>& w);
 
@@ -182,6 +185,9 @@ private:
                                 size_t vertexCount);
     std::vector<size_t> readIndices(const tinygltf::Primitive& primitive, const std::string& where, size_t vertexCount);
     void convertMesh(int nodeIndex, NodeSpec& spec);
+    std::vector<Trs> instancesOf(int nodeIndex);
+    std::vector<Mat4> drawnAt(int index, int frame);
+    void convertInstances(int nodeIndex, NodeSpec& spec);
     bool mirrored(int nodeIndex, const std::string& name);
     bool twoSided(int sceneMaterial) const;
     std::vector<int> addBackFaces(NodeSpec& spec);
@@ -238,6 +244,8 @@ private:
     int shapedNormals_ = 0; // faces added to shape normals
     int mirroredMeshes_ = 0; // meshes written with their faces turned round
     int backFaces_ = 0;      // faces of double-sided materials added turned round
+    int instanceNodes_ = 0;  // nodes written for EXT_mesh_gpu_instancing
+    uint64_t instanceBytes_ = 0;
     uint64_t decodedValues_ = 0;
     bool colourAttributes_ = false;
 };
