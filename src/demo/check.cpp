@@ -23,6 +23,14 @@ namespace {
 
 const char* const ScriptName = "script.txt";
 
+// A number as messages give it: 0.1, 10000.
+std::string number(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
 // The part of a line between its first '[' and the next ']' (or the line's end), with the
 // brackets; empty when the line, past leading white space, does not start with '['.
 std::string headerIn(const std::string& line)
@@ -299,7 +307,7 @@ private:
                 report(ScriptName, where + "scene \"" + part.sceneName + "\" is not listed under [scenes]",
                        header + SceneLine);
             } else if (scene->second.file.opened) {
-                checkCamera(scene->second, part, where, header + CameraLine);
+                checkCamera(scene->second, i, where, header + CameraLine);
             }
             const int imageLines[] = {header + BackgroundLine, header + OverlayLine};
             const std::string* images[] = {&part.backgroundName, &part.overlayName};
@@ -317,8 +325,9 @@ private:
         }
     }
 
-    void checkCamera(const SceneRead& scene, const TimelineEntry& part, const std::string& where, int line)
+    void checkCamera(const SceneRead& scene, int index, const std::string& where, int line)
     {
+        const TimelineEntry& part = plan_.parts[index];
         // The first node in pre-order whose name holds the camera name, as the show finds it.
         const NodeRead* found = nullptr;
         for (const NodeRead& node : scene.nodes) {
@@ -336,6 +345,11 @@ private:
                 line);
         else if (checkedCameras_.insert(found).second)
             checkView(*found, scene.file.path);
+        if (found && found->kind == NodeKind::Camera && found->faults.seesNothing && PartIsShown(plan_.parts, index))
+            report(ScriptName, where + "camera \"" + part.cameraName + "\" sees no vertex of " + part.sceneName +
+                " between the near plane (" + number(NearPlane) + ") and the far plane (" + number(FarPlane) +
+                ") within its field of view, at frame 0 or at any of its keys; the part is black from " +
+                number(PartStart(plan_.parts, index)) + " to " + std::to_string(part.endTime) + " ms", line);
     }
 
     // "; nearest camera names: ..." for a camera name that matches nothing: the scene's

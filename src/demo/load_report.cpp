@@ -6,7 +6,9 @@
 #include "image/texture.h"
 #include "scene/material.h"
 #include "scene/scene.h"
+#include "scene/view_volume.h"
 
+#include <cmath>
 #include <memory>
 #include <utility>
 
@@ -21,32 +23,53 @@ void fillPicture(PictureRead& read, bool decoded, bool complete, const std::stri
     read.refusal = refusal;
 }
 
-// Finds the camera's faults; the tracks it evaluates get their cursors back, so that the
-// show's first frame searches its keys from where loading left them.
-CameraFaults faultsOf(CameraNode& camera)
+// Whether the camera, looking at frame 0 and at each of its keys, never sees a vertex of a
+// scene that has some. A frame it cannot look at (no target, or a field of view of 0, not
+// a number or infinite) is left to its other faults.
+bool seesNothing(Scene& scene, CameraNode& camera)
+{
+    bool looked = false, anyVertex = false;
+    for (int32_t frame : CameraCheckFrames(camera)) {
+        CameraLook look;
+        const float time = static_cast<float>(frame);
+        if (!camera.viewAt(time, look) || !(look.fieldOfViewDegrees > 0.0) || !std::isfinite(look.fieldOfViewDegrees))
+            continue;
+        looked = true;
+        if (SeesAnyVertex(scene, look, time, anyVertex) || !anyVertex)
+            return false;
+    }
+    return looked;
+}
+
+// Finds the camera's faults; the camera's tracks get their cursors back, so that the show's
+// first frame searches its keys from where loading left them.
+CameraFaults faultsOf(Scene& scene, CameraNode& camera)
 {
     const int32_t position = camera.positionTrack.cursor;
     const int32_t fieldOfView = camera.fovTrack.cursor;
+    const int32_t roll = camera.rollTrack.cursor;
     const int32_t target = camera.target ? camera.target->positionTrack.cursor : 0;
-    const CameraFaults faults = FindCameraFaults(camera);
+    CameraFaults faults = FindCameraFaults(camera);
+    faults.seesNothing = seesNothing(scene, camera);
     camera.positionTrack.cursor = position;
     camera.fovTrack.cursor = fieldOfView;
+    camera.rollTrack.cursor = roll;
     if (camera.target)
         camera.target->positionTrack.cursor = target;
     return faults;
 }
 
 // The nodes under node, in pre-order.
-void readNodes(Node& node, std::vector<NodeRead>& nodes)
+void readNodes(Scene& scene, Node& node, std::vector<NodeRead>& nodes)
 {
     for (const std::unique_ptr<Node>& child : node.children) {
         NodeRead read;
         read.name = child->name;
         read.kind = child->kind;
         if (child->kind == NodeKind::Camera)
-            read.faults = faultsOf(static_cast<CameraNode&>(*child));
+            read.faults = faultsOf(scene, static_cast<CameraNode&>(*child));
         nodes.push_back(std::move(read));
-        readNodes(*child, nodes);
+        readNodes(scene, *child, nodes);
     }
 }
 
@@ -63,7 +86,7 @@ SceneRead sceneRead(const std::string& key, OpenedFile file, Scene* scene)
     read.failedOffset = reader.failedOffset();
     read.notes = reader.notes();
     read.noteCount = reader.noteCount();
-    readNodes(*scene, read.nodes);
+    readNodes(*scene, *scene, read.nodes);
     for (const std::unique_ptr<Material>& material : scene->materials) {
         for (int slot : {Material::surfaceSlot, Material::environmentSlot}) {
             const MaterialMap& map = material->maps[slot];

@@ -89,10 +89,8 @@ double CameraNode::fieldOfViewDegrees(float time)
     return FieldOfViewDegrees(fovTrack.evaluate(time));
 }
 
-CameraFaults FindCameraFaults(CameraNode& camera)
+std::vector<int32_t> CameraCheckFrames(const CameraNode& camera)
 {
-    CameraFaults faults;
-    faults.noTarget = camera.target == nullptr;
     std::vector<int32_t> frames{0};
     for (const auto& key : camera.positionTrack.keys)
         frames.push_back(key->frame);
@@ -103,9 +101,15 @@ CameraFaults FindCameraFaults(CameraNode& camera)
             frames.push_back(key->frame);
     std::sort(frames.begin(), frames.end());
     frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
+    return frames;
+}
 
+CameraFaults FindCameraFaults(CameraNode& camera)
+{
+    CameraFaults faults;
+    faults.noTarget = camera.target == nullptr;
     // In increasing time, so each track's cursor only steps forward.
-    for (int32_t frame : frames) {
+    for (int32_t frame : CameraCheckFrames(camera)) {
         const float time = static_cast<float>(frame);
         if (camera.target && !faults.targetAtEye) {
             Vector3 d = camera.target->positionTrack.evaluate(time) - camera.positionTrack.evaluate(time);

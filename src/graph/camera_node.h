@@ -6,6 +6,7 @@
 #include "graph/target_node.h"
 
 #include <cstdint>
+#include <vector>
 
 class CameraNode;
 
@@ -18,10 +19,17 @@ struct CameraFaults {
     bool fieldOfViewUnusable = false; // 0, not a number or infinite
     int32_t fieldOfViewFrame = 0;
     double fieldOfViewDegrees = 0.0;
+    // No vertex of the scene's meshes inside the view volume at any of those frames; the
+    // scene finds it (FindCameraFaults leaves it false).
+    bool seesNothing = false;
 };
 
 // The first frame of each fault of camera; moves the cursors of the tracks it evaluates.
 CameraFaults FindCameraFaults(CameraNode& camera);
+
+// The frames those faults are looked for at: 0 and every key frame of the camera's position
+// and field-of-view tracks and of its target's position, in increasing order, each once.
+std::vector<int32_t> CameraCheckFrames(const CameraNode& camera);
 
 // What a camera sees at a time: the eye, the point looked at, the up vector after the roll
 // (as the look-at takes it) and the vertical field of view in degrees.

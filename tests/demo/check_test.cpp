@@ -329,6 +329,53 @@ TEST_F(CheckFolder, CamerasThatDrawBlack)
     EXPECT_EQ(problems.size(), 5u);
 }
 
+TEST_F(CheckFolder, APartWhoseCameraSeesNoVertexIsNamedWithItsTimes)
+{
+    // The hull lies at the origin. Each camera is looked through by one part: the last two
+    // see it only at a key frame, or only through a key of the target.
+    DamagedScene scene;
+    const struct {
+        const char* name;
+        Vector3 eye, target;
+        bool black;
+    } cameras[] = {
+        {"away", {0, -10, 0}, {0, -20, 0}, true},
+        {"beyond", {0, -20000, 0}, {0, 0, 0}, true},
+        {"behind", {0, 10, 0.5f}, {0, 20, 0.5f}, true},
+        {"front", {0, -10, 0}, {0, 0, 0}, false},
+        {"arriving", {0, -10, 0}, {0, -20, 0}, false},
+        {"turning", {0, -10, 0}, {0, -20, 0}, false},
+    };
+    for (const auto& c : cameras) {
+        NodeSpec camera = makeNode(NodeType::Camera, c.name, c.eye);
+        NodeSpec target = makeNode(NodeType::Target, c.name, c.target);
+        if (std::string(c.name) == "arriving")
+            camera.position.keys.push_back({40, {0, -20000, 0}}), camera.position.keys.push_back({60, {0, 30, 0}});
+        if (std::string(c.name) == "turning")
+            target.position.keys.push_back({20, {0, 0, 0}});
+        scene.spec.nodes.push_back(camera);
+        scene.spec.nodes.push_back(target);
+    }
+    ASSERT_TRUE(saveScene(scene.spec, (dir / "data" / "cams.scn").string()));
+    std::string script = "[scenes]\ncams.scn\n\n";
+    int end = 0;
+    for (const auto& c : cameras)
+        script += "[part]\ncams.scn\n" + std::to_string(end += 100) + "\n" + c.name + "\nstandard\nstandard\n";
+    write("script.txt", script);
+
+    const std::vector<CheckProblem> problems = check();
+    size_t black = 0;
+    for (size_t i = 0; i < std::size(cameras); ++i) {
+        const std::string part = "part " + std::to_string(i + 1) + ": camera \"" + cameras[i].name + "\" sees no vertex "
+                                 "of cams.scn between the near plane (0.1) and the far plane (10000) within its field "
+                                 "of view, at frame 0 or at any of its keys; the part is black from " +
+                                 std::to_string(i * 100) + " to " + std::to_string(i * 100 + 100) + " ms";
+        EXPECT_EQ(count(problems, "script.txt", part), cameras[i].black ? 1 : 0) << cameras[i].name;
+        black += cameras[i].black;
+    }
+    EXPECT_EQ(problems.size(), black);
+}
+
 TEST_F(CheckFolder, ReportsImagesTheShowWouldRefuseOrShowIncompleteTheLoadingPictureIncluded)
 {
     copyShared("jpeg/testorig.jpg", "data/loading.jpg");

@@ -109,7 +109,8 @@ const std::vector<Expected> models = {
     {"RiggedSimple.gltf", 188, 1, 4, {"skin baked into"}},
     {"SimpleMorph.gltf", 1, 1, 1, {}},
     {"SimpleSkin.gltf", 8, 1, 2, {"skin baked into"}},
-    {"TextureCoordinateTest.gltf", 10, 2, 0, {"base colour factor"}},
+    // Double-sided: each face is written again turned round.
+    {"TextureCoordinateTest.gltf", 20, 2, 0, {"base colour factor"}},
 };
 
 TEST(GltfImport, EverySampleModelBecomesAFolderThePlayerReadsWholeAndTheCheckerPasses)
@@ -639,6 +640,9 @@ TEST(GltfImport, TheCommandExitsWithTwoOnUsageErrorsOneOnBadModelsAndDumpReadsWh
     EXPECT_EQ(taldrexScene({"import", model, dir.path, "--unknown"}), 2);
     EXPECT_EQ(taldrexScene({"import", model, dir.path, "extra"}), 2);
     EXPECT_EQ(taldrexScene({"import", model, dir.path, "--name", "a/b"}), 2);
+    for (const char* scale : {"0", "-1", "big", "1e12"})
+        EXPECT_EQ(taldrexScene({"import", model, dir.path, "--scale", scale}), 2) << scale;
+    EXPECT_EQ(taldrexScene({"import", model, dir.path, "--single-sided", "yes"}), 2);
     EXPECT_EQ(countFiles(dir.path), 0u);
     EXPECT_EQ(taldrexScene({"import", dir.write("bad.gltf", "{}"), dir.path + "/show"}), 1);
     EXPECT_EQ(taldrexScene({"import", dir.path, dir.path + "/show"}), 1);
@@ -648,7 +652,8 @@ TEST(GltfImport, TheCommandExitsWithTwoOnUsageErrorsOneOnBadModelsAndDumpReadsWh
     fs::create_directories(dir.path + "/odd/script.txt");
     EXPECT_EQ(taldrexScene({"import", model, dir.path + "/odd"}), 1);
     EXPECT_FALSE(fs::exists(dir.path + "/odd/data"));
-    EXPECT_EQ(taldrexScene({"import", model, dir.path + "/show", "--name", "Boxes", "--tolerance", "0.01"}), 0);
+    EXPECT_EQ(taldrexScene({"import", model, dir.path + "/show", "--name", "Boxes", "--tolerance", "0.01", "--scale",
+                            "2.5", "--single-sided"}), 0);
     EXPECT_EQ(taldrexScene({"dump", dir.path + "/show/data/boxes.scn"}), 0);
 }
 

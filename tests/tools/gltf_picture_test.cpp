@@ -4,6 +4,7 @@
 #include "gltf_files.h"
 #include "gltf_import.h"
 #include "image_files.h"
+#include "player_capture.h"
 #include "png_bytes.h"
 #include "show_files.h"
 
@@ -11,9 +12,6 @@
 
 #include <gtest/gtest.h>
 #include <tiny_gltf.h>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <array>
 #include <cmath>
@@ -222,22 +220,6 @@ std::array<double, 2> project(V3 eye, V3 centre, double fovDegrees, V3 point)
     return {(ndcX + 1) / 2 * 320, (1 - ndcY) / 2 * 180};
 }
 
-// Runs the player's capture of the folder up to toMs; true when it exits with 0.
-bool capture(const std::string& folder, const std::string& frames, int toMs)
-{
-    const std::string player = TALDREX_BINARY_DIR "/src/taldrex";
-    const std::string to = std::to_string(toMs);
-    pid_t child = fork();
-    if (child == 0) {
-        const char* argv[] = {player.c_str(), "--capture", frames.c_str(), "--size", "320x180", "--to", to.c_str(),
-                              folder.c_str(), nullptr};
-        execv(player.c_str(), const_cast<char* const*>(argv));
-        _exit(127);
-    }
-    int status = 0;
-    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 const unsigned char colours[6][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 0}, {255, 0, 255}, {0, 255, 255}};
 
 // A small cube of eight corners around p, its twelve faces in the marker's group.
@@ -370,7 +352,7 @@ void checkModel(const std::string& file, const std::vector<std::pair<int, int>> 
     // Three frames a third of the animation apart, on frames whose show time is exact.
     const int last = std::max(9, show.frames - 1);
     std::vector<int> frames{0, last / 3 / 3 * 3, 2 * last / 3 / 3 * 3};
-    ASSERT_TRUE(capture(folder, folder + "/frames", frames.back() * 1000 / 30));
+    ASSERT_TRUE(CaptureFrames(folder, folder + "/frames", frames.back() * 1000 / 30));
     for (int frame : frames) {
         char name[64];
         std::snprintf(name, sizeof name, "/frames/frame-%06d.png", frame);
@@ -437,7 +419,7 @@ TEST(GltfPicture, TexturedQuadIsUprightAsJpegAndAsPng)
         ASSERT_EQ(runImport(model, show, {}, false, quiet, quiet), 0);
         std::fclose(quiet);
         ASSERT_TRUE(fs::exists(show + (jpeg ? "/data/quad_image0.jpg" : "/data/quad_image0.png")));
-        ASSERT_TRUE(capture(show, show + "/frames", 0));
+        ASSERT_TRUE(CaptureFrames(show, show + "/frames", 0));
         DecodedImage frame = DecodePng(show + "/frames/frame-000000.png");
         ASSERT_EQ(frame.width, 320);
         // Rows of the quad from the top: mostly red in its upper quarter, blue in its lower.

@@ -12,8 +12,6 @@
 
 namespace gltf_import {
 
-namespace {
-
 uint64_t nodeBytes(const NodeSpec& node)
 {
     uint64_t bytes = 8 + node.name.size() + 1 + 4 * 7 + 40 * (node.position.keys.size() + node.rotation.keys.size() +
@@ -28,8 +26,6 @@ uint64_t nodeBytes(const NodeSpec& node)
     return bytes;
 }
 
-} // namespace
-
 void Importer::warnOnce(const std::string& key, const std::string& line)
 {
     if (warned_.insert(key).second)
@@ -38,7 +34,7 @@ void Importer::warnOnce(const std::string& key, const std::string& line)
 
 void Importer::checkModel()
 {
-    static const std::set<std::string> understood = {"KHR_texture_transform", "KHR_lights_punctual", "EXT_texture_webp",
+    static const std::set<std::string> understood = {"KHR_texture_transform", "KHR_lights_punctual", "EXT_texture_webp", "EXT_mesh_gpu_instancing",
                                                      "KHR_mesh_quantization", "KHR_materials_emissive_strength"};
     for (const std::string& ext : model_.extensionsRequired)
         if (!understood.count(ext))
@@ -143,6 +139,10 @@ void Importer::convertNode(int index, std::vector<NodeSpec>& into)
             spec.type = NodeType::Mesh;
             convertMesh(index, spec);
         }
+    } else if (node.mesh >= 0 && node.extensions.count("EXT_mesh_gpu_instancing")) {
+        if (node.skin >= 0)
+            fail("node " + quoted(spec.name) + " names skin " + std::to_string(node.skin) + ", which does not exist");
+        convertInstances(index, spec);
     } else if (node.mesh >= 0) {
         if (node.skin >= 0)
             fail("node " + quoted(spec.name) + " names skin " + std::to_string(node.skin) + ", which does not exist");
@@ -231,10 +231,13 @@ void Importer::run()
         geometry = geometry || !entry.second->faces.empty();
     if (!geometry)
         fail("holds no geometry: no triangles in the scene");
+    for (int node : orthographic_)
+        convertOrthographic(node);
     if (cameras_.empty())
         addDefaultCamera();
     else
         show_.notes.push_back("the player draws every camera's picture at 83:65, whatever its aspect ratio");
+    const double factor = fitDepthRange();
     // Cameras first, so a part finds each camera before any other node that shares its name.
     show_.scene.nodes = std::move(cameras_);
     for (NodeSpec& node : roots)
@@ -242,9 +245,27 @@ void Importer::run()
     for (NodeSpec& node : skinned_)
         show_.scene.nodes.push_back(std::move(node));
     makeNamesUnique(show_.scene.nodes);
+    if (factor != 1)
+        scaleScene(factor);
     if (model_.asset.generator == "taldrex-scene export")
         show_.notes.push_back("written by taldrex-scene export: groups, maps, light colours and field-of-view keys "
                               "are read back from its extras");
+    if (mirroredMeshes_ > 0)
+        show_.notes.push_back(std::to_string(mirroredMeshes_) +
+                              (mirroredMeshes_ == 1 ? " mesh is mirrored by its node's matrix: its faces are"
+                                                    : " meshes are mirrored by their nodes' matrices: their faces are") +
+                              " written turned round, so the player culls the side glTF hides");
+    if (backFaces_ > 0)
+        show_.notes.push_back(std::to_string(backFaces_) +
+                              (backFaces_ == 1 ? " face of a double-sided material is" : " faces of double-sided materials are") +
+                              " also written turned round, on vertices of their own, so the player draws their backs "
+                              "(--single-sided leaves them out)");
+    if (instanceNodes_ > 0)
+        show_.notes.push_back(std::to_string(instanceNodes_) + " instances (EXT_mesh_gpu_instancing) are written as a node "
+                              "each, adding " +
+                              (instanceBytes_ < (1u << 20) ? std::to_string(instanceBytes_) + " bytes"
+                                                           : formatNumber(std::round(double(instanceBytes_) / 10485.76) / 100) + " MB") +
+                              " to the scene file");
     if (shapedNormals_ > 0)
         show_.notes.push_back(std::to_string(shapedNormals_) + " vertices have the model's normal only by a face added "
                               "outside every group (the player averages the faces around a vertex)");

@@ -15,6 +15,8 @@ struct ImportOptions {
     double tolerance = 0.001; // fitting tolerance, a fraction of each track's range
     int fps = 30;             // frames per second of animation time (the player plays 30)
     std::string envFile;      // a sphere map for metallic materials, or empty
+    bool singleSided = false; // leave out the back faces of double-sided materials
+    double scale = 0;         // what the whole model is multiplied by; 0: fitted to the depth range
 };
 
 // One fitted track, for the summary.

@@ -64,6 +64,12 @@ Mat4 trsMatrix(const Trs& trs)
     return m;
 }
 
+double determinant3(const Mat4& m)
+{
+    return m[0] * (m[5] * m[10] - m[9] * m[6]) - m[4] * (m[1] * m[10] - m[9] * m[2]) +
+           m[8] * (m[1] * m[6] - m[5] * m[2]);
+}
+
 bool decompose(const Mat4& m, Trs& out)
 {
     out.t = {m[12], m[13], m[14]};

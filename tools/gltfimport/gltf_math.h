@@ -40,6 +40,8 @@ Mat4 identity4();
 Mat4 multiply(const Mat4& a, const Mat4& b);
 DVec3 transformPoint(const Mat4& m, DVec3 p);
 DVec3 transformVector(const Mat4& m, DVec3 p);
+// The determinant of the matrix's 3 x 3 part: below 0 where it mirrors space.
+double determinant3(const Mat4& m);
 
 // A local transform in glTF terms; the rotation is x, y, z, w.
 struct Trs {

@@ -113,13 +113,39 @@ void Importer::convertCamera(int nodeIndex)
     if (node.camera < 0 || size_t(node.camera) >= model_.cameras.size())
         fail("node " + std::to_string(nodeIndex) + " names camera " + std::to_string(node.camera) + ", which does not exist");
     const tinygltf::Camera& camera = model_.cameras[size_t(node.camera)];
-    std::string name = playerName(node.name.empty() ? camera.name : node.name,
-                                  "camera" + std::to_string(cameras_.size() / 2 + 1), maxNodeName);
-    if (camera.type != "perspective") {
-        show_.warnings.push_back("camera " + quoted(name) + ": orthographic cameras are not supported, skipped");
+    if (camera.type == "orthographic") {
+        // Placed once the whole model is known: its depth decides the distance.
+        orthographic_.push_back(nodeIndex);
         return;
     }
-    // A part finds its camera as the first node whose name contains the part's text.
+    const std::string name = cameraName(nodeIndex);
+    if (camera.type != "perspective") {
+        show_.warnings.push_back("camera " + quoted(name) + ": " + quoted(camera.type) + " cameras are not supported, skipped");
+        return;
+    }
+    const double yfov = camera.perspective.yfov * 180 / pi;
+    if (!(yfov > 0) || !(yfov < 180))
+        fail("camera " + quoted(name) + " has a field of view of " + formatNumber(yfov) + " degrees");
+    CameraView view;
+    view.name = name;
+    view.fovDegrees = yfov;
+    view.znear = std::max(0.0, camera.perspective.znear);
+    if (camera.perspective.zfar > 0)
+        view.zfar = camera.perspective.zfar;
+    bakeCamera(nodeIndex, {}, std::move(view));
+    if (camera.perspective.aspectRatio > 0 && std::fabs(camera.perspective.aspectRatio - FixedAspect) > 0.01)
+        warnOnce("aspect", "camera " + quoted(name) + ": aspect ratio " + formatNumber(camera.perspective.aspectRatio) +
+                               " is drawn at the player's fixed 83:65");
+}
+
+// The camera node's name as a part finds it: the first node whose name contains the part's
+// text, so a name within an earlier camera's is made unique.
+std::string Importer::cameraName(int nodeIndex) const
+{
+    const tinygltf::Node& node = model_.nodes[size_t(nodeIndex)];
+    const tinygltf::Camera& camera = model_.cameras[size_t(node.camera)];
+    std::string name = playerName(node.name.empty() ? camera.name : node.name,
+                                  "camera" + std::to_string(cameras_.size() / 2 + 1), maxNodeName);
     for (bool clash = true; clash;) {
         clash = false;
         for (const NodeSpec& earlier : cameras_)
@@ -128,6 +154,15 @@ void Importer::convertCamera(int nodeIndex)
         if (clash)
             name = cutUtf8(name, maxNodeName - 3) + "#" + std::to_string(cameras_.size() / 2 + 1);
     }
+    return name;
+}
+
+// Bakes the camera node's eye, target and roll per frame into a camera and its target,
+// the eye moved back along the view by back[frame] where back is given.
+void Importer::bakeCamera(int nodeIndex, const std::vector<double>& back, CameraView seen)
+{
+    const tinygltf::Node& node = model_.nodes[size_t(nodeIndex)];
+    const std::string name = seen.name;
     const bool animated = !segments_.empty();
     const int n = animated ? frames_ : 1;
     std::vector<Vector3> eyes(static_cast<size_t>(n)), targets(static_cast<size_t>(n));
@@ -145,6 +180,8 @@ void Importer::convertCamera(int nodeIndex)
             view = {0, 1, 0};
             up = {0, 0, 1};
         }
+        if (!back.empty())
+            eye = eye - view * back[size_t(f)];
         DVec3 target = eye + view * 100.0;
         if (std::sqrt(view.x * view.x + view.y * view.y) < 1e-4) {
             // Straight up or down leaves the player no side vector: lean towards the up.
@@ -184,20 +221,20 @@ void Importer::convertCamera(int nodeIndex)
     FitResult rollFit = fitScalarTrack(rolls, frames, tol, cam.roll);
     rollFit.largest *= 180 / pi;
     report(name, "roll", rollFit, tol * 180 / pi, "degrees");
-    const double yfov = camera.perspective.yfov * 180 / pi;
-    if (!(yfov > 0) || !(yfov < 180))
-        fail("camera " + quoted(name) + " has a field of view of " + formatNumber(yfov) + " degrees");
-    cam.fov.keys = {{0, FieldOfViewValue(yfov)}};
+    cam.fov.keys = {{0, FieldOfViewValue(seen.fovDegrees)}};
     const tinygltf::Value* taldrex = taldrexOf(node.extras);
     if (taldrex && taldrex->Get("fovKeys").IsArray() && !exportedFieldOfView(taldrex->Get("fovKeys"), cam.fov))
         show_.warnings.push_back("camera " + quoted(name) + ": the field-of-view keys in its extras are not keys; "
                                  "kept the glTF camera's field of view");
+    for (size_t f = 0; f < eyes.size(); ++f) {
+        seen.eyes.push_back({eyes[f].x, eyes[f].y, eyes[f].z});
+        seen.forwards.push_back(normalised(DVec3{targets[f].x, targets[f].y, targets[f].z} - seen.eyes.back()));
+    }
+    seen.fovDegrees = FieldOfViewDegrees(cam.fov.keys[0].value);
+    views_.push_back(std::move(seen));
     cameras_.push_back(std::move(cam));
     cameras_.push_back(std::move(tgt));
     show_.cameras.push_back(name);
-    if (camera.perspective.aspectRatio > 0 && std::fabs(camera.perspective.aspectRatio - FixedAspect) > 0.01)
-        warnOnce("aspect", "camera " + quoted(name) + ": aspect ratio " + formatNumber(camera.perspective.aspectRatio) +
-                               " is drawn at the player's fixed 83:65");
 }
 
 void Importer::addDefaultCamera()
@@ -230,11 +267,11 @@ void Importer::addDefaultCamera()
         if (sampled.back() != frames_ - 1)
             sampled.push_back(frames_ - 1);
         for (int f : sampled) {
-            Mat4 world = worldAt(index, f);
             std::vector<double> w = weightsAt(index, f, mesh);
-            for (size_t v = 0; v < mesh.base.size(); ++v) {
-                add(toPlayer(transformPoint(world, morphed(mesh, v, w))));
-            }
+            for (const Mat4& world : drawnAt(index, f))
+                for (size_t v = 0; v < mesh.base.size(); ++v) {
+                    add(toPlayer(transformPoint(world, morphed(mesh, v, w))));
+                }
         }
     }
     // Skinned meshes are written in world space: their vertices and keys are the places.
@@ -260,6 +297,13 @@ void Importer::addDefaultCamera()
     NodeSpec cam = makeNode(NodeType::Camera, name, Vector3(float(eye.x), float(eye.y), float(eye.z)));
     NodeSpec tgt = makeNode(NodeType::Target, name, Vector3(float(centre.x), float(centre.y), float(centre.z)));
     cam.fov.keys = {{0, FieldOfViewValue(fov)}};
+    CameraView view;
+    view.name = name;
+    view.eyes = {{eye.x, eye.y, eye.z}};
+    view.forwards = {normalised(centre - eye)};
+    view.fovDegrees = fov;
+    view.own = false;
+    views_.push_back(std::move(view));
     cameras_.push_back(std::move(cam));
     cameras_.push_back(std::move(tgt));
     show_.cameras.push_back(name);
@@ -311,6 +355,81 @@ void Importer::convertLight(int nodeIndex, NodeSpec& parent)
     if (++lightsSeen_ == maxLights + 1)
         show_.warnings.push_back("light " + quoted(name) + " and those after it are not used: the player uses eight lights");
     parent.children.insert(parent.children.begin(), std::move(spec));
+}
+
+// An orthographic camera, drawn by a perspective camera moved back along its view until
+// the picture differs from the orthographic one by at most 0.5 % of its height over the
+// model's depth: a point off the axis by h and off the middle depth D by d is drawn at
+// h D / (D + d) instead of h, and h reaches the picture's half width, FixedAspect times
+// its half height. The field of view keeps the orthographic picture's height at the middle
+// depth. Skipped with a warning when no geometry lies before it, or when the distance would
+// pass the far plane at the scale asked for.
+void Importer::convertOrthographic(int nodeIndex)
+{
+    const tinygltf::OrthographicCamera& ortho = model_.cameras[size_t(model_.nodes[size_t(nodeIndex)].camera)].orthographic;
+    const std::string name = cameraName(nodeIndex);
+    constexpr double allowed = 0.005;
+    std::map<int, std::pair<double, double>> depths; // per sampled frame: nearest, farthest
+    const double high = std::fabs(ortho.ymag), wide = high * FixedAspect;
+    sampleGeometry([&](int f, const std::vector<DVec3>& points) {
+        const Mat4 world = worldAt(nodeIndex, f);
+        const DVec3 eye = toPlayerD(transformPoint(world, {0, 0, 0}));
+        const DVec3 forward = normalised(toPlayerD(transformVector(world, {0, 0, -1})));
+        const DVec3 up = normalised(toPlayerD(transformVector(world, {0, 1, 0})));
+        const DVec3 side = cross3(forward, up);
+        double nearest = std::numeric_limits<double>::infinity(), farthest = -nearest;
+        for (const DVec3& p : points) {
+            const DVec3 d = p - eye;
+            const double depth = dot3(d, forward);
+            if (depth < ortho.znear || (ortho.zfar > ortho.znear && depth > ortho.zfar) ||
+                std::fabs(dot3(d, side)) > wide || std::fabs(dot3(d, up)) > high)
+                continue;
+            nearest = std::min(nearest, depth);
+            farthest = std::max(farthest, depth);
+        }
+        if (nearest <= farthest)
+            depths[f] = {nearest, farthest};
+    });
+    if (depths.empty() || !(high > 0)) {
+        show_.warnings.push_back("camera " + quoted(name) + ": orthographic, and sees nothing of the model; skipped");
+        return;
+    }
+    double half = 0; // half the model's depth, at its deepest
+    for (const auto& d : depths)
+        half = std::max(half, 0.5 * (d.second.second - d.second.first));
+    const double middle = std::max(half * (1 + FixedAspect / (2 * allowed)), 2 * high);
+    const double scale = options_.scale > 0 ? options_.scale : 1;
+    if (options_.scale > 0 && (middle + half) * scale > FarPlane) {
+        show_.warnings.push_back("camera " + quoted(name) + ": orthographic, and a perspective camera far enough away to "
+                                 "stand for it would pass the far plane; skipped");
+        return;
+    }
+    // How far back the eye goes at each frame, between the sampled frames in proportion.
+    std::vector<double> back(size_t(segments_.empty() ? 1 : frames_));
+    auto middleOf = [](const std::pair<double, double>& d) { return 0.5 * (d.first + d.second); };
+    for (size_t f = 0; f < back.size(); ++f) {
+        const auto after = depths.lower_bound(int(f));
+        double at;
+        if (after == depths.end()) {
+            at = middleOf(std::prev(after)->second);
+        } else if (after->first == int(f) || after == depths.begin()) {
+            at = middleOf(after->second);
+        } else {
+            const auto before = std::prev(after);
+            const double part = (double(f) - before->first) / (after->first - before->first);
+            at = middleOf(before->second) + (middleOf(after->second) - middleOf(before->second)) * part;
+        }
+        back[f] = middle - at;
+    }
+    CameraView view;
+    view.name = name;
+    view.fovDegrees = 2 * std::atan(high / middle) * 180 / pi;
+    bakeCamera(nodeIndex, back, std::move(view));
+    const double error = half > 0 ? FixedAspect * half / (2 * (middle - half)) : 0;
+    show_.notes.push_back("camera " + quoted(name) + ": orthographic, drawn by a perspective camera " +
+                          formatNumber(middle) + " model units from the model's middle (a field of view of " +
+                          formatNumber(views_.back().fovDegrees) + " degrees), within " + formatNumber(error * 100) +
+                          " % of the picture's height of the orthographic picture over the model's depth");
 }
 
 } // namespace gltf_import

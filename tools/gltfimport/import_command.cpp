@@ -16,7 +16,8 @@ int usageError(const std::string& message)
 {
     std::fprintf(stderr, "taldrex-scene import: %s\n", PrintableText(message).c_str());
     std::fprintf(stderr, "usage: taldrex-scene import MODEL.gltf|MODEL.glb DEMO_DIR [--name NAME] [--scene N] "
-                         "[--animation NAME|all] [--tolerance T] [--fps N] [--dry-run] [--env FILE]\n");
+                         "[--animation NAME|all] [--tolerance T] [--fps N] [--dry-run] [--env FILE] "
+                         "[--single-sided] [--scale S]\n");
     return 2;
 }
 
@@ -56,6 +57,13 @@ ImportCommand::ImportCommand(CLI::App& app)
         ->type_name("N");
     command_->add_flag("--dry-run", dryRun_, "print what would be written and write nothing");
     command_->add_option("--env", env_, "a JPEG or PNG sphere map given to metallic materials")->type_name("FILE");
+    command_->add_option("--scale", scale_,
+        "multiply the whole model by S (default: by the power of ten that fits what its cameras see between 1 and "
+        "1000 units away, inside the player's depth range of 0.1 to 10000; --scale 1 keeps its size)")
+        ->type_name("S");
+    command_->add_flag("--single-sided", singleSided_,
+                       "write each face of a double-sided material once, so the player culls its back (by default "
+                       "each is also written turned round)");
 }
 
 int ImportCommand::run() const
@@ -87,5 +95,11 @@ int ImportCommand::run() const
         options.fps = int(value);
     }
     options.envFile = env_;
+    options.singleSided = singleSided_;
+    if (!scale_.empty()) {
+        if (!parseNumber(scale_, value) || !(value > 0) || value > 1e9 || value < 1e-9)
+            return usageError("--scale takes a number above 0 (from 1e-9 to 1e9)");
+        options.scale = value;
+    }
     return runImport(model_, demoDir_, options, dryRun_, stdout, stderr);
 }

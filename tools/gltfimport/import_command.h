@@ -18,6 +18,7 @@ public:
 
 private:
     CLI::App* command_;
-    std::string model_, demoDir_, name_, scene_, animation_, tolerance_, fps_, env_;
+    std::string model_, demoDir_, name_, scene_, animation_, tolerance_, fps_, env_, scale_;
     bool dryRun_ = false;
+    bool singleSided_ = false;
 };

@@ -124,8 +124,9 @@ double extentOf(const std::vector<Vector3>& vertices)
 // Where that normal would differ from the model's by more than a tenth of a degree, a face
 // outside every group (shaping normals, never drawn) is added at the vertex, with two
 // vertices of its own, turned and sized so that the sum comes out along the model's normal.
+// wanted holds the model's normal of each vertex from the first on (NaN where it has none).
 // Returns the number of faces added.
-int shapeNormals(const MeshData& mesh, NodeSpec& spec)
+int shapeNormals(const std::vector<DVec3>& wanted, NodeSpec& spec)
 {
     const size_t count = spec.vertices.size();
     std::vector<DVec3> sums(count);
@@ -138,13 +139,13 @@ int shapeNormals(const MeshData& mesh, NodeSpec& spec)
     }
     const double closeEnough = std::cos(0.1 * pi / 180);
     int added = 0;
-    for (size_t v = 0; v < count && v < mesh.normals.size(); ++v) {
-        const DVec3 wanted = normalised(toPlayerD(mesh.normals[v]));
+    for (size_t v = 0; v < count && v < wanted.size(); ++v) {
+        const DVec3 normal = normalised(toPlayerD(wanted[v]));
         const double size = length3(sums[v]);
-        if (!(length3(wanted) > 0.5) || !(size > 0) || dot3(sums[v], wanted) >= closeEnough * size)
+        if (!(length3(normal) > 0.5) || !(size > 0) || dot3(sums[v], normal) >= closeEnough * size)
             continue;
         // The face's normal (v0 - v1) x (v1 - v2) with v1 = v0 + e1, v2 = v0 + e2 is e1 x e2.
-        const DVec3 w = wanted * size - sums[v];
+        const DVec3 w = normal * size - sums[v];
         const DVec3 dir = normalised(w);
         const DVec3 helper = std::fabs(dir.x) < 0.6 ? DVec3{1, 0, 0} : DVec3{0, 1, 0};
         const double reach = std::sqrt(length3(w));
@@ -451,11 +452,53 @@ const MeshData& Importer::meshData(int index)
     return *(meshes_[index] = std::move(data));
 }
 
+// Whether the node's world matrix mirrors space at frame 0 (glTF then takes its faces'
+// other winding as their front). A sign that changes during the animation is warned of,
+// naming the frames where it changes: the faces are written for frame 0.
+bool Importer::mirrored(int nodeIndex, const std::string& name)
+{
+    bool animated = false;
+    int steps = 0;
+    for (int n = nodeIndex; n >= 0 && steps <= maxDepth * 4 && !animated; n = parent_[size_t(n)], ++steps)
+        for (const char* path : {"translation", "rotation", "scale"})
+            animated = animated || channels_.count({n, path});
+    auto signAt = [&](int frame) {
+        const double d = determinant3(worldAt(nodeIndex, frame));
+        return d < 0 ? -1 : d > 0 ? 1 : 0;
+    };
+    const int first = signAt(0);
+    std::vector<int> changes;
+    for (int f = 1, last = first; animated && f < frames_; ++f) {
+        const int sign = signAt(f);
+        if (sign != 0 && last != 0 && sign != last)
+            changes.push_back(f);
+        last = sign != 0 ? sign : last;
+    }
+    if (!changes.empty()) {
+        std::string frames;
+        for (size_t i = 0; i < changes.size() && i < 10; ++i)
+            frames += (i ? ", " : "") + std::to_string(changes[i]);
+        if (changes.size() > 10)
+            frames += " and " + std::to_string(changes.size() - 10) + " more";
+        show_.warnings.push_back("node " + quoted(name) + ": its mirroring (a negative determinant) changes during the "
+                                 "animation, at frames " + frames + "; its faces are turned as at frame 0, so the "
+                                 "player culls their other side where it differs");
+    }
+    return first < 0;
+}
+
 void Importer::convertMesh(int nodeIndex, NodeSpec& spec)
 {
     const tinygltf::Node& node = model_.nodes[size_t(nodeIndex)];
     const MeshData& mesh = meshData(node.mesh);
     fillGeometry(mesh, spec);
+    // The player culls by the winding it sees on screen, which a mirroring matrix turns round.
+    // A file taldrex-scene export wrote holds the faces as the player drew them already.
+    if (model_.asset.generator != "taldrex-scene export" && mirrored(nodeIndex, spec.name)) {
+        for (FaceSpec& face : spec.faces)
+            std::swap(face.corners[1], face.corners[2]);
+        ++mirroredMeshes_;
+    }
     const bool morphing = !mesh.targets.empty() && channels_.count({nodeIndex, "weights"});
     const int n = morphing ? frames_ : 1;
     if (uint64_t(n) * mesh.base.size() > maxMorphSamples)
@@ -483,7 +526,59 @@ void Importer::convertMesh(int nodeIndex, NodeSpec& spec)
     if (!spec.morph.keys.empty())
         for (size_t v = 0; v < mesh.base.size(); ++v)
             spec.vertices[v] = toPlayer(mesh.base[v]);
-    shapedNormals_ += shapeNormals(mesh, spec);
+    std::vector<DVec3> wanted = mesh.normals;
+    for (int original : addBackFaces(spec))
+        wanted.push_back(wanted[size_t(original)] * -1.0);
+    shapedNormals_ += shapeNormals(wanted, spec);
+}
+
+// Whether glTF shows both sides of a scene material's faces where the player culls one:
+// a double-sided glTF material drawn opaque (the player culls nothing of a translucent one).
+bool Importer::twoSided(int sceneMaterial) const
+{
+    if (options_.singleSided || sceneMaterial < 0 || size_t(sceneMaterial) >= materialSource_.size())
+        return false;
+    const int source = materialSource_[size_t(sceneMaterial)];
+    if (source < 0)
+        return false;
+    const tinygltf::Material& m = model_.materials[size_t(source)];
+    const double alpha = m.pbrMetallicRoughness.baseColorFactor.size() == 4 ? m.pbrMetallicRoughness.baseColorFactor[3] : 1.0;
+    return m.doubleSided && !taldrexOf(m.extras) && alpha >= 1.0 && m.alphaMode != "BLEND";
+}
+
+// Each face of a group whose material is two-sided is added again turned round, in the same
+// group, on copies of its vertices (one copy per vertex, so the back keeps its smoothness
+// and the normals the player averages on either side do not cancel), morph keys included.
+// Returns, for each vertex added, the vertex it copies.
+std::vector<int> Importer::addBackFaces(NodeSpec& spec)
+{
+    std::vector<int> copies;
+    std::map<int, int> copyOf;
+    for (GroupSpec& group : spec.groups) {
+        if (!twoSided(group.material))
+            continue;
+        const size_t faces = group.faces.size();
+        for (size_t i = 0; i < faces; ++i) {
+            FaceSpec back = spec.faces[size_t(group.faces[i])];
+            std::swap(back.corners[1], back.corners[2]);
+            for (CornerSpec& corner : back.corners) {
+                auto made = copyOf.emplace(corner.vertex, int(spec.vertices.size() + copies.size()));
+                if (made.second)
+                    copies.push_back(corner.vertex);
+                corner.vertex = made.first->second;
+            }
+            group.faces.push_back(int(spec.faces.size()));
+            spec.faces.push_back(back);
+            ++backFaces_;
+        }
+    }
+    for (int original : copies) {
+        const Vector3 at = spec.vertices[size_t(original)];
+        spec.vertices.push_back(at);
+        for (MorphKeySpec& key : spec.morph.keys)
+            key.positions.push_back(key.positions[size_t(original)]);
+    }
+    return copies;
 }
 
 void Importer::convertSkin(int nodeIndex, const MeshData& mesh, NodeSpec& spec)
@@ -542,10 +637,82 @@ void Importer::convertSkin(int nodeIndex, const MeshData& mesh, NodeSpec& spec)
         if (spec.morph.keys.size() == 1)
             spec.morph.keys.clear();
     }
+    addBackFaces(spec);
     const double megabytes = double(spec.morph.keys.size()) * double(mesh.base.size()) * 12.0 / (1024.0 * 1024.0);
     show_.warnings.push_back("mesh " + quoted(spec.name) + ": skin baked into " + std::to_string(spec.morph.keys.size()) +
                              " morph keys of " + std::to_string(mesh.base.size()) + " vertices (" +
                              formatNumber(std::round(megabytes * 100) / 100) + " MB)");
+}
+
+// The instances EXT_mesh_gpu_instancing gives the node: a translation, rotation and scale
+// each, from accessors of one count (a missing one leaves its part as it is).
+std::vector<Trs> Importer::instancesOf(int nodeIndex)
+{
+    const tinygltf::Value& ext = model_.nodes[size_t(nodeIndex)].extensions.at("EXT_mesh_gpu_instancing");
+    const std::string where = "node " + std::to_string(nodeIndex) + ": EXT_mesh_gpu_instancing";
+    if (!ext.IsObject() || !ext.Get("attributes").IsObject())
+        fail(where + " has no attributes");
+    const tinygltf::Value& attributes = ext.Get("attributes");
+    std::vector<Trs> instances;
+    bool counted = false;
+    for (const char* name : {"TRANSLATION", "ROTATION", "SCALE"}) {
+        if (!attributes.Has(name))
+            continue;
+        if (!attributes.Get(name).IsNumber())
+            fail(where + ": " + name + " names no accessor");
+        int n = 0;
+        const std::vector<double>& values = accessor(attributes.Get(name).GetNumberAsInt(), n);
+        const int wanted = name[0] == 'R' ? 4 : 3;
+        if (n != wanted || (counted && values.size() != instances.size() * size_t(n)))
+            fail(where + ": " + name + " does not give one " + (wanted == 4 ? "VEC4" : "VEC3") + " per instance");
+        if (!counted)
+            instances.resize(values.size() / size_t(n));
+        counted = true;
+        for (size_t i = 0; i < instances.size(); ++i) {
+            const double* v = &values[i * size_t(n)];
+            for (int c = 0; c < n; ++c)
+                if (!std::isfinite(v[c]))
+                    fail(where + ": " + name + " holds a value that is not a finite number");
+            if (name[0] == 'T')
+                instances[i].t = {v[0], v[1], v[2]};
+            else if (name[0] == 'R')
+                instances[i].r = {v[0], v[1], v[2], v[3]};
+            else
+                instances[i].s = {v[0], v[1], v[2]};
+        }
+    }
+    return instances;
+}
+
+// A node drawn by instances keeps its own transform and children; each instance becomes a
+// mesh node below it at the instance's place, turned round where the instance mirrors.
+// Refused before anything is built when the instances alone would pass the player's 1 GiB.
+void Importer::convertInstances(int nodeIndex, NodeSpec& spec)
+{
+    const std::vector<Trs> instances = instancesOf(nodeIndex);
+    if (instances.empty())
+        return;
+    NodeSpec first = makeNode(NodeType::Mesh, spec.name);
+    convertMesh(nodeIndex, first);
+    const uint64_t each = nodeBytes(first);
+    if (each * instances.size() >= maxSceneBytes)
+        fail("node " + quoted(spec.name) + ": its " + std::to_string(instances.size()) + " instances of " +
+             std::to_string(each) + " bytes each would make a scene file of more than 1 GiB, more than the player reads");
+    spec.children.reserve(spec.children.size() + instances.size());
+    for (size_t i = 0; i < instances.size(); ++i) {
+        NodeSpec instance = first;
+        instance.name = cutUtf8(spec.name, maxNodeName - 8) + "#" + std::to_string(i + 1);
+        const Trs& trs = instances[i];
+        instance.position.keys = {{0, toPlayer(trs.t)}};
+        instance.rotation.keys = {{0, toPlayerRotation(trs.r)}};
+        instance.scale.keys = {{0, Vector3(float(trs.s.x), float(trs.s.z), float(trs.s.y))}};
+        if (trs.s.x * trs.s.y * trs.s.z < 0)
+            for (FaceSpec& face : instance.faces)
+                std::swap(face.corners[1], face.corners[2]);
+        spec.children.push_back(std::move(instance));
+    }
+    instanceNodes_ += int(instances.size());
+    instanceBytes_ += each * instances.size();
 }
 
 } // namespace gltf_import

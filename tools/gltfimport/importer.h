@@ -15,6 +15,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <limits>
 #include <map>
 #include <memory>
 #include <set>
@@ -120,6 +122,9 @@ struct CornerMapping {
     bool jpeg = false;
 };
 
+// The bytes a node and everything below it take in a scene file.
+uint64_t nodeBytes(const NodeSpec& node);
+
 // Vertex v of a mesh with its morph targets at weights w.
 DVec3 morphed(const MeshData& mesh, size_t v, const std::vector<double>& w);
 
@@ -127,6 +132,16 @@ DVec3 morphed(const MeshData& mesh, size_t v, const std::vector<double>& w);
 // and the buffer; null, with problem saying why, when they do not fit.
 const unsigned char* viewBytes(const tinygltf::Model& model, int viewIndex, uint64_t offset, uint64_t count,
                                uint64_t elementBytes, uint64_t& stride, std::string& problem);
+
+// What a camera of the scene looks along, per frame (one entry for a still camera), in the
+// player's axes; own is false for the camera the importer adds.
+struct CameraView {
+    std::string name;
+    std::vector<DVec3> eyes, forwards;
+    double fovDegrees = 45;
+    double znear = 0, zfar = std::numeric_limits<double>::infinity();
+    bool own = true;
+};
 
 class Importer {
 public:
@@ -170,8 +185,17 @@ private:
                                 size_t vertexCount);
     std::vector<size_t> readIndices(const tinygltf::Primitive& primitive, const std::string& where, size_t vertexCount);
     void convertMesh(int nodeIndex, NodeSpec& spec);
+    std::vector<Trs> instancesOf(int nodeIndex);
+    std::vector<Mat4> drawnAt(int index, int frame);
+    void convertInstances(int nodeIndex, NodeSpec& spec);
+    bool mirrored(int nodeIndex, const std::string& name);
+    bool twoSided(int sceneMaterial) const;
+    std::vector<int> addBackFaces(NodeSpec& spec);
     void convertSkin(int nodeIndex, const MeshData& mesh, NodeSpec& spec);
     void convertCamera(int nodeIndex);
+    std::string cameraName(int nodeIndex) const;
+    void bakeCamera(int nodeIndex, const std::vector<double>& back, CameraView seen);
+    void convertOrthographic(int nodeIndex);
     void addDefaultCamera();
     void convertLight(int nodeIndex, NodeSpec& parent);
     int materialIndex(int gltfMaterial);
@@ -180,6 +204,15 @@ private:
     std::string freeTextureName(const std::string& stem, const char* extension) const;
     void fillMaterials();
     void exportedMaps(const tinygltf::Material& material, const tinygltf::Value& taldrex, MaterialSpec& spec);
+    struct Depths {
+        double nearest = std::numeric_limits<double>::infinity();
+        double farthest = -std::numeric_limits<double>::infinity();
+        int frame = 0;
+    };
+    void sampleGeometry(const std::function<void(int, const std::vector<DVec3>&)>& seen);
+    Depths depthsSeen(const CameraView& view, int f, const std::vector<DVec3>& points) const;
+    double fitDepthRange();
+    void scaleScene(double factor);
     void warnOnce(const std::string& key, const std::string& line);
     void count(const NodeSpec& node);
     uint64_t sceneBytes() const;
@@ -204,9 +237,15 @@ private:
     std::map<std::string, int> solidOf_;
     std::set<std::string> warned_;
     std::vector<NodeSpec> cameras_;
+    std::vector<CameraView> views_; // beside cameras_, one per camera
+    std::vector<int> orthographic_; // nodes of orthographic cameras, placed after the tree
     std::vector<NodeSpec> skinned_;
     int lightsSeen_ = 0;
     int shapedNormals_ = 0; // faces added to shape normals
+    int mirroredMeshes_ = 0; // meshes written with their faces turned round
+    int backFaces_ = 0;      // faces of double-sided materials added turned round
+    int instanceNodes_ = 0;  // nodes written for EXT_mesh_gpu_instancing
+    uint64_t instanceBytes_ = 0;
     uint64_t decodedValues_ = 0;
     bool colourAttributes_ = false;
 };
