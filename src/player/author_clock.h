@@ -93,6 +93,7 @@ enum class AuthorKey {
     Faster,       // =
     Loop,         // L
     HideBar,      // H
+    Screenshot,   // S: the window run writes the picture shown
 };
 struct AuthorKeyBinding {
     int virtualKey;
@@ -110,7 +111,7 @@ public:
     AuthorTransport(const TimelineArray& timeline, AuthorMusic& music);
 
     AuthorClock& clock() { return clock_; }
-    // Applies a transport key (HideBar and None do nothing here); shift is Shift held.
+    // Applies a transport key (HideBar, Screenshot and None do nothing here); shift is Shift held.
     void press(AuthorKey key, bool shift);
     // The show at the clock after advancing it to tick nowMs.
     ShowPosition frame(uint32_t nowMs);

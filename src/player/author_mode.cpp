@@ -8,6 +8,7 @@
 #include "common/printable_text.h"
 #include "demo/check.h"
 #include "demo/part_timing.h"
+#include "demo/screenshot.h"
 #include "demo/show.h"
 #include "demo/timeline.h"
 #include "player/author_clock.h"
@@ -181,7 +182,7 @@ std::string ProblemSummary(size_t count, const std::string& folder)
 }
 
 void RunAuthorMode(Show& show, SoundStream* stream, bool loop, const std::string& folder,
-                   std::vector<std::string> problems, ShowWatch* watch)
+                   std::vector<std::string> problems, ShowWatch* watch, Screenshots* shots)
 {
     printProblems(problems);
     if (watch && !watch->start(folder))
@@ -199,6 +200,8 @@ void RunAuthorMode(Show& show, SoundStream* stream, bool loop, const std::string
     AuthorTransport transport(show.Timeline, music);
     transport.clock().setLooping(loop);
     FrameMeter meter;
+    if (shots)
+        shots->prepare(ScreenWidth, ScreenHeight);
     forgetPresses();
     transport.clock().start(SDL_GetTicks());
     int jumps = transport.clock().jumps();
@@ -209,11 +212,14 @@ void RunAuthorMode(Show& show, SoundStream* stream, bool loop, const std::string
         const bool escape = TakeKeyPress(VK_ESCAPE_KEY);
         if (escape || KeyState[VK_ESCAPE_KEY] != 0)
             return;
+        bool shotWanted = false;
         for (int i = 0; i < AuthorKeyBindingCount; ++i) {
             if (!TakeKeyPress(AuthorKeyBindings[i].virtualKey))
                 continue;
             if (AuthorKeyBindings[i].key == AuthorKey::HideBar)
                 barShown = !barShown;
+            else if (AuthorKeyBindings[i].key == AuthorKey::Screenshot)
+                shotWanted = true;
             else
                 transport.press(AuthorKeyBindings[i].key, KeyState[ShiftKey] != 0);
         }
@@ -232,7 +238,12 @@ void RunAuthorMode(Show& show, SoundStream* stream, bool loop, const std::string
         SetViewport(ScreenWidth, ScreenHeight);
         DrawShowAt(show, position, transport.clock().jumps() != jumps, ScreenWidth, ScreenHeight);
         jumps = transport.clock().jumps();
+        // The show's picture, without the bar drawn over it.
+        if (shotWanted && shots)
+            shots->takeAndReport(ScreenWidth, ScreenHeight, transport.clock().ms(), SDL_GetTicks());
         FormatStatus(status, sizeof status, show.Timeline, position, transport.clock(), meter.fps(), meter.drawMs());
+        if (shots)
+            shots->notice(status, sizeof status, SDL_GetTicks());
         // H clears the picture of both the bar and the problems.
         if (barShown)
             bar.draw(ScreenWidth, ScreenHeight, status, problems);

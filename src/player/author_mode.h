@@ -10,6 +10,7 @@
 #include <vector>
 
 class Show;
+class Screenshots;
 struct CheckProblem;
 struct SoundStream;
 
@@ -47,6 +48,7 @@ void DrawShowAt(Show& show, const ShowPosition& position, bool jumped, int width
 // Plays show, already loaded, in MainWindow
 // from 0 until Escape, on the music of stream (or the tick count without one), looping
 // when loop is set until L says otherwise. problems are listed on screen until the watch
-// reports a clean reload; watch may be null (nothing is reloaded then).
+// reports a clean reload; watch may be null (nothing is reloaded then). S writes the
+// show's picture into shots, when given, and the status bar says where for a moment.
 void RunAuthorMode(Show& show, SoundStream* stream, bool loop, const std::string& folder,
-                   std::vector<std::string> problems, ShowWatch* watch);
+                   std::vector<std::string> problems, ShowWatch* watch, Screenshots* shots = nullptr);
