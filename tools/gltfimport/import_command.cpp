@@ -16,7 +16,7 @@ int usageError(const std::string& message)
 {
     std::fprintf(stderr, "taldrex-scene import: %s\n", PrintableText(message).c_str());
     std::fprintf(stderr, "usage: taldrex-scene import MODEL.gltf|MODEL.glb DEMO_DIR [--name NAME] [--scene N] "
-                         "[--animation NAME|all] [--tolerance T] [--fps N] [--dry-run] [--env FILE]\n");
+                         "[--animation NAME|all] [--tolerance T] [--fps N] [--dry-run | --watch] [--env FILE]\n");
     return 2;
 }
 
@@ -58,7 +58,7 @@ ImportCommand::ImportCommand(CLI::App& app)
     command_->add_option("--env", env_, "a JPEG or PNG sphere map given to metallic materials")->type_name("FILE");
 }
 
-int ImportCommand::run() const
+int ImportCommand::run(std::FILE* out, std::FILE* err) const
 {
     if (!command_->remaining().empty())
         return usageError("does not take " + command_->remaining().front());
@@ -87,5 +87,5 @@ int ImportCommand::run() const
         options.fps = int(value);
     }
     options.envFile = env_;
-    return runImport(model_, demoDir_, options, dryRun_, stdout, stderr);
+    return runImport(model_, demoDir_, options, dryRun_, out, err);
 }
