@@ -9,10 +9,11 @@
 #include <string>
 #include <vector>
 
-// The files a glTF model names beside itself: every "uri" of its JSON (for GLB, of its JSON
-// chunk) that is not a data: URI, percent-decoded and resolved against the model's folder.
-// Empty when the bytes name none or are not glTF.
-std::vector<std::string> ReferencedFiles(const std::string& modelPath, const std::string& modelBytes);
+// The files the glTF model at modelPath names beside itself, from json, its JSON text (a
+// GLB's first chunk): every "uri" that is not a data: URI, percent-decoded and resolved
+// against the model's folder. Empty when the text names none or is not JSON; a text cut
+// short gives the uris read whole.
+std::vector<std::string> ReferencedFiles(const std::string& modelPath, const std::string& json);
 
 // One import: its summary goes to out and its problems to err; returns 0 when the folder
 // was written, 1 when nothing was, 2 on a usage error.
