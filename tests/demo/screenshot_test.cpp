@@ -1,6 +1,7 @@
 // Screenshots: their names, and the picture written being the frame read back, under a
 // name no file had.
 #include "demo/screenshot.h"
+#include "support/allocation_counter.h"
 #include "support/gl_test_context.h"
 
 #include <gtest/gtest.h>
@@ -158,10 +159,14 @@ TEST(Screenshot, AFolderThatCannotBeWrittenGivesNoFileAndSaysWhy)
     EXPECT_NE(problem.find(dir.path + "/gone/taldrex-demo-00m00.000s.png: cannot be created"), std::string::npos)
         << problem;
 
-    // The report: the line stays for the status bar for a while, then goes.
+    // The report: the line stays for the status bar for a while, then goes; reading it, as
+    // each frame does, allocates nothing.
     missing.takeAndReport(16, 16, 0, 1000);
     char text[200] = "status";
-    EXPECT_TRUE(missing.notice(text, sizeof text, 1000 + Screenshots::NoticeMs - 1));
+    const long before = AllocationCount();
+    const bool shown = missing.notice(text, sizeof text, 1000 + Screenshots::NoticeMs - 1);
+    EXPECT_EQ(AllocationCount(), before);
+    EXPECT_TRUE(shown);
     EXPECT_EQ(std::string(text).rfind("no screenshot: ", 0), 0u) << text;
     std::snprintf(text, sizeof text, "status");
     EXPECT_FALSE(missing.notice(text, sizeof text, 1000 + Screenshots::NoticeMs));
