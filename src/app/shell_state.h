@@ -12,5 +12,5 @@ extern int KeyPressed[256];         // 1 from a press until TakeKeyPress reads i
 extern int NoSound;                 // sound off; raised by choice or failure, never lowered
 extern int AudioDelayMs;            // the picture against the music (see DelayedClock)
 
-// Windows virtual-key code of Escape, the only key the show reads.
+// Windows virtual-key code of Escape, the key that ends the show.
 constexpr int VK_ESCAPE_KEY = 27;

@@ -9,6 +9,7 @@
 #include "common/data_file.h"
 #include "demo/load_report.h"
 #include "demo/playback.h"
+#include "demo/screenshot.h"
 #include "demo/script_parser.h"
 #include "demo/timeline.h"
 #include "graph/camera_node.h"
@@ -21,13 +22,20 @@
 
 namespace {
 
-// The window, the music (or the tick count) and the keyboard. The music's clock is
-// shifted by the audio delay; the tick count, with no sound to match, is not.
+// The window, the music (or the tick count) and the keyboard (Escape, and S for a
+// screenshot). The music's clock is shifted by the audio delay; the tick count, with no
+// sound to match, is not.
 class WindowHost : public PlaybackHost {
 public:
-    WindowHost(Show& show, SoundStream* stream)
-        : show_(show), stream_(stream), useTicks_(NoSound != 0 || stream == nullptr), musicClock_(AudioDelayMs)
+    WindowHost(Show& show, SoundStream* stream, Screenshots* shots)
+        : show_(show), stream_(stream), shots_(shots), useTicks_(NoSound != 0 || stream == nullptr),
+          musicClock_(AudioDelayMs)
     {
+        if (shots_) {
+            shots_->prepare(ScreenWidth, ScreenHeight);
+            // S pressed while the show loaded takes nothing.
+            TakeKeyPress(ScreenshotKey);
+        }
     }
 
     int startClock() override
@@ -35,6 +43,7 @@ public:
         if (NoSound == 0 && stream_)
             SoundStreamPlay(stream_);
         startTick_ = SDL_GetTicks();
+        shownClock_ = 0;
         // The music starts from its beginning: the first part's time counts from there,
         // so that the delay moves its animation as well as the part changes.
         return 0;
@@ -43,8 +52,10 @@ public:
     int readClock() override
     {
         if (useTicks_)
-            return static_cast<int>(SDL_GetTicks() - startTick_);
-        return musicClock_.read(SoundStreamGetTime(stream_), SoundStreamEnded(stream_), SDL_GetTicks());
+            shownClock_ = static_cast<int>(SDL_GetTicks() - startTick_);
+        else
+            shownClock_ = musicClock_.read(SoundStreamGetTime(stream_), SoundStreamEnded(stream_), SDL_GetTicks());
+        return shownClock_;
     }
 
     void restartClock() override
@@ -55,6 +66,7 @@ public:
             SoundStreamSetPosition(stream_, 0);
             musicClock_.restart();
         }
+        shownClock_ = 0;
     }
 
     void drawFrame(const TimelineEntry& part, float partTime) override
@@ -62,6 +74,9 @@ public:
         PumpMessages();
         SetViewport(ScreenWidth, ScreenHeight);
         show_.DrawPart(part, partTime, ScreenWidth, ScreenHeight);
+        // The clock read last chose this picture.
+        if (shots_ && TakeKeyPress(ScreenshotKey))
+            shots_->takeAndReport(ScreenWidth, ScreenHeight, shownClock_, SDL_GetTicks());
         SDL_GL_SwapWindow(MainWindow);
     }
 
@@ -75,9 +90,11 @@ public:
 private:
     Show& show_;
     SoundStream* stream_;
+    Screenshots* shots_;
     bool useTicks_;
     DelayedClock musicClock_;
     Uint32 startTick_ = 0;
+    int shownClock_ = 0;
 };
 
 } // namespace
@@ -240,8 +257,8 @@ void Show::DrawPart(const TimelineEntry& part, float partTime, int width, int he
     }
 }
 
-void Show::RunTimeline(int loop, SoundStream* stream)
+void Show::RunTimeline(int loop, SoundStream* stream, Screenshots* shots)
 {
-    WindowHost host(*this, stream);
+    WindowHost host(*this, stream, shots);
     PlayTimeline(Timeline, loop != 0, host);
 }

@@ -18,6 +18,7 @@ struct LoadReport;
 struct PlanEntry;
 struct ShowPlan;
 struct SoundStream;
+class Screenshots;
 
 // One show and everything loaded for it: it reads its files from its folder only, and
 // takes its pictures from its own texture budget. Shows side by side share nothing.
@@ -36,8 +37,9 @@ public:
     bool LoadScript(SoundStream*& stream, const DrawTarget& target = WindowTarget(), LoadReport* loaded = nullptr);
 
     // Plays the timeline in the window until it ends (forever when loop is set) or Escape
-    // is down, on the music's clock, or on the tick count when there is no music.
-    void RunTimeline(int loop, SoundStream* stream);
+    // is down, on the music's clock, or on the tick count when there is no music. With
+    // shots, S writes the frame being shown into them.
+    void RunTimeline(int loop, SoundStream* stream, Screenshots* shots = nullptr);
 
     // Draws one frame of part at partTime into the current context, a drawable of width x
     // height whose viewport is set: clear, background, the scene through the part's camera,

@@ -104,6 +104,7 @@ const AuthorKeyBinding AuthorKeyBindings[] = {
     {0x24, AuthorKey::Restart},      {0xBC, AuthorKey::StepBack},    {0xBE, AuthorKey::StepForward},
     {0xBD, AuthorKey::Slower},       {0x6D, AuthorKey::Slower},      {0xBB, AuthorKey::Faster},
     {0x6B, AuthorKey::Faster},       {'L', AuthorKey::Loop},         {'H', AuthorKey::HideBar},
+    {'S', AuthorKey::Screenshot},
 };
 const int AuthorKeyBindingCount = sizeof AuthorKeyBindings / sizeof AuthorKeyBindings[0];
 
@@ -172,6 +173,7 @@ void AuthorTransport::press(AuthorKey key, bool shift, bool ctrl)
         clock_.setLooping(!clock_.looping());
         break;
     case AuthorKey::HideBar:
+    case AuthorKey::Screenshot:
     case AuthorKey::None:
         break;
     }

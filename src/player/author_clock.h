@@ -95,6 +95,7 @@ enum class AuthorKey {
     Faster,       // =
     Loop,         // L
     HideBar,      // H
+    Screenshot,   // S: the window run writes the picture shown
 };
 struct AuthorKeyBinding {
     int virtualKey;
@@ -114,7 +115,7 @@ public:
     AuthorClock& clock() { return clock_; }
     // The beats Ctrl with Back and Forward steps along; none at first.
     void setBeats(const BeatGrid& beats) { beats_ = beats; }
-    // Applies a transport key (HideBar and None do nothing here); shift and ctrl are Shift
+    // Applies a transport key (HideBar, Screenshot and None do nothing here); shift and ctrl are Shift
     // and Ctrl held.
     void press(AuthorKey key, bool shift, bool ctrl = false);
     // The show at the clock after advancing it to tick nowMs.

@@ -8,6 +8,7 @@
 #include "common/printable_text.h"
 #include "demo/check.h"
 #include "demo/part_timing.h"
+#include "demo/screenshot.h"
 #include "demo/show.h"
 #include "demo/timeline.h"
 #include "player/author_clock.h"
@@ -221,7 +222,8 @@ std::string ProblemSummary(size_t count, const std::string& folder)
 }
 
 void RunAuthorMode(Show& show, SoundStream* stream, bool loop, const std::string& folder,
-                   std::vector<std::string> problems, ShowWatch* watch, const BeatGrid& beats)
+                   std::vector<std::string> problems, ShowWatch* watch, const BeatGrid& beats,
+                   Screenshots* shots)
 {
     printProblems(problems);
     if (watch && !watch->start(folder))
@@ -247,6 +249,8 @@ void RunAuthorMode(Show& show, SoundStream* stream, bool loop, const std::string
     PointerEvent events[PointerEventCapacity];
     KeepCursorShown(true);
     FrameMeter meter;
+    if (shots)
+        shots->prepare(ScreenWidth, ScreenHeight);
     forgetPresses();
     transport.clock().start(SDL_GetTicks());
     int jumps = transport.clock().jumps();
@@ -257,11 +261,14 @@ void RunAuthorMode(Show& show, SoundStream* stream, bool loop, const std::string
         const bool escape = TakeKeyPress(VK_ESCAPE_KEY);
         if (escape || KeyState[VK_ESCAPE_KEY] != 0)
             return;
+        bool shotWanted = false;
         for (int i = 0; i < AuthorKeyBindingCount; ++i) {
             if (!TakeKeyPress(AuthorKeyBindings[i].virtualKey))
                 continue;
             if (AuthorKeyBindings[i].key == AuthorKey::HideBar)
                 barShown = !barShown;
+            else if (AuthorKeyBindings[i].key == AuthorKey::Screenshot)
+                shotWanted = true;
             else
                 transport.press(AuthorKeyBindings[i].key, KeyState[ShiftKey] != 0, KeyState[ControlKey] != 0);
         }
@@ -288,8 +295,13 @@ void RunAuthorMode(Show& show, SoundStream* stream, bool loop, const std::string
         SetViewport(ScreenWidth, ScreenHeight);
         DrawShowAt(show, position, transport.clock().jumps() != jumps, ScreenWidth, ScreenHeight);
         jumps = transport.clock().jumps();
+        // The show's picture, without the strip and bar drawn over it.
+        if (shotWanted && shots)
+            shots->takeAndReport(ScreenWidth, ScreenHeight, transport.clock().ms(), SDL_GetTicks());
         FormatStatus(status, sizeof status, show.Timeline, position, transport.clock(), meter.fps(), meter.drawMs(),
             beats);
+        if (shots)
+            shots->notice(status, sizeof status, SDL_GetTicks());
         // H clears the picture of the strip, the bar and the problems.
         if (barShown) {
             const StripMarks marks{&show.Timeline, beats, transport.clock().ms(), transport.clock().looping()};

@@ -10,6 +10,7 @@
 #include <vector>
 
 class Show;
+class Screenshots;
 struct CheckProblem;
 struct SoundStream;
 
@@ -50,6 +51,8 @@ void DrawShowAt(Show& show, const ShowPosition& position, bool jumped, int width
 // when loop is set until L says otherwise, with the timeline strip over the show and its
 // soundtrack and the beats of beats (none without a tempo). problems are listed on
 // screen until the watch reports a clean reload; watch may be null (nothing is reloaded
-// then).
+// then). S writes the show's picture into shots, when given, and the status bar says
+// where for a moment.
 void RunAuthorMode(Show& show, SoundStream* stream, bool loop, const std::string& folder,
-                   std::vector<std::string> problems, ShowWatch* watch, const BeatGrid& beats = BeatGrid());
+                   std::vector<std::string> problems, ShowWatch* watch, const BeatGrid& beats = BeatGrid(),
+                   Screenshots* shots = nullptr);

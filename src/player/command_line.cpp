@@ -59,6 +59,10 @@ void addShowOptions(CLI::App& app, CommandLine& options, std::string& modeName, 
         "let the script name files outside the demo folder (through .. or symbolic links), "
         "for makers who share assets between folders");
 
+    app.add_option("--screenshot-dir", options.screenshotDir,
+        "where S writes the picture shown in the window, as taldrex-SHOW-MMmSS.mmms.png (a name already "
+        "taken gets -2, -3...; default: the current folder)")
+        ->type_name("DIR");
     app.add_option("--texture-memory", options.textureMemoryMb,
         "most memory the show's decoded pictures may take, in MiB (default 2048); a picture past it is "
         "left out and reported")
@@ -132,6 +136,26 @@ std::optional<int> finishCapture(const std::vector<CLI::Option*>& captureSetting
             capture.height);
         return 2;
     }
+    return std::nullopt;
+}
+
+// Makes --screenshot-dir absolute. Returns 2, after printing why, when it comes with a
+// run that shows no window or names no folder.
+std::optional<int> finishScreenshotDir(CommandLine& options)
+{
+    if (options.screenshotDir.empty())
+        return std::nullopt;
+    if (options.check || options.capture.wanted()) {
+        std::fprintf(stderr, "--screenshot-dir is for a run in a window: not with %s\n",
+            options.check ? "--check" : "--capture or --video");
+        return 2;
+    }
+    std::error_code error;
+    if (!std::filesystem::is_directory(options.screenshotDir, error)) {
+        std::fprintf(stderr, "--screenshot-dir: \"%s\" is not a folder\n", options.screenshotDir.c_str());
+        return 2;
+    }
+    options.screenshotDir = std::filesystem::absolute(options.screenshotDir, error).string();
     return std::nullopt;
 }
 
@@ -227,6 +251,8 @@ std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLi
         std::fprintf(stderr, "--author plays in a window: not with %s\n", options.check ? "--check" : "--capture or --video");
         return 2;
     }
+    if (const std::optional<int> status = finishScreenshotDir(options))
+        return status;
     options.vsync = CLI::detail::to_lower(vsync) == "on";
     if (const std::optional<int> status = chooseTempo(bpm, app.count("--beat-offset") > 0, options))
         return status;

@@ -18,6 +18,7 @@ struct CommandLine {
     bool allowOutside = false; // --allow-outside: data files may lie outside the demo folder
     long long textureMemoryMb = DefaultTextureMemory >> 20; // --texture-memory: decoded pictures, in MiB
     CaptureOptions capture; // capture.wanted(): --capture or --video, no window, no sound
+    std::string screenshotDir; // --screenshot-dir: where S writes screenshots (absolute); empty: the current folder
 
     // Watching on today's desktops. With desktop or a window size, displayMode is 0 and
     // only says that the dialog is skipped.

@@ -13,6 +13,7 @@
 #include "demo/check.h"
 #include "demo/live_reload.h"
 #include "demo/load_report.h"
+#include "demo/screenshot.h"
 #include "demo/show.h"
 #include "image/image_limits.h"
 #include "player/artwork.h"
@@ -170,11 +171,13 @@ int DemoApp::initInstance(const CommandLine& options, const std::string& folder)
         ProblemLines(CheckDemoFolder(m_show->folder(), loaded, m_show->TextureBudget.total()));
     if (!options.author && !problems.empty())
         std::fprintf(stderr, "%s\n", ProblemSummary(problems.size(), folder).c_str());
+    Screenshots shots(options.screenshotDir, ScreenshotShowName(folder));
     if (options.author) {
         LiveReloadWatch watch(*m_show);
-        RunAuthorMode(*m_show, m_stream, loopDemo != 0, ".", problems, &watch, authorBeats(options, *m_show));
+        RunAuthorMode(*m_show, m_stream, loopDemo != 0, ".", problems, &watch, authorBeats(options, *m_show),
+            &shots);
     } else
-        m_show->RunTimeline(loopDemo, m_stream);
+        m_show->RunTimeline(loopDemo, m_stream, &shots);
 
     CloseDemoWindow();
 }

@@ -224,3 +224,37 @@ TEST(CommandLine, AuthorModeOpensAWindowWithoutTheDialogUnlessAModeIsGiven)
         EXPECT_NE(printed.find("--author"), std::string::npos) << printed;
     }
 }
+
+TEST(CommandLine, ScreenshotsGoToAnExistingFolderFromTheStartingFolderInAWindowRunOnly)
+{
+    CommandLine plain;
+    EXPECT_FALSE(parse({"--mode", "window"}, plain).has_value());
+    EXPECT_EQ(plain.screenshotDir, "");
+
+    const std::string here = std::filesystem::current_path().string();
+    for (const char* mode : {"--author", "--mode=window"}) {
+        CommandLine options;
+        EXPECT_FALSE(parse({mode, "--screenshot-dir", "."}, options).has_value()) << mode;
+        EXPECT_EQ(std::filesystem::path(options.screenshotDir), std::filesystem::absolute(".")) << mode;
+        EXPECT_EQ(options.screenshotDir.rfind(here, 0), 0u) << options.screenshotDir;
+    }
+
+    const struct {
+        std::vector<const char*> args;
+        const char* said;
+    } refused[] = {
+        {{"--screenshot-dir", "no such folder"}, "\"no such folder\" is not a folder"},
+        {{"--screenshot-dir", "/dev/null"}, "is not a folder"},
+        {{"--screenshot-dir", ".", "--check"}, "not with --check"},
+        {{"--screenshot-dir", ".", "--capture", "frames"}, "not with --capture or --video"},
+        {{"--screenshot-dir"}, "--screenshot-dir"},
+    };
+    for (const auto& c : refused) {
+        CommandLine options;
+        testing::internal::CaptureStderr();
+        const std::optional<int> status = parse(c.args, options);
+        const std::string printed = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, std::optional<int>(2)) << c.said;
+        EXPECT_NE(printed.find(c.said), std::string::npos) << printed;
+    }
+}

@@ -16,7 +16,7 @@ int usageError(const std::string& message)
 {
     std::fprintf(stderr, "taldrex-scene import: %s\n", PrintableText(message).c_str());
     std::fprintf(stderr, "usage: taldrex-scene import MODEL.gltf|MODEL.glb DEMO_DIR [--name NAME] [--scene N] "
-                         "[--animation NAME|all] [--tolerance T] [--fps N] [--dry-run] [--env FILE] "
+                         "[--animation NAME|all] [--tolerance T] [--fps N] [--dry-run | --watch] [--env FILE] "
                          "[--single-sided] [--scale S]\n");
     return 2;
 }
@@ -66,7 +66,7 @@ ImportCommand::ImportCommand(CLI::App& app)
                        "each is also written turned round)");
 }
 
-int ImportCommand::run() const
+int ImportCommand::run(std::FILE* out, std::FILE* err) const
 {
     if (!command_->remaining().empty())
         return usageError("does not take " + command_->remaining().front());
@@ -101,5 +101,5 @@ int ImportCommand::run() const
             return usageError("--scale takes a number above 0 (from 1e-9 to 1e9)");
         options.scale = value;
     }
-    return runImport(model_, demoDir_, options, dryRun_, stdout, stderr);
+    return runImport(model_, demoDir_, options, dryRun_, out, err);
 }

@@ -3,6 +3,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdio>
 #include <string>
 
 class ImportCommand {
@@ -12,9 +13,13 @@ public:
 
     // Whether the command line chose this command.
     bool chosen() const { return command_->parsed(); }
-    // Runs the import: 0 when done, 1 when the model cannot be imported or the folder
+    // Runs the import with its summary to out and its problems to err (usage errors always
+    // to standard error): 0 when done, 1 when the model cannot be imported or the folder
     // cannot be written, 2 for a usage error.
-    int run() const;
+    int run(std::FILE* out = stdout, std::FILE* err = stderr) const;
+
+    const std::string& model() const { return model_; }
+    bool dryRun() const { return dryRun_; }
 
 private:
     CLI::App* command_;

@@ -3,12 +3,34 @@
 #include "dump_command.h"
 #include "export_command.h"
 #include "import_command.h"
+#include "import_watch.h"
+
+#include "app/stop_signals.h"
 
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
 #include <string>
 #include <utility>
+
+namespace {
+
+// `import --watch`: the import again after each save, until SIGINT or SIGTERM.
+int watchImports(const ImportCommand& command)
+{
+    if (command.dryRun()) {
+        std::fprintf(stderr, "taldrex-scene import: --watch writes each save: not with --dry-run\n");
+        return 2;
+    }
+    // Noted, not fatal: an import under way finishes its renames before the watch ends.
+    CatchStopSignals();
+    WatchSettings settings;
+    settings.model = command.model();
+    return RunImportWatch(settings, [&command](std::FILE* out, std::FILE* err) { return command.run(out, err); },
+        stdout);
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -19,6 +41,11 @@ int main(int argc, char** argv)
     AddDumpCommand(app, status);
     AddExportCommand(app, status);
     ImportCommand importCommand(app);
+    bool watch = false;
+    app.get_subcommand("import")->add_flag("--watch", watch,
+        "import once, then again each time MODEL, or a buffer or picture it names, has been saved and left "
+        "alone for 100 ms, one line per import; a save that cannot be imported keeps the last good import; "
+        "Ctrl-C ends it (status 130)");
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -39,6 +66,6 @@ int main(int argc, char** argv)
         return 2;
     }
     if (importCommand.chosen())
-        return importCommand.run();
+        return watch ? watchImports(importCommand) : importCommand.run();
     return status;
 }
