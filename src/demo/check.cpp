@@ -4,6 +4,7 @@
 #include "common/data_file.h"
 #include "common/nearest_names.h"
 #include "common/printable_text.h"
+#include "common/show_archive.h"
 #include "demo/load_report.h"
 #include "demo/part_timing.h"
 #include "demo/script_parser.h"
@@ -46,6 +47,10 @@ public:
 
     void run()
     {
+        // What an archive's headers refused or showed damaged, before anything is read.
+        if (const ShowArchive* archive = folder_.archive())
+            for (const ArchiveNote& note : archive->notes())
+                report(note.entry, note.problem);
         std::vector<unsigned char> bytes;
         std::string problem;
         if (!folder_.readFile(ScriptName, ScriptFileLimit, bytes, problem)) {
