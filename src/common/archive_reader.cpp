@@ -7,6 +7,7 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <map>
 #include <new>
 #include <strings.h>
 #include <sys/stat.h>
@@ -18,6 +19,8 @@ constexpr size_t StreamBlockBytes = 64 << 10;
 // A compressed tar may inflate this much past ArchiveRatioLimit times what was read: a
 // tar pads small files to whole records, which compress to almost nothing.
 constexpr long long StreamRatioSlack = 1 << 20;
+// What a stream reader may keep of entries it passed on the way to another, all told.
+constexpr long long PassedBytesLimit = 48LL << 20;
 
 ArchiveEntryKind kindOfMode(unsigned mode)
 {
@@ -193,16 +196,15 @@ public:
 
     bool inflate(const ArchiveEntry& entry, std::vector<unsigned char>& bytes, std::string& problem) override
     {
-        ArchiveHandle stream = start(problem);
-        if (!stream)
-            return false;
-        archive_entry* header = nullptr;
-        for (long long ordinal = 0; ordinal <= entry.ordinal; ++ordinal) {
-            if (archive_read_next_header(stream.get(), &header) < ARCHIVE_WARN) {
-                problem = "cannot be reached: " + errorOf(stream.get());
-                return false;
-            }
+        auto kept = passed_.find(entry.ordinal);
+        if (kept != passed_.end()) {
+            bytes = std::move(kept->second);
+            passed_.erase(kept);
+            return true;
         }
+        archive_entry* header = reach(entry, problem);
+        if (!header)
+            return false;
         const char* name = archive_entry_pathname(header);
         if (!name || entry.name != name) {
             problem = "cannot be reached: the archive changed since it was opened";
@@ -210,26 +212,76 @@ public:
         }
         if (!makeRoom(bytes, entry.size, problem))
             return false;
+        archive* stream = cursor_.get();
         long long got = 0;
         la_ssize_t read = 0;
-        while (got < entry.size && (read = archive_read_data(stream.get(), bytes.data() + got,
-                                                             static_cast<size_t>(entry.size - got))) > 0)
+        while (got < entry.size &&
+               (read = archive_read_data(stream, bytes.data() + got, static_cast<size_t>(entry.size - got))) > 0)
             got += read;
         unsigned char beyond = 0;
         if (read >= 0 && got == entry.size)
-            read = archive_read_data(stream.get(), &beyond, 1);
+            read = archive_read_data(stream, &beyond, 1);
         if (read < 0 || got < entry.size) {
-            problem = "is damaged: " + (read < 0 ? errorOf(stream.get()) : std::string("cut short"));
+            problem = "is damaged: " + (read < 0 ? errorOf(stream) : std::string("cut short"));
         } else if (read > 0) {
             problem = "inflates past the " + DescribeBytes(entry.size) + " its header declares";
         } else {
             return true;
         }
         bytes.clear();
+        cursor_.reset();
         return false;
     }
 
 private:
+    // The header of entry, the stream left at its data: read on from where the last entry
+    // was when entry lies further on, so that reading in archive order passes the archive
+    // once. Returns null, problem set, when it cannot be reached.
+    archive_entry* reach(const ArchiveEntry& entry, std::string& problem)
+    {
+        if (!cursor_ || at_ >= entry.ordinal) {
+            cursor_ = start(problem);
+            at_ = -1;
+            if (!cursor_)
+                return nullptr;
+        }
+        archive_entry* header = nullptr;
+        while (at_ < entry.ordinal) {
+            if (at_ >= 0)
+                keepPassed(header);
+            if (archive_read_next_header(cursor_.get(), &header) < ARCHIVE_WARN) {
+                problem = "cannot be reached: " + errorOf(cursor_.get());
+                cursor_.reset();
+                return nullptr;
+            }
+            ++at_;
+        }
+        return header;
+    }
+
+    // Keeps the data of the entry the cursor passes on its way, while what is kept stays
+    // within PassedBytesLimit, so that a show read out of archive order is not inflated
+    // from the start for every file.
+    void keepPassed(archive_entry* header)
+    {
+        if (!header || archive_entry_filetype(header) != AE_IFREG || !archive_entry_size_is_set(header) ||
+            passed_.count(at_))
+            return;
+        const long long size = archive_entry_size(header);
+        if (size < 0 || passedBytes_ + size > PassedBytesLimit)
+            return;
+        std::vector<unsigned char> bytes(static_cast<size_t>(size));
+        long long got = 0;
+        la_ssize_t read = 0;
+        while (got < size &&
+               (read = archive_read_data(cursor_.get(), bytes.data() + got, static_cast<size_t>(size - got))) > 0)
+            got += read;
+        if (got == size) {
+            passedBytes_ += size;
+            passed_.emplace(at_, std::move(bytes));
+        }
+    }
+
     static std::string errorOf(archive* stream)
     {
         const char* text = archive_error_string(stream);
@@ -285,6 +337,10 @@ private:
 
     std::string path_;
     bool zip_;
+    ArchiveHandle cursor_; // where the last entry was read
+    long long at_ = -1;    // the ordinal of the header cursor_ last read
+    std::map<long long, std::vector<unsigned char>> passed_; // entries passed and kept, by ordinal
+    long long passedBytes_ = 0;                               // all ever kept, handed on or not
 };
 
 bool endsWith(const std::string& text, const char* ending)
