@@ -3,6 +3,7 @@
 #include "common/file_path.h"
 #include "common/show_archive.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -61,7 +62,7 @@ bool DataFolder::open(const std::string& path, bool confined, std::string& probl
         std::shared_ptr<ShowArchive> archive = ShowArchive::Open(real, problem);
         if (!archive)
             return false;
-        archive_ = std::move(archive);
+        archive_ = std::make_shared<std::shared_ptr<const ShowArchive>>(std::move(archive));
         root_ = real;
         confined_ = true;
         return true;
@@ -77,15 +78,33 @@ bool DataFolder::open(const std::string& path, bool confined, std::string& probl
     return true;
 }
 
+bool DataFolder::reopen(std::string& problem) const
+{
+    problem.clear();
+    if (!archive_)
+        return true;
+    std::shared_ptr<const ShowArchive> fresh = ShowArchive::Open(root_, problem);
+    if (!fresh)
+        return false;
+    std::atomic_store(archive_.get(), std::move(fresh));
+    return true;
+}
+
+std::shared_ptr<const ShowArchive> DataFolder::currentArchive() const
+{
+    return archive_ ? std::atomic_load(archive_.get()) : nullptr;
+}
+
 std::string DataFolder::resolve(const std::string& showPath) const
 {
-    return archive_ ? archive_->resolve(showPath) : resolveDataPath(showPath, root_);
+    const std::shared_ptr<const ShowArchive> archive = currentArchive();
+    return archive ? archive->resolve(showPath) : resolveDataPath(showPath, root_);
 }
 
 std::string DataFolder::placeOf(const std::string& resolved) const
 {
-    if (archive_)
-        return root_ + "/" + archive_->showFolder() + resolved;
+    if (const std::shared_ptr<const ShowArchive> archive = currentArchive())
+        return root_ + "/" + archive->showFolder() + resolved;
     if (root_.empty() || (!resolved.empty() && resolved[0] == '/'))
         return resolved;
     return root_ == "/" ? "/" + resolved : root_ + "/" + resolved;
@@ -100,11 +119,12 @@ bool DataFolder::inside(const std::string& real) const
 
 DataFile DataFolder::openEntry(const std::string& path, long long maxBytes) const
 {
+    const std::shared_ptr<const ShowArchive> archive = currentArchive();
     DataFile result;
-    result.path = archive_->resolve(path);
+    result.path = archive->resolve(path);
     DataFileError error = DataFileError::None;
     std::string problem;
-    result.memory = archive_->read(result.path, maxBytes, error, problem);
+    result.memory = archive->read(result.path, maxBytes, error, problem);
     if (!result.memory)
         return failure(std::move(result), error, std::move(problem));
     // A FILE over the inflated bytes, so that every reader reads an entry as it reads a

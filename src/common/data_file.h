@@ -55,7 +55,12 @@ public:
     const std::string& root() const { return root_; }
     bool confined() const { return confined_; }
     // The archive the show is read from; null for a folder on disk.
-    const ShowArchive* archive() const { return archive_.get(); }
+    const ShowArchive* archive() const { return currentArchive().get(); }
+    // Lists the archive again after it changed on disk, for this folder and every copy of
+    // it, as a folder on disk shows its files as they are now; files already open keep
+    // what they read. Returns false, problem set and the archive as it was, when it can no
+    // longer be read; true at once for a folder on disk.
+    bool reopen(std::string& problem) const;
 
     // showPath (such as "data\\Logo.png") as found on disk under the folder, relative to it
     // when showPath is; see resolveDataPath.
@@ -77,10 +82,12 @@ private:
     bool inside(const std::string& real) const;
 
     DataFile openEntry(const std::string& path, long long maxBytes) const;
+    std::shared_ptr<const ShowArchive> currentArchive() const;
 
     std::string root_;
     bool confined_ = false;
-    std::shared_ptr<const ShowArchive> archive_;
+    // The archive, in one place shared by every copy, so that reopening reaches them all.
+    std::shared_ptr<std::shared_ptr<const ShowArchive>> archive_;
 };
 
 // A byte count for messages: "512 MiB", "1.5 GiB", "300 bytes".
