@@ -321,7 +321,7 @@ private:
             return false;
         }
         if (archive_read_data_skip(stream) != ARCHIVE_OK) {
-            listing.damage.push_back({entry.name, "is damaged: " + errorOf(stream)});
+            listing.damage.push_back({entry.name, "is damaged: " + errorOf(stream), true});
             return false;
         }
         const long long inflated = archive_filter_bytes(stream, 0);

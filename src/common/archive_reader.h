@@ -26,6 +26,7 @@ struct ArchiveListing {
     struct Damage {
         std::string entry;
         std::string problem;
+        bool lost = false; // the entry's own data is damaged: it cannot be read
     };
     std::vector<ArchiveEntry> entries;
     std::vector<Damage> damage;

@@ -187,9 +187,21 @@ std::shared_ptr<ShowArchive> ShowArchive::Open(const std::string& path, std::str
     long long total = 0;
     for (ArchiveEntry& entry : listing.entries)
         impl->admit(std::move(entry), total);
-    for (ArchiveListing::Damage& damage : listing.damage)
+    for (ArchiveListing::Damage& damage : listing.damage) {
         impl->notes.push_back({damage.entry.empty() ? baseName(impl->path) : damage.entry, damage.problem});
+        // An entry whose data is lost is refused as it was found, not inflated to find it again.
+        auto found = impl->exact.find(normalName(damage.entry));
+        if (damage.lost && found != impl->exact.end() && impl->refusals[found->second].empty()) {
+            impl->refusals[found->second] = damage.problem;
+            impl->refusalErrors[found->second] = DataFileError::Unreadable;
+        }
+    }
     impl->findShowFolder();
+    // Files are named as the show names them, relative to its folder.
+    const std::string& top = impl->showFolder;
+    for (ArchiveNote& note : impl->notes)
+        if (!top.empty() && note.entry.size() > top.size() && note.entry.compare(0, top.size(), top) == 0)
+            note.entry.erase(0, top.size());
     problem.clear();
     return std::shared_ptr<ShowArchive>(new ShowArchive(std::move(impl)));
 }

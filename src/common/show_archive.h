@@ -44,7 +44,8 @@ public:
     const std::string& path() const;
     // The show's folder inside the archive: empty for the top, else "NAME/".
     const std::string& showFolder() const;
-    // What listing refused or found damaged, in archive order, entries named as stored.
+    // What listing refused or found damaged, in archive order: entries named relative to
+    // the show's folder when inside it, as stored otherwise.
     const std::vector<ArchiveNote>& notes() const;
 
     // showPath ("data\\Logo.png") as found in the show's folder, in any letter case,
