@@ -20,7 +20,7 @@ constexpr size_t StreamBlockBytes = 64 << 10;
 // tar pads small files to whole records, which compress to almost nothing.
 constexpr long long StreamRatioSlack = 1 << 20;
 // What a stream reader may keep of entries it passed on the way to another, all told.
-constexpr long long PassedBytesLimit = 48LL << 20;
+constexpr long long PassedBytesLimit = 32LL << 20;
 
 ArchiveEntryKind kindOfMode(unsigned mode)
 {
