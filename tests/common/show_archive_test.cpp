@@ -187,16 +187,31 @@ TEST_F(ShowArchiveTest, RefusesEntriesWhoseDataBetraysTheirHeader)
     }
 }
 
-// Copies of a folder share one inflation of each entry.
-TEST_F(ShowArchiveTest, InflatesAnEntryOnceForEveryCopyOfTheFolder)
+// Copies of a folder share one inflation of each entry; reopening the archive after it
+// changed shows every copy the new entries, while a file already open reads on what it had.
+TEST_F(ShowArchiveTest, InflatesAnEntryOnceAndReopensForEveryCopy)
 {
-    DataFolder folder;
-    ASSERT_EQ(openZip({StoredZipEntry("script.txt", "[mp3]\n")}, folder), "");
-    const DataFolder copy = folder;
-    const DataFile first = folder.openFile("script.txt", ScriptFileLimit);
+    auto folder = std::make_unique<DataFolder>();
+    ASSERT_EQ(openZip({StoredZipEntry("script.txt", "[mp3]\n")}, *folder), "");
+    const DataFolder copy = *folder;
+    const DataFile first = folder->openFile("script.txt", ScriptFileLimit);
     const DataFile second = copy.openFile("SCRIPT.TXT", ScriptFileLimit);
     ASSERT_TRUE(first && second);
     EXPECT_EQ(first.memory.get(), second.memory.get());
+
+    write("show.zip", ZipBytes({StoredZipEntry("script.txt", "[textures]\n")}));
+    std::string problem;
+    ASSERT_TRUE(folder->reopen(problem)) << problem;
+    folder.reset();
+    EXPECT_EQ(contents(copy, "script.txt"), "[textures]\n");
+    char text[7] = {};
+    EXPECT_EQ(std::fread(text, 1, 6, first.file.get()), 6u);
+    EXPECT_STREQ(text, "[mp3]\n");
+
+    write("show.zip", "no longer a zip");
+    EXPECT_FALSE(copy.reopen(problem));
+    EXPECT_FALSE(problem.empty());
+    EXPECT_EQ(contents(copy, "script.txt"), "[textures]\n");
 }
 
 // A zip cut short has lost its central directory: the entries before the cut are still
