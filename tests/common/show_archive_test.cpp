@@ -132,28 +132,39 @@ TEST_F(ShowArchiveTest, RefusesHostileEntriesFromTheirHeaders)
     ZipBytesEntry bomb = huge;
     bomb.name = "data/bomb.png";
     bomb.size = 200ULL << 20;
+    // A gibibyte each, declared honestly: the second takes the archive past 2 GiB.
+    ZipBytesEntry first = huge;
+    first.name = "data/first.scn";
+    first.size = 1ULL << 30;
+    first.data = std::string((1 << 20) + 4096, 'x');
+    ZipBytesEntry second = first;
+    second.name = "data/second.scn";
     struct Case {
-        ZipBytesEntry entry;
+        ZipBytesEntry entry; // after script.txt and extra
         std::string request; // empty when the show cannot even name it
         std::string note;
         DataFileError error;
+        std::vector<ZipBytesEntry> extra;
     };
     const Case cases[] = {
-        {StoredZipEntry("../evil.png", "x"), "", "leads out of the archive's folder", DataFileError::None},
-        {StoredZipEntry("/tmp/evil.png", "x"), "", "has an absolute path", DataFileError::None},
-        {StoredZipEntry("C:\\evil.png", "x"), "", "has an absolute path", DataFileError::None},
-        {link, "data\\link.png", "is a link", DataFileError::NotRegular},
-        {device, "data\\tty.png", "is a device", DataFileError::NotRegular},
-        {secret, "data\\secret.png", "is encrypted", DataFileError::Unreadable},
+        {StoredZipEntry("C:\\evil.png", "x"), "", "has an absolute path", DataFileError::None, {}},
+        {link, "data\\link.png", "is a link", DataFileError::NotRegular, {}},
+        {device, "data\\tty.png", "is a device", DataFileError::NotRegular, {}},
+        {secret, "data\\secret.png", "is encrypted", DataFileError::Unreadable, {}},
         {StoredZipEntry("data/inner.ZIP", "PK"), "data\\inner.zip", "archive inside the archive",
-         DataFileError::Unreadable},
-        {huge, "data\\zeros.png", "is 10 GiB, more than the 1 GiB", DataFileError::TooLarge},
-        {bomb, "data\\bomb.png", "more than 1032 times its compressed size", DataFileError::TooLarge},
-        {StoredZipEntry("script.txt", "again"), "", "appears more than once", DataFileError::None},
+         DataFileError::Unreadable, {}},
+        {huge, "data\\zeros.png", "is 10 GiB, more than the 1 GiB", DataFileError::TooLarge, {}},
+        {bomb, "data\\bomb.png", "more than 1032 times its compressed size", DataFileError::TooLarge, {}},
+        {second, "data\\second.scn", "past the 2 GiB its entries may inflate to together", DataFileError::TooLarge,
+         {first}},
+        {StoredZipEntry("script.txt", "again"), "", "appears more than once", DataFileError::None, {}},
     };
     for (const Case& c : cases) {
         DataFolder folder;
-        ASSERT_EQ(openZip({StoredZipEntry("script.txt", "[mp3]\n"), c.entry}, folder), "") << c.entry.name;
+        std::vector<ZipBytesEntry> entries{StoredZipEntry("script.txt", "[mp3]\n")};
+        entries.insert(entries.end(), c.extra.begin(), c.extra.end());
+        entries.push_back(c.entry);
+        ASSERT_EQ(openZip(entries, folder), "") << c.entry.name;
         const std::string listed = notes(folder);
         EXPECT_EQ(listed.rfind(c.entry.name + ": ", 0), 0u) << listed;
         EXPECT_NE(listed.find(c.note), std::string::npos) << listed;
