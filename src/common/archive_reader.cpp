@@ -146,7 +146,7 @@ public:
     StreamReader(std::string path, bool zip) : path_(std::move(path)), zip_(zip) {}
 
     // Opens the archive from its start. Returns null, problem set, when it cannot be read.
-    ArchiveHandle start(std::string& problem) const
+    ArchiveHandle start(std::string& problem)
     {
         ArchiveHandle stream(archive_read_new());
         if (zip_) {
@@ -161,6 +161,9 @@ public:
             problem = errorOf(stream.get());
             return nullptr;
         }
+        struct stat info;
+        if (stat(path_.c_str(), &info) == 0)
+            fileBytes_ = info.st_size;
         return stream;
     }
 
@@ -320,6 +323,13 @@ private:
                                                       std::string(entry.size < 0 ? "an undeclared size" : DescribeBytes(entry.size))});
             return false;
         }
+        // The whole file cannot honestly inflate past the ratio, whatever its entries declare.
+        if (inflating && archive_filter_bytes(stream, 0) + std::max(entry.size, 0LL) >
+                             ArchiveRatioLimit * fileBytes_ + StreamRatioSlack) {
+            listing.damage.push_back({entry.name, "the entries after it are not read: passing it would inflate the "
+                                                  "archive past " + std::to_string(ArchiveRatioLimit) + " times its size"});
+            return false;
+        }
         if (archive_read_data_skip(stream) != ARCHIVE_OK) {
             listing.damage.push_back({entry.name, "is damaged: " + errorOf(stream), true});
             return false;
@@ -337,6 +347,7 @@ private:
 
     std::string path_;
     bool zip_;
+    long long fileBytes_ = 0; // the archive file's size when last started
     ArchiveHandle cursor_; // where the last entry was read
     long long at_ = -1;    // the ordinal of the header cursor_ last read
     std::map<long long, std::vector<unsigned char>> passed_; // entries passed and kept, by ordinal

@@ -73,6 +73,42 @@ protected:
 
 std::string errorOf(DataFileError error) { return "error " + std::to_string(int(error)) + ": "; }
 
+// A ustar header for a regular file of size bytes.
+std::string tarHeader(const std::string& name, unsigned long long size)
+{
+    std::string header(512, '\0');
+    header.replace(0, name.size(), name);
+    header.replace(100, 7, "0000644");
+    char octal[13];
+    std::snprintf(octal, sizeof octal, "%012llo", size);
+    header.replace(124, 12, octal);
+    header.replace(136, 11, "00000000000");
+    header[156] = '0';
+    header.replace(257, 8, std::string("ustar\0" "00", 8));
+    header.replace(148, 8, "        ");
+    unsigned sum = 0;
+    for (unsigned char c : header)
+        sum += c;
+    std::snprintf(octal, sizeof octal, "%06o", sum);
+    header.replace(148, 7, std::string(octal, 6) + '\0');
+    return header;
+}
+
+std::string gzipped(const std::string& bytes)
+{
+    z_stream stream{};
+    deflateInit2(&stream, 9, Z_DEFLATED, 31, 9, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&stream, static_cast<uLong>(bytes.size())) + 64, '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    stream.avail_in = static_cast<uInt>(bytes.size());
+    stream.next_out = reinterpret_cast<Bytef*>(&out[0]);
+    stream.avail_out = static_cast<uInt>(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(out.size() - stream.avail_out);
+    deflateEnd(&stream);
+    return out;
+}
+
 TEST(ShowArchivePath, KnownEndingsInAnyLetterCase)
 {
     for (const char* path : {"a.zip", "A.ZIP", "show.tar", "show.tar.gz", "show.TGZ", "show.tar.xz"})
@@ -300,6 +336,30 @@ TEST_F(ShowArchiveTest, ReadsATarWithItsShowInOneFolder)
     EXPECT_EQ(notes(folder), "data/link.png: is a link; links in an archive are never read\n"
                              "../up.png: leads out of the archive's folder through ..; it is never read\n"
                              "data/fifo.png: is a device, FIFO or socket; it is never read\n");
+}
+
+// A compressed tar is listed front to back: listing stops before an entry it could pass
+// only by inflating more than any show reads, or more than the file could honestly hold;
+// what came before plays.
+TEST_F(ShowArchiveTest, ListingACompressedTarStopsBeforeABomb)
+{
+    const std::string script = "[mp3]\n";
+    const std::string before = tarHeader("script.txt", script.size()) + script + std::string(512 - script.size(), '\0');
+    struct Case {
+        unsigned long long size;
+        std::string note;
+    };
+    for (const Case& c : {Case{10ULL << 30, "data/zeros.png: the entries after it are not read: passing it would inflate 10 GiB"},
+                          Case{900ULL << 20, "data/zeros.png: the entries after it are not read: passing it would inflate "
+                                             "the archive past 1032 times its size"}}) {
+        // Only the start of the zeros: listing must not look for the rest.
+        const std::string tar = before + tarHeader("data/zeros.png", c.size) + std::string(1 << 16, '\0');
+        DataFolder folder;
+        std::string problem;
+        ASSERT_TRUE(folder.open(write("bomb.tar.gz", gzipped(tar)), true, problem)) << problem;
+        EXPECT_NE(notes(folder).find(c.note + "\n"), std::string::npos) << notes(folder);
+        EXPECT_EQ(contents(folder, "script.txt"), script);
+    }
 }
 
 } // namespace
