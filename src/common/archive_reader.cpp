@@ -317,31 +317,31 @@ private:
     bool passOver(archive* stream, ArchiveListing& listing) const
     {
         const ArchiveEntry& entry = listing.entries.back();
+        auto stop = [&](const std::string& why) {
+            listing.damage.push_back({entry.name, "the entries after it are not read: " + why});
+            return false;
+        };
         const bool inflating = zip_ || archive_filter_count(stream) > 1;
-        if (inflating && entry.kind == ArchiveEntryKind::Regular && (entry.size < 0 || entry.size > ArchiveEntrySizeLimit)) {
-            listing.damage.push_back({entry.name, "the entries after it are not read: passing it would inflate " +
-                                                      std::string(entry.size < 0 ? "an undeclared size" : DescribeBytes(entry.size))});
-            return false;
-        }
+        const bool regular = entry.kind == ArchiveEntryKind::Regular;
+        if (inflating && regular && entry.size < 0)
+            return stop("passing it would inflate an undeclared size");
+        if (inflating && regular && entry.size > ArchiveEntrySizeLimit)
+            return stop("passing it would inflate " + DescribeBytes(entry.size));
         // The whole file cannot honestly inflate past the ratio, whatever its entries declare.
-        if (inflating && archive_filter_bytes(stream, 0) + std::max(entry.size, 0LL) >
-                             ArchiveRatioLimit * fileBytes_ + StreamRatioSlack) {
-            listing.damage.push_back({entry.name, "the entries after it are not read: passing it would inflate the "
-                                                  "archive past " + std::to_string(ArchiveRatioLimit) + " times its size"});
-            return false;
-        }
+        const std::string ratio = std::to_string(ArchiveRatioLimit) + " times its size";
+        const long long limit = ArchiveRatioLimit * fileBytes_ + StreamRatioSlack;
+        if (inflating && archive_filter_bytes(stream, 0) + std::max(entry.size, 0LL) > limit)
+            return stop("passing it would inflate the archive past " + ratio);
         if (archive_read_data_skip(stream) != ARCHIVE_OK) {
             listing.damage.push_back({entry.name, "is damaged: " + errorOf(stream), true});
             return false;
         }
         const long long inflated = archive_filter_bytes(stream, 0);
         const long long read = archive_filter_bytes(stream, -1);
-        if (inflated > ArchiveRatioLimit * read + StreamRatioSlack || inflated > ArchiveInflatedLimit + StreamRatioSlack) {
-            listing.damage.push_back({entry.name, "the entries after it are not read: the archive inflates to more than " +
-                                                      std::to_string(ArchiveRatioLimit) + " times its size or past " +
-                                                      DescribeBytes(ArchiveInflatedLimit)});
-            return false;
-        }
+        if (inflated > ArchiveRatioLimit * read + StreamRatioSlack)
+            return stop("the archive inflates to more than " + ratio);
+        if (inflated > ArchiveInflatedLimit + StreamRatioSlack)
+            return stop("the archive inflates past " + DescribeBytes(ArchiveInflatedLimit));
         return true;
     }
 
