@@ -100,6 +100,7 @@ bool Mp3Stream::open(DataFile file)
 {
     if (handle_ || !file)
         return false;
+    source_.memory = std::move(file.memory);
     source_.file = std::move(file.file);
     return start();
 }

@@ -5,12 +5,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 struct mpg123_handle_struct;
 
 // Where a stream's bytes come from: a file, or else bytes in memory.
 struct Mp3Source {
+    std::shared_ptr<const std::vector<unsigned char>> memory; // an archive entry file reads from
     FileHandle file;
     const unsigned char* data = nullptr;
     size_t size = 0;

@@ -1,7 +1,9 @@
 #include "common/data_file.h"
 
 #include "common/file_path.h"
+#include "common/show_archive.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -52,22 +54,57 @@ bool DataFolder::open(const std::string& path, bool confined, std::string& probl
         problem = std::strerror(errno);
         return false;
     }
-    // A file is no folder: every data file under it would be missing.
+    // A file is no folder, unless it is an archive: every data file under it would be missing.
     struct stat info;
-    if (stat(real.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    const bool known = stat(real.c_str(), &info) == 0;
+    const bool file = known && S_ISREG(info.st_mode);
+    if (file && IsArchivePath(real)) {
+        std::shared_ptr<ShowArchive> archive = ShowArchive::Open(real, problem);
+        if (!archive)
+            return false;
+        archive_ = std::make_shared<std::shared_ptr<const ShowArchive>>(std::move(archive));
+        root_ = real;
+        confined_ = true;
+        return true;
+    }
+    if (!known || file || !S_ISDIR(info.st_mode)) {
         problem = std::strerror(ENOTDIR);
         return false;
     }
+    archive_.reset();
     root_ = real;
     confined_ = confined;
     problem.clear();
     return true;
 }
 
-std::string DataFolder::resolve(const std::string& showPath) const { return resolveDataPath(showPath, root_); }
+bool DataFolder::reopen(std::string& problem) const
+{
+    problem.clear();
+    if (!archive_)
+        return true;
+    std::shared_ptr<const ShowArchive> fresh = ShowArchive::Open(root_, problem);
+    if (!fresh)
+        return false;
+    std::atomic_store(archive_.get(), std::move(fresh));
+    return true;
+}
+
+std::shared_ptr<const ShowArchive> DataFolder::currentArchive() const
+{
+    return archive_ ? std::atomic_load(archive_.get()) : nullptr;
+}
+
+std::string DataFolder::resolve(const std::string& showPath) const
+{
+    const std::shared_ptr<const ShowArchive> archive = currentArchive();
+    return archive ? archive->resolve(showPath) : resolveDataPath(showPath, root_);
+}
 
 std::string DataFolder::placeOf(const std::string& resolved) const
 {
+    if (const std::shared_ptr<const ShowArchive> archive = currentArchive())
+        return root_ + "/" + archive->showFolder() + resolved;
     if (root_.empty() || (!resolved.empty() && resolved[0] == '/'))
         return resolved;
     return root_ == "/" ? "/" + resolved : root_ + "/" + resolved;
@@ -80,8 +117,35 @@ bool DataFolder::inside(const std::string& real) const
     return real.size() > root_.size() && real.compare(0, root_.size(), root_) == 0 && real[root_.size()] == '/';
 }
 
+DataFile DataFolder::openEntry(const std::string& path, long long maxBytes) const
+{
+    const std::shared_ptr<const ShowArchive> archive = currentArchive();
+    DataFile result;
+    result.path = archive->resolve(path);
+    DataFileError error = DataFileError::None;
+    std::string problem;
+    result.memory = archive->read(result.path, maxBytes, error, problem);
+    if (!result.memory)
+        return failure(std::move(result), error, std::move(problem));
+    // A FILE over the inflated bytes, so that every reader reads an entry as it reads a
+    // file; opened for reading only, so the shared bytes are never written.
+    static unsigned char nothing;
+    const std::vector<unsigned char>& bytes = *result.memory;
+    void* start = bytes.empty() ? &nothing : const_cast<unsigned char*>(bytes.data());
+    std::FILE* file = fmemopen(start, bytes.size(), "rb");
+    if (!file) {
+        result.memory.reset();
+        return failure(std::move(result), DataFileError::Unreadable, std::strerror(errno));
+    }
+    result.file.reset(file);
+    result.size = static_cast<long long>(bytes.size());
+    return result;
+}
+
 DataFile DataFolder::openFile(const std::string& path, long long maxBytes) const
 {
+    if (archive_)
+        return openEntry(path, maxBytes);
     DataFile result;
     result.path = resolve(path);
     const std::string place = placeOf(result.path);

@@ -21,6 +21,7 @@ void SceneReader::reset()
     if (file_)
         std::fclose(file_);
     file_ = nullptr;
+    memory_.reset();
     position_ = 0;
     end_ = 0;
     bufferStart_ = 0;
@@ -40,6 +41,7 @@ bool SceneReader::open(const char* path, const DataFolder& folder)
         return false;
     }
     file_ = data.file.release();
+    memory_ = std::move(data.memory);
     // Reads go straight into our own buffer; stdio's would only add a copy.
     std::setvbuf(file_, nullptr, _IONBF, 0);
     size_ = static_cast<uint64_t>(data.size);
@@ -66,6 +68,7 @@ void SceneReader::close()
     if (file_)
         std::fclose(file_);
     file_ = nullptr;
+    memory_.reset();
     bufferStart_ = offset();
     size_ = bufferStart_;
     position_ = 0;

@@ -119,6 +119,8 @@ private:
     }
 
     std::FILE* file_ = nullptr;
+    // The inflated archive entry file_ reads from, kept until file_ is closed.
+    std::shared_ptr<const std::vector<unsigned char>> memory_;
     std::unique_ptr<unsigned char[]> buffer_;
     size_t capacity_ = 0;
     size_t position_ = 0;     // next unread byte in the buffer

@@ -4,6 +4,7 @@
 #include "common/data_file.h"
 #include "common/nearest_names.h"
 #include "common/printable_text.h"
+#include "common/show_archive.h"
 #include "demo/load_report.h"
 #include "demo/part_timing.h"
 #include "demo/script_parser.h"
@@ -54,6 +55,13 @@ public:
 
     void run()
     {
+        // What an archive's headers refused or showed damaged, before anything is read; a
+        // file the script names then gives the same line, which is not repeated.
+        if (const ShowArchive* archive = folder_.archive())
+            for (const ArchiveNote& note : archive->notes()) {
+                report(note.entry, note.problem);
+                archiveNotes_.insert(note.entry + '\n' + note.problem);
+            }
         std::vector<unsigned char> bytes;
         std::string problem;
         if (!folder_.readFile(ScriptName, ScriptFileLimit, bytes, problem)) {
@@ -73,6 +81,8 @@ public:
 private:
     void report(const std::string& file, const std::string& problem, int line = 0)
     {
+        if (line == 0 && !archiveNotes_.empty() && archiveNotes_.count(file + '\n' + problem))
+            return;
         problems.push_back({file, problem, line});
     }
 
@@ -402,6 +412,7 @@ private:
     std::map<std::string, SceneRead> scenes_;
     std::set<const NodeRead*> checkedCameras_;
     long long musicMs_ = -1;
+    std::set<std::string> archiveNotes_; // "entry\nproblem" of each archive note reported
 };
 
 } // namespace

@@ -163,7 +163,12 @@ bool LiveReload::start(Show& show)
     problemFiles_.clear();
     show_ = &show;
     const DataFolder& folder = show.folder();
-    if (!watch_.start(folder.root().empty() ? "." : folder.root()))
+    // An archive is watched as one file, in the folder it lies in.
+    const std::string& root = folder.root();
+    const size_t slash = root.find_last_of('/');
+    archiveName_ = folder.archive() ? root.substr(slash + 1) : std::string();
+    const std::string watched = folder.archive() ? (slash == 0 ? "/" : root.substr(0, slash)) : root;
+    if (!watch_.start(watched.empty() ? "." : watched))
         return false;
     std::vector<unsigned char> bytes;
     std::string problem;
@@ -181,6 +186,13 @@ bool LiveReload::poll(SoundStream*& stream)
     const bool everything = watch_.lostEvents();
     bool script = everything;
     changed_.clear();
+    if (!archiveName_.empty()) {
+        problemsChanged_ = false;
+        for (const std::string& path : changed)
+            script = script || path == archiveName_;
+        // Any entry may have changed while the script stayed as it was: everything is loaded again.
+        return script && (reopenArchive() ? reloadScript(stream, true) || problemsChanged_ : problemsChanged_);
+    }
     for (const std::string& path : changed) {
         changed_.push_back(LowerCase(path));
         if (changed_.back() == ScriptFile)
@@ -206,6 +218,17 @@ bool LiveReload::poll(SoundStream*& stream)
         if (!soundtrack.empty() && file == soundtrack)
             reloaded = reloadSoundtrack(stream) || reloaded;
     return reloaded || problemsChanged_;
+}
+
+bool LiveReload::reopenArchive()
+{
+    std::string problem;
+    if (!show_->folder().reopen(problem)) {
+        setProblem(archiveName_, archiveName_ + ": " + problem + "; the show loaded before plays on");
+        return false;
+    }
+    clearProblem(archiveName_);
+    return true;
 }
 
 bool LiveReload::reloadScript(SoundStream*& stream, bool everything)

@@ -21,7 +21,9 @@ class LiveReload {
 public:
     // Watches script.txt and data/ under the folder of show, which LoadScript filled and
     // which must outlive the watch, and reads the script to learn which files the show
-    // uses. Returns false when it cannot watch at all (the folder is not a readable folder).
+    // uses; a show read from an archive is reopened and loaded again as for a new script
+    // whenever the archive file changes. Returns false when it cannot watch at all (the
+    // folder is not a readable folder).
     bool start(Show& show);
 
     // Once per frame: loads again what changed since the last call. stream is the playing
@@ -53,6 +55,7 @@ private:
     static std::vector<std::string> texturesBefore(const std::vector<Use>& uses, const Use& scene);
     bool changed(const std::string& file) const;
 
+    bool reopenArchive();
     bool reloadScript(SoundStream*& stream, bool everything);
     void keepTextures(const std::vector<Use>& uses, bool everything);
     bool reloadTexture(const Use& use);
@@ -63,6 +66,7 @@ private:
 
     Show* show_ = nullptr;
     FileWatch watch_;
+    std::string archiveName_; // the archive's file name in the folder watched; empty for a folder
     std::vector<Use> uses_;
     std::vector<std::string> changed_;
     // One problem per file, in the order they arose: the lower-cased file, and the line.

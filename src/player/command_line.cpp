@@ -21,8 +21,9 @@ namespace {
 void addShowOptions(CLI::App& app, CommandLine& options, std::string& modeName, std::string& vsync, std::string& bpm)
 {
     app.add_option("DEMO_DIR", options.demoDir,
-                   "folder holding script.txt and its data (default: the current folder when it holds a "
-                   "script.txt, else the bundled show)");
+                   "folder holding script.txt and its data, or an archive of one (.zip, .tar, .tar.gz, .tgz, "
+                   ".tar.xz) read in place (default: the current folder when it holds a script.txt, else the "
+                   "bundled show)");
     app.add_option("--mode", modeName,
                    "skip the settings dialog: a 640x480 window, fullscreen at 640x480, 800x600 or 1024x768, "
                    "fullscreen at the desktop's own resolution, or a window of any other size WxH")

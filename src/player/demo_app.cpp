@@ -10,6 +10,7 @@
 #include "app/viewport.h"
 #include "app/window.h"
 #include "demo/capture.h"
+#include "common/show_archive.h"
 #include "demo/check.h"
 #include "demo/live_reload.h"
 #include "demo/load_report.h"
@@ -88,7 +89,7 @@ int DemoApp::run(int argc, char** argv)
     const std::string problem = openDemoFolder(folder, options.allowOutside, showFolder);
     if (options.check) {
         if (!problem.empty())
-            return ReportCheck({{"script.txt", problem}}, folder.empty() ? "." : folder);
+            return ReportCheck({{IsArchivePath(folder) ? folder : "script.txt", problem}}, folder.empty() ? "." : folder);
         return ReportCheck(CheckDemoFolder(showFolder, textureMemory), folder.empty() ? "." : folder);
     }
     if (!problem.empty()) {

@@ -2,6 +2,7 @@
 
 #include "common/data_file.h"
 #include "common/file_path.h"
+#include "common/show_archive.h"
 
 #include <cerrno>
 #include <climits>
@@ -49,9 +50,18 @@ std::string FindBundledShow(const std::string& programFile, const std::string& i
 
 std::string openDemoFolder(const std::string& dir, bool allowOutside, DataFolder& folder)
 {
+    struct stat info;
+    if (IsArchivePath(dir) && stat(dir.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        std::string problem;
+        if (!folder.open(dir, true, problem))
+            return "can't open the archive \"" + dir + "\": " + problem;
+        const DataFile script = folder.openFile("script.txt", ScriptFileLimit);
+        if (!script)
+            return "can't read script.txt in the archive \"" + dir + "\": " + script.problem;
+        return std::string();
+    }
     // The folder must be one the program could enter: a folder it may search.
     if (!dir.empty()) {
-        struct stat info;
         int error = 0;
         if (stat(dir.c_str(), &info) != 0)
             error = errno;

@@ -20,6 +20,6 @@ std::string FindBundledShow(const std::string& programFile, const std::string& i
 
 // Opens dir (the current folder when empty) as folder, confining every data file to it
 // unless allowOutside is set, and checks that its script.txt, in any letter case, can be
-// read. The program's working directory stays where it was. Returns an empty string on
+// read. An archive (IsArchivePath) is read in place, always confined. The program's working directory stays where it was. Returns an empty string on
 // success, otherwise a message naming the folder and the problem.
 std::string openDemoFolder(const std::string& dir, bool allowOutside, DataFolder& folder);

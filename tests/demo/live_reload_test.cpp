@@ -9,6 +9,7 @@
 #include "scene_writer.h"
 #include "support/allocation_counter.h"
 #include "support/gl_test_context.h"
+#include "support/zip_bytes.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -424,4 +425,47 @@ TEST(LiveReload, AFolderThatIsNotThereCannotBeWatched)
     Show show(folder);
     LiveReload reload;
     EXPECT_FALSE(reload.start(show));
+}
+
+// A show read from an archive is reloaded whole when the archive file changes, and plays
+// on as it was while the archive cannot be read.
+TEST_F(LiveReloadTest, AChangedArchiveIsReopenedAndTheShowLoadedAgain)
+{
+    REQUIRE_GL(gl);
+    InitGLState(Width, Height);
+    picture("data/green.png", 0, 255, 0);
+    picture("data/red.png", 255, 0, 0);
+    const std::string script = "[textures]\ngreen.png\nred.png\n\n[scenes]\nsquare.scn\n\n"
+                               "[part]\nsquare.scn\n60000\neye\nstandard\nstandard\n";
+    auto pack = [&](const std::string& texture) {
+        const std::string bytes = ZipBytes({StoredZipEntry("Show/script.txt", script),
+            StoredZipEntry("Show/data/green.png", fileBytes("data/green.png")),
+            StoredZipEntry("Show/data/red.png", fileBytes("data/red.png")),
+            StoredZipEntry("Show/data/square.scn", writeScene(squareScene(texture)))});
+        // Replaced whole, as an archiver does.
+        write("show.zip.part", bytes);
+        fs::rename(dir / "show.zip.part", dir / "show.zip");
+    };
+    pack("green.png");
+    DataFolder archive;
+    std::string problem;
+    ASSERT_TRUE(archive.open((dir / "show.zip").string(), true, problem)) << problem;
+    show = std::make_unique<Show>(archive);
+    SoundStream* none = nullptr;
+    ASSERT_TRUE(show->LoadScript(none));
+    ASSERT_TRUE(reload.start(*show));
+    EXPECT_EQ(middle(), 0x00ff00u);
+
+    pack("red.png");
+    ASSERT_TRUE(pollUntil([&] { return middle() == 0xff0000u; }));
+
+    write("show.zip", "no longer a zip");
+    EXPECT_TRUE(pollUntil([&] { return !reload.problems().empty(); }));
+    ASSERT_EQ(reload.problems().size(), 1u);
+    EXPECT_EQ(reload.problems()[0].rfind("show.zip: ", 0), 0u) << reload.problems()[0];
+    EXPECT_EQ(middle(), 0xff0000u);
+
+    pack("green.png");
+    ASSERT_TRUE(pollUntil([&] { return middle() == 0x00ff00u; }));
+    EXPECT_TRUE(reload.problems().empty());
 }
