@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -47,6 +48,16 @@ std::vector<uint8_t> quarteredRgb()
         for (int x = 0; x < Side; ++x)
             for (uint8_t c : Quarters[size_t((x >= Side / 2) + 2 * (y >= Side / 2))])
                 rgb.push_back(c);
+    return rgb;
+}
+
+// Every pixel its own: red across, green down.
+std::vector<uint8_t> gradientRgb()
+{
+    std::vector<uint8_t> rgb;
+    for (int y = 0; y < Side; ++y)
+        for (int x = 0; x < Side; ++x)
+            rgb.insert(rgb.end(), {uint8_t(255 - x * 16), uint8_t(y * 32), 7});
     return rgb;
 }
 
@@ -79,15 +90,20 @@ std::string quarteredPicture(bool jpeg)
     return readAll(path);
 }
 
-// glTF's sampling along one axis of a picture in two halves: the half coordinate c falls in.
+// glTF's wrapping of a coordinate into [0, 1].
+double wrapped(int wrap, double c)
+{
+    if (wrap == Clamp)
+        return std::clamp(c, 0.0, 1.0);
+    if (wrap == Mirror)
+        return 1.0 - std::fabs(c - 2.0 * std::floor(c / 2.0) - 1.0);
+    return c - std::floor(c);
+}
+
+// The half of a picture in two halves that glTF samples at coordinate c.
 int halfAt(int wrap, double c)
 {
-    double f = c - std::floor(c);
-    if (wrap == Clamp)
-        f = std::clamp(c, 0.0, 1.0);
-    else if (wrap == Mirror)
-        f = 1.0 - std::fabs(c - 2.0 * std::floor(c / 2.0) - 1.0);
-    return f < 0.5 ? 0 : 1;
+    return wrapped(wrap, c) < 0.5 ? 0 : 1;
 }
 
 // A quad from (-1, -1) to (1, 1) facing +Z, its coordinates running from low at its left
@@ -236,3 +252,113 @@ TEST(GltfWrapping, ClampedAndMirroredQuadsShowGltfsColours)
 }
 
 } // namespace
+
+namespace {
+
+struct BakeCase {
+    const char* name;
+    int wrapS, wrapT;
+    double low, high; // the quad's coordinates
+    bool jpeg;
+    int bakedWidth, bakedHeight;   // 0: no picture baked
+    std::array<double, 4> written; // the range of s, then of t, written
+    const char* warning;           // empty: none
+};
+
+// The smallest and largest s, then t, written at any corner.
+std::array<double, 4> writtenRange(const ImportedShow& show)
+{
+    std::array<double, 4> range = {INFINITY, -INFINITY, INFINITY, -INFINITY};
+    for (const NodeSpec& node : show.scene.nodes)
+        for (const FaceSpec& face : node.faces)
+            for (const CornerSpec& c : face.corners) {
+                range[0] = std::min(range[0], double(c.s)), range[1] = std::max(range[1], double(c.s));
+                range[2] = std::min(range[2], double(c.t)), range[3] = std::max(range[3], double(c.t));
+            }
+    return range;
+}
+
+// The source pixel glTF samples along an axis of size pixels for the written coordinate at
+// the middle of baked pixel i of baked pixels, written from..to standing for low..high.
+int sampledPixel(int wrap, int i, int baked, int size, double from, double to, double low, double high)
+{
+    const double written = (i + 0.5) / baked;
+    const double c = low + (written - from) * (high - low) / (to - from);
+    return std::min(size - 1, int(std::floor(wrapped(wrap, c) * size)));
+}
+
+} // namespace
+
+// What the import writes for each sampler: the baked picture's size and pixels (the
+// original's own, through none of the player's colour curves or channel orders), the
+// coordinates moved into it, one picture for two materials that share it, and a warning
+// naming the material where a clamp would widen the picture past four times.
+TEST(GltfWrapping, TheBakedPictureHoldsTheOriginalsPixelsAndIsWrittenOnce)
+{
+    const BakeCase cases[] = {
+        {"clamp", Clamp, Clamp, -0.75, 1.75, false, 20, 20, {0, 1, 0, 1}, ""},
+        {"mirror", Mirror, Mirror, -0.75, 1.75, false, 16, 16, {-0.375, 0.875, -0.375, 0.875}, ""},
+        {"mirror s only, JPEG", Mirror, Repeat, -0.5, 1.5, true, 16, 8, {-0.25, 0.75, -0.5, 1.5}, ""},
+        {"clamp within the picture", Clamp, Clamp, 0.25, 0.75, false, 0, 0, {0.25, 0.75, 0.25, 0.75}, ""},
+        {"repeat", Repeat, Repeat, -0.75, 1.75, false, 0, 0, {-0.75, 1.75, -0.75, 1.75}, ""},
+        {"clamp past four times", Clamp, Clamp, -3, 3, false, 0, 0, {-3, 3, -3, 3},
+         "material \"card\": CLAMP_TO_EDGE along s over coordinates -3 to 3 would widen its picture past 4 times"},
+    };
+    for (const BakeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The JPEG in quarters, which its coding keeps; the PNG with every pixel its own.
+        const std::string original = c.jpeg ? quarteredPicture(true) : rgbPng(Side, Side, gradientRgb().data());
+        GltfText g = quad(c.low, c.high, original, c.jpeg, c.wrapS, c.wrapT);
+        // A second material of another name on the same picture and sampler.
+        g.materials.push_back("{\"name\":\"twin\",\"pbrMetallicRoughness\":{\"baseColorTexture\":{\"index\":0}}}");
+        g.meshes[0].insert(g.meshes[0].size() - 2, ",{\"attributes\":{\"POSITION\":0,\"TEXCOORD_0\":2},\"indices\":3,"
+                                                   "\"material\":1}");
+        const std::string text = g.text();
+        ImportedShow show;
+        std::string error;
+        ASSERT_TRUE(importGltfMemory(reinterpret_cast<const unsigned char*>(text.data()), text.size(), ".", "q.gltf",
+                                     ImportOptions(), show, error))
+            << error;
+        ASSERT_EQ(show.scene.materials.size(), 2u);
+        const std::string used = show.scene.materials[0].maps[SurfaceMapSlot].file;
+        EXPECT_EQ(show.scene.materials[1].maps[SurfaceMapSlot].file, used);
+        ASSERT_EQ(show.textures.size(), c.bakedWidth ? 2u : 1u);
+        EXPECT_EQ(used, show.textures.back().name);
+        std::string warnings;
+        for (const std::string& w : show.warnings)
+            warnings += w + "\n";
+        if (*c.warning)
+            EXPECT_NE(warnings.find(c.warning), std::string::npos) << warnings;
+        else
+            EXPECT_EQ(warnings.find("material \"card\""), std::string::npos) << warnings;
+        const std::array<double, 4> written = writtenRange(show);
+        for (size_t i = 0; i < 4; ++i)
+            EXPECT_NEAR(written[i], c.written[i], 1e-6) << i;
+        if (!c.bakedWidth)
+            continue;
+        gltf_import::RawPicture source, baked;
+        std::string problem;
+        ASSERT_TRUE(gltf_import::DecodeRawPicture(original, 16384, source, problem)) << problem;
+        ASSERT_TRUE(gltf_import::DecodeRawPicture(show.textures[1].bytes, 16384, baked, problem)) << problem;
+        ASSERT_EQ(baked.width, c.bakedWidth);
+        ASSERT_EQ(baked.height, c.bakedHeight);
+        ASSERT_EQ(baked.channels, 3);
+        // Red at the top left, as the file holds it.
+        EXPECT_GT(source.pixels[0], 200);
+        EXPECT_LT(source.pixels[2], 50);
+        if (!c.jpeg) {
+            const std::vector<uint8_t> rgb = gradientRgb();
+            EXPECT_EQ(source.pixels, std::vector<unsigned char>(rgb.begin(), rgb.end()));
+        }
+        int wrong = 0;
+        for (int y = 0; y < baked.height; ++y)
+            for (int x = 0; x < baked.width; ++x) {
+                const int sx = sampledPixel(c.wrapS, x, baked.width, Side, c.written[0], c.written[1], c.low, c.high);
+                const int sy = sampledPixel(c.wrapT, y, baked.height, Side, c.written[2], c.written[3], c.low, c.high);
+                wrong += std::memcmp(&baked.pixels[size_t(y * baked.width + x) * 3], &source.pixels[size_t(sy * Side + sx) * 3],
+                                     3) != 0;
+            }
+        EXPECT_EQ(wrong, 0);
+    }
+    fs::remove_all(fs::temp_directory_path() / ("gltf-wrapping-" + std::to_string(getpid())));
+}
