@@ -260,6 +260,7 @@ struct BakeCase {
     int wrapS, wrapT;
     double low, high; // the quad's coordinates
     bool jpeg;
+    bool damaged; // the picture cut short
     int bakedWidth, bakedHeight;   // 0: no picture baked
     std::array<double, 4> written; // the range of s, then of t, written
     const char* warning;           // empty: none
@@ -296,18 +297,22 @@ int sampledPixel(int wrap, int i, int baked, int size, double from, double to, d
 TEST(GltfWrapping, TheBakedPictureHoldsTheOriginalsPixelsAndIsWrittenOnce)
 {
     const BakeCase cases[] = {
-        {"clamp", Clamp, Clamp, -0.75, 1.75, false, 20, 20, {0, 1, 0, 1}, ""},
-        {"mirror", Mirror, Mirror, -0.75, 1.75, false, 16, 16, {-0.375, 0.875, -0.375, 0.875}, ""},
-        {"mirror s only, JPEG", Mirror, Repeat, -0.5, 1.5, true, 16, 8, {-0.25, 0.75, -0.5, 1.5}, ""},
-        {"clamp within the picture", Clamp, Clamp, 0.25, 0.75, false, 0, 0, {0.25, 0.75, 0.25, 0.75}, ""},
-        {"repeat", Repeat, Repeat, -0.75, 1.75, false, 0, 0, {-0.75, 1.75, -0.75, 1.75}, ""},
-        {"clamp past four times", Clamp, Clamp, -3, 3, false, 0, 0, {-3, 3, -3, 3},
+        {"clamp", Clamp, Clamp, -0.75, 1.75, false, false, 20, 20, {0, 1, 0, 1}, ""},
+        {"mirror", Mirror, Mirror, -0.75, 1.75, false, false, 16, 16, {-0.375, 0.875, -0.375, 0.875}, ""},
+        {"mirror s only, JPEG", Mirror, Repeat, -0.5, 1.5, true, false, 16, 8, {-0.25, 0.75, -0.5, 1.5}, ""},
+        {"clamp within the picture", Clamp, Clamp, 0.25, 0.75, false, false, 0, 0, {0.25, 0.75, 0.25, 0.75}, ""},
+        {"repeat", Repeat, Repeat, -0.75, 1.75, false, false, 0, 0, {-0.75, 1.75, -0.75, 1.75}, ""},
+        {"clamp past four times", Clamp, Clamp, -3, 3, false, false, 0, 0, {-3, 3, -3, 3},
          "material \"card\": CLAMP_TO_EDGE along s over coordinates -3 to 3 would widen its picture past 4 times"},
+        {"damaged picture", Mirror, Mirror, -0.75, 1.75, false, true, 0, 0, {-0.75, 1.75, -0.75, 1.75},
+         "material \"card\": its picture q_quarters.png does not decode"},
     };
     for (const BakeCase& c : cases) {
         SCOPED_TRACE(c.name);
         // The JPEG in quarters, which its coding keeps; the PNG with every pixel its own.
-        const std::string original = c.jpeg ? quarteredPicture(true) : rgbPng(Side, Side, gradientRgb().data());
+        std::string original = c.jpeg ? quarteredPicture(true) : rgbPng(Side, Side, gradientRgb().data());
+        if (c.damaged)
+            original.resize(40);
         GltfText g = quad(c.low, c.high, original, c.jpeg, c.wrapS, c.wrapT);
         // A second material of another name on the same picture and sampler.
         g.materials.push_back("{\"name\":\"twin\",\"pbrMetallicRoughness\":{\"baseColorTexture\":{\"index\":0}}}");

@@ -104,7 +104,8 @@ void Importer::bakeMaterial(int material, int texture, const std::array<Wrap, 2>
     const RawPicture& picture = found->second;
     if (picture.pixels.empty()) {
         show_.warnings.push_back("material " + name + ": its picture " + show_.textures[size_t(file)].name +
-                                 " does not decode, so its texture wrapping is not baked; drawn repeating");
+                                 " does not decode or is larger than the player draws, so its texture wrapping is not "
+                                 "baked; drawn repeating");
         return;
     }
     AxisBake axes[2];
@@ -123,10 +124,13 @@ void Importer::bakeMaterial(int material, int texture, const std::array<Wrap, 2>
     auto baked = bakes_.find(key);
     if (baked == bakes_.end()) {
         const RawPicture out = BakePicture(picture, axes[0], axes[1]);
-        const std::string png = out.channels == 4 ? rgbaPng(out.width, out.height, out.pixels.data())
-                                                  : rgbPng(out.width, out.height, out.pixels.data());
+        const std::string png = out.pixels.empty()     ? std::string()
+                                : out.channels == 4 ? rgbaPng(out.width, out.height, out.pixels.data())
+                                                    : rgbPng(out.width, out.height, out.pixels.data());
         if (png.empty()) {
-            show_.warnings.push_back("material " + name + ": its wrapped picture could not be written; drawn repeating");
+            show_.warnings.push_back("material " + name + ": its wrapped picture of " + std::to_string(axes[0].size) +
+                                     " x " + std::to_string(axes[1].size) +
+                                     " pixels is more than the player draws or the memory there is; drawn repeating");
             return;
         }
         const std::string original = show_.textures[size_t(file)].name;

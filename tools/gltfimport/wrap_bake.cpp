@@ -1,5 +1,6 @@
 #include "wrap_bake.h"
 
+#include "image/decoded_image.h"
 #include "image/jpeg_decoder.h"
 
 #include <png.h>
@@ -43,7 +44,7 @@ bool decodePng(const std::string& bytes, int maxSide, RawPicture& picture, std::
     std::vector<png_bytep> rows;
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_read_struct(&png, &info, nullptr);
-        problem = "a PNG picture that does not decode";
+        problem = "a PNG picture that does not decode, or is too large";
         return false;
     }
     png_set_read_fn(png, &source, readPngBytes);
@@ -57,9 +58,10 @@ bool decodePng(const std::string& bytes, int maxSide, RawPicture& picture, std::
     picture.width = int(png_get_image_width(png, info));
     picture.height = int(png_get_image_height(png, info));
     picture.channels = png_get_channels(png, info) == 4 ? 4 : 3;
-    if (png_get_channels(png, info) != png_byte(picture.channels))
-        png_error(png, "unexpected channels");
-    picture.pixels.assign(size_t(picture.width) * size_t(picture.height) * size_t(picture.channels), 0);
+    if (png_get_channels(png, info) != png_byte(picture.channels) ||
+        !ImageSizeAllowed(uint32_t(picture.width), uint32_t(picture.height)) ||
+        !AllocateZeroed(picture.pixels, size_t(picture.width) * size_t(picture.height) * size_t(picture.channels)))
+        png_error(png, "too large");
     rows.resize(size_t(picture.height));
     for (size_t y = 0; y < rows.size(); ++y)
         rows[y] = picture.pixels.data() + y * size_t(picture.width) * size_t(picture.channels);
@@ -140,7 +142,9 @@ RawPicture BakePicture(const RawPicture& source, const AxisBake& s, const AxisBa
     baked.height = t.size;
     baked.channels = source.channels;
     const size_t pixel = size_t(source.channels);
-    baked.pixels.resize(size_t(baked.width) * size_t(baked.height) * pixel);
+    if (!ImageSizeAllowed(uint32_t(baked.width), uint32_t(baked.height)) ||
+        !AllocateZeroed(baked.pixels, size_t(baked.width) * size_t(baked.height) * pixel))
+        return RawPicture();
     for (int y = 0; y < baked.height; ++y) {
         const unsigned char* row = source.pixels.data() + size_t(t.source(y)) * size_t(source.width) * pixel;
         unsigned char* out = baked.pixels.data() + size_t(y) * size_t(baked.width) * pixel;

@@ -23,7 +23,8 @@ struct RawPicture {
 };
 
 // Decodes PNG or JPEG bytes into their raw pixels; false, with problem saying why, when
-// they do not decode or pass maxSide pixels a side.
+// they do not decode, pass maxSide pixels a side or the player's picture limits, or the
+// memory cannot be had.
 bool DecodeRawPicture(const std::string& bytes, int maxSide, RawPicture& picture, std::string& problem);
 
 // What one axis of the baked picture holds: pixel i of its size pixels is the source's
@@ -45,7 +46,8 @@ struct AxisBake {
 // axis would pass maxTimes its size or maxSide pixels.
 bool PlanAxis(Wrap wrap, int sourceSize, double low, double high, int maxTimes, int maxSide, AxisBake& axis);
 
-// The picture the two axes' bakes make of source.
+// The picture the two axes' bakes make of source; empty when it would pass the player's
+// picture limits or the memory cannot be had.
 RawPicture BakePicture(const RawPicture& source, const AxisBake& s, const AxisBake& t);
 
 } // namespace gltf_import
