@@ -301,6 +301,7 @@ TEST(GltfWrapping, TheBakedPictureHoldsTheOriginalsPixelsAndIsWrittenOnce)
         {"mirror", Mirror, Mirror, -0.75, 1.75, false, false, 16, 16, {-0.375, 0.875, -0.375, 0.875}, ""},
         {"mirror s only, JPEG", Mirror, Repeat, -0.5, 1.5, true, false, 16, 8, {-0.25, 0.75, -0.5, 1.5}, ""},
         {"clamp within the picture", Clamp, Clamp, 0.25, 0.75, false, false, 0, 0, {0.25, 0.75, 0.25, 0.75}, ""},
+        {"clamp a rounding past the edge", Clamp, Clamp, -1e-8, 1 + 1e-7, false, false, 0, 0, {-1e-8, 1 + 1e-7, -1e-8, 1 + 1e-7}, ""},
         {"repeat", Repeat, Repeat, -0.75, 1.75, false, false, 0, 0, {-0.75, 1.75, -0.75, 1.75}, ""},
         {"clamp past four times", Clamp, Clamp, -3, 3, false, false, 0, 0, {-3, 3, -3, 3},
          "material \"card\": CLAMP_TO_EDGE along s over coordinates -3 to 3 would widen its picture past 4 times"},

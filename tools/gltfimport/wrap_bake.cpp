@@ -124,10 +124,13 @@ bool PlanAxis(Wrap wrap, int sourceSize, double low, double high, int maxTimes, 
         axis.size = 2 * sourceSize;
         return true;
     }
-    if (wrap != Wrap::ClampToEdge || !(low < 0 || high > 1))
+    // Coordinates within a millionth of a pixel of the edge (rounding left by a texture
+    // transform) are taken as on it.
+    const double slack = 1e-6;
+    if (wrap != Wrap::ClampToEdge || !(low * sourceSize < -slack || high * sourceSize > sourceSize + slack))
         return true;
-    const double from = std::min(0.0, std::floor(low * sourceSize));
-    const double to = std::max(double(sourceSize), std::ceil(high * sourceSize));
+    const double from = std::min(0.0, std::floor(low * sourceSize + slack));
+    const double to = std::max(double(sourceSize), std::ceil(high * sourceSize - slack));
     if (!(to - from <= double(maxTimes) * sourceSize) || to - from > maxSide)
         return false;
     axis.first = int(from);
