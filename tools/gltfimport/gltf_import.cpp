@@ -271,6 +271,7 @@ void Importer::run()
                               "outside every group (the player averages the faces around a vertex)");
     bakeWrapping();
     fillMaterials();
+    dropReplacedPictures();
     show_.materials = int(show_.scene.materials.size());
     for (const NodeSpec& node : show_.scene.nodes)
         count(node);

@@ -145,6 +145,7 @@ void Importer::bakeMaterial(int material, int texture, const std::array<Wrap, 2>
         baked = bakes_.emplace(key, written).first;
     }
     bakedFileOf_[material] = baked->second;
+    replaced_.insert(show_.textures[size_t(file)].name);
     forFacesOf(show_.scene.nodes, material, [&](FaceSpec& face) {
         for (CornerSpec& c : face.corners) {
             const double v = jpeg ? 1.0 - double(c.t) : double(c.t);
@@ -152,6 +153,18 @@ void Importer::bakeMaterial(int material, int texture, const std::array<Wrap, 2>
             c.t = float(axes[1].coordinate(v)); // the baked picture is a PNG, top row first
         }
     });
+}
+
+// A picture every material of which draws a baked copy is not written: the player would
+// load it for nothing.
+void Importer::dropReplacedPictures()
+{
+    std::set<std::string> used;
+    for (const MaterialSpec& material : show_.scene.materials)
+        for (const MaterialMapSpec& map : material.maps)
+            used.insert(map.file);
+    auto unused = [&](const OutputFile& f) { return replaced_.count(f.name) && !used.count(f.name); };
+    show_.textures.erase(std::remove_if(show_.textures.begin(), show_.textures.end(), unused), show_.textures.end());
 }
 
 } // namespace gltf_import

@@ -206,6 +206,7 @@ private:
     void fillMaterials();
     void exportedMaps(const tinygltf::Material& material, const tinygltf::Value& taldrex, MaterialSpec& spec);
     void bakeWrapping();
+    void dropReplacedPictures();
     void bakeMaterial(int material, int texture, const std::array<Wrap, 2>& wraps, std::map<int, RawPicture>& decoded);
     struct Depths {
         double nearest = std::numeric_limits<double>::infinity();
@@ -240,6 +241,7 @@ private:
     std::map<std::string, int> solidOf_;
     std::map<std::string, std::string> bakes_; // picture and its axes' bakes -> baked picture
     std::map<int, std::string> bakedFileOf_;   // scene material -> its baked picture
+    std::set<std::string> replaced_;           // pictures some material now draws baked
     std::set<std::string> warned_;
     std::vector<NodeSpec> cameras_;
     std::vector<CameraView> views_; // beside cameras_, one per camera
