@@ -183,7 +183,8 @@ void Importer::fillMaterials()
             bool jpeg = false;
             int t = textureFile(pbr.baseColorTexture.index, jpeg);
             if (t >= 0) {
-                file = show_.textures[size_t(t)].name;
+                auto baked = bakedFileOf_.find(materialOf_.at(source));
+                file = baked != bakedFileOf_.end() ? baked->second : show_.textures[size_t(t)].name;
                 const auto& f = pbr.baseColorFactor;
                 if (f.size() >= 3 && (f[0] != 1 || f[1] != 1 || f[2] != 1))
                     ignored["base colour factor"].push_back(spec.name);

@@ -8,6 +8,7 @@
 #include "gltf_math.h"
 #include "graph/player_facts.h"
 #include "scene_writer.h"
+#include "wrap_bake.h"
 
 #include <tiny_gltf.h>
 
@@ -204,6 +205,9 @@ private:
     std::string freeTextureName(const std::string& stem, const char* extension) const;
     void fillMaterials();
     void exportedMaps(const tinygltf::Material& material, const tinygltf::Value& taldrex, MaterialSpec& spec);
+    void bakeWrapping();
+    void dropReplacedPictures();
+    void bakeMaterial(int material, int texture, const std::array<Wrap, 2>& wraps, std::map<int, RawPicture>& decoded);
     struct Depths {
         double nearest = std::numeric_limits<double>::infinity();
         double farthest = -std::numeric_limits<double>::infinity();
@@ -235,6 +239,9 @@ private:
     std::vector<int> materialSource_;
     std::map<int, std::pair<int, bool>> textureFileOf_; // glTF image -> texture file, JPEG
     std::map<std::string, int> solidOf_;
+    std::map<std::string, std::string> bakes_; // picture and its axes' bakes -> baked picture
+    std::map<int, std::string> bakedFileOf_;   // scene material -> its baked picture
+    std::set<std::string> replaced_;           // pictures some material now draws baked
     std::set<std::string> warned_;
     std::vector<NodeSpec> cameras_;
     std::vector<CameraView> views_; // beside cameras_, one per camera

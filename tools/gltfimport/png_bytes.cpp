@@ -33,6 +33,11 @@ std::string solidPng(unsigned char r, unsigned char g, unsigned char b)
     return encodePng(side, side, 3, pixels.data());
 }
 
+std::string rgbPng(int width, int height, const unsigned char* rgb)
+{
+    return encodePng(width, height, 3, rgb);
+}
+
 std::string rgbaPng(int width, int height, const unsigned char* rgba)
 {
     return encodePng(width, height, 4, rgba);

@@ -7,6 +7,9 @@
 // An 8x8 RGB PNG of one colour; empty when libpng fails.
 std::string solidPng(unsigned char r, unsigned char g, unsigned char b);
 
+// An RGB PNG of width x height pixels (rows top first, 3 bytes each); empty when libpng fails.
+std::string rgbPng(int width, int height, const unsigned char* rgb);
+
 // An RGBA PNG of width x height pixels (rows top first, 4 bytes each); empty when libpng fails.
 std::string rgbaPng(int width, int height, const unsigned char* rgba);
 
