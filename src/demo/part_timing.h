@@ -45,19 +45,34 @@ bool PartIsShown(const TimelineArray& timeline, int part);
 // the time it would become current.
 bool EndsByPreviousEnd(const TimelineArray& timeline, int part);
 
+// Calls span(part, start, end) for each part that is shown, in timeline order, with the
+// clock readings it is current between (PartStart and its end time), until span returns
+// false. One pass, however long the timeline.
+template <typename Span>
+void ForShownParts(const TimelineArray& timeline, Span span)
+{
+    double start = 0.0;
+    for (int i = 0; i < timeline.size(); ++i) {
+        const TimelineEntry& entry = timeline[i];
+        const bool shown = i == 0 ? entry.endTime >= 0 : entry.endTime > start;
+        const double partStart = start;
+        start = entry.endTime > start ? static_cast<double>(entry.endTime) : start;
+        if (shown && !span(i, partStart, static_cast<double>(entry.endTime)))
+            return;
+    }
+}
+
 // Calls choose(entry) for each part before part that is shown, in timeline order, so that
 // each scene ends up viewed through the camera of the last shown part before part.
 template <typename Choose>
 void ForShownPartsBefore(const TimelineArray& timeline, int part, Choose choose)
 {
-    double start = 0.0;
-    for (int i = 0; i < part && i < timeline.size(); ++i) {
-        const TimelineEntry& entry = timeline[i];
-        const bool shown = i == 0 ? entry.endTime >= 0 : entry.endTime > start;
-        start = entry.endTime > start ? static_cast<double>(entry.endTime) : start;
-        if (shown)
-            choose(entry);
-    }
+    ForShownParts(timeline, [&](int shown, double, double) {
+        if (shown >= part)
+            return false;
+        choose(timeline[shown]);
+        return true;
+    });
 }
 
 // The first part that shows the scene under sceneKey, whose camera a freshly loaded scene

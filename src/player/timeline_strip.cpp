@@ -123,11 +123,12 @@ void TimelineStrip::drawParts(const TimelineArray& timeline, const StatusBar& fo
     const float top = bottom + height_;
     const float baseline = top - static_cast<float>(font.ascent()) - 2.0f;
     int shown = 0;
-    for (int part = 0; part < timeline.size(); ++part) {
-        if (!PartIsShown(timeline, part))
-            continue;
-        const double left = std::max(0.0, xAt(PartStart(timeline, part)));
-        const double right = std::min(double(width_), xAt(timeline[part].endTime));
+    // Parts start in clock order: the blocks past the stretch shown end the pass.
+    ForShownParts(timeline, [&](int part, double start, double end) {
+        if (start >= viewEnd_)
+            return false;
+        const double left = std::max(0.0, xAt(start));
+        const double right = std::min(double(width_), xAt(end));
         if (right > left) {
             DrawScreenStrip(static_cast<float>(left), bottom, static_cast<float>(right), top, BlockColours[shown % 2]);
             char label[16];
@@ -136,7 +137,8 @@ void TimelineStrip::drawParts(const TimelineArray& timeline, const StatusBar& fo
                 font.drawText(static_cast<float>(left) + 3.0f, baseline, label, LabelColour);
         }
         ++shown;
-    }
+        return true;
+    });
 }
 
 void TimelineStrip::drawBeats(const BeatGrid& beats) const
