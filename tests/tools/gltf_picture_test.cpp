@@ -7,6 +7,7 @@
 #include "player_capture.h"
 #include "png_bytes.h"
 #include "show_files.h"
+#include "silhouette_reference.h"
 
 #include "image/png_decoder.h"
 
@@ -24,29 +25,10 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr double pi = 3.14159265358979323846;
-using V3 = std::array<double, 3>;
-using M4 = std::array<double, 16>; // column-major
-
-M4 identity()
-{
-    M4 m{};
-    m[0] = m[5] = m[10] = m[15] = 1;
-    return m;
-}
-M4 mul(const M4& a, const M4& b)
-{
-    M4 r{};
-    for (int c = 0; c < 4; ++c)
-        for (int row = 0; row < 4; ++row)
-            for (int k = 0; k < 4; ++k)
-                r[size_t(c * 4 + row)] += a[size_t(k * 4 + row)] * b[size_t(c * 4 + k)];
-    return r;
-}
-V3 transformed(const M4& m, V3 p)
-{
-    return {m[0] * p[0] + m[4] * p[1] + m[8] * p[2] + m[12], m[1] * p[0] + m[5] * p[1] + m[9] * p[2] + m[13],
-            m[2] * p[0] + m[6] * p[1] + m[10] * p[2] + m[14]};
-}
+using reference::identity;
+using reference::M4;
+using reference::mul;
+using reference::V3;
 
 // A small reader of float and integer accessors, and the LINEAR animation every sample
 // model uses.
@@ -175,7 +157,7 @@ public:
                 p[c] += w[k] * d[v * 3 + c];
         }
         if (n.skin < 0)
-            return transformed(world(node, t), p);
+            return reference::apply(world(node, t), p);
         const tinygltf::Skin& skin = m.skins[size_t(n.skin)];
         std::vector<double> joints = read(prim.attributes.at("JOINTS_0")), weights = read(prim.attributes.at("WEIGHTS_0"));
         std::vector<double> ibm = read(skin.inverseBindMatrices);
@@ -187,7 +169,7 @@ public:
             size_t j = size_t(joints[v * 4 + i]);
             M4 inverse;
             std::copy(ibm.begin() + long(j * 16), ibm.begin() + long(j * 16 + 16), inverse.begin());
-            V3 q = transformed(mul(world(skin.joints[j], t), inverse), p);
+            V3 q = reference::apply(mul(world(skin.joints[j], t), inverse), p);
             for (size_t c = 0; c < 3; ++c)
                 out[c] += weight * q[c];
         }

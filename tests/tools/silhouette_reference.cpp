@@ -8,6 +8,30 @@
 
 namespace reference {
 
+M4 identity()
+{
+    M4 m{};
+    m[0] = m[5] = m[10] = m[15] = 1;
+    return m;
+}
+
+M4 mul(const M4& a, const M4& b)
+{
+    M4 r{};
+    for (int c = 0; c < 4; ++c)
+        for (int row = 0; row < 4; ++row)
+            for (int k = 0; k < 4; ++k)
+                r[size_t(c * 4 + row)] += a[size_t(k * 4 + row)] * b[size_t(c * 4 + k)];
+    return r;
+}
+
+V3 apply(const M4& m, const V3& p)
+{
+    return {m[0] * p[0] + m[4] * p[1] + m[8] * p[2] + m[12], m[1] * p[0] + m[5] * p[1] + m[9] * p[2] + m[13],
+            m[2] * p[0] + m[6] * p[1] + m[10] * p[2] + m[14]};
+}
+
+
 namespace {
 
 constexpr double pi = 3.14159265358979323846;
@@ -56,31 +80,6 @@ void readView(const tinygltf::Model& m, int view, size_t offset, size_t count, i
     for (size_t i = 0; i < count; ++i)
         for (int c = 0; c < n; ++c)
             out[i * size_t(n) + size_t(c)] = component(base + i * stride + size_t(c) * size, type, normalized);
-}
-
-using M4 = std::array<double, 16>;
-
-M4 identity()
-{
-    M4 m{};
-    m[0] = m[5] = m[10] = m[15] = 1;
-    return m;
-}
-
-M4 mul(const M4& a, const M4& b)
-{
-    M4 r{};
-    for (int c = 0; c < 4; ++c)
-        for (int row = 0; row < 4; ++row)
-            for (int k = 0; k < 4; ++k)
-                r[size_t(c * 4 + row)] += a[size_t(k * 4 + row)] * b[size_t(c * 4 + k)];
-    return r;
-}
-
-V3 apply(const M4& m, const V3& p)
-{
-    return {m[0] * p[0] + m[4] * p[1] + m[8] * p[2] + m[12], m[1] * p[0] + m[5] * p[1] + m[9] * p[2] + m[13],
-            m[2] * p[0] + m[6] * p[1] + m[10] * p[2] + m[14]};
 }
 
 double determinant3(const M4& m)
@@ -198,7 +197,7 @@ std::vector<double> GltfModel::animated(int node, const char* path, double time,
     return rest;
 }
 
-GltfModel::M4 GltfModel::local(int index, double time) const
+M4 GltfModel::local(int index, double time) const
 {
     const tinygltf::Node& node = model_.nodes[size_t(index)];
     if (node.matrix.size() == 16) {
@@ -212,7 +211,7 @@ GltfModel::M4 GltfModel::local(int index, double time) const
     return trs(t.data(), q.data(), s.data());
 }
 
-GltfModel::M4 GltfModel::world(int index, double time) const
+M4 GltfModel::world(int index, double time) const
 {
     M4 r = identity();
     for (int n = index; n >= 0; n = parent_[size_t(n)])
@@ -297,7 +296,7 @@ void GltfModel::addMesh(int index, const M4& placed, double time, double scale, 
 }
 
 // The node's world matrix, or with EXT_mesh_gpu_instancing one per instance.
-std::vector<GltfModel::M4> GltfModel::placesOf(int index, double time) const
+std::vector<M4> GltfModel::placesOf(int index, double time) const
 {
     const M4 placed = world(index, time);
     auto found = model_.nodes[size_t(index)].extensions.find("EXT_mesh_gpu_instancing");

@@ -17,6 +17,13 @@
 namespace reference {
 
 using V3 = std::array<double, 3>;
+using M4 = std::array<double, 16>; // column-major
+
+// The identity, the product a x b, and p moved by m: the little matrix algebra of glTF's
+// node transforms, for the other tests that evaluate a model on their own.
+M4 identity();
+M4 mul(const M4& a, const M4& b);
+V3 apply(const M4& m, const V3& p);
 
 // One triangle as glTF shows it, in the player's axes (Z up): its corners ordered so that
 // the front face is counter-clockwise, and whether its back face is hidden.
@@ -45,7 +52,6 @@ public:
     Pose cameraPose(int node, double time, double scale = 1.0) const;
 
 private:
-    using M4 = std::array<double, 16>; // column-major
     std::vector<double> read(int accessor) const;
     std::vector<double> animated(int node, const char* path, double time, std::vector<double> rest) const;
     M4 local(int node, double time) const;
