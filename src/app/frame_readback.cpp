@@ -1,5 +1,7 @@
 #include "app/frame_readback.h"
 
+#include "app/renderer.h"
+
 #include <SDL.h>
 
 #include <cstring>
@@ -53,7 +55,8 @@ bool FrameReadback::create(int width, int height, int inFlight)
     width_ = width;
     height_ = height;
     const size_t bytes = static_cast<size_t>(width) * height * 4;
-    if (inFlight < 1 || !loadBufferObjects()) {
+    // Pixel-pack buffers are desktop OpenGL's; the gles2 renderer reads each frame directly.
+    if (inFlight < 1 || ActiveRenderer().kind() != RendererKind::Gl || !loadBufferObjects()) {
         reads_.resize(1);
         direct_.resize(bytes);
         return false;
@@ -81,9 +84,9 @@ void FrameReadback::start(long long frame)
     Read& read = reads_[(oldest_ + started_) % reads_.size()];
     read.frame = frame;
     ++started_;
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    ActiveRenderer().pixelStorei(GL_PACK_ALIGNMENT, 1);
     if (read.buffer == 0) {
-        glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, direct_.data());
+        ActiveRenderer().readPixels(0, 0, width_, height_, direct_.data());
         return;
     }
     bindBuffer(GL_PIXEL_PACK_BUFFER_ARB, read.buffer);

@@ -1,25 +1,26 @@
 #include "app/viewport.h"
 
-#include "app/gl.h"
+#include "app/renderer.h"
 #include "app/shell_state.h"
 
 void SetViewport(int width, int height)
 {
+    Renderer& r = ActiveRenderer();
     if (height == 0)
         height = 1;
 
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
+    r.matrixMode(GL_PROJECTION);
+    r.loadIdentity();
     // The near plane is the single-precision 0.1 widened, as the show's scenes were made with.
-    gluPerspective(45.0, static_cast<double>(width) / static_cast<double>(height),
+    r.perspective(45.0, static_cast<double>(width) / static_cast<double>(height),
                    static_cast<double>(0.1f), 10000.0);
 
     const int bandHeight = (width * 9) / 16;
     const int bandY = (height - bandHeight) / 2;
-    glViewport(0, bandY, width, bandHeight);
+    r.viewport(0, bandY, width, bandHeight);
 
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    r.matrixMode(GL_MODELVIEW);
+    r.loadIdentity();
 
     ScreenHeight = height;
     ScreenWidth = width;
@@ -27,12 +28,13 @@ void SetViewport(int width, int height)
 
 void InitGLState(int width, int height)
 {
-    glEnable(GL_TEXTURE_2D);
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClearDepth(1.0);
-    glDepthFunc(GL_LEQUAL);
-    glEnable(GL_DEPTH_TEST);
-    glShadeModel(GL_SMOOTH);
+    Renderer& r = ActiveRenderer();
+    r.enable(GL_TEXTURE_2D);
+    r.clearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    r.clearDepth(1.0);
+    r.depthFunc(GL_LEQUAL);
+    r.enable(GL_DEPTH_TEST);
+    r.shadeModel(GL_SMOOTH);
     SetViewport(width, height);
 }
 

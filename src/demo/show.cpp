@@ -1,7 +1,7 @@
 #include "demo/show.h"
 
 #include "app/delayed_clock.h"
-#include "app/gl.h"
+#include "app/renderer.h"
 #include "app/shell_state.h"
 #include "app/sound.h"
 #include "app/viewport.h"
@@ -221,12 +221,14 @@ void SelectCamera(Scene& scene, const std::string& cameraName)
 
 void ClearFrame()
 {
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    Renderer& r = ActiveRenderer();
+    r.clearColor(0, 0, 0, 1);
+    r.clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
 void Show::DrawPart(const TimelineEntry& part, float partTime, int width, int height)
 {
+    Renderer& r = ActiveRenderer();
     ClearFrame();
     std::unique_ptr<Scene>* scene = SceneRegistry.find(part.sceneName);
 
@@ -239,7 +241,7 @@ void Show::DrawPart(const TimelineEntry& part, float partTime, int width, int he
             DrawBackgroundQuad(halfWidth, halfHeight, halfWidth, halfHeight, 1.0f, texture->get());
             PopScreenProjection();
         }
-        glClear(GL_DEPTH_BUFFER_BIT);
+        r.clear(GL_DEPTH_BUFFER_BIT);
     }
 
     if (scene) {
@@ -248,7 +250,7 @@ void Show::DrawPart(const TimelineEntry& part, float partTime, int width, int he
     }
 
     if (part.overlayName != "standard") {
-        glClear(GL_DEPTH_BUFFER_BIT);
+        r.clear(GL_DEPTH_BUFFER_BIT);
         if (const TextureHandle* texture = TextureRegistry.find(part.overlayName)) {
             PushScreenProjection(width, height);
             DrawOverlayQuad(halfWidth, halfHeight, halfWidth, halfHeight, texture->get());

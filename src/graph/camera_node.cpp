@@ -1,6 +1,6 @@
 #include "graph/camera_node.h"
 
-#include "app/gl.h"
+#include "app/renderer.h"
 #include "graph/player_facts.h"
 
 #include <algorithm>
@@ -37,18 +37,19 @@ bool CameraNode::evaluate(float time, bool)
 
 bool CameraNode::applyCamera(float time)
 {
+    Renderer& r = ActiveRenderer();
     CameraLook view;
     if (!viewAt(time, view))
         return false;
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
+    r.matrixMode(GL_PROJECTION);
+    r.loadIdentity();
     // Deliberate: every picture has the shape 83:65, whatever the window or band it is drawn
     // into (CameraView.AspectIsAlways83To65WhateverTheBand).
-    gluPerspective(view.fieldOfViewDegrees, FixedAspect, static_cast<double>(static_cast<float>(NearPlane)), FarPlane);
-    gluLookAt(view.eye.x, view.eye.y, view.eye.z, view.centre.x, view.centre.y, view.centre.z, view.up.x, view.up.y,
+    r.perspective(view.fieldOfViewDegrees, FixedAspect, static_cast<double>(static_cast<float>(NearPlane)), FarPlane);
+    r.lookAt(view.eye.x, view.eye.y, view.eye.z, view.centre.x, view.centre.y, view.centre.z, view.up.x, view.up.y,
               view.up.z);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    r.matrixMode(GL_MODELVIEW);
+    r.loadIdentity();
     return true;
 }
 

@@ -1,6 +1,6 @@
 #include "graph/light_node.h"
 
-#include "app/gl.h"
+#include "app/renderer.h"
 #include "common/scene_reader.h"
 
 LightNode::LightNode(Node* parent_) : DrawableNode(NodeKind::Light, parent_) {}
@@ -32,6 +32,7 @@ bool LightNode::evaluate(float time, bool)
 
 void LightNode::setUpLight(int32_t& activeLights) const
 {
+    Renderer& r = ActiveRenderer();
     int32_t n = activeLights++;
     // Deliberate: lights past the eighth are counted but have no effect
     // (Lights.NinthLightHasNoEffect).
@@ -43,10 +44,10 @@ void LightNode::setUpLight(int32_t& activeLights) const
     // parent (Lights.TopLevelLightSitsAtTwiceItsPositionAndCannotBeHidden).
     const GLfloat at[4] = {position.x, position.y, position.z, 1.0f};
     const GLfloat diffuse[4] = {colour.x, colour.y, colour.z, 1.0f};
-    glLightfv(light, GL_POSITION, at);
-    glLightfv(light, GL_DIFFUSE, diffuse);
-    glLightf(light, GL_CONSTANT_ATTENUATION, constantAttenuation);
-    glLightf(light, GL_LINEAR_ATTENUATION, linearAttenuation);
-    glLightf(light, GL_QUADRATIC_ATTENUATION, quadraticAttenuation);
-    glEnable(light);
+    r.lightfv(light, GL_POSITION, at);
+    r.lightfv(light, GL_DIFFUSE, diffuse);
+    r.lightf(light, GL_CONSTANT_ATTENUATION, constantAttenuation);
+    r.lightf(light, GL_LINEAR_ATTENUATION, linearAttenuation);
+    r.lightf(light, GL_QUADRATIC_ATTENUATION, quadraticAttenuation);
+    r.enable(light);
 }

@@ -1,7 +1,7 @@
 #include "graph/mesh_node.h"
 
-#include "app/gl.h"
 #include "app/gl_context.h"
+#include "app/renderer.h"
 #include "common/scene_reader.h"
 #include "render/render_mode.h"
 
@@ -167,27 +167,29 @@ void MeshNode::bindRenderModes(const GrowableArray<std::unique_ptr<RenderMode>>&
 
 void MeshNode::buildDisplayList()
 {
+    Renderer& r = ActiveRenderer();
     // A morphing mesh sends its geometry every frame; a scene never uploaded (the
     // inspector) leaves static meshes to draw directly.
     if (morphs_ || !GlContextIsCurrent())
         return;
     if (!listBuilt) {
-        displayList = glGenLists(1);
+        displayList = r.newStored();
         if (displayList == 0)
             return;
     }
-    glNewList(displayList, GL_COMPILE);
+    r.beginStoring(displayList);
     drawGroups(vertices);
-    glEndList();
+    r.endStoring();
     listBuilt = true;
     listContext_ = CurrentGlContext();
 }
 
 void MeshNode::releaseDisplayList()
 {
+    Renderer& r = ActiveRenderer();
     if (!listBuilt || !listContext_ || listContext_ != CurrentGlContext())
         return;
-    glDeleteLists(displayList, 1);
+    r.deleteStored(displayList);
     displayList = 0;
     listBuilt = false;
     listContext_ = nullptr;
@@ -195,10 +197,11 @@ void MeshNode::releaseDisplayList()
 
 void MeshNode::render()
 {
+    Renderer& r = ActiveRenderer();
     if (!visibilityTrack.visible)
         return;
     if (listBuilt)
-        glCallList(displayList);
+        r.drawStored(displayList);
     else
         drawGroups(currentVertices());
 }

@@ -1,53 +1,59 @@
 #include "image/screen_quad.h"
 
-#include "app/gl_extensions.h"
+#include "app/renderer.h"
+
 
 namespace {
 
 // Unit 1 off, unit 0 textured with texture, lighting off, alpha blending on.
 void beginQuad(GLuint texture)
 {
-    glDisable(GL_DEPTH_TEST);
-    ext::glActiveTextureARB(GL_TEXTURE1_ARB);
-    glDisable(GL_TEXTURE_2D);
-    ext::glActiveTextureARB(GL_TEXTURE0_ARB);
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glDisable(GL_LIGHTING);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    Renderer& r = ActiveRenderer();
+    r.disable(GL_DEPTH_TEST);
+    r.activeTexture(GL_TEXTURE1_ARB);
+    r.disable(GL_TEXTURE_2D);
+    r.activeTexture(GL_TEXTURE0_ARB);
+    r.enable(GL_TEXTURE_2D);
+    r.bindTexture(texture);
+    r.disable(GL_LIGHTING);
+    r.enable(GL_BLEND);
+    r.blendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 }
 
 // The state the scene render after a quad starts from.
 void endQuad()
 {
-    glMatrixMode(GL_MODELVIEW);
-    glDisable(GL_BLEND);
-    glDepthMask(GL_TRUE);
-    glEnable(GL_DEPTH_TEST);
+    Renderer& r = ActiveRenderer();
+    r.matrixMode(GL_MODELVIEW);
+    r.disable(GL_BLEND);
+    r.depthMask(GL_TRUE);
+    r.enable(GL_DEPTH_TEST);
 }
 
 } // namespace
 
 void PushScreenProjection(int width, int height)
 {
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glOrtho(0, width, 0, height, -1, 1);
+    Renderer& r = ActiveRenderer();
+    r.matrixMode(GL_PROJECTION);
+    r.pushMatrix();
+    r.loadIdentity();
+    r.ortho(0, width, 0, height, -1, 1);
 }
 
 void PopScreenProjection()
 {
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
+    Renderer& r = ActiveRenderer();
+    r.matrixMode(GL_PROJECTION);
+    r.popMatrix();
+    r.matrixMode(GL_MODELVIEW);
 }
 
 void DrawScreenPicture(int width, int height, GLuint texture)
 {
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    Renderer& r = ActiveRenderer();
+    r.clearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    r.clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     PushScreenProjection(width, height);
     const float halfWidth = width * 0.5f;
     const float halfHeight = height * 0.5f;
@@ -58,20 +64,21 @@ void DrawScreenPicture(int width, int height, GLuint texture)
 void DrawBackgroundQuad(float centreX, float centreY, float halfWidth, float halfHeight, float opacity,
     GLuint texture)
 {
+    Renderer& r = ActiveRenderer();
     if (!(opacity > 0.0f))
         return;
     beginQuad(texture);
-    glColor4f(1.0f, 1.0f, 1.0f, opacity);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex3f(centreX - halfWidth, centreY - halfHeight, 0.0f);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex3f(centreX + halfWidth, centreY - halfHeight, 0.0f);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex3f(centreX + halfWidth, centreY + halfHeight, 0.0f);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex3f(centreX - halfWidth, centreY + halfHeight, 0.0f);
-    glEnd();
+    r.color4f(1.0f, 1.0f, 1.0f, opacity);
+    r.begin(GL_QUADS);
+    r.texCoord2f(0.0f, 0.0f);
+    r.vertex3f(centreX - halfWidth, centreY - halfHeight, 0.0f);
+    r.texCoord2f(1.0f, 0.0f);
+    r.vertex3f(centreX + halfWidth, centreY - halfHeight, 0.0f);
+    r.texCoord2f(1.0f, 1.0f);
+    r.vertex3f(centreX + halfWidth, centreY + halfHeight, 0.0f);
+    r.texCoord2f(0.0f, 1.0f);
+    r.vertex3f(centreX - halfWidth, centreY + halfHeight, 0.0f);
+    r.end();
     endQuad();
 }
 
@@ -79,16 +86,17 @@ void DrawBackgroundQuad(float centreX, float centreY, float halfWidth, float hal
 // (DrawOverlayQuad.TransparentAreasShowWhatIsBehindAndTheCurrentAlphaFadesIt).
 void DrawOverlayQuad(float centreX, float centreY, float halfWidth, float halfHeight, GLuint texture)
 {
+    Renderer& r = ActiveRenderer();
     beginQuad(texture);
-    glBegin(GL_QUADS);
-    glTexCoord2f(1.0f, 1.0f);
-    glVertex3f(centreX + halfWidth, centreY - halfHeight, 0.0f);
-    glTexCoord2f(0.0f, 1.0f);
-    glVertex3f(centreX - halfWidth, centreY - halfHeight, 0.0f);
-    glTexCoord2f(0.0f, 0.0f);
-    glVertex3f(centreX - halfWidth, centreY + halfHeight, 0.0f);
-    glTexCoord2f(1.0f, 0.0f);
-    glVertex3f(centreX + halfWidth, centreY + halfHeight, 0.0f);
-    glEnd();
+    r.begin(GL_QUADS);
+    r.texCoord2f(1.0f, 1.0f);
+    r.vertex3f(centreX + halfWidth, centreY - halfHeight, 0.0f);
+    r.texCoord2f(0.0f, 1.0f);
+    r.vertex3f(centreX - halfWidth, centreY - halfHeight, 0.0f);
+    r.texCoord2f(0.0f, 0.0f);
+    r.vertex3f(centreX - halfWidth, centreY + halfHeight, 0.0f);
+    r.texCoord2f(1.0f, 0.0f);
+    r.vertex3f(centreX + halfWidth, centreY + halfHeight, 0.0f);
+    r.end();
     endQuad();
 }

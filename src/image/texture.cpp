@@ -1,7 +1,7 @@
 #include "image/texture.h"
 
 #include "app/gl_context.h"
-#include "app/gl_extensions.h"
+#include "app/renderer.h"
 #include "common/printable_text.h"
 #include "image/image_limits.h"
 #include "image/jpeg_decoder.h"
@@ -133,7 +133,7 @@ void buildMipmaps(int width, int height, const uint8_t* pixels, GLenum format, i
             return;
         pixels = scaled.data();
     }
-    gluBuild2DMipmaps(GL_TEXTURE_2D, static_cast<GLint>(format), newWidth, newHeight, format, GL_UNSIGNED_BYTE, pixels);
+    ActiveRenderer().buildMipmaps(newWidth, newHeight, format, pixels);
 }
 
 // Binds texture and uploads pixels (width x height, no row padding) in format into it,
@@ -142,27 +142,28 @@ void buildMipmaps(int width, int height, const uint8_t* pixels, GLenum format, i
 void uploadTexture(GLuint texture, int width, int height, const uint8_t* pixels, GLenum format, int components,
     bool mipmaps)
 {
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, mipmaps ? GL_LINEAR_MIPMAP_NEAREST : GL_LINEAR);
+    Renderer& r = ActiveRenderer();
+    r.bindTexture(texture);
+    r.texParameteri(GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    r.texParameteri(GL_TEXTURE_MIN_FILTER, mipmaps ? GL_LINEAR_MIPMAP_NEAREST : GL_LINEAR);
 
     // Decoded rows are packed tightly; OpenGL's default 4-byte row alignment would skew
     // every three-byte-per-pixel image whose width is not a multiple of 4 and read past
     // the end of the buffer.
     GLint alignment = 4;
-    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, ThreeComponents, width, height, 0, format, GL_UNSIGNED_BYTE, pixels);
+    r.getIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    r.pixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    r.texImage2D(ThreeComponents, width, height, format, pixels);
     if (mipmaps && pixels)
         buildMipmaps(width, height, pixels, format, components);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+    r.pixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 }
 
 // Creates a texture, uploads pixels into it (see uploadTexture) and leaves it bound.
 GLuint buildTexture(int width, int height, const uint8_t* pixels, GLenum format, int components, bool mipmaps)
 {
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
+    Renderer& r = ActiveRenderer();
+    GLuint texture = r.genTexture();
     uploadTexture(texture, width, height, pixels, format, components, mipmaps);
     return texture;
 }
@@ -241,43 +242,44 @@ TextureHandle& TextureHandle::operator=(TextureHandle&& other) noexcept
 
 void TextureHandle::reset()
 {
+    Renderer& r = ActiveRenderer();
     if (texture_ && context_ && CurrentGlContext() == context_)
-        glDeleteTextures(1, &texture_);
+        r.deleteTexture(texture_);
     texture_ = 0;
     context_ = nullptr;
 }
 
 GLuint NewTexture()
 {
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
+    Renderer& r = ActiveRenderer();
+    GLuint texture = r.genTexture();
+    r.bindTexture(texture);
     return texture;
 }
 
 void DeleteTexture(GLuint texture)
 {
+    Renderer& r = ActiveRenderer();
     if (texture)
-        glDeleteTextures(1, &texture);
+        r.deleteTexture(texture);
 }
 
 TextureHandle UploadAlphaTexture(int width, int height, const unsigned char* alpha)
 {
-    glPushAttrib(GL_TEXTURE_BIT);
-    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
-    if (ext::glActiveTextureARB)
-        ext::glActiveTextureARB(GL_TEXTURE0_ARB);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_ALPHA, width, height, 0, GL_ALPHA, GL_UNSIGNED_BYTE, alpha);
-    glPopClientAttrib();
-    glPopAttrib();
+    Renderer& r = ActiveRenderer();
+    r.pushAllAttributes();
+    r.pushClientAttributes();
+    r.activeTexture(GL_TEXTURE0_ARB);
+    r.pixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    GLuint texture = r.genTexture();
+    r.bindTexture(texture);
+    r.texParameteri(GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    r.texParameteri(GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    r.texParameteri(GL_TEXTURE_WRAP_S, GL_CLAMP);
+    r.texParameteri(GL_TEXTURE_WRAP_T, GL_CLAMP);
+    r.texImage2D(GL_ALPHA, width, height, GL_ALPHA, alpha);
+    r.popClientAttributes();
+    r.popAllAttributes();
     return TextureHandle(texture);
 }
 

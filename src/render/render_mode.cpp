@@ -1,7 +1,6 @@
 #include "render/render_mode.h"
 
-#include "app/gl.h"
-#include "app/gl_extensions.h"
+#include "app/renderer.h"
 #include "render/dual_map_mode.h"
 #include "render/line_mode.h"
 #include "render/sphere_map_mode.h"
@@ -11,45 +10,50 @@ RenderMode::~RenderMode() = default;
 
 void RenderMode::beginTranslucency() const
 {
+    Renderer& r = ActiveRenderer();
     if (alpha >= 1.0f)
         return;
-    glEnable(GL_BLEND);
-    glDepthMask(GL_FALSE);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-    glColor4f(1.0f, 1.0f, 1.0f, alpha);
-    glDisable(GL_CULL_FACE);
+    r.enable(GL_BLEND);
+    r.depthMask(GL_FALSE);
+    r.blendFunc(GL_SRC_ALPHA, GL_ONE);
+    r.color4f(1.0f, 1.0f, 1.0f, alpha);
+    r.disable(GL_CULL_FACE);
 }
 
 void RenderMode::endTranslucency() const
 {
+    Renderer& r = ActiveRenderer();
     if (alpha < 1.0f)
-        glDisable(GL_BLEND);
-    glDepthMask(GL_TRUE);
+        r.disable(GL_BLEND);
+    r.depthMask(GL_TRUE);
 }
 
 void RenderMode::enableArrays(const Vector3Array& vertices, const Vector3Array& normals)
 {
-    glEnableClientState(GL_NORMAL_ARRAY);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glNormalPointer(GL_FLOAT, 0, normals.data());
-    glVertexPointer(3, GL_FLOAT, 0, vertices.data());
+    Renderer& r = ActiveRenderer();
+    r.enableClientState(GL_NORMAL_ARRAY);
+    r.enableClientState(GL_VERTEX_ARRAY);
+    r.normalPointer(&normals.data()->x);
+    r.vertexPointer(&vertices.data()->x);
 }
 
 void RenderMode::disableArrays()
 {
-    glDisableClientState(GL_VERTEX_ARRAY);
-    glDisableClientState(GL_NORMAL_ARRAY);
+    Renderer& r = ActiveRenderer();
+    r.disableClientState(GL_VERTEX_ARRAY);
+    r.disableClientState(GL_NORMAL_ARRAY);
 }
 
 void RenderMode::drawTexturedFaces(const GrowableArray<Face>& faces)
 {
-    glBegin(GL_TRIANGLES);
+    Renderer& r = ActiveRenderer();
+    r.begin(GL_TRIANGLES);
     for (const Face& face : faces)
         for (const FaceCorner& corner : face.corners) {
-            ext::glMultiTexCoord2fARB(GL_TEXTURE0_ARB, corner.s, corner.t);
-            glArrayElement(corner.vertex);
+            r.multiTexCoord2f(GL_TEXTURE0_ARB, corner.s, corner.t);
+            r.arrayElement(corner.vertex);
         }
-    glEnd();
+    r.end();
 }
 
 std::unique_ptr<RenderMode> CreateRenderMode(uint32_t kind)

@@ -1,41 +1,41 @@
 #include "render/sphere_map_mode.h"
 
-#include "app/gl.h"
-#include "app/gl_extensions.h"
+#include "app/renderer.h"
 
 void SphereMapMode::draw(const Vector3Array& vertices, const GrowableArray<Face>& faces,
                          const Vector3Array& normals) const
 {
-    glPolygonMode(GL_FRONT, GL_FILL);
-    glEnable(GL_CULL_FACE);
-    glEnable(GL_NORMALIZE);
+    Renderer& r = ActiveRenderer();
+    r.polygonMode(GL_FRONT, GL_FILL);
+    r.enable(GL_CULL_FACE);
+    r.enable(GL_NORMALIZE);
     // Deliberate: front faces stay culled for whatever draws next, until another mode
     // sets it back (RenderModeTest.OpaqueModesCullBackFacesUntilASphereMapChangesItToFront).
-    glCullFace(GL_FRONT);
-    ext::glActiveTextureARB(GL_TEXTURE0_ARB);
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, texture(0));
+    r.cullFace(GL_FRONT);
+    r.activeTexture(GL_TEXTURE0_ARB);
+    r.enable(GL_TEXTURE_2D);
+    r.bindTexture(texture(0));
     beginTranslucency();
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, vertices.data());
-    glTexGenf(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-    glTexGenf(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-    glEnable(GL_TEXTURE_GEN_S);
-    glEnable(GL_TEXTURE_GEN_T);
+    r.enableClientState(GL_VERTEX_ARRAY);
+    r.vertexPointer(&vertices.data()->x);
+    r.texGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    r.texGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    r.enable(GL_TEXTURE_GEN_S);
+    r.enable(GL_TEXTURE_GEN_T);
 
-    glBegin(GL_TRIANGLES);
+    r.begin(GL_TRIANGLES);
     for (const Face& face : faces)
         for (const FaceCorner& corner : face.corners) {
-            glNormal3fv(&normals[corner.vertex].x);
-            glArrayElement(corner.vertex);
+            r.normal3fv(&normals[corner.vertex].x);
+            r.arrayElement(corner.vertex);
         }
-    glEnd();
+    r.end();
 
-    glDisable(GL_NORMALIZE);
+    r.disable(GL_NORMALIZE);
     endTranslucency();
-    glDisable(GL_TEXTURE_GEN_S);
-    glDisable(GL_TEXTURE_GEN_T);
+    r.disable(GL_TEXTURE_GEN_S);
+    r.disable(GL_TEXTURE_GEN_T);
     disableArrays();
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_TEXTURE_2D);
+    r.disable(GL_CULL_FACE);
+    r.disable(GL_TEXTURE_2D);
 }

@@ -1,16 +1,16 @@
 #include "render/texture_mode.h"
 
-#include "app/gl.h"
-#include "app/gl_extensions.h"
+#include "app/renderer.h"
 
 void TextureMode::draw(const Vector3Array& vertices, const GrowableArray<Face>& faces,
                        const Vector3Array& normals) const
 {
-    ext::glActiveTextureARB(GL_TEXTURE0_ARB);
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, texture(0));
-    glPolygonMode(GL_FRONT, GL_FILL);
-    glEnable(GL_CULL_FACE);
+    Renderer& r = ActiveRenderer();
+    r.activeTexture(GL_TEXTURE0_ARB);
+    r.enable(GL_TEXTURE_2D);
+    r.bindTexture(texture(0));
+    r.polygonMode(GL_FRONT, GL_FILL);
+    r.enable(GL_CULL_FACE);
     enableArrays(vertices, normals);
     beginTranslucency();
 
@@ -18,6 +18,6 @@ void TextureMode::draw(const Vector3Array& vertices, const GrowableArray<Face>& 
 
     endTranslucency();
     disableArrays();
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_TEXTURE_2D);
+    r.disable(GL_CULL_FACE);
+    r.disable(GL_TEXTURE_2D);
 }

@@ -1,6 +1,6 @@
 #include "scene/scene_render.h"
 
-#include "app/gl.h"
+#include "app/renderer.h"
 #include "graph/camera_node.h"
 #include "graph/light_node.h"
 #include "graph/mesh_node.h"
@@ -20,8 +20,8 @@ public:
     {
         GLint most = 0;
         GLint used = 0;
-        glGetIntegerv(GL_MAX_MODELVIEW_STACK_DEPTH, &most);
-        glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &used);
+        ActiveRenderer().getIntegerv(GL_MAX_MODELVIEW_STACK_DEPTH, &most);
+        ActiveRenderer().getIntegerv(GL_MODELVIEW_STACK_DEPTH, &used);
         stackLevels_ = most - used;
     }
 
@@ -29,17 +29,17 @@ public:
     void push(int level)
     {
         if (level <= stackLevels_)
-            glPushMatrix();
+            ActiveRenderer().pushMatrix();
         else
-            glGetFloatv(GL_MODELVIEW_MATRIX, spare[level - stackLevels_ - 1]);
+            ActiveRenderer().getModelViewMatrix(spare[level - stackLevels_ - 1]);
     }
     // Restores the matrix saved by push(level).
     void pop(int level)
     {
         if (level <= stackLevels_)
-            glPopMatrix();
+            ActiveRenderer().popMatrix();
         else
-            glLoadMatrixf(spare[level - stackLevels_ - 1]);
+            ActiveRenderer().loadMatrixf(spare[level - stackLevels_ - 1]);
     }
 
 private:
@@ -54,9 +54,10 @@ GLfloat LevelMatrices::spare[maxNodeDepth][16];
 // matrix is restored.
 void walk(Scene& scene, Node& node, Pass pass, int level, LevelMatrices& matrices)
 {
+    Renderer& r = ActiveRenderer();
     for (std::unique_ptr<Node>& child : node.children) {
         matrices.push(level);
-        glMultMatrixf(child->matrix.m);
+        r.multMatrixf(child->matrix.m);
         switch (pass) {
         case Pass::Lights:
             if (child->kind == NodeKind::Light)
@@ -90,20 +91,21 @@ void walk(Scene& scene, Pass pass)
 
 void Scene::renderFrame(float time)
 {
+    Renderer& r = ActiveRenderer();
     // The playback loop hands over whatever node its name search found.
     if (!camera || camera->kind != NodeKind::Camera)
         return;
 
     static const GLfloat diffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};
-    glMaterialfv(GL_FRONT, GL_DIFFUSE, diffuse);
-    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    r.materialfv(GL_FRONT, GL_DIFFUSE, diffuse);
+    r.color4f(1.0f, 1.0f, 1.0f, 1.0f);
     // Lighting follows the lights in the file, not how many are switched on this frame.
     if (lightCount >= 1) {
-        glEnable(GL_LIGHTING);
-        glShadeModel(GL_SMOOTH);
+        r.enable(GL_LIGHTING);
+        r.shadeModel(GL_SMOOTH);
     } else {
-        glDisable(GL_LIGHTING);
-        glShadeModel(GL_FLAT);
+        r.disable(GL_LIGHTING);
+        r.shadeModel(GL_FLAT);
     }
     activeLights = 0;
     if (!camera->applyCamera(time))
@@ -111,25 +113,26 @@ void Scene::renderFrame(float time)
 
     evaluateNodes(time);
 
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    r.matrixMode(GL_MODELVIEW);
+    r.loadIdentity();
     walk(*this, Pass::Lights);
 
-    glEnable(GL_DEPTH_TEST);
-    glDepthMask(GL_TRUE);
+    r.enable(GL_DEPTH_TEST);
+    r.depthMask(GL_TRUE);
     walk(*this, Pass::Opaque);
-    glDepthMask(GL_FALSE);
+    r.depthMask(GL_FALSE);
     walk(*this, Pass::Transparent);
-    glDepthMask(GL_TRUE);
+    r.depthMask(GL_TRUE);
 
     int32_t enabled = activeLights < maxLights ? activeLights : maxLights;
     for (int32_t n = 0; n < enabled; ++n)
-        glDisable(GL_LIGHT0 + static_cast<GLenum>(n));
+        r.disable(GL_LIGHT0 + static_cast<GLenum>(n));
 }
 
 void RenderSceneAt(Scene& scene, float time, int bandWidth, int bandHeight)
 {
-    glViewport(0, 0, bandWidth, bandHeight);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    Renderer& r = ActiveRenderer();
+    r.viewport(0, 0, bandWidth, bandHeight);
+    r.clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     scene.renderFrame(time);
 }
