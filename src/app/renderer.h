@@ -110,6 +110,9 @@ public:
 
     // The frame's pixels: rows bottom first, RGBA, packed.
     virtual void readPixels(int x, int y, int width, int height, void* rgba) = 0;
+    // An error the driver recorded since it was last asked (GL_NO_ERROR when none), cleared
+    // by asking, as glGetError does.
+    virtual GLenum takeError() = 0;
 };
 
 // The renderer of the current context: the one installed with it, else the `gl` renderer.

@@ -106,3 +106,5 @@ void GlRenderer::readPixels(int x, int y, int width, int height, void* rgba)
 {
     glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
 }
+
+GLenum GlRenderer::takeError() { return glGetError(); }

@@ -77,4 +77,5 @@ public:
     void deleteStored(GLuint stored) override;
 
     void readPixels(int x, int y, int width, int height, void* rgba) override;
+    GLenum takeError() override;
 };

@@ -133,13 +133,7 @@ Gles2Renderer::~Gles2Renderer()
         gl_.DeleteProgram(program_.program);
 }
 
-GLenum Gles2Renderer::takeError()
-{
-    GLenum first = gl_.GetError();
-    for (GLenum more = first; more != GL_NO_ERROR;)
-        more = gl_.GetError();
-    return first;
-}
+GLenum Gles2Renderer::takeError() { return gl_.GetError(); }
 
 // ---- State ----
 

@@ -104,9 +104,7 @@ public:
 
     void readPixels(int x, int y, int width, int height, void* rgba) override;
 
-    // The errors ES 2.0 reported since the last call (GL_NO_ERROR when none), for tests
-    // that hold the renderer to calls ES 2.0 accepts.
-    GLenum takeError();
+    GLenum takeError() override;
 
     static constexpr int MaxLights = 8;
     static constexpr int Units = 8;
