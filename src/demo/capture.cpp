@@ -5,6 +5,7 @@
 #include "app/gl.h"
 #include "app/gl_extensions.h"
 #include "app/offscreen_context.h"
+#include "app/renderer.h"
 #include "app/shell_state.h"
 #include "app/stop_signals.h"
 #include "app/viewport.h"
@@ -129,7 +130,7 @@ private:
         SetViewport(options_.width, options_.height);
         show_.DrawPart(part, partTime, options_.width, options_.height);
         readback_.start(frame_);
-        if (GLenum error = glGetError(); error != GL_NO_ERROR)
+        if (GLenum error = ActiveRenderer().takeError(); error != GL_NO_ERROR)
             std::fprintf(stderr, "taldrex: OpenGL error 0x%04x in frame %lld\n", error, frame_);
         while (readback_.due(false))
             handOver();
