@@ -15,15 +15,15 @@ bool OffscreenContext::create(const char* title, int width, int height, int alph
     SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, alphaBits);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    // SDL's reason alone for gl, as it always was; gles2's says what it was for.
+    const std::string contextFailure =
+        kind == RendererKind::Gl ? "" : "no OpenGL ES 2.0 context for the gles2 renderer: ";
     window_ = SDL_CreateWindow(title, 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (!window_)
-        return fail(SDL_GetError());
+        return fail(contextFailure + SDL_GetError());
     context_ = SDL_GL_CreateContext(window_);
-    if (!context_ || SDL_GL_MakeCurrent(window_, context_) != 0) {
-        if (kind == RendererKind::Gl)
-            return fail(SDL_GetError());
-        return fail(std::string("no OpenGL ES 2.0 context for the gles2 renderer: ") + SDL_GetError());
-    }
+    if (!context_ || SDL_GL_MakeCurrent(window_, context_) != 0)
+        return fail(contextFailure + SDL_GetError());
     std::string error;
     if (!InstallRenderer(kind, error))
         return fail(std::string("the ") + RendererName(kind) + " renderer cannot start: " + error);

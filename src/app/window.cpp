@@ -219,8 +219,10 @@ SDL_Window* createWindow(int width, int height, WindowKind kind)
         ScreenHeight = height;
     }
     RequestContextFor(WindowRenderer);
+    const bool gles2 = WindowRenderer == RendererKind::Gles2;
     if (SDL_GL_LoadLibrary(nullptr) != 0)
-        failCreation("Can't Find A Suitable PixelFormat.");
+        failCreation(gles2 ? "Can't load OpenGL ES 2.0 over EGL for the gles2 renderer."
+                           : "Can't Find A Suitable PixelFormat.");
     glLibraryLoaded = true;
 
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 5);
@@ -252,10 +254,9 @@ SDL_Window* createWindow(int width, int height, WindowKind kind)
     setWindowIcon(DemoWindow);
 
     RenderContext = SDL_GL_CreateContext(DemoWindow);
-    if (!RenderContext && WindowRenderer == RendererKind::Gles2)
-        failCreation("Can't create an OpenGL ES 2.0 context for the gles2 renderer.");
     if (!RenderContext)
-        failCreation("Can't Create A GL Rendering Context.");
+        failCreation(gles2 ? "Can't create an OpenGL ES 2.0 context for the gles2 renderer."
+                           : "Can't Create A GL Rendering Context.");
     if (SDL_GL_MakeCurrent(DemoWindow, RenderContext) != 0)
         failCreation("Can't activate GLRC.");
     installRenderer();
