@@ -12,3 +12,30 @@ const void* CurrentGlContext()
 {
     return GlContextIsCurrent() ? SDL_GL_GetCurrentContext() : nullptr;
 }
+
+namespace {
+
+// Whether a gles2 request set the EGL hint, which a gl request then takes back (leaving a
+// value set by the environment or another caller alone otherwise).
+bool eglForced = false;
+
+} // namespace
+
+void RequestContextFor(RendererKind kind)
+{
+    // Set both ways: one process may make contexts of both kinds, one after the other.
+    if (kind == RendererKind::Gles2) {
+        SDL_SetHint(SDL_HINT_VIDEO_X11_FORCE_EGL, "1");
+        eglForced = true;
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+        return;
+    }
+    if (eglForced)
+        SDL_ResetHint(SDL_HINT_VIDEO_X11_FORCE_EGL);
+    eglForced = false;
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, 0);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
+}

@@ -3,6 +3,7 @@
 #include "app/display_modes.h"
 #include "app/error_report.h"
 #include "app/gl.h"
+#include "app/gl_context.h"
 #include "app/shell_probes.h"
 #include "app/shell_state.h"
 #include "app/sound.h"
@@ -14,6 +15,7 @@
 
 int WindowDisplay = 0;
 bool WindowVsync = true;
+RendererKind WindowRenderer = RendererKind::Gl;
 std::vector<unsigned char> WindowIcon;
 
 namespace {
@@ -23,6 +25,8 @@ namespace {
 SDL_Window* DemoWindow = nullptr;
 // Whether CreateDemoWindow's own load of the OpenGL library is still to be undone.
 bool glLibraryLoaded = false;
+// Whether a renderer other than gl (which needs none) was installed with RenderContext.
+bool rendererInstalled = false;
 
 constexpr int ErrorStatus = 1;
 
@@ -121,6 +125,10 @@ void releaseWindow()
     SDL_ShowCursor(SDL_ENABLE);
     if (DemoWindow) {
         if (RenderContext) {
+            // The renderer's objects belong to the context: released while it is current.
+            if (rendererInstalled && SDL_GL_MakeCurrent(DemoWindow, RenderContext) == 0)
+                RemoveRenderer();
+            rendererInstalled = false;
             SDL_GL_MakeCurrent(DemoWindow, nullptr);
             SDL_GL_DeleteContext(RenderContext);
             RenderContext = nullptr;
@@ -136,14 +144,28 @@ void releaseWindow()
     }
 }
 
-// A failure while the window takes its pixel format and context.
-[[noreturn]] void failCreation(const char* text)
+// A failure while the window takes its pixel format, context and renderer.
+[[noreturn]] void failCreation(const std::string& text, const std::string& detail)
 {
-    const std::string detail = SDL_GetError();
     releaseWindow();
     ReportError("Error", text, detail);
     SDL_Quit();
     std::exit(ErrorStatus);
+}
+
+[[noreturn]] void failCreation(const char* text)
+{
+    failCreation(text, SDL_GetError());
+}
+
+// Installs WindowRenderer for the context just made current; a renderer that cannot start
+// ends the run, before anything is drawn.
+void installRenderer()
+{
+    std::string error;
+    if (!InstallRenderer(WindowRenderer, error))
+        failCreation(std::string("The ") + RendererName(WindowRenderer) + " renderer cannot start.", error);
+    rendererInstalled = WindowRenderer != RendererKind::Gl;
 }
 
 // Without a display SDL falls back to drivers that draw nowhere; a show nobody can see
@@ -196,8 +218,11 @@ SDL_Window* createWindow(int width, int height, WindowKind kind)
         ScreenWidth = width;
         ScreenHeight = height;
     }
+    RequestContextFor(WindowRenderer);
+    const bool gles2 = WindowRenderer == RendererKind::Gles2;
     if (SDL_GL_LoadLibrary(nullptr) != 0)
-        failCreation("Can't Find A Suitable PixelFormat.");
+        failCreation(gles2 ? "Can't load OpenGL ES 2.0 over EGL for the gles2 renderer."
+                           : "Can't Find A Suitable PixelFormat.");
     glLibraryLoaded = true;
 
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 5);
@@ -230,9 +255,11 @@ SDL_Window* createWindow(int width, int height, WindowKind kind)
 
     RenderContext = SDL_GL_CreateContext(DemoWindow);
     if (!RenderContext)
-        failCreation("Can't Create A GL Rendering Context.");
+        failCreation(gles2 ? "Can't create an OpenGL ES 2.0 context for the gles2 renderer."
+                           : "Can't Create A GL Rendering Context.");
     if (SDL_GL_MakeCurrent(DemoWindow, RenderContext) != 0)
         failCreation("Can't activate GLRC.");
+    installRenderer();
     int drawableWidth = 0;
     int drawableHeight = 0;
     SDL_GL_GetDrawableSize(DemoWindow, &drawableWidth, &drawableHeight);

@@ -2,6 +2,8 @@
 // event pump that keeps KeyState, and the two ways the program ends from the window.
 #pragma once
 
+#include "app/renderer.h"
+
 #include <SDL.h>
 
 #include <string>
@@ -10,11 +12,13 @@
 // The window's title, also the settings dialog's.
 constexpr const char* WindowTitle = "Quorin - Taldrex";
 
-// Where and how the next window opens: the monitor (SDL's display index, 0 the first)
-// and whether buffer swaps wait for the display's refresh. Set before CreateDemoWindow
-// or CreateDesktopWindow.
+// Where and how the next window opens: the monitor (SDL's display index, 0 the first),
+// whether buffer swaps wait for the display's refresh, and the renderer it draws with
+// (its context made for that renderer and the renderer installed; gl by default). Set
+// before CreateDemoWindow or CreateDesktopWindow.
 extern int WindowDisplay;
 extern bool WindowVsync;
+extern RendererKind WindowRenderer;
 
 // The window's icon: WindowIconSize x WindowIconSize RGBA pixels, top row first; the
 // window system's default icon when empty. Set before CreateDemoWindow or
@@ -32,9 +36,10 @@ constexpr Uint32 CursorIdleMs = 2000;
 
 // Creates the window (width x height client area; fullscreen switches the display to
 // that exact mode) with a double-buffered RGBA context asking for 16-bit colour and
-// 16-bit depth, makes the context current, sets the initial GL state and shows the
-// window. Returns null when the display cannot be opened (reason in SDL_GetError()).
-// Pixel-format, context and mode failures end the program with their message.
+// 16-bit depth, makes the context current, installs WindowRenderer, sets the initial GL
+// state and shows the window. Returns null when the display cannot be opened (reason in
+// SDL_GetError()). Pixel-format, context, renderer and mode failures end the program with
+// their message.
 SDL_Window* CreateDemoWindow(int width, int height, bool fullscreen);
 
 // Creates the window borderless over the whole of WindowDisplay at the desktop's own

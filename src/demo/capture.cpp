@@ -249,8 +249,8 @@ int RunCapture(const CaptureOptions& options, Show& show)
     }
 
     OffscreenContext context;
-    if (!context.create(WindowTitle, options.width, options.height, 0)) {
-        std::fprintf(stderr, "taldrex: cannot create an off-screen OpenGL context: %s\n", SDL_GetError());
+    if (!context.create(WindowTitle, options.width, options.height, 0, options.renderer)) {
+        std::fprintf(stderr, "taldrex: cannot create an off-screen OpenGL context: %s\n", context.problem().c_str());
         return 1;
     }
     if (!LoadExtensions()) {

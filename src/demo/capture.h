@@ -1,6 +1,8 @@
 // Headless capture: the show played on a frame-counted clock into PNG files (and a video).
 #pragma once
 
+#include "app/renderer.h"
+
 #include <string>
 
 class Show;
@@ -16,6 +18,7 @@ struct CaptureOptions {
     int crf = 18;            // video quality, lower is better
     std::string preset = "medium"; // video encoder speed
     int threads = 0;         // threads writing frames; 0: one per processor; 1: all in turn on one thread
+    RendererKind renderer = RendererKind::Gl; // what draws the frames
 
     // True when there is something to capture to: frame files, a video or both.
     bool wanted() const { return !outputDir.empty() || !videoFile.empty(); }

@@ -196,6 +196,18 @@ std::optional<int> chooseDisplayMode(const std::string& modeName, CommandLine& o
     return std::nullopt;
 }
 
+// Sets the renderer from the --renderer text, when given. Returns 2, after printing why,
+// when it names no renderer.
+std::optional<int> chooseRenderer(const std::string& name, bool given, CommandLine& options)
+{
+    if (given && !ParseRendererName(CLI::detail::to_lower(name), options.renderer)) {
+        std::fprintf(stderr, "--renderer: expected gl or gles2, got \"%s\"\n", name.c_str());
+        return 2;
+    }
+    options.capture.renderer = options.renderer;
+    return std::nullopt;
+}
+
 // Sets the beat grid from the --bpm text (empty when not given). Returns 2, after printing
 // why, when it is neither auto nor a tempo from 1 to 1000, or when the grid is asked for
 // outside author mode.
@@ -237,6 +249,11 @@ std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLi
     std::string vsync = "on";
     std::string bpm;
     addShowOptions(app, options, modeName, vsync, bpm);
+    std::string renderer;
+    app.add_option("--renderer", renderer,
+        "what draws the show, in a window or a capture: gl, OpenGL 1.1's fixed-function pipeline (default), "
+        "or gles2, OpenGL ES 2.0 shaders over EGL (what WebGL 1 offers)")
+        ->type_name("gl|gles2");
     std::string size;
     const std::vector<CLI::Option*> captureSettings = addCaptureOptions(app, options.capture, size);
 
@@ -255,6 +272,8 @@ std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLi
     if (const std::optional<int> status = finishScreenshotDir(options))
         return status;
     options.vsync = CLI::detail::to_lower(vsync) == "on";
+    if (const std::optional<int> status = chooseRenderer(renderer, app.count("--renderer") > 0, options))
+        return status;
     if (const std::optional<int> status = chooseTempo(bpm, app.count("--beat-offset") > 0, options))
         return status;
     return chooseDisplayMode(modeName, options);

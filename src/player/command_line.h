@@ -1,6 +1,7 @@
 // The command line: the demo folder, and options that stand in for the settings dialog.
 #pragma once
 
+#include "app/renderer.h"
 #include "app/sound.h"
 #include "demo/capture.h"
 #include "image/image_limits.h"
@@ -28,6 +29,7 @@ struct CommandLine {
     int display = 0;            // --display N: the monitor, 0 the first
     bool vsync = true;          // --vsync on|off: buffer swaps wait for the display's refresh
     int audioDelayMs = DefaultAudioDelayMs; // --audio-delay MS: the picture against the music
+    RendererKind renderer = RendererKind::Gl; // --renderer gl|gles2: the window's and the capture's (as capture.renderer)
 
     // Author mode's beat grid: --bpm N (0: none), --bpm auto, --beat-offset MS.
     double bpm = 0.0;

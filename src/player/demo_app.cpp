@@ -132,6 +132,7 @@ int DemoApp::initInstance(const CommandLine& options, const std::string& folder)
     NoSound = noSound;
     WindowDisplay = options.display;
     WindowVsync = options.vsync;
+    WindowRenderer = options.renderer;
     WindowIcon = DrawAppIcon();
     AudioDelayMs = options.audioDelayMs;
 

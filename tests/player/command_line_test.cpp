@@ -57,6 +57,9 @@ TEST(CommandLine, UsageErrorsEndWithStatusTwo)
                                           std::vector<const char*>{"--vsync", "maybe"},
                                           std::vector<const char*>{"--display", "-1"},
                                           std::vector<const char*>{"--audio-delay", "soon"},
+                                          std::vector<const char*>{"--renderer", "vulkan"},
+                                          std::vector<const char*>{"--renderer", ""},
+                                          std::vector<const char*>{"--renderer"},
                                           std::vector<const char*>{"--mode", "1"},
                                           std::vector<const char*>{"--mode"},
                                           std::vector<const char*>{"--fast"},
@@ -156,6 +159,35 @@ TEST(CommandLine, VsyncIsOnAndTheDelayCoversTheDeviceBufferUnlessAsked)
     EXPECT_FALSE(parse({"--audio-delay=120", "--vsync=on"}, ahead).has_value());
     EXPECT_EQ(ahead.audioDelayMs, 120);
     EXPECT_TRUE(ahead.vsync);
+}
+
+TEST(CommandLine, RendererIsGlUnlessAskedAndGoesToEveryKindOfRun)
+{
+    struct Case {
+        std::vector<const char*> args;
+        RendererKind renderer;
+    };
+    const Case cases[] = {
+        {{}, RendererKind::Gl},
+        {{"--renderer", "gles2"}, RendererKind::Gles2}, // the dialog's run
+        {{"--renderer=GLES2", "--mode", "window"}, RendererKind::Gles2},
+        {{"--mode", "desktop", "--renderer", "gl"}, RendererKind::Gl},
+        {{"--author", "--renderer", "gles2"}, RendererKind::Gles2},
+        {{"--renderer", "gles2", "--capture", "frames"}, RendererKind::Gles2},
+        {{"--renderer", "gles2", "--video", "show.mp4"}, RendererKind::Gles2},
+    };
+    for (const Case& c : cases) {
+        const std::string args = c.args.empty() ? "(none)" : c.args[0] + std::string(" ") + c.args.back();
+        CommandLine options;
+        EXPECT_FALSE(parse(c.args, options).has_value()) << args;
+        EXPECT_EQ(options.renderer, c.renderer) << args;
+        EXPECT_EQ(options.capture.renderer, c.renderer) << args;
+    }
+
+    CommandLine options;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(parse({"--renderer", "gles3"}, options), 2);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("expected gl or gles2, got \"gles3\""), std::string::npos);
 }
 
 TEST(CommandLine, VideoAloneAndItsSettings)

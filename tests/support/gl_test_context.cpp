@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
-GlTestContext::GlTestContext(int width, int height) : width_(width), height_(height)
+GlTestContext::GlTestContext(int width, int height, RendererKind kind) : width_(width), height_(height), kind_(kind)
 {
-    if (!offscreen_.create("taldrex test", width, height, 8))
+    if (!offscreen_.create("taldrex test", width, height, 8, kind))
         return;
     ok_ = true;
     LoadExtensions();
@@ -23,7 +23,9 @@ std::vector<uint8_t> GlTestContext::readPixels() const
 {
     std::vector<uint8_t> pixels(static_cast<size_t>(width_) * height_ * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
+    // OpenGL ES 2.0 has no glReadBuffer: it reads the buffer drawn to, the back one.
+    if (kind_ == RendererKind::Gl)
+        glReadBuffer(GL_BACK);
     glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     return pixels;
 }
@@ -32,7 +34,9 @@ uint32_t GlTestContext::pixel(int x, int y) const
 {
     uint8_t p[4] = {};
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
+    // OpenGL ES 2.0 has no glReadBuffer: it reads the buffer drawn to, the back one.
+    if (kind_ == RendererKind::Gl)
+        glReadBuffer(GL_BACK);
     glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
 }

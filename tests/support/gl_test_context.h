@@ -7,14 +7,16 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
-// Creates an off-screen SDL window of width x height with a compatibility context
-// (SDL's offscreen video driver over EGL), makes it current and loads the extension
-// entry points. ok() tells whether that worked; tests skip when it did not.
+// Creates an off-screen SDL window of width x height with the context kind's renderer
+// draws with (SDL's offscreen video driver over EGL: a compatibility context for gl,
+// OpenGL ES 2.0 for gles2), makes it current, installs that renderer and loads the
+// extension entry points. ok() tells whether that worked; tests skip when it did not.
 class GlTestContext {
 public:
-    GlTestContext(int width = 320, int height = 240);
+    GlTestContext(int width = 320, int height = 240, RendererKind kind = RendererKind::Gl);
     ~GlTestContext();
     GlTestContext(const GlTestContext&) = delete;
     GlTestContext& operator=(const GlTestContext&) = delete;
@@ -22,6 +24,8 @@ public:
     bool ok() const { return ok_; }
     int width() const { return width_; }
     int height() const { return height_; }
+    // Why the context or its renderer could not be had; empty when ok().
+    const std::string& problem() const { return offscreen_.problem(); }
 
     // The back buffer as RGBA bytes, bottom row first (as glReadPixels gives it).
     std::vector<uint8_t> readPixels() const;
@@ -31,6 +35,7 @@ public:
 private:
     int width_;
     int height_;
+    RendererKind kind_;
     OffscreenContext offscreen_;
     bool ok_ = false;
 };
@@ -39,5 +44,5 @@ private:
 #define REQUIRE_GL(ctx)                                                            \
     do {                                                                           \
         if (!(ctx).ok())                                                           \
-            SKIP_FOR_MISSING("no off-screen OpenGL context: " << SDL_GetError()); \
+            SKIP_FOR_MISSING("no off-screen OpenGL context: " << (ctx).problem()); \
     } while (0)
