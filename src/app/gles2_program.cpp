@@ -75,7 +75,10 @@ void main()
 )";
 
 // Each textured unit modulates what the one before it left, by the texture's kind: 0 colour
-// and alpha, 1 colour only (a texture stored without alpha), 2 alpha only.
+// and alpha, 1 colour only (a texture stored without alpha), 2 alpha only. A unit whose
+// uRepeat.w is 1 holds a texture that repeats but whose sides are not powers of two, which
+// ES 2.0 samples only clamped: it is read texel by texel (size in uRepeat.xy) and wrapped
+// and filtered here (bilinear when uRepeat.z is 1, else nearest), as OpenGL does it.
 const char* const fragmentSource = R"(#version 100
 #ifdef GL_FRAGMENT_PRECISION_HIGH
 precision highp float;
@@ -86,9 +89,31 @@ uniform sampler2D uTexture0;
 uniform sampler2D uTexture1;
 uniform bool uTextureOn[2];
 uniform int uTextureFormat[2];
+uniform vec4 uRepeat[2];
 varying vec4 vColour;
 varying vec2 vTexCoord0;
 varying vec2 vTexCoord1;
+
+vec4 wrappedTexel(sampler2D image, vec2 at, vec2 size)
+{
+    return texture2D(image, (mod(at, size) + 0.5) / size);
+}
+
+vec4 sampleUnit(sampler2D image, vec2 coordinates, vec4 repeat)
+{
+    if (repeat.w == 0.0)
+        return texture2D(image, coordinates);
+    vec2 size = repeat.xy;
+    if (repeat.z == 0.0)
+        return wrappedTexel(image, floor(coordinates * size), size);
+    vec2 at = coordinates * size - 0.5;
+    vec2 low = floor(at);
+    vec2 f = at - low;
+    vec4 bottom = mix(wrappedTexel(image, low, size), wrappedTexel(image, low + vec2(1.0, 0.0), size), f.x);
+    vec4 top = mix(wrappedTexel(image, low + vec2(0.0, 1.0), size), wrappedTexel(image, low + vec2(1.0, 1.0), size),
+                   f.x);
+    return mix(bottom, top, f.y);
+}
 
 vec4 modulate(vec4 colour, vec4 texel, int format)
 {
@@ -103,9 +128,9 @@ void main()
 {
     vec4 colour = vColour;
     if (uTextureOn[0])
-        colour = modulate(colour, texture2D(uTexture0, vTexCoord0), uTextureFormat[0]);
+        colour = modulate(colour, sampleUnit(uTexture0, vTexCoord0, uRepeat[0]), uTextureFormat[0]);
     if (uTextureOn[1])
-        colour = modulate(colour, texture2D(uTexture1, vTexCoord1), uTextureFormat[1]);
+        colour = modulate(colour, sampleUnit(uTexture1, vTexCoord1, uRepeat[1]), uTextureFormat[1]);
     gl_FragColor = colour;
 }
 )";
@@ -195,6 +220,7 @@ bool BuildGles2Program(const Gles2Api& gl, const Gles2ShaderSources& sources, Gl
     program.sphereMap = at("uSphereMap");
     program.textureOn = at("uTextureOn");
     program.textureFormat = at("uTextureFormat");
+    program.repeat = at("uRepeat");
     gl.UseProgram(linked);
     gl.Uniform1i(at("uTexture0"), 0);
     gl.Uniform1i(at("uTexture1"), 1);

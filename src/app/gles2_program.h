@@ -36,6 +36,7 @@ struct Gles2Program {
     GLint sphereMap = -1;
     GLint textureOn = -1;
     GLint textureFormat = -1;
+    GLint repeat = -1;
 };
 
 // Compiles and links sources into program, binding the attributes' locations and the two

@@ -536,8 +536,15 @@ Gles2Renderer::TextureInfo* Gles2Renderer::boundTexture()
 }
 
 // ES 2.0 (and WebGL 1) samples a texture whose sides are not powers of two only clamped
-// and without mipmaps; such a texture gets those, whatever it was given.
-void Gles2Renderer::syncTexture(GLuint)
+// and without mipmaps. Such a texture that repeats is sampled texel by texel in the shader,
+// which wraps and filters as OpenGL would; one with mipmap filtering is filtered without.
+bool Gles2Renderer::repeatsInShader(const TextureInfo& info)
+{
+    const bool powers = isPowerOfTwo(info.width) && isPowerOfTwo(info.height);
+    return !powers && info.wrapS == GL_REPEAT && info.wrapT == GL_REPEAT;
+}
+
+void Gles2Renderer::syncTexture()
 {
     const TextureInfo* info = boundTexture();
     if (!info)
@@ -545,10 +552,15 @@ void Gles2Renderer::syncTexture(GLuint)
     const bool powers = isPowerOfTwo(info->width) && isPowerOfTwo(info->height);
     auto wrap = [powers](GLint mode) { return powers && mode == GL_REPEAT ? GL_REPEAT : GL_CLAMP_TO_EDGE; };
     GLint minFilter = info->minFilter;
-    if (!powers && usesMipmaps(minFilter))
+    GLint magFilter = info->magFilter;
+    if (repeatsInShader(*info)) {
+        minFilter = magFilter = GL_NEAREST;
+    } else if (!powers && usesMipmaps(minFilter)) {
         minFilter = minFilter == GL_NEAREST_MIPMAP_NEAREST || minFilter == GL_NEAREST_MIPMAP_LINEAR ? GL_NEAREST
                                                                                                       : GL_LINEAR;
+    }
     gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, minFilter);
+    gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, magFilter);
     gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap(info->wrapS));
     gl_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap(info->wrapT));
 }
@@ -558,17 +570,15 @@ void Gles2Renderer::texParameteri(GLenum name, GLint value)
     TextureInfo* info = boundTexture();
     if (!info)
         return;
-    if (name == GL_TEXTURE_MAG_FILTER) {
-        gl_.TexParameteri(GL_TEXTURE_2D, name, value);
-        return;
-    }
-    if (name == GL_TEXTURE_MIN_FILTER)
+    if (name == GL_TEXTURE_MAG_FILTER)
+        info->magFilter = value;
+    else if (name == GL_TEXTURE_MIN_FILTER)
         info->minFilter = value;
     else if (name == GL_TEXTURE_WRAP_S)
         info->wrapS = value;
     else if (name == GL_TEXTURE_WRAP_T)
         info->wrapT = value;
-    syncTexture(0);
+    syncTexture();
 }
 
 void Gles2Renderer::pixelStorei(GLenum name, GLint value)
@@ -595,7 +605,7 @@ void Gles2Renderer::texImage2D(GLint internalFormat, int width, int height, GLen
     info->height = height;
     info->kind = textureKind(internalFormat);
     info->mipmaps = false;
-    syncTexture(0);
+    syncTexture();
 }
 
 void Gles2Renderer::buildMipmaps(int width, int height, GLenum format, const void* pixels)
@@ -623,7 +633,7 @@ void Gles2Renderer::buildMipmaps(int width, int height, GLenum format, const voi
     gl_.PixelStorei(GL_UNPACK_ALIGNMENT, client_.unpackAlignment);
     info->kind = textureKind(static_cast<GLint>(format));
     info->mipmaps = true;
-    syncTexture(0);
+    syncTexture();
 }
 
 bool Gles2Renderer::isTexture(GLuint texture) { return gl_.IsTexture(texture) == GL_TRUE; }
@@ -819,6 +829,7 @@ void Gles2Renderer::setUniforms()
         gl_.Uniform3fv(p.sceneAmbient, 1, SceneAmbient);
     }
     GLint textured[DrawnUnits], kinds[DrawnUnits], sphere[DrawnUnits];
+    float repeat[DrawnUnits * 4] = {};
     for (int i = 0; i < DrawnUnits; ++i) {
         const Unit& unit = state_.units[i];
         auto found = textures_.find(unit.bound);
@@ -828,7 +839,14 @@ void Gles2Renderer::setUniforms()
             (info->mipmaps || !usesMipmaps(info->minFilter));
         kinds[i] = info ? info->kind : 0;
         sphere[i] = unit.generateS && unit.generateT && unit.modeS == GL_SPHERE_MAP && unit.modeT == GL_SPHERE_MAP;
+        if (info && repeatsInShader(*info)) {
+            repeat[i * 4 + 0] = static_cast<float>(info->width);
+            repeat[i * 4 + 1] = static_cast<float>(info->height);
+            repeat[i * 4 + 2] = info->magFilter == GL_LINEAR ? 1.0f : 0.0f;
+            repeat[i * 4 + 3] = 1.0f;
+        }
     }
+    gl_.Uniform4fv(p.repeat, DrawnUnits, repeat);
     gl_.Uniform1iv(p.textureOn, DrawnUnits, textured);
     gl_.Uniform1iv(p.textureFormat, DrawnUnits, kinds);
     gl_.Uniform1iv(p.sphereMap, DrawnUnits, sphere);

@@ -170,6 +170,7 @@ private:
         // What the shader makes of a texel: 0 colour and alpha, 1 colour only, 2 alpha only.
         int kind = 0;
         GLint minFilter = GL_NEAREST_MIPMAP_LINEAR;
+        GLint magFilter = GL_LINEAR;
         GLint wrapS = GL_REPEAT, wrapT = GL_REPEAT;
         bool mipmaps = false;
     };
@@ -207,7 +208,8 @@ private:
     void finishBatch();
     void draw(GLenum primitive, GLuint buffer, uint32_t first, uint32_t count, uint8_t ownAttributes);
     void setUniforms();
-    void syncTexture(GLuint texture);
+    void syncTexture();
+    static bool repeatsInShader(const TextureInfo& info);
     TextureInfo* boundTexture();
 
     Gles2Api gl_;
