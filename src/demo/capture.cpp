@@ -253,7 +253,7 @@ int RunCapture(const CaptureOptions& options, Show& show)
         std::fprintf(stderr, "taldrex: cannot create an off-screen OpenGL context: %s\n", context.problem().c_str());
         return 1;
     }
-    if (!LoadExtensions()) {
+    if (ActiveRenderer().kind() == RendererKind::Gl && !LoadExtensions()) {
         std::fprintf(stderr, "taldrex: this OpenGL driver lacks the multitexture extension the show draws with\n");
         return 1;
     }

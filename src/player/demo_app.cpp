@@ -4,6 +4,7 @@
 #include "app/error_report.h"
 #include "app/gl_extensions.h"
 #include "app/mp3_decoder.h"
+#include "app/renderer.h"
 #include "app/shell_state.h"
 #include "app/sound.h"
 #include "app/stop_signals.h"
@@ -152,7 +153,8 @@ int DemoApp::initInstance(const CommandLine& options, const std::string& folder)
     }
     SDL_RaiseWindow(MainWindow);
 
-    if (!LoadExtensions())
+    // OpenGL ES 2.0 has multitexture of its own; only the gl renderer needs the extension.
+    if (ActiveRenderer().kind() == RendererKind::Gl && !LoadExtensions())
         FatalError("this OpenGL driver lacks the multitexture extension (GL_ARB_multitexture) the show draws with");
 
     if (NoSound == 0) {
