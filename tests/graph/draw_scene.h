@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/gl.h"
+#include "app/renderer.h"
 #include "common/registry.h"
 #include "scene/scene_render.h"
 #include "scene/scene.h"
@@ -70,14 +71,14 @@ inline Registry<GLuint> TestTextures;
 inline GLuint registerTexture(const std::string& name, uint8_t r, uint8_t g, uint8_t b)
 {
     const uint8_t texel[3] = {r, g, b};
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, texel);
-    glBindTexture(GL_TEXTURE_2D, 0);
+    Renderer& renderer = ActiveRenderer();
+    GLuint texture = renderer.genTexture();
+    renderer.bindTexture(texture);
+    renderer.pixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    renderer.texParameteri(GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    renderer.texParameteri(GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    renderer.texImage2D(GL_RGB, 1, 1, GL_RGB, texel);
+    renderer.bindTexture(0);
     TestTextures.store(name, texture);
     return texture;
 }
@@ -113,8 +114,8 @@ protected:
     void SetUp() override
     {
         REQUIRE_GL(gl);
-        glClearColor(0, 0, 0, 0);
-        glDepthFunc(GL_LEQUAL);
+        ActiveRenderer().clearColor(0, 0, 0, 0);
+        ActiveRenderer().depthFunc(GL_LEQUAL);
     }
     void TearDown() override { TestTextures.clear(); }
 
@@ -122,9 +123,11 @@ protected:
     void frame(Scene& scene, float time = 0.0f)
     {
         RenderSceneAt(scene, time, bandWidth, bandHeight);
-        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        EXPECT_EQ(ActiveRenderer().takeError(), GLenum(GL_NO_ERROR));
     }
     uint32_t rgb(int x, int y) const { return gl.pixel(x, y) >> 8; }
+    // Whether the fixed-function pipeline draws, so that its state may be asked for.
+    static bool fixedFunction() { return ActiveRenderer().kind() == RendererKind::Gl; }
 
     GlTestContext gl{bandWidth, bandHeight};
 };

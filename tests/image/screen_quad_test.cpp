@@ -1,6 +1,7 @@
 #include "image/screen_quad.h"
 
 #include "app/gl_extensions.h"
+#include "app/renderer.h"
 #include "app/shell_state.h"
 #include "image/loading_picture.h"
 #include "image/texture.h"
@@ -67,11 +68,12 @@ std::string quadrantPng(const TempFolder& folder)
 // The call sites' set-up: an orthographic projection over the screen, identity modelview.
 void screenProjection()
 {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0.0, ScreenWidth, 0.0, ScreenHeight, -1.0, 1.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    Renderer& r = ActiveRenderer();
+    r.matrixMode(GL_PROJECTION);
+    r.loadIdentity();
+    r.ortho(0.0, ScreenWidth, 0.0, ScreenHeight, -1.0, 1.0);
+    r.matrixMode(GL_MODELVIEW);
+    r.loadIdentity();
 }
 
 // Red, green and blue within what JPEG coding and filtering change.
@@ -184,14 +186,15 @@ TEST(DrawBackgroundQuad, JpegShowsUprightAndPngUpsideDown)
 {
     GlTestContext gl(Width, Height);
     REQUIRE_GL(gl);
+    Renderer& r = ActiveRenderer();
     TempFolder folder("quad-background");
     screenProjection();
     DrawBackgroundQuad(Width * 0.5f, Height * 0.5f, Width * 0.5f, Height * 0.5f, 1.0f,
         LoadJpegTexture(quadrantJpeg(folder), true, budget));
     expectQuadrants(gl, TopLeft, TopRight, BottomLeft, BottomRight);
     // The quad covers exactly its rectangle.
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
+    r.clearColor(0, 0, 0, 1);
+    r.clear(GL_COLOR_BUFFER_BIT);
     screenProjection();
     DrawBackgroundQuad(40.0f, 30.0f, 20.0f, 10.0f, 1.0f, LoadPngTexture(quadrantPng(folder), true, budget));
     EXPECT_PRED2(looksLike, gl.pixel(25, 35), BottomLeft);
@@ -200,16 +203,17 @@ TEST(DrawBackgroundQuad, JpegShowsUprightAndPngUpsideDown)
     EXPECT_EQ(gl.pixel(61, 30), 0x000000FFu);
     EXPECT_EQ(gl.pixel(40, 19), 0x000000FFu);
     EXPECT_EQ(gl.pixel(40, 41), 0x000000FFu);
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    EXPECT_EQ(r.takeError(), GLenum(GL_NO_ERROR));
 }
 
 TEST(DrawOverlayQuad, PngShowsUprightAndJpegUpsideDown)
 {
     GlTestContext gl(Width, Height);
     REQUIRE_GL(gl);
+    Renderer& r = ActiveRenderer();
     TempFolder folder("quad-overlay");
     screenProjection();
-    glColor4f(1, 1, 1, 1);
+    r.color4f(1, 1, 1, 1);
     DrawOverlayQuad(Width * 0.5f, Height * 0.5f, Width * 0.5f, Height * 0.5f,
                     LoadPngTexture(quadrantPng(folder), true, budget));
     expectQuadrants(gl, TopLeft, TopRight, BottomLeft, BottomRight);
@@ -217,13 +221,14 @@ TEST(DrawOverlayQuad, PngShowsUprightAndJpegUpsideDown)
     DrawOverlayQuad(Width * 0.5f, Height * 0.5f, Width * 0.5f, Height * 0.5f,
                     LoadJpegTexture(quadrantJpeg(folder), true, budget));
     expectQuadrants(gl, BottomLeft, BottomRight, TopLeft, TopRight);
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    EXPECT_EQ(r.takeError(), GLenum(GL_NO_ERROR));
 }
 
 TEST(DrawOverlayQuad, TransparentAreasShowWhatIsBehindAndTheCurrentAlphaFadesIt)
 {
     GlTestContext gl(Width, Height);
     REQUIRE_GL(gl);
+    Renderer& r = ActiveRenderer();
     TempFolder folder("quad-blend");
     // Left half clear, right half opaque red. Samples are taken away from the edges,
     // where the default repeat wrapping filters in texels of the opposite edge.
@@ -234,17 +239,17 @@ TEST(DrawOverlayQuad, TransparentAreasShowWhatIsBehindAndTheCurrentAlphaFadesIt)
     writePng(folder.path("half.png"), 16, 16, PNG_COLOR_TYPE_RGB_ALPHA, 8, rows);
     GLuint texture = LoadPngTexture(folder.path("half.png"), true, budget);
 
-    glClearColor(0, 0, 1, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
+    r.clearColor(0, 0, 1, 1);
+    r.clear(GL_COLOR_BUFFER_BIT);
     screenProjection();
-    glColor4f(1, 1, 1, 1);
+    r.color4f(1, 1, 1, 1);
     DrawOverlayQuad(Width * 0.5f, Height * 0.5f, Width * 0.5f, Height * 0.5f, texture);
     EXPECT_EQ(gl.pixel(40, 45), 0x0000FFFFu);
     EXPECT_PRED2(looksLike, gl.pixel(120, 45), 0xFF0000FF);
 
     // The scene render leaves its last colour's alpha, and the overlay is modulated by it.
-    glClear(GL_COLOR_BUFFER_BIT);
-    glColor4f(1, 1, 1, 0.5f);
+    r.clear(GL_COLOR_BUFFER_BIT);
+    r.color4f(1, 1, 1, 0.5f);
     DrawOverlayQuad(Width * 0.5f, Height * 0.5f, Width * 0.5f, Height * 0.5f, texture);
     EXPECT_EQ(gl.pixel(40, 45), 0x0000FFFFu);
     EXPECT_PRED2(looksLike, gl.pixel(120, 45), 0x800080FF);
@@ -256,11 +261,13 @@ TEST(DrawBackgroundQuad, OpacityBlendsAndNothingAboveZeroDrawsNothingAndTouchesN
     REQUIRE_GL(gl);
     TempFolder folder("quad-opacity");
     GLuint texture = LoadJpegTexture(quadrantJpeg(folder), true, budget);
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
+    Renderer& r = ActiveRenderer();
+    r.clearColor(0, 0, 0, 1);
+    r.clear(GL_COLOR_BUFFER_BIT);
     screenProjection();
     DrawBackgroundQuad(Width * 0.5f, Height * 0.5f, Width * 0.5f, Height * 0.5f, 0.5f, texture);
     expectQuadrants(gl, 0x800000FF, 0x008000FF, 0x000080FF, 0x808080FF);
+    REQUIRE_FIXED_FUNCTION_STATE();
 
     glClearColor(0.2f, 0.4f, 0.6f, 1);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -282,6 +289,7 @@ TEST(ScreenQuads, BothLeaveTheStateTheSceneRenderStartsFrom)
 {
     GlTestContext gl(Width, Height);
     REQUIRE_GL(gl);
+    REQUIRE_FIXED_FUNCTION_STATE();
     TempFolder folder("quad-state");
     GLuint jpeg = LoadJpegTexture(quadrantJpeg(folder), true, budget);
     GLuint png = LoadPngTexture(quadrantPng(folder), true, budget);
@@ -316,15 +324,19 @@ TEST(ShowLoadingPicture, DrawsTheLoadingJpegOverTheScreenAndRestoresTheProjectio
     std::string problem;
     ASSERT_TRUE(show.open(folder.folder(), true, problem)) << problem;
 
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glFrustum(-1, 1, -1, 1, 1, 10);
-    float projection[16], after[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, projection);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glClearColor(0.5f, 0.5f, 0.5f, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
+    Renderer& r = ActiveRenderer();
+    const bool fixedFunction = r.kind() == RendererKind::Gl;
+    float projection[16] = {}, after[16] = {};
+    if (fixedFunction) {
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glFrustum(-1, 1, -1, 1, 1, 10);
+        glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    }
+    r.matrixMode(GL_MODELVIEW);
+    r.loadIdentity();
+    r.clearColor(0.5f, 0.5f, 0.5f, 1);
+    r.clear(GL_COLOR_BUFFER_BIT);
 
     GLuint texture = ShowLoadingPicture(show, budget, WindowTarget());
     EXPECT_NE(texture, 0u);
@@ -332,20 +344,23 @@ TEST(ShowLoadingPicture, DrawsTheLoadingJpegOverTheScreenAndRestoresTheProjectio
     // The picture reaches the corners of the screen.
     EXPECT_PRED2(looksLike, gl.pixel(6, Height - 7), TopLeft);
     EXPECT_PRED2(looksLike, gl.pixel(Width - 7, 6), BottomRight);
-    glGetFloatv(GL_PROJECTION_MATRIX, after);
-    EXPECT_TRUE(std::equal(projection, projection + 16, after));
+    if (fixedFunction) {
+        glGetFloatv(GL_PROJECTION_MATRIX, after);
+        EXPECT_TRUE(std::equal(projection, projection + 16, after));
+    }
 
     // Without the picture the frame still comes: the quad untextured, over black.
     std::filesystem::remove(folder.path("data/loading.jpg"));
     ShowLoadingPicture(show, budget, WindowTarget());
     expectQuadrants(gl, BottomRight, BottomRight, BottomRight, BottomRight);
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    EXPECT_EQ(r.takeError(), GLenum(GL_NO_ERROR));
 }
 
 TEST(ScreenProjection, MapsPixelsOfThePictureAndThePopPutsBackTheProjectionWithTheModelviewSelected)
 {
     GlTestContext gl(Width, Height);
     REQUIRE_GL(gl);
+    REQUIRE_FIXED_FUNCTION_STATE();
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glFrustum(-1, 1, -1, 1, 1, 10);

@@ -4,6 +4,7 @@
 
 #include "app/gl.h"
 #include "app/gl_extensions.h"
+#include "app/renderer.h"
 #include "support/gl_test_context.h"
 
 #include <gtest/gtest.h>
@@ -107,6 +108,7 @@ TEST(StatusBar, ChangesNoPixelOfTheShowAboveItAndNoStateOfTheShow)
 {
     GlTestContext gl(Width, Height);
     REQUIRE_GL(gl);
+    REQUIRE_FIXED_FUNCTION_STATE();
     StatusBar bar;
     std::string problem;
     ASSERT_TRUE(bar.load(StatusFontFiles(), 13, problem)) << problem;
@@ -139,8 +141,8 @@ TEST(StatusBar, ProblemsAreListedAboveTheBarAndTheirCountIsCapped)
     StatusBar bar;
     std::string problem;
     ASSERT_TRUE(bar.load(StatusFontFiles(), 13, problem)) << problem;
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
+    ActiveRenderer().clearColor(0, 0, 0, 1);
+    ActiveRenderer().clear(GL_COLOR_BUFFER_BIT);
     std::vector<std::string> problems;
     for (int i = 0; i < 30; ++i)
         problems.push_back("data/missing" + std::to_string(i) + ".jpg: not found");
@@ -162,10 +164,10 @@ TEST(StatusBar, WithoutAFontTheBarIsDrawnWithoutText)
     std::string problem;
     EXPECT_FALSE(bar.load({"/nonexistent/DejaVuSansMono.ttf"}, 13, problem));
     EXPECT_NE(problem.find("fonts-dejavu-core"), std::string::npos) << problem;
-    glClearColor(1, 1, 1, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
+    ActiveRenderer().clearColor(1, 1, 1, 1);
+    ActiveRenderer().clear(GL_COLOR_BUFFER_BIT);
     bar.draw(Width, Height, "no text", {});
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_EQ(ActiveRenderer().takeError(), static_cast<GLenum>(GL_NO_ERROR));
     // The bar's dark backing is there, over white.
     EXPECT_LT(gl.pixel(5, 2) >> 24, 0x80u);
     EXPECT_EQ(gl.pixel(5, Height - 2) >> 24, 0xFFu);
@@ -179,8 +181,8 @@ TEST(StatusBar, CharactersOutsideTheFontDrawAsQuestionMarks)
     std::string problem;
     ASSERT_TRUE(bar.load(StatusFontFiles(), 13, problem)) << problem;
     const auto drawn = [&](const char* text) {
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT);
+        ActiveRenderer().clearColor(0, 0, 0, 1);
+        ActiveRenderer().clear(GL_COLOR_BUFFER_BIT);
         bar.draw(Width, Height, text, {text});
         return gl.readPixels();
     };

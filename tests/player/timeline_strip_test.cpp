@@ -5,6 +5,7 @@
 
 #include "app/gl.h"
 #include "app/mp3_decoder.h"
+#include "app/renderer.h"
 #include "app/tone_mp3.h"
 #include "demo/part_timing.h"
 #include "player/author_clock.h"
@@ -237,8 +238,8 @@ TEST(TimelineStrip, PartBlocksStartWhereThePartsDoAtEveryWidth)
         Waveform silent;
         StatusBar font;
         const StripMarks marks{&timeline, BeatGrid(), -1000.0, false};
-        glClearColor(1, 0, 1, 1);
-        glClear(GL_COLOR_BUFFER_BIT);
+        ActiveRenderer().clearColor(1, 0, 1, 1);
+        ActiveRenderer().clear(GL_COLOR_BUFFER_BIT);
         strip.draw(width, 240, silent, marks, font);
 
         // Along the strip's lowest row the colour changes exactly where a block starts.

@@ -6,15 +6,27 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+RendererKind TestRenderer()
+{
+    const char* name = std::getenv("TALDREX_TEST_RENDERER");
+    RendererKind kind = RendererKind::Gl;
+    if (name)
+        ParseRendererName(name, kind);
+    return kind;
+}
+
 GlTestContext::GlTestContext(int width, int height, RendererKind kind) : width_(width), height_(height), kind_(kind)
 {
     if (!offscreen_.create("taldrex test", width, height, 8, kind))
         return;
     ok_ = true;
-    LoadExtensions();
+    if (kind == RendererKind::Gl)
+        LoadExtensions();
     ScreenWidth = width;
     ScreenHeight = height;
-    glViewport(0, 0, width, height);
+    ActiveRenderer().viewport(0, 0, width, height);
 }
 
 GlTestContext::~GlTestContext() = default;
