@@ -169,6 +169,15 @@ def main():
             f"{verdict(share < 2)} ({fmt(share, 2)}%)" if stat == "mean" else "")
     if show.get("label"):
         say(f"note: {show['label']}")
+    # The same frames drawn by the gles2 renderer, beside the gl renderer's of this run.
+    shaded = raw["frame"]["BM_ShowFramesGles2"]
+    for stat, label in (("mean", "mean"), ("p99", "p99")):
+        frame = shaded[f"frame_{stat}_ms"]
+        fixed = show[f"frame_{stat}_ms"]
+        phases = "/".join(fmt(shaded[f"{p}_{stat}_ms"], 2) for p in ("evaluation", "drawing", "readback"))
+        row("5b Frame 1280x720, gles2 renderer, ms" if stat == "mean" else "",
+            f"{label}: eval/draw/read {phases}", fmt(frame, 2), f"gl renderer: {fmt(fixed, 2)}",
+            f"{fmt(frame / fixed, 2)}x", "", "")
 
     # 6. Music clock accuracy.
     clock = raw["clock"]["BM_MusicClock"]

@@ -1,11 +1,13 @@
 // Frame time of the bundled show as capture draws it at 1280 x 720: the show loaded by
 // the player's own script loader into an off-screen context, then played on a clock that
 // counts frames at 30 per second, each frame split into evaluation (Scene::evaluateNodes),
-// drawing (the rest of the frame up to glFinish) and read-back (glReadPixels). Beside it,
-// a frame that only clears and reads back. BENCH_SHOW_SECONDS limits the show time played
-// (default: the whole show).
+// drawing (the rest of the frame up to glFinish) and read-back (glReadPixels); once drawn by
+// the gl renderer and once by the gles2 renderer. Beside them, a frame that only clears and
+// reads back. BENCH_SHOW_SECONDS limits the show time played (default: the whole show).
 #include "app/gl.h"
 #include "app/gl_extensions.h"
+#include "app/offscreen_context.h"
+#include "app/renderer.h"
 #include "app/shell_state.h"
 #include "app/viewport.h"
 #include "demo/playback.h"
@@ -33,24 +35,14 @@ using Clock = std::chrono::steady_clock;
 
 double milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
-// The off-screen window and context capture draws into, with the show loaded once.
+// The off-screen window and context capture draws into, for one renderer, with the show
+// loaded into it.
 struct LoadedShow {
-    LoadedShow()
+    explicit LoadedShow(RendererKind kind_) : kind(kind_)
     {
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-            return;
-        SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-        SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-        SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-        window = SDL_CreateWindow("show frame bench", 0, 0, frameWidth, frameHeight,
-                                  SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        if (window)
-            context = SDL_GL_CreateContext(window);
-        if (!context || SDL_GL_MakeCurrent(window, context) != 0 || !LoadExtensions()) {
-            error = "no off-screen OpenGL context with multitexture";
+        if (!context.create("show frame bench", frameWidth, frameHeight, 0, kind) ||
+            (kind == RendererKind::Gl && !LoadExtensions())) {
+            error = context.problem().empty() ? "no off-screen OpenGL context with multitexture" : context.problem();
             return;
         }
         InitGLState(frameWidth, frameHeight);
@@ -74,19 +66,29 @@ struct LoadedShow {
         }
         ready = true;
     }
+    ~LoadedShow()
+    {
+        // The show's textures and stored drawings go while their context is current.
+        demo.reset();
+    }
 
-    SDL_Window* window = nullptr;
-    SDL_GLContext context = nullptr;
+    RendererKind kind;
+    OffscreenContext context;
     std::unique_ptr<Show> demo;
     bool ready = false;
     std::string error;
     std::string missingScenes; // scenes of the timeline that loaded no nodes
 };
 
-LoadedShow& show()
+// The show loaded for kind; one renderer's context at a time, the other's released first.
+LoadedShow& show(RendererKind kind = RendererKind::Gl)
 {
-    static LoadedShow loaded;
-    return loaded;
+    static std::unique_ptr<LoadedShow> loaded;
+    if (!loaded || loaded->kind != kind) {
+        loaded.reset();
+        loaded = std::make_unique<LoadedShow>(kind);
+    }
+    return *loaded;
 }
 
 // Mean and 99th percentile of a series of milliseconds.
@@ -106,7 +108,10 @@ void report(benchmark::State& state, const std::string& name, std::vector<double
 // Plays the timeline on a frame-counted clock, as capture does, timing each frame's phases.
 class TimedHost : public PlaybackHost {
 public:
-    explicit TimedHost(int lastMs) : lastMs_(lastMs), pixels_(static_cast<size_t>(frameWidth) * frameHeight * 4) {}
+    TimedHost(LoadedShow& loaded, int lastMs)
+        : loaded_(loaded), lastMs_(lastMs), pixels_(static_cast<size_t>(frameWidth) * frameHeight * 4)
+    {
+    }
 
     int startClock() override { return 0; }
     int readClock() override { return static_cast<int>(frame_ * 1000 / framesPerSecond); }
@@ -116,7 +121,7 @@ public:
     void drawFrame(const TimelineEntry& part, float partTime) override
     {
         ++frame_;
-        std::unique_ptr<Scene>* scene = show().demo->SceneRegistry.find(part.sceneName);
+        std::unique_ptr<Scene>* scene = loaded_.demo->SceneRegistry.find(part.sceneName);
         Clock::time_point start = Clock::now();
         if (scene) {
             SelectCamera(**scene, part.cameraName);
@@ -124,11 +129,11 @@ public:
         }
         Clock::time_point evaluated = Clock::now();
         SetViewport(ScreenWidth, ScreenHeight);
-        show().demo->DrawPart(part, partTime, ScreenWidth, ScreenHeight);
+        loaded_.demo->DrawPart(part, partTime, ScreenWidth, ScreenHeight);
         glFinish();
         Clock::time_point drawn = Clock::now();
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, frameWidth, frameHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels_.data());
+        ActiveRenderer().pixelStorei(GL_PACK_ALIGNMENT, 1);
+        ActiveRenderer().readPixels(0, 0, frameWidth, frameHeight, pixels_.data());
         Clock::time_point read = Clock::now();
         benchmark::DoNotOptimize(pixels_.data());
 
@@ -157,6 +162,7 @@ public:
     }
 
 private:
+    LoadedShow& loaded_;
     int lastMs_;
     long long frame_ = 0;
     std::vector<unsigned char> pixels_;
@@ -169,22 +175,25 @@ int showLimitMs()
     return seconds && *seconds ? static_cast<int>(std::atof(seconds) * 1000) : -1;
 }
 
-void BM_ShowFrames(benchmark::State& state)
+void showFrames(benchmark::State& state, RendererKind kind)
 {
-    if (!show().ready) {
-        state.SkipWithError(show().error.c_str());
+    LoadedShow& loaded = show(kind);
+    if (!loaded.ready) {
+        state.SkipWithError(loaded.error.c_str());
         return;
     }
-    if (!show().missingScenes.empty())
-        state.SetLabel("scenes without nodes: " + show().missingScenes);
+    if (!loaded.missingScenes.empty())
+        state.SetLabel("scenes without nodes: " + loaded.missingScenes);
     for (auto _ : state) {
-        TimedHost host(showLimitMs());
-        PlayTimeline(show().demo->Timeline, false, host);
+        TimedHost host(loaded, showLimitMs());
+        PlayTimeline(loaded.demo->Timeline, false, host);
         host.report(state);
     }
-    if (glGetError() != GL_NO_ERROR)
+    if (ActiveRenderer().takeError() != GL_NO_ERROR)
         state.SkipWithError("OpenGL reported an error");
 }
+
+void BM_ShowFrames(benchmark::State& state) { showFrames(state, RendererKind::Gl); }
 BENCHMARK(BM_ShowFrames)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 // The least a captured frame costs: clear the picture and read it back.
@@ -209,6 +218,10 @@ void BM_ClearAndReadBack(benchmark::State& state)
     report(state, "frame", frames);
 }
 BENCHMARK(BM_ClearAndReadBack)->Iterations(600)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same show drawn by the gles2 renderer, after the gl renderer's runs.
+void BM_ShowFramesGles2(benchmark::State& state) { showFrames(state, RendererKind::Gles2); }
+BENCHMARK(BM_ShowFramesGles2)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 } // namespace
 
