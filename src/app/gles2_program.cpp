@@ -8,7 +8,10 @@ namespace {
 // lighting and sphere maps work in eye space. The lit colour is the material's ambient
 // under the scene's ambient plus each light's attenuated diffuse term; lights keep OpenGL's
 // defaults for everything the show does not set (no ambient or specular, no spot cone).
-const char* const vertexSource = R"(#version 100
+// LIGHTING, set for the programs that light, is one of the switches BuildGles2Program
+// defines: a program per combination keeps the software rasteriser from paying for what a
+// draw does not use.
+const char* const vertexSource = R"(
 attribute vec3 aPosition;
 attribute vec3 aNormal;
 attribute vec4 aColour;
@@ -17,7 +20,6 @@ attribute vec2 aTexCoord1;
 uniform mat4 uModelViewProjection;
 uniform mat4 uModelView;
 uniform mat3 uNormalMatrix;
-uniform bool uLighting;
 uniform bool uNormalize;
 uniform bool uLightOn[8];
 uniform vec4 uLightPosition[8];
@@ -67,19 +69,24 @@ void main()
     vec3 normal = uNormalMatrix * aNormal;
     if (uNormalize)
         normal = normalize(normal);
-    vColour = uLighting ? litColour(eye, normal) : clamp(aColour, 0.0, 1.0);
+#ifdef LIGHTING
+    vColour = litColour(eye, normal);
+#else
+    vColour = clamp(aColour, 0.0, 1.0);
+#endif
     vTexCoord0 = uSphereMap[0] ? sphereMap(eye, normal) : aTexCoord0;
     vTexCoord1 = uSphereMap[1] ? sphereMap(eye, normal) : aTexCoord1;
     gl_Position = uModelViewProjection * vec4(aPosition, 1.0);
 }
 )";
 
-// Each textured unit modulates what the one before it left, by the texture's kind: 0 colour
-// and alpha, 1 colour only (a texture stored without alpha), 2 alpha only. A unit whose
-// uRepeat.w is 1 holds a texture that repeats but whose sides are not powers of two, which
-// ES 2.0 samples only clamped: it is read texel by texel (size in uRepeat.xy) and wrapped
-// and filtered here (bilinear when uRepeat.z is 1, else nearest), as OpenGL does it.
-const char* const fragmentSource = R"(#version 100
+// Each textured unit (TEXTURE0, TEXTURE1) modulates what the one before it left, by the
+// texture's kind: 0 colour and alpha, 1 colour only (a texture stored without alpha), 2
+// alpha only. A unit with REPEAT0 or REPEAT1 holds a texture that repeats but whose sides
+// are not powers of two, which ES 2.0 samples only clamped: it is read texel by texel (size
+// in uRepeat.xy) and wrapped and filtered here (bilinear when uRepeat.z is 1, else
+// nearest), as OpenGL does it.
+const char* const fragmentSource = R"(
 #ifdef GL_FRAGMENT_PRECISION_HIGH
 precision highp float;
 #else
@@ -87,7 +94,6 @@ precision mediump float;
 #endif
 uniform sampler2D uTexture0;
 uniform sampler2D uTexture1;
-uniform bool uTextureOn[2];
 uniform int uTextureFormat[2];
 uniform vec4 uRepeat[2];
 varying vec4 vColour;
@@ -99,10 +105,8 @@ vec4 wrappedTexel(sampler2D image, vec2 at, vec2 size)
     return texture2D(image, (mod(at, size) + 0.5) / size);
 }
 
-vec4 sampleUnit(sampler2D image, vec2 coordinates, vec4 repeat)
+vec4 repeated(sampler2D image, vec2 coordinates, vec4 repeat)
 {
-    if (repeat.w == 0.0)
-        return texture2D(image, coordinates);
     vec2 size = repeat.xy;
     if (repeat.z == 0.0)
         return wrappedTexel(image, floor(coordinates * size), size);
@@ -127,10 +131,20 @@ vec4 modulate(vec4 colour, vec4 texel, int format)
 void main()
 {
     vec4 colour = vColour;
-    if (uTextureOn[0])
-        colour = modulate(colour, sampleUnit(uTexture0, vTexCoord0, uRepeat[0]), uTextureFormat[0]);
-    if (uTextureOn[1])
-        colour = modulate(colour, sampleUnit(uTexture1, vTexCoord1, uRepeat[1]), uTextureFormat[1]);
+#ifdef TEXTURE0
+#ifdef REPEAT0
+    colour = modulate(colour, repeated(uTexture0, vTexCoord0, uRepeat[0]), uTextureFormat[0]);
+#else
+    colour = modulate(colour, texture2D(uTexture0, vTexCoord0), uTextureFormat[0]);
+#endif
+#endif
+#ifdef TEXTURE1
+#ifdef REPEAT1
+    colour = modulate(colour, repeated(uTexture1, vTexCoord1, uRepeat[1]), uTextureFormat[1]);
+#else
+    colour = modulate(colour, texture2D(uTexture1, vTexCoord1), uTextureFormat[1]);
+#endif
+#endif
     gl_FragColor = colour;
 }
 )";
@@ -153,11 +167,20 @@ std::string programLog(const Gles2Api& gl, GLuint program)
     return log.data();
 }
 
-// A compiled shader of kind, or 0 with error naming it and the driver's log.
-GLuint compile(const Gles2Api& gl, GLenum kind, const char* source, const char* name, std::string& error)
+// A compiled shader of kind, or 0 with error naming it and the driver's log. The source
+// follows the language version and the switches of features.
+GLuint compile(const Gles2Api& gl, GLenum kind, const char* source, unsigned features, const char* name,
+               std::string& error)
 {
+    std::string text = "#version 100\n";
+    static const char* const switches[] = {"LIGHTING", "TEXTURE0", "TEXTURE1", "REPEAT0", "REPEAT1"};
+    for (unsigned bit = 0; bit < sizeof switches / sizeof switches[0]; ++bit)
+        if (features & (1u << bit))
+            text += std::string("#define ") + switches[bit] + "\n";
+    text += source;
+    const char* full = text.c_str();
     GLuint shader = gl.CreateShader(kind);
-    gl.ShaderSource(shader, 1, &source, nullptr);
+    gl.ShaderSource(shader, 1, &full, nullptr);
     gl.CompileShader(shader);
     GLint compiled = GL_FALSE;
     gl.GetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
@@ -175,13 +198,13 @@ Gles2ShaderSources FixedFunctionShaders()
     return Gles2ShaderSources{vertexSource, fragmentSource};
 }
 
-bool BuildGles2Program(const Gles2Api& gl, const Gles2ShaderSources& sources, Gles2Program& program,
-                       std::string& error)
+bool BuildGles2Program(const Gles2Api& gl, const Gles2ShaderSources& sources, unsigned features,
+                       Gles2Program& program, std::string& error)
 {
-    GLuint vertex = compile(gl, GL_VERTEX_SHADER, sources.vertex, "vertex", error);
+    GLuint vertex = compile(gl, GL_VERTEX_SHADER, sources.vertex, features, "vertex", error);
     if (!vertex)
         return false;
-    GLuint fragment = compile(gl, GL_FRAGMENT_SHADER, sources.fragment, "fragment", error);
+    GLuint fragment = compile(gl, GL_FRAGMENT_SHADER, sources.fragment, features, "fragment", error);
     if (!fragment) {
         gl.DeleteShader(vertex);
         return false;
@@ -209,7 +232,6 @@ bool BuildGles2Program(const Gles2Api& gl, const Gles2ShaderSources& sources, Gl
     program.modelViewProjection = at("uModelViewProjection");
     program.modelView = at("uModelView");
     program.normalMatrix = at("uNormalMatrix");
-    program.lighting = at("uLighting");
     program.normalize = at("uNormalize");
     program.lightOn = at("uLightOn");
     program.lightPosition = at("uLightPosition");
@@ -218,7 +240,6 @@ bool BuildGles2Program(const Gles2Api& gl, const Gles2ShaderSources& sources, Gl
     program.materialDiffuse = at("uMaterialDiffuse");
     program.sceneAmbient = at("uSceneAmbient");
     program.sphereMap = at("uSphereMap");
-    program.textureOn = at("uTextureOn");
     program.textureFormat = at("uTextureFormat");
     program.repeat = at("uRepeat");
     gl.UseProgram(linked);

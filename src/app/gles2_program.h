@@ -25,7 +25,6 @@ struct Gles2Program {
     GLint modelViewProjection = -1;
     GLint modelView = -1;
     GLint normalMatrix = -1;
-    GLint lighting = -1;
     GLint normalize = -1;
     GLint lightOn = -1;
     GLint lightPosition = -1;
@@ -34,13 +33,17 @@ struct Gles2Program {
     GLint materialDiffuse = -1;
     GLint sceneAmbient = -1;
     GLint sphereMap = -1;
-    GLint textureOn = -1;
     GLint textureFormat = -1;
     GLint repeat = -1;
 };
 
-// Compiles and links sources into program, binding the attributes' locations and the two
+// What a program does, by bit: each one defines a switch of the sources.
+enum Gles2Feature : unsigned { FeatureLighting = 1, FeatureTexture0 = 2, FeatureTexture1 = 4, FeatureRepeat0 = 8,
+                               FeatureRepeat1 = 16, Gles2FeatureCombinations = 32 };
+
+// Compiles and links sources (without a #version line: "#version 100" and the switches of
+// features go before them) into program, binding the attributes' locations and the two
 // samplers to units 0 and 1. Returns false, with error naming the shader that failed and the
 // driver's log, when a shader does not compile or the program does not link.
-bool BuildGles2Program(const Gles2Api& gl, const Gles2ShaderSources& sources, Gles2Program& program,
-                       std::string& error);
+bool BuildGles2Program(const Gles2Api& gl, const Gles2ShaderSources& sources, unsigned features,
+                       Gles2Program& program, std::string& error);

@@ -209,11 +209,15 @@ private:
     void draw(GLenum primitive, GLuint buffer, uint32_t first, uint32_t count, uint8_t ownAttributes);
     void setUniforms();
     void syncTexture();
+    // Whether info holds a whole picture (every level its filter needs).
+    static bool complete(const TextureInfo& info);
     static bool repeatsInShader(const TextureInfo& info);
     TextureInfo* boundTexture();
 
     Gles2Api gl_;
-    Gles2Program program_;
+    // One program per combination of features that can be drawn; unused slots stay 0.
+    Gles2Program programs_[Gles2FeatureCombinations];
+    unsigned currentProgram_ = Gles2FeatureCombinations;
     State state_;
     State saved_[16];
     int savedCount_ = 0;

@@ -254,11 +254,11 @@ TEST_F(RendererAgreement, AShaderThatFailsNamesItselfAndTheDriversLog)
         Gles2ShaderSources sources;
         const char* expected;
     } broken[] = {
-        {{"#version 100\nvoid main() { gl_Position = undefinedThing; }\n", working.fragment},
+        {{"void main() { gl_Position = undefinedThing; }\n", working.fragment},
          "the gles2 renderer's vertex shader does not compile: "},
-        {{working.vertex, "#version 100\nvoid main() { gl_FragColor = vec3(1.0); }\n"},
+        {{working.vertex, "void main() { gl_FragColor = vec3(1.0); }\n"},
          "the gles2 renderer's fragment shader does not compile: "},
-        {{working.vertex, "#version 100\nprecision mediump float;\nvarying vec3 vMissing;\n"
+        {{working.vertex, "precision mediump float;\nvarying vec3 vMissing;\n"
                           "void main() { gl_FragColor = vec4(vMissing, 1.0); }\n"},
          "the gles2 renderer's shader program does not link: "},
     };
