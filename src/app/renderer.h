@@ -5,7 +5,8 @@
 //
 // The engine's drawing units call ActiveRenderer() and nothing else; which renderer that is
 // follows the context: a context made for `gles2` installs one, every other context draws
-// through the `gl` renderer.
+// through the `gl` renderer. One renderer draws at a time in a process: installing another
+// releases the one before, so contexts of the two kinds are made one after the other.
 #pragma once
 
 #include "app/gl.h"
