@@ -64,6 +64,22 @@ inline MaterialSpec surface(float alpha, const std::string& file = "untextured.j
     return material;
 }
 
+// The five materials of a scene drawn by every mode: 0 lines, 1 textured with skin.jpg, 2 a
+// sphere map of sphereMap, 3 both (skin.jpg and chrome.jpg), 4 skin.jpg translucent at 0.3.
+inline void addEveryModeMaterials(SceneSpec& spec, const std::string& sphereMap)
+{
+    spec.materials.push_back(MaterialSpec{});
+    spec.materials.push_back(surface(1.0f, "skin.jpg"));
+    MaterialSpec sphere;
+    sphere.maps[9] = {1.0f, sphereMap};
+    spec.materials.push_back(sphere);
+    MaterialSpec both;
+    both.maps[1] = {1.0f, "skin.jpg"};
+    both.maps[9] = {1.0f, "chrome.jpg"};
+    spec.materials.push_back(both);
+    spec.materials.push_back(surface(0.3f, "skin.jpg"));
+}
+
 // The textures the scenes of these tests find, by name.
 inline Registry<GLuint> TestTextures;
 

@@ -226,16 +226,7 @@ TEST_F(MeshDraw, AFrameOfEveryModeLightAndHierarchyLeavesTheFrameState)
     NodeSpec lamp = makeNode(NodeType::Light, "lamp", {0, -3, 2});
     rig.add(lamp);
     spec.nodes.push_back(rig);
-    spec.materials.push_back(MaterialSpec{});
-    spec.materials.push_back(surface(1.0f, "skin.jpg"));
-    MaterialSpec sphere;
-    sphere.maps[9] = {1.0f, "Chrome.bmp"};
-    spec.materials.push_back(sphere);
-    MaterialSpec both;
-    both.maps[1] = {1.0f, "skin.jpg"};
-    both.maps[9] = {1.0f, "chrome.jpg"};
-    spec.materials.push_back(both);
-    spec.materials.push_back(surface(0.3f, "skin.jpg"));
+    addEveryModeMaterials(spec, "Chrome.bmp");
     auto scene = load(spec);
 
     for (float time : {0.0f, 4.5f, 12.0f}) {

@@ -75,16 +75,7 @@ std::unique_ptr<Scene> everyMode(bool lit)
         rig.add(lamp);
     }
     spec.nodes.push_back(rig);
-    spec.materials.push_back(MaterialSpec{});
-    spec.materials.push_back(surface(1.0f, "skin.jpg"));
-    MaterialSpec sphere;
-    sphere.maps[9] = {1.0f, "chrome.jpg"};
-    spec.materials.push_back(sphere);
-    MaterialSpec both;
-    both.maps[1] = {1.0f, "skin.jpg"};
-    both.maps[9] = {1.0f, "chrome.jpg"};
-    spec.materials.push_back(both);
-    spec.materials.push_back(surface(0.3f, "skin.jpg"));
+    addEveryModeMaterials(spec, "chrome.jpg");
     return load(spec);
 }
 
