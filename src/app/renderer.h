@@ -86,7 +86,7 @@ public:
     virtual bool isTexture(GLuint texture) = 0;
 
     // Geometry: immediate mode with the current colour, normal and coordinates of units 0
-    // and 1, and vertex and normal arrays read by arrayElement.
+    // and 1, and vertex and normal arrays (three floats a vertex) read by arrayElement.
     virtual void begin(GLenum primitive) = 0;
     virtual void end() = 0;
     virtual void vertex2f(float x, float y) = 0;
@@ -97,8 +97,8 @@ public:
     virtual void multiTexCoord2f(GLenum unit, float s, float t) = 0;
     virtual void enableClientState(GLenum array) = 0;
     virtual void disableClientState(GLenum array) = 0;
-    virtual void vertexPointer(const float* xyz) = 0;
-    virtual void normalPointer(const float* xyz) = 0;
+    virtual void vertexPointer(const void* xyz) = 0;
+    virtual void normalPointer(const void* xyz) = 0;
     virtual void arrayElement(int index) = 0;
 
     // Stored drawings: the calls made between beginStoring and endStoring are kept (not

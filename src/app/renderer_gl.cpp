@@ -92,8 +92,8 @@ void GlRenderer::texCoord2f(float s, float t) { glTexCoord2f(s, t); }
 void GlRenderer::multiTexCoord2f(GLenum unit, float s, float t) { ext::glMultiTexCoord2fARB(unit, s, t); }
 void GlRenderer::enableClientState(GLenum array) { glEnableClientState(array); }
 void GlRenderer::disableClientState(GLenum array) { glDisableClientState(array); }
-void GlRenderer::vertexPointer(const float* xyz) { glVertexPointer(3, GL_FLOAT, 0, xyz); }
-void GlRenderer::normalPointer(const float* xyz) { glNormalPointer(GL_FLOAT, 0, xyz); }
+void GlRenderer::vertexPointer(const void* xyz) { glVertexPointer(3, GL_FLOAT, 0, xyz); }
+void GlRenderer::normalPointer(const void* xyz) { glNormalPointer(GL_FLOAT, 0, xyz); }
 void GlRenderer::arrayElement(int index) { glArrayElement(index); }
 
 GLuint GlRenderer::newStored() { return glGenLists(1); }

@@ -66,8 +66,8 @@ public:
     void multiTexCoord2f(GLenum unit, float s, float t) override;
     void enableClientState(GLenum array) override;
     void disableClientState(GLenum array) override;
-    void vertexPointer(const float* xyz) override;
-    void normalPointer(const float* xyz) override;
+    void vertexPointer(const void* xyz) override;
+    void normalPointer(const void* xyz) override;
     void arrayElement(int index) override;
 
     GLuint newStored() override;

@@ -104,8 +104,8 @@ void Gles2Renderer::disableClientState(GLenum array)
         client_.normalArray = false;
 }
 
-void Gles2Renderer::vertexPointer(const float* xyz) { client_.vertices = xyz; }
-void Gles2Renderer::normalPointer(const float* xyz) { client_.normals = xyz; }
+void Gles2Renderer::vertexPointer(const void* xyz) { client_.vertices = static_cast<const float*>(xyz); }
+void Gles2Renderer::normalPointer(const void* xyz) { client_.normals = static_cast<const float*>(xyz); }
 
 void Gles2Renderer::arrayElement(int index)
 {

@@ -33,8 +33,8 @@ void RenderMode::enableArrays(const Vector3Array& vertices, const Vector3Array& 
     Renderer& r = ActiveRenderer();
     r.enableClientState(GL_NORMAL_ARRAY);
     r.enableClientState(GL_VERTEX_ARRAY);
-    r.normalPointer(&normals.data()->x);
-    r.vertexPointer(&vertices.data()->x);
+    r.normalPointer(normals.data());
+    r.vertexPointer(vertices.data());
 }
 
 void RenderMode::disableArrays()

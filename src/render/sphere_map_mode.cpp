@@ -17,7 +17,7 @@ void SphereMapMode::draw(const Vector3Array& vertices, const GrowableArray<Face>
     r.bindTexture(texture(0));
     beginTranslucency();
     r.enableClientState(GL_VERTEX_ARRAY);
-    r.vertexPointer(&vertices.data()->x);
+    r.vertexPointer(vertices.data());
     r.texGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
     r.texGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
     r.enable(GL_TEXTURE_GEN_S);
