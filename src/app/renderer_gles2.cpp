@@ -229,15 +229,10 @@ void Gles2Renderer::depthFunc(GLenum func)
     gl_.DepthFunc(func);
 }
 
-void Gles2Renderer::shadeModel(GLenum model) { state_.shade = model; }
-
-void Gles2Renderer::polygonMode(GLenum face, GLenum mode)
-{
-    if (face == GL_FRONT || face == GL_FRONT_AND_BACK)
-        state_.polygonFront = mode;
-    if (face == GL_BACK || face == GL_FRONT_AND_BACK)
-        state_.polygonBack = mode;
-}
+// Nothing to keep: smooth and flat shading only ever meet one colour per primitive in the
+// show, and the only polygon mode it sets is fill.
+void Gles2Renderer::shadeModel(GLenum) {}
+void Gles2Renderer::polygonMode(GLenum, GLenum) {}
 
 void Gles2Renderer::colorMask(GLboolean r, GLboolean g, GLboolean b, GLboolean a)
 {

@@ -140,13 +140,13 @@ private:
     // Everything pushAllAttributes saves.
     struct State {
         bool lighting = false, normalize = false, blend = false, cull = false, depthTest = false;
-        bool scissor = false, stencil = false, other = false;
+        bool scissor = false, stencil = false;
         Light lights[MaxLights];
         float materialDiffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};
         Unit units[Units];
         int activeUnit = 0;
         GLenum cullMode = GL_BACK, depthFunction = GL_LESS, blendSource = GL_ONE, blendDestination = GL_ZERO;
-        GLenum shade = GL_SMOOTH, matrixMode = GL_MODELVIEW, polygonFront = GL_FILL, polygonBack = GL_FILL;
+        GLenum matrixMode = GL_MODELVIEW;
         GLboolean depthWrites = GL_TRUE;
         GLboolean colourMask[4] = {GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE};
         float clearColour[4] = {0, 0, 0, 0};
