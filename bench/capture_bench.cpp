@@ -8,14 +8,15 @@
 // work the rates follow the CPU time each capture needs. BENCH_CAPTURE_720_SECONDS
 // (default 20), BENCH_CAPTURE_1080_SECONDS (default 5) and BENCH_CAPTURE_LONG_SECONDS
 // (default 10) set the show time captured.
-#include "app/gl.h"
-#include "app/gl_extensions.h"
-#include "app/offscreen_context.h"
-#include "app/shell_state.h"
-#include "app/viewport.h"
 #include "demo/playback.h"
 #include "demo/show.h"
 #include "demo/timeline.h"
+#include "desktop/desktop_platform.h"
+#include "desktop/offscreen_context.h"
+#include "desktop/shell_state.h"
+#include "gpu/gl.h"
+#include "gpu/gl_extensions.h"
+#include "gpu/viewport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -106,7 +107,7 @@ double drawOnlyRate(const Format& format, int lastMs, double& cpuSeconds)
             NoSound = 1;
             Show show(folder);
             SoundStream* stream = nullptr;
-            if (show.LoadScript(stream)) {
+            if (show.LoadScript(Desktop(), stream)) {
                 DrawOnlyHost host(show, format.fps, lastMs);
                 const Clock::time_point start = Clock::now();
                 PlayTimeline(show.Timeline, false, host);

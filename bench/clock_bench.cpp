@@ -6,8 +6,8 @@
 // before that buffer plus the share of it played by then. Reported: the largest, 99th
 // percentile and mean difference between the clock and those samples, and the drift of the clock against the
 // wall clock and against the device over the run.
-#include "app/shell_probes.h"
-#include "app/sound.h"
+#include "desktop/shell_probes.h"
+#include "desktop/sound.h"
 
 #include <benchmark/benchmark.h>
 

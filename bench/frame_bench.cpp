@@ -1,12 +1,12 @@
 // One frame of a scene with 100 000 triangles, drawn off-screen, split into evaluation (node
 // tracks, and for morphing meshes the blended positions) and drawing (everything else up to
 // glFinish). Static meshes replay display lists; morphing meshes send every corner each frame.
-#include "app/gl.h"
-#include "app/gl_extensions.h"
-#include "scene/scene_render.h"
-#include "graph/mesh_node.h"
 #include "common/registry.h"
+#include "gpu/gl.h"
+#include "gpu/gl_extensions.h"
+#include "graph/mesh_node.h"
 #include "scene/scene.h"
+#include "scene/scene_render.h"
 #include "scene_writer.h"
 
 #include <benchmark/benchmark.h>

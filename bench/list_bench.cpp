@@ -2,13 +2,14 @@
 // sibling targets, and sibling names crafted to share one std::hash value beside random ones.
 // Each load should stay linear: the parts within 2 s, the siblings within 5 s, and the crafted
 // names about as fast as the random ones.
-#include "app/gl_extensions.h"
-#include "app/offscreen_context.h"
-#include "app/shell_state.h"
-#include "app/sound.h"
 #include "colliding_names.h"
 #include "demo/show.h"
 #include "demo/timeline.h"
+#include "desktop/desktop_platform.h"
+#include "desktop/offscreen_context.h"
+#include "desktop/shell_state.h"
+#include "desktop/sound.h"
+#include "gpu/gl_extensions.h"
 #include "graph/camera_node.h"
 #include "scene/scene.h"
 #include "scene_writer.h"
@@ -63,7 +64,7 @@ void BM_LoadScriptParts(benchmark::State& state)
     for (auto _ : state) {
         Show show(shown);
         SoundStream* stream = nullptr;
-        show.LoadScript(stream);
+        show.LoadScript(Desktop(), stream);
         benchmark::DoNotOptimize(show.Timeline.data());
         parts = show.Timeline.size();
     }

@@ -5,8 +5,8 @@
 // refresh period, the interval a vsynced loop should keep to. On an X display (DISPLAY
 // set; bench/report.py starts Xvfb) the context is EGL, which has swap control under
 // Xvfb; otherwise SDL's off-screen driver.
-#include "app/gl.h"
-#include "app/window.h"
+#include "desktop/window.h"
+#include "gpu/gl.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,15 +4,16 @@
 // drawing (the rest of the frame up to glFinish) and read-back (glReadPixels); once drawn by
 // the gl renderer and once by the gles2 renderer. Beside them, a frame that only clears and
 // reads back. BENCH_SHOW_SECONDS limits the show time played (default: the whole show).
-#include "app/gl.h"
-#include "app/gl_extensions.h"
-#include "app/offscreen_context.h"
-#include "app/renderer.h"
-#include "app/shell_state.h"
-#include "app/viewport.h"
 #include "demo/playback.h"
 #include "demo/show.h"
 #include "demo/timeline.h"
+#include "desktop/desktop_platform.h"
+#include "desktop/offscreen_context.h"
+#include "desktop/shell_state.h"
+#include "gpu/gl.h"
+#include "gpu/gl_extensions.h"
+#include "gpu/renderer.h"
+#include "gpu/viewport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -55,7 +56,7 @@ struct LoadedShow {
         demo = std::make_unique<Show>(folder);
         NoSound = 1;
         SoundStream* stream = nullptr;
-        if (!demo->LoadScript(stream)) {
+        if (!demo->LoadScript(Desktop(), stream)) {
             error = "the bundled show's script.txt cannot be read";
             return;
         }

@@ -1,6 +1,6 @@
 // Fuzzes the sound layer's MP3 decoder with any bytes as a stream: decoded whole, then
 // moved about as the show's loop and seeking do.
-#include "app/mp3_decoder.h"
+#include "audio/mp3_decoder.h"
 
 #include <cstdlib>
 

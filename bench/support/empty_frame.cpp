@@ -1,9 +1,9 @@
 // The least a capture can do before its first frame: start, create the same off-screen
 // OpenGL context, clear one picture, read it back and write it as frame-000000.png in DIR.
 // Usage: taldrex-bench-empty-frame DIR. The start-up benchmark times it beside the player.
-#include "app/gl.h"
-#include "app/gl_extensions.h"
 #include "demo/frame_pipeline.h"
+#include "gpu/gl.h"
+#include "gpu/gl_extensions.h"
 
 #include <SDL.h>
 

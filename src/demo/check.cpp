@@ -1,6 +1,6 @@
 #include "demo/check.h"
 
-#include "app/mp3_decoder.h"
+#include "audio/mp3_decoder.h"
 #include "common/data_file.h"
 #include "common/nearest_names.h"
 #include "common/printable_text.h"

@@ -2,7 +2,7 @@
 // PNG under a name that says which show and which moment it is.
 #pragma once
 
-#include "app/frame_readback.h"
+#include "gpu/frame_readback.h"
 
 #include <cstddef>
 #include <cstdint>

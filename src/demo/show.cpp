@@ -1,110 +1,25 @@
 #include "demo/show.h"
 
-#include "app/delayed_clock.h"
-#include "app/renderer.h"
-#include "app/shell_state.h"
-#include "app/sound.h"
-#include "app/viewport.h"
-#include "app/window.h"
 #include "common/data_file.h"
 #include "demo/load_report.h"
-#include "demo/playback.h"
-#include "demo/screenshot.h"
+#include "demo/platform.h"
 #include "demo/script_parser.h"
+#include "demo/show_run.h"
 #include "demo/timeline.h"
+#include "gpu/renderer.h"
 #include "graph/camera_node.h"
-#include "image/loading_picture.h"
 #include "image/screen_quad.h"
 #include "image/texture.h"
 
 #include <string_view>
 #include <vector>
 
-namespace {
-
-// The window, the music (or the tick count) and the keyboard (Escape, and S for a
-// screenshot). The music's clock is shifted by the audio delay; the tick count, with no
-// sound to match, is not.
-class WindowHost : public PlaybackHost {
-public:
-    WindowHost(Show& show, SoundStream* stream, Screenshots* shots)
-        : show_(show), stream_(stream), shots_(shots), useTicks_(NoSound != 0 || stream == nullptr),
-          musicClock_(AudioDelayMs)
-    {
-        if (shots_) {
-            shots_->prepare(ScreenWidth, ScreenHeight);
-            // S pressed while the show loaded takes nothing.
-            TakeKeyPress(ScreenshotKey);
-        }
-    }
-
-    int startClock() override
-    {
-        if (NoSound == 0 && stream_)
-            SoundStreamPlay(stream_);
-        startTick_ = SDL_GetTicks();
-        shownClock_ = 0;
-        // The music starts from its beginning: the first part's time counts from there,
-        // so that the delay moves its animation as well as the part changes.
-        return 0;
-    }
-
-    int readClock() override
-    {
-        if (useTicks_)
-            shownClock_ = static_cast<int>(SDL_GetTicks() - startTick_);
-        else
-            shownClock_ = musicClock_.read(SoundStreamGetTime(stream_), SoundStreamEnded(stream_), SDL_GetTicks());
-        return shownClock_;
-    }
-
-    void restartClock() override
-    {
-        if (useTicks_) {
-            startTick_ = SDL_GetTicks();
-        } else {
-            SoundStreamSetPosition(stream_, 0);
-            musicClock_.restart();
-        }
-        shownClock_ = 0;
-    }
-
-    void drawFrame(const TimelineEntry& part, float partTime) override
-    {
-        PumpMessages();
-        SetViewport(ScreenWidth, ScreenHeight);
-        show_.DrawPart(part, partTime, ScreenWidth, ScreenHeight);
-        // The clock read last chose this picture.
-        if (shots_ && TakeKeyPress(ScreenshotKey))
-            shots_->takeAndReport(ScreenWidth, ScreenHeight, shownClock_, SDL_GetTicks());
-        SDL_GL_SwapWindow(MainWindow);
-    }
-
-    bool escapeDown() override
-    {
-        // A quick tap is released again before the loop looks; its press still counts.
-        const bool tapped = TakeKeyPress(VK_ESCAPE_KEY);
-        return KeyState[VK_ESCAPE_KEY] != 0 || tapped;
-    }
-
-private:
-    Show& show_;
-    SoundStream* stream_;
-    Screenshots* shots_;
-    bool useTicks_;
-    DelayedClock musicClock_;
-    Uint32 startTick_ = 0;
-    int shownClock_ = 0;
-};
-
-} // namespace
-
 Show::Show(const DataFolder& folder, long long textureMemory) : TextureBudget(textureMemory), folder_(folder) {}
 
-bool Show::LoadScript(SoundStream*& stream, const DrawTarget& target, LoadReport* loaded)
+bool Show::LoadScript(Platform& platform, SoundStream*& stream, LoadReport* loaded)
 {
     TexturePicture loading;
-    ShowLoadingPicture(folder_, TextureBudget, target, loaded ? &loading : nullptr);
+    platform.showLoadingPicture(folder_, TextureBudget, loaded ? &loading : nullptr);
     if (loaded)
         loaded->loadingPicture = ReadOfPicture(folder_, "Loading.jpg", loading);
 
@@ -114,26 +29,23 @@ bool Show::LoadScript(SoundStream*& stream, const DrawTarget& target, LoadReport
         return false;
 
     ShowPlan plan = ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    carryOut(plan, stream, loaded);
+    carryOut(platform, plan, stream, loaded);
     uploadShow(plan, loaded);
     return true;
 }
 
 // Opens the soundtrack an "[mp3]" entry names into stream; the last one listed is the one
 // that plays.
-void Show::openSoundtrack(const std::string& key, SoundStream*& stream)
+void Show::openSoundtrack(Platform& platform, const std::string& key, SoundStream*& stream)
 {
     // A stream opened for an earlier entry would never play: it is closed, not left open.
     if (stream) {
-        SoundStreamClose(stream);
+        platform.closeMusic(stream);
         stream = nullptr;
     }
     SoundtrackPath = dataPath(key);
-    if (NoSound == 0)
-        stream = SoundStreamOpen(SoundtrackPath.c_str(), folder_);
-    // After a failed open the show stays silent for the rest of the run.
-    if (!stream)
-        NoSound = 1;
+    // After a failed open the platform keeps the show silent for the rest of the run.
+    stream = platform.openMusic(SoundtrackPath, folder_);
 }
 
 // Registers a texture line's entry, for the scenes listed after it to find; its texture is
@@ -164,11 +76,11 @@ void Show::loadScene(const PlanEntry& entry, LoadReport* loaded)
 }
 
 // Carries out what the plan names, in file order, then appends its parts to the timeline.
-void Show::carryOut(ShowPlan& plan, SoundStream*& stream, LoadReport* loaded)
+void Show::carryOut(Platform& platform, ShowPlan& plan, SoundStream*& stream, LoadReport* loaded)
 {
     for (const PlanEntry& entry : plan.entries) {
         if (entry.kind == EntryKind::Soundtrack)
-            openSoundtrack(entry.key, stream);
+            openSoundtrack(platform, entry.key, stream);
         else if (entry.kind == EntryKind::Texture)
             registerTexture(entry);
         else
@@ -259,8 +171,11 @@ void Show::DrawPart(const TimelineEntry& part, float partTime, int width, int he
     }
 }
 
-void Show::RunTimeline(int loop, SoundStream* stream, Screenshots* shots)
+void Show::RunTimeline(Platform& platform, int loop, SoundStream* stream, Screenshots* shots)
 {
-    WindowHost host(*this, stream, shots);
-    PlayTimeline(Timeline, loop != 0, host);
+    ShowRun run(*this, platform, stream, loop != 0, shots);
+    if (!run.start())
+        return;
+    while (run.frame()) {
+    }
 }

@@ -2,8 +2,6 @@
 // played.
 #pragma once
 
-#include "app/gl.h"
-#include "app/viewport.h"
 #include "common/data_file.h"
 #include "common/registry.h"
 #include "demo/timeline.h"
@@ -14,6 +12,7 @@
 #include <memory>
 #include <string>
 
+class Platform;
 struct LoadReport;
 struct PlanEntry;
 struct ShowPlan;
@@ -29,17 +28,19 @@ public:
 
     const DataFolder& folder() const { return folder_; }
 
-    // Shows the loading picture in target, then reads the folder's "script.txt": opens the
-    // soundtrack into stream (raising NoSound when none opens), loads the scenes and fills
-    // the timeline, then makes the textures and the scenes' display lists in the current
-    // context. Keeps what it found in each picture and scene file in loaded, when given, for
-    // the start-up check. Returns false only when the script cannot be read.
-    bool LoadScript(SoundStream*& stream, const DrawTarget& target = WindowTarget(), LoadReport* loaded = nullptr);
+    // Has platform show the loading picture, then reads the folder's "script.txt": opens the
+    // soundtrack into stream through platform (sound is off from then on when none opens),
+    // loads the scenes and fills the timeline, then makes the textures and the scenes'
+    // display lists in the current context. Keeps what it found in each picture and scene
+    // file in loaded, when given, for the start-up check. Returns false only when the
+    // script cannot be read.
+    bool LoadScript(Platform& platform, SoundStream*& stream, LoadReport* loaded = nullptr);
 
-    // Plays the timeline in the window until it ends (forever when loop is set) or Escape
-    // is down, on the music's clock, or on the tick count when there is no music. With
-    // shots, S writes the frame being shown into them.
-    void RunTimeline(int loop, SoundStream* stream, Screenshots* shots = nullptr);
+    // Plays the timeline on platform until it ends (forever when loop is set) or Escape
+    // is down, on the music's clock, or on the tick count when there is no music: a
+    // ShowRun's frames, one after the other. With shots, S writes the frame being shown
+    // into them.
+    void RunTimeline(Platform& platform, int loop, SoundStream* stream, Screenshots* shots = nullptr);
 
     // Draws one frame of part at partTime into the current context, a drawable of width x
     // height whose viewport is set: clear, background, the scene through the part's camera,
@@ -62,8 +63,8 @@ public:
     std::string SoundtrackPath;
 
 private:
-    void carryOut(ShowPlan& plan, SoundStream*& stream, LoadReport* loaded);
-    void openSoundtrack(const std::string& key, SoundStream*& stream);
+    void carryOut(Platform& platform, ShowPlan& plan, SoundStream*& stream, LoadReport* loaded);
+    void openSoundtrack(Platform& platform, const std::string& key, SoundStream*& stream);
     void registerTexture(const PlanEntry& entry);
     void loadScene(const PlanEntry& entry, LoadReport* loaded);
     void uploadShow(const ShowPlan& plan, LoadReport* loaded);

@@ -1,6 +1,6 @@
 #include "graph/camera_node.h"
 
-#include "app/renderer.h"
+#include "gpu/renderer.h"
 #include "graph/player_facts.h"
 
 #include <algorithm>

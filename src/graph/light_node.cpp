@@ -1,7 +1,7 @@
 #include "graph/light_node.h"
 
-#include "app/renderer.h"
 #include "common/scene_reader.h"
+#include "gpu/renderer.h"
 
 LightNode::LightNode(Node* parent_) : DrawableNode(NodeKind::Light, parent_) {}
 

@@ -1,8 +1,8 @@
 #include "graph/mesh_node.h"
 
-#include "app/gl_context.h"
-#include "app/renderer.h"
 #include "common/scene_reader.h"
+#include "gpu/gl_context.h"
+#include "gpu/renderer.h"
 #include "render/render_mode.h"
 
 #include <cmath>

@@ -5,15 +5,13 @@
 
 #include <utility>
 
-GLuint ShowLoadingPicture(const DataFolder& folder, ImageBudget& budget, const DrawTarget& target,
+GLuint DrawLoadingPicture(const DataFolder& folder, ImageBudget& budget, int width, int height,
                           TexturePicture* decoded)
 {
     TexturePicture picture = DecodeJpegTexture("data\\Loading.jpg", budget, folder);
     GLuint texture = CreateTexture(picture, true);
     if (decoded)
         *decoded = std::move(picture);
-    DrawScreenPicture(target.width, target.height, texture);
-    if (target.swapWindow)
-        SDL_GL_SwapWindow(target.swapWindow);
+    DrawScreenPicture(width, height, texture);
     return texture;
 }

@@ -1,6 +1,6 @@
 #include "image/screen_quad.h"
 
-#include "app/renderer.h"
+#include "gpu/renderer.h"
 
 
 namespace {

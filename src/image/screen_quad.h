@@ -2,7 +2,7 @@
 // orthographic projection over the picture that this unit also sets.
 #pragma once
 
-#include "app/gl.h"
+#include "gpu/gl.h"
 
 // Selects the projection matrix, saves it and replaces it by an orthographic projection
 // in pixels of a width x height picture, (0, 0) at its bottom left, depths -1 .. 1.

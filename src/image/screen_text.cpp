@@ -1,6 +1,6 @@
 #include "image/screen_text.h"
 
-#include "app/renderer.h"
+#include "gpu/renderer.h"
 #include "image/screen_quad.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // texture of alpha that holds the glyphs of the printable ASCII characters.
 #pragma once
 
-#include "app/gl.h"
+#include "gpu/gl.h"
 
 constexpr int FirstAtlasChar = ' ';
 constexpr int LastAtlasChar = '~';

@@ -1,8 +1,8 @@
 #include "image/texture.h"
 
-#include "app/gl_context.h"
-#include "app/renderer.h"
 #include "common/printable_text.h"
+#include "gpu/gl_context.h"
+#include "gpu/renderer.h"
 #include "image/image_limits.h"
 #include "image/jpeg_decoder.h"
 #include "image/png_decoder.h"

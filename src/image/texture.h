@@ -1,8 +1,8 @@
 // Texture building: decoded JPEG and PNG files uploaded as OpenGL textures.
 #pragma once
 
-#include "app/gl.h"
 #include "common/data_file.h"
+#include "gpu/gl.h"
 #include "image/image_limits.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The program's own pictures, drawn by code: the application icon and the dialog's title picture.
 #pragma once
 
-#include "app/window.h"
+#include "desktop/window.h"
 
 #include <vector>
 

@@ -1,16 +1,16 @@
 #include "player/author_mode.h"
 
-#include "app/delayed_clock.h"
-#include "app/shell_state.h"
-#include "app/sound.h"
-#include "app/viewport.h"
-#include "app/window.h"
 #include "common/printable_text.h"
 #include "demo/check.h"
+#include "demo/delayed_clock.h"
 #include "demo/part_timing.h"
+#include "demo/platform.h"
+#include "demo/playback.h"
 #include "demo/screenshot.h"
 #include "demo/show.h"
 #include "demo/timeline.h"
+#include "desktop/window.h"
+#include "gpu/viewport.h"
 #include "player/author_clock.h"
 #include "player/status_bar.h"
 #include "player/timeline_strip.h"
@@ -31,7 +31,10 @@ constexpr int ControlKey = 0x11;
 // shifted by the audio delay as in a normal run.
 class StreamMusic : public AuthorMusic {
 public:
-    explicit StreamMusic(SoundStream* stream) : stream_(stream), clock_(AudioDelayMs) {}
+    StreamMusic(Platform& platform, SoundStream* stream)
+        : platform_(platform), stream_(stream), clock_(platform.audioDelayMs())
+    {
+    }
 
     // After a reload: another soundtrack, when the script named one, and the old one gone.
     void replace(SoundStream* stream)
@@ -43,11 +46,11 @@ public:
         playing_ = false;
     }
 
-    bool audible() override { return usable() && playing_ && !SoundStreamEnded(stream_); }
+    bool audible() override { return usable() && playing_ && !platform_.musicEnded(stream_); }
 
     double position() override
     {
-        return clock_.read(SoundStreamGetTime(stream_), SoundStreamEnded(stream_), SDL_GetTicks());
+        return clock_.read(platform_.musicPosition(stream_), platform_.musicEnded(stream_), platform_.ticks());
     }
 
     void play(double ms) override
@@ -55,25 +58,26 @@ public:
         if (!usable())
             return;
         if (!started_)
-            started_ = SoundStreamPlay(stream_);
+            started_ = platform_.startMusic(stream_);
         // The stream's clock reads its position plus the delay: it must read ms.
-        const long long position = std::max(0LL, std::llround(ms) - AudioDelayMs);
-        SoundStreamSetPosition(stream_, static_cast<int>(std::min<long long>(position, 0x7fffffff)));
+        const long long position = std::max(0LL, std::llround(ms) - platform_.audioDelayMs());
+        platform_.seekMusic(stream_, static_cast<int>(std::min<long long>(position, 0x7fffffff)));
         clock_.restart();
-        SoundStreamPause(stream_, false);
+        platform_.pauseMusic(stream_, false);
         playing_ = started_;
     }
 
     void hold() override
     {
         if (usable())
-            SoundStreamPause(stream_, true);
+            platform_.pauseMusic(stream_, true);
         playing_ = false;
     }
 
 private:
-    bool usable() const { return stream_ && NoSound == 0; }
+    bool usable() const { return stream_ && !platform_.soundOff(); }
 
+    Platform& platform_;
     SoundStream* stream_;
     DelayedClock clock_;
     bool started_ = false;
@@ -160,10 +164,10 @@ void followSoundtrack(Waveform& waveform, std::string& of, const Show& show)
 }
 
 // Presses of the author keys while the show loaded do nothing; Escape still ends it.
-void forgetPresses()
+void forgetPresses(Platform& platform)
 {
     for (int i = 0; i < AuthorKeyBindingCount; ++i)
-        TakeKeyPress(AuthorKeyBindings[i].virtualKey);
+        platform.takeKeyPress(AuthorKeyBindings[i].virtualKey);
 }
 
 } // namespace
@@ -221,7 +225,150 @@ std::string ProblemSummary(size_t count, const std::string& folder)
         " in this show; run taldrex --check " + PrintableText(folder.empty() ? "." : folder);
 }
 
-void RunAuthorMode(Show& show, SoundStream* stream, bool loop, const std::string& folder,
+namespace {
+
+// Author mode one frame at a time: the maker's keys and pointer applied to the transport,
+// a reload when the watch saw changes, then the show drawn where the playback step puts it
+// at the transport's clock (a jump of the clock seeks there), the strip and bar over it.
+class AuthorRun {
+public:
+    AuthorRun(Show& show, Platform& platform, SoundStream* stream, bool loop, std::vector<std::string> problems,
+              ShowWatch* watch, const BeatGrid& beats, Screenshots* shots)
+        : show_(show), platform_(platform), stream_(stream), problems_(std::move(problems)), watch_(watch),
+          beats_(beats), shots_(shots), music_(platform, stream), transport_(show.Timeline, music_),
+          playback_(show.Timeline, false)
+    {
+        std::string fontProblem;
+        if (!bar_.load(StatusFontFiles(), std::clamp(platform.pictureHeight() / 40, 12, 32), fontProblem))
+            std::fprintf(stderr, "taldrex: %s; the status bar has no text\n", fontProblem.c_str());
+        // The transport loops the clock itself: the playback step sees each loop as a jump.
+        transport_.clock().setLooping(loop);
+        transport_.setBeats(beats);
+        strip_.setShowEnd(ShowEnd(show.Timeline));
+        followSoundtrack(waveform_, waveformOf_, show);
+        if (shots_)
+            shots_->prepare(platform.pictureWidth(), platform.pictureHeight());
+        forgetPresses(platform);
+        transport_.clock().start(platform.ticks());
+        jumps_ = transport_.clock().jumps();
+        playback_.start(0, false);
+    }
+
+    // One frame; false once Escape ends author mode (nothing is drawn then).
+    bool frame()
+    {
+        platform_.pumpEvents();
+        meter_.frameStarted();
+        const bool escape = platform_.takeKeyPress(VK_ESCAPE_KEY);
+        if (escape || platform_.keyDown(VK_ESCAPE_KEY))
+            return false;
+        const bool shotWanted = takeKeys();
+        const int width = platform_.pictureWidth();
+        const int height = platform_.pictureHeight();
+        strip_.place(width, height, bar_.height());
+        const int pointerEvents = platform_.takePointerEvents(events_);
+        for (int i = 0; i < pointerEvents && barShown_; ++i)
+            applyStripAction(transport_, strip_.pointer(events_[i], platform_.keyDown(ShiftKey), show_.Timeline));
+        reload();
+
+        const ShowPosition position = step();
+        SetViewport(width, height);
+        DrawShowAt(show_, position, transport_.clock().jumps() != jumps_, width, height);
+        jumps_ = transport_.clock().jumps();
+        // The show's picture, without the strip and bar drawn over it.
+        if (shotWanted && shots_)
+            shots_->takeAndReport(width, height, transport_.clock().ms(), platform_.ticks());
+        FormatStatus(status_, sizeof status_, show_.Timeline, position, transport_.clock(), meter_.fps(),
+            meter_.drawMs(), beats_);
+        if (shots_)
+            shots_->notice(status_, sizeof status_, platform_.ticks());
+        // H clears the picture of the strip, the bar and the problems.
+        if (barShown_) {
+            const StripMarks marks{&show_.Timeline, beats_, transport_.clock().ms(), transport_.clock().looping()};
+            strip_.draw(width, height, waveform_, marks, bar_);
+            bar_.draw(width, height, status_, problems_, strip_.height());
+        }
+        meter_.frameDrawn();
+        platform_.present();
+        return true;
+    }
+
+private:
+    // Applies the author keys pressed since the last frame; true when S asked for a screenshot.
+    bool takeKeys()
+    {
+        bool shotWanted = false;
+        for (int i = 0; i < AuthorKeyBindingCount; ++i) {
+            if (!platform_.takeKeyPress(AuthorKeyBindings[i].virtualKey))
+                continue;
+            if (AuthorKeyBindings[i].key == AuthorKey::HideBar)
+                barShown_ = !barShown_;
+            else if (AuthorKeyBindings[i].key == AuthorKey::Screenshot)
+                shotWanted = true;
+            else
+                transport_.press(AuthorKeyBindings[i].key, platform_.keyDown(ShiftKey), platform_.keyDown(ControlKey));
+        }
+        return shotWanted;
+    }
+
+    void reload()
+    {
+        SoundStream* const playing = stream_;
+        if (!watch_ || !watch_->poll(stream_))
+            return;
+        music_.replace(stream_);
+        transport_.timelineChanged();
+        strip_.setShowEnd(ShowEnd(show_.Timeline));
+        if (show_.SoundtrackPath != waveformOf_ || stream_ != playing)
+            followSoundtrack(waveform_, waveformOf_, show_);
+        // Picks the music up at the clock when it plays.
+        if (!transport_.clock().paused())
+            transport_.clock().seek(transport_.clock().ms());
+        problems_ = watch_->problems();
+        printProblems(problems_);
+        jumps_ = -1;
+    }
+
+    // The transport's clock moved on to now, and the playback step taken at it: played on
+    // from the last frame, or sought to after a jump (and after a reload, whose timeline
+    // may be another).
+    ShowPosition step()
+    {
+        transport_.frame(platform_.ticks());
+        const double ms = transport_.clock().ms();
+        const ShowFrame next = transport_.clock().jumps() != jumps_
+            ? playback_.seek(ms)
+            : playback_.step(static_cast<int>(std::min(std::floor(ms), 2147483647.0)), false);
+        ShowPosition position;
+        position.part = next.over ? show_.Timeline.size() : next.part;
+        position.partTime = next.partTime;
+        return position;
+    }
+
+    Show& show_;
+    Platform& platform_;
+    SoundStream* stream_;
+    std::vector<std::string> problems_;
+    ShowWatch* watch_;
+    BeatGrid beats_;
+    Screenshots* shots_;
+    StatusBar bar_;
+    bool barShown_ = true;
+    char status_[256] = "";
+    StreamMusic music_;
+    AuthorTransport transport_;
+    Playback playback_;
+    TimelineStrip strip_;
+    Waveform waveform_;
+    std::string waveformOf_;
+    PointerEvent events_[PointerEventCapacity];
+    FrameMeter meter_;
+    int jumps_ = 0;
+};
+
+} // namespace
+
+void RunAuthorMode(Platform& platform, Show& show, SoundStream* stream, bool loop, const std::string& folder,
                    std::vector<std::string> problems, ShowWatch* watch, const BeatGrid& beats,
                    Screenshots* shots)
 {
@@ -229,86 +376,8 @@ void RunAuthorMode(Show& show, SoundStream* stream, bool loop, const std::string
     if (watch && !watch->start(folder))
         std::fprintf(stderr, "taldrex: %s cannot be watched; changed files are not reloaded\n",
             PrintableText(folder).c_str());
-
-    StatusBar bar;
-    std::string fontProblem;
-    if (!bar.load(StatusFontFiles(), std::clamp(ScreenHeight / 40, 12, 32), fontProblem))
-        std::fprintf(stderr, "taldrex: %s; the status bar has no text\n", fontProblem.c_str());
-    bool barShown = true;
-    char status[256];
-
-    StreamMusic music(stream);
-    AuthorTransport transport(show.Timeline, music);
-    transport.clock().setLooping(loop);
-    transport.setBeats(beats);
-    TimelineStrip strip;
-    strip.setShowEnd(ShowEnd(show.Timeline));
-    Waveform waveform;
-    std::string waveformOf;
-    followSoundtrack(waveform, waveformOf, show);
-    PointerEvent events[PointerEventCapacity];
     KeepCursorShown(true);
-    FrameMeter meter;
-    if (shots)
-        shots->prepare(ScreenWidth, ScreenHeight);
-    forgetPresses();
-    transport.clock().start(SDL_GetTicks());
-    int jumps = transport.clock().jumps();
-
-    for (;;) {
-        PumpMessages();
-        meter.frameStarted();
-        const bool escape = TakeKeyPress(VK_ESCAPE_KEY);
-        if (escape || KeyState[VK_ESCAPE_KEY] != 0)
-            return;
-        bool shotWanted = false;
-        for (int i = 0; i < AuthorKeyBindingCount; ++i) {
-            if (!TakeKeyPress(AuthorKeyBindings[i].virtualKey))
-                continue;
-            if (AuthorKeyBindings[i].key == AuthorKey::HideBar)
-                barShown = !barShown;
-            else if (AuthorKeyBindings[i].key == AuthorKey::Screenshot)
-                shotWanted = true;
-            else
-                transport.press(AuthorKeyBindings[i].key, KeyState[ShiftKey] != 0, KeyState[ControlKey] != 0);
-        }
-        strip.place(ScreenWidth, ScreenHeight, bar.height());
-        const int pointerEvents = TakePointerEvents(events);
-        for (int i = 0; i < pointerEvents && barShown; ++i)
-            applyStripAction(transport, strip.pointer(events[i], KeyState[ShiftKey] != 0, show.Timeline));
-        SoundStream* const playing = stream;
-        if (watch && watch->poll(stream)) {
-            music.replace(stream);
-            transport.timelineChanged();
-            strip.setShowEnd(ShowEnd(show.Timeline));
-            if (show.SoundtrackPath != waveformOf || stream != playing)
-                followSoundtrack(waveform, waveformOf, show);
-            // Picks the music up at the clock when it plays.
-            if (!transport.clock().paused())
-                transport.clock().seek(transport.clock().ms());
-            problems = watch->problems();
-            printProblems(problems);
-            jumps = -1;
-        }
-
-        const ShowPosition position = transport.frame(SDL_GetTicks());
-        SetViewport(ScreenWidth, ScreenHeight);
-        DrawShowAt(show, position, transport.clock().jumps() != jumps, ScreenWidth, ScreenHeight);
-        jumps = transport.clock().jumps();
-        // The show's picture, without the strip and bar drawn over it.
-        if (shotWanted && shots)
-            shots->takeAndReport(ScreenWidth, ScreenHeight, transport.clock().ms(), SDL_GetTicks());
-        FormatStatus(status, sizeof status, show.Timeline, position, transport.clock(), meter.fps(), meter.drawMs(),
-            beats);
-        if (shots)
-            shots->notice(status, sizeof status, SDL_GetTicks());
-        // H clears the picture of the strip, the bar and the problems.
-        if (barShown) {
-            const StripMarks marks{&show.Timeline, beats, transport.clock().ms(), transport.clock().looping()};
-            strip.draw(ScreenWidth, ScreenHeight, waveform, marks, bar);
-            bar.draw(ScreenWidth, ScreenHeight, status, problems, strip.height());
-        }
-        meter.frameDrawn();
-        SDL_GL_SwapWindow(MainWindow);
+    AuthorRun run(show, platform, stream, loop, std::move(problems), watch, beats, shots);
+    while (run.frame()) {
     }
 }

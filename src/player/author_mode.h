@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+class Platform;
 class Show;
 class Screenshots;
 struct CheckProblem;
@@ -46,13 +47,14 @@ void FormatStatus(char* text, size_t size, const TimelineArray& timeline, const 
 // part the picture is black. Does not swap.
 void DrawShowAt(Show& show, const ShowPosition& position, bool jumped, int width, int height);
 
-// Plays show, already loaded, in MainWindow
-// from 0 until Escape, on the music of stream (or the tick count without one), looping
-// when loop is set until L says otherwise, with the timeline strip over the show and its
+// Plays show, already loaded, on platform from 0 until Escape, a frame at a time, each
+// drawn where the playback step puts it at the transport's clock: on the music of stream
+// (or the tick count without one), looping when loop is set until L says otherwise, with
+// the timeline strip over the show and its
 // soundtrack and the beats of beats (none without a tempo). problems are listed on
 // screen until the watch reports a clean reload; watch may be null (nothing is reloaded
 // then). S writes the show's picture into shots, when given, and the status bar says
 // where for a moment.
-void RunAuthorMode(Show& show, SoundStream* stream, bool loop, const std::string& folder,
+void RunAuthorMode(Platform& platform, Show& show, SoundStream* stream, bool loop, const std::string& folder,
                    std::vector<std::string> problems, ShowWatch* watch, const BeatGrid& beats = BeatGrid(),
                    Screenshots* shots = nullptr);

@@ -3,7 +3,7 @@
 // status bar and the beat keys.
 #pragma once
 
-#include "app/mp3_decoder.h"
+#include "audio/mp3_decoder.h"
 
 constexpr int BeatsPerBar = 4;
 

@@ -1,7 +1,7 @@
 #include "player/command_line.h"
 
-#include "app/display_choices.h"
 #include "demo/video_encoding.h"
+#include "desktop/display_choices.h"
 
 #include <CLI/CLI.hpp>
 

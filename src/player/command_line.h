@@ -1,10 +1,10 @@
 // The command line: the demo folder, and options that stand in for the settings dialog.
 #pragma once
 
-#include "app/renderer.h"
-#include "app/sound.h"
-#include "demo/capture.h"
+#include "desktop/sound.h"
+#include "gpu/renderer.h"
 #include "image/image_limits.h"
+#include "player/capture.h"
 
 #include <optional>
 #include <string>

@@ -1,28 +1,29 @@
 #include "player/demo_app.h"
 
-#include "app/display_choices.h"
-#include "app/error_report.h"
-#include "app/gl_extensions.h"
-#include "app/mp3_decoder.h"
-#include "app/renderer.h"
-#include "app/shell_state.h"
-#include "app/sound.h"
-#include "app/stop_signals.h"
-#include "app/viewport.h"
-#include "app/window.h"
-#include "demo/capture.h"
+#include "audio/mp3_decoder.h"
 #include "common/show_archive.h"
 #include "demo/check.h"
-#include "demo/live_reload.h"
 #include "demo/load_report.h"
 #include "demo/screenshot.h"
 #include "demo/show.h"
+#include "desktop/desktop_platform.h"
+#include "desktop/display_choices.h"
+#include "desktop/error_report.h"
+#include "desktop/shell_state.h"
+#include "desktop/sound.h"
+#include "desktop/stop_signals.h"
+#include "desktop/window.h"
+#include "gpu/gl_extensions.h"
+#include "gpu/renderer.h"
+#include "gpu/viewport.h"
 #include "image/image_limits.h"
 #include "player/artwork.h"
 #include "player/author_mode.h"
 #include "player/beat_grid.h"
+#include "player/capture.h"
 #include "player/command_line.h"
 #include "player/demo_folder.h"
+#include "player/live_reload.h"
 #include "player/settings_dialog.h"
 
 #include <FL/Fl.H>
@@ -166,7 +167,7 @@ int DemoApp::initInstance(const CommandLine& options, const std::string& folder)
     }
 
     LoadReport loaded;
-    if (!m_show->LoadScript(m_stream, WindowTarget(), &loaded))
+    if (!m_show->LoadScript(Desktop(), m_stream, &loaded))
         FatalError("script.txt can no longer be read in the demo folder");
     // What --check would find: listed in author mode, counted in one line otherwise; the
     // show plays either way. Looked for behind the loading picture, so that the window
@@ -178,10 +179,10 @@ int DemoApp::initInstance(const CommandLine& options, const std::string& folder)
     Screenshots shots(options.screenshotDir, ScreenshotShowName(folder));
     if (options.author) {
         LiveReloadWatch watch(*m_show);
-        RunAuthorMode(*m_show, m_stream, loopDemo != 0, ".", problems, &watch, authorBeats(options, *m_show),
+        RunAuthorMode(Desktop(), *m_show, m_stream, loopDemo != 0, ".", problems, &watch, authorBeats(options, *m_show),
             &shots);
     } else
-        m_show->RunTimeline(loopDemo, m_stream, &shots);
+        m_show->RunTimeline(Desktop(), loopDemo, m_stream, &shots);
 
     CloseDemoWindow();
 }

@@ -1,6 +1,6 @@
 #include "player/settings_dialog.h"
 
-#include "app/window.h"
+#include "desktop/window.h"
 #include "player/artwork.h"
 
 #include <FL/Fl.H>

@@ -4,8 +4,8 @@
 // the mouse. Clicking seeks, dragging scrubs, a double click on a block jumps to its start.
 #pragma once
 
-#include "app/window.h"
 #include "demo/timeline.h"
+#include "desktop/window.h"
 #include "player/beat_grid.h"
 
 #include <vector>

@@ -1,6 +1,6 @@
 #include "player/waveform.h"
 
-#include "app/mp3_decoder.h"
+#include "audio/mp3_decoder.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "render/line_mode.h"
 
-#include "app/renderer.h"
+#include "gpu/renderer.h"
 
 void LineMode::draw(const Vector3Array& vertices, const GrowableArray<Face>& faces, const Vector3Array&) const
 {

@@ -1,6 +1,6 @@
 #include "render/render_mode.h"
 
-#include "app/renderer.h"
+#include "gpu/renderer.h"
 #include "render/dual_map_mode.h"
 #include "render/line_mode.h"
 #include "render/sphere_map_mode.h"

@@ -1,6 +1,6 @@
 #include "render/sphere_map_mode.h"
 
-#include "app/renderer.h"
+#include "gpu/renderer.h"
 
 void SphereMapMode::draw(const Vector3Array& vertices, const GrowableArray<Face>& faces,
                          const Vector3Array& normals) const

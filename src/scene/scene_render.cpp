@@ -1,6 +1,6 @@
 #include "scene/scene_render.h"
 
-#include "app/renderer.h"
+#include "gpu/renderer.h"
 #include "graph/camera_node.h"
 #include "graph/light_node.h"
 #include "graph/mesh_node.h"

@@ -1,10 +1,11 @@
 #include "demo/check.h"
+#include "desktop/desktop_platform.h"
 
-#include "app/shell_state.h"
 #include "common/data_file.h"
 #include "demo/load_report.h"
 #include "demo/show.h"
 #include "demo/timeline.h"
+#include "desktop/shell_state.h"
 #include "graph/camera_node.h"
 #include "image/image_limits.h"
 #include "scene/scene.h"
@@ -78,7 +79,7 @@ protected:
         Show show(showFolder(), textureMemory);
         LoadReport loaded;
         SoundStream* stream = nullptr;
-        EXPECT_TRUE(show.LoadScript(stream, WindowTarget(), &loaded));
+        EXPECT_TRUE(show.LoadScript(Desktop(), stream, &loaded));
         NoSound = savedNoSound;
         return loaded;
     }

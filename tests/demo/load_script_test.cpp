@@ -1,6 +1,7 @@
-#include "app/shell_state.h"
 #include "demo/show.h"
 #include "demo/timeline.h"
+#include "desktop/desktop_platform.h"
+#include "desktop/shell_state.h"
 #include "render/render_mode.h"
 #include "scene_writer.h"
 #include "support/gl_test_context.h"
@@ -68,7 +69,7 @@ TEST_F(LoadScript, FillsTheRegistriesAndTimelineInFileOrder)
            "[scenes]\nearly.scn\n\n[part]\nearly.scn\n100\ncam\nphoto.jpg\nstandard\n");
     SoundStream* stream = nullptr;
     NoSound = 1;
-    ASSERT_TRUE(show->LoadScript(stream));
+    ASSERT_TRUE(show->LoadScript(Desktop(), stream));
 
     // Every listed texture is registered, even one whose file is missing; the key is the
     // whole lower-cased line, leading spaces included.
@@ -103,7 +104,7 @@ TEST_F(LoadScript, AnMp3ThatDoesNotOpenTurnsSoundOffForGood)
     REQUIRE_GL(gl);
     script("[mp3]\nnothing.mp3\n\n");
     SoundStream* stream = nullptr;
-    ASSERT_TRUE(show->LoadScript(stream));
+    ASSERT_TRUE(show->LoadScript(Desktop(), stream));
     EXPECT_EQ(stream, nullptr);
     EXPECT_EQ(NoSound, 1);
     EXPECT_EQ(show->SoundtrackPath, "Data/nothing.mp3");
@@ -114,7 +115,7 @@ TEST_F(LoadScript, AnUnreadableScriptIsReported)
     GlTestContext gl(64, 36);
     REQUIRE_GL(gl);
     SoundStream* stream = nullptr;
-    EXPECT_FALSE(show->LoadScript(stream));
+    EXPECT_FALSE(show->LoadScript(Desktop(), stream));
 }
 
 namespace {
@@ -152,7 +153,7 @@ TEST_F(LoadScript, ATextureListedAgainIsNotBuiltAgain)
     SoundStream* stream = nullptr;
     NoSound = 1;
     const int before = liveTextures();
-    ASSERT_TRUE(show->LoadScript(stream));
+    ASSERT_TRUE(show->LoadScript(Desktop(), stream));
 
     // The loading picture, the photo, and the line naming both kinds, which keeps its PNG
     // and releases the JPEG it built first.
@@ -182,7 +183,7 @@ TEST_F(LoadScript, ASceneListedAgainIsLoadedAgainAndTheOneItReplacesIsFreed)
     SoundStream* stream = nullptr;
     NoSound = 1;
     const int before = liveDisplayLists();
-    ASSERT_TRUE(show->LoadScript(stream));
+    ASSERT_TRUE(show->LoadScript(Desktop(), stream));
 
     // One list per static mesh of the scenes that stay registered.
     EXPECT_EQ(liveDisplayLists() - before, 2);
@@ -218,8 +219,8 @@ TEST_F(LoadScript, TwoShowsLoadedSideBySideFindOnlyTheirOwnFiles)
     Show second(otherFolder);
 
     SoundStream* stream = nullptr;
-    ASSERT_TRUE(show->LoadScript(stream));
-    ASSERT_TRUE(second.LoadScript(stream));
+    ASSERT_TRUE(show->LoadScript(Desktop(), stream));
+    ASSERT_TRUE(second.LoadScript(Desktop(), stream));
     fs::remove_all(other);
 
     struct Expect {
@@ -261,7 +262,7 @@ TEST_F(LoadScript, ReleasingAShowDeletesItsTexturesInItsContext)
     script("[textures]\nphoto.jpg\nalpha.png\n");
     const int before = liveTextures();
     SoundStream* stream = nullptr;
-    ASSERT_TRUE(show->LoadScript(stream));
+    ASSERT_TRUE(show->LoadScript(Desktop(), stream));
     const GLuint photo = show->TextureRegistry.find("photo.jpg")->get();
     ASSERT_TRUE(glIsTexture(photo));
     // The loading picture is the loader's, not the show's: it stays.

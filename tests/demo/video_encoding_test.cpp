@@ -1,4 +1,3 @@
-#include "demo/capture.h"
 #include "demo/video_encoding.h"
 
 #include <gtest/gtest.h>
@@ -92,40 +91,4 @@ TEST(VideoEncoding, SoundStartsAtTheFirstFrameAndLastsAsLongAsTheFrames)
     args = VideoArguments(settings);
     EXPECT_EQ(valueOf(args, "-ss"), "2.000000");
     EXPECT_FALSE(has(args, "-t"));
-}
-
-TEST(CapturePlan, FramesWhoseClockLiesInTheRange)
-{
-    CaptureOptions options;
-    options.fps = 30;
-    // Frames 0..120 show 0..4000 ms.
-    CaptureSpan span = PlanCapture(options, 4000);
-    EXPECT_EQ(span.first, 0);
-    EXPECT_EQ(span.last, 120);
-    EXPECT_EQ(span.count(), 121);
-
-    // Frame 59 shows 1966 ms, frame 60 2000 ms: ranges split there meet without a gap.
-    options.toMs = 1999;
-    EXPECT_EQ(PlanCapture(options, 4000).last, 59);
-    options.toMs = -1;
-    options.fromMs = 2000;
-    EXPECT_EQ(PlanCapture(options, 4000).first, 60);
-    // 1001 ms is first reached by frame 31 (1033 ms).
-    options.fromMs = 1001;
-    EXPECT_EQ(PlanCapture(options, 4000).first, 31);
-
-    // A show end between frames: frame 1 shows 33 ms.
-    options.fromMs = 0;
-    EXPECT_EQ(PlanCapture(options, 33).last, 1);
-    EXPECT_EQ(PlanCapture(options, 32).last, 0);
-    // --to beyond the show, and a range after it.
-    options.toMs = 999999;
-    EXPECT_EQ(PlanCapture(options, 4000).last, 120);
-    options.fromMs = 5000;
-    EXPECT_EQ(PlanCapture(options, 4000).count(), 0);
-    // 60 fps: frame k shows floor(k x 1000 / 60).
-    options.fps = 60;
-    options.fromMs = 0;
-    options.toMs = 1000;
-    EXPECT_EQ(PlanCapture(options, 4000).last, 60);
 }

@@ -2,11 +2,11 @@
 // loaded while an off-screen context is current and drawn into a 16:9 band.
 #pragma once
 
-#include "app/gl.h"
-#include "app/renderer.h"
 #include "common/registry.h"
-#include "scene/scene_render.h"
+#include "gpu/gl.h"
+#include "gpu/renderer.h"
 #include "scene/scene.h"
+#include "scene/scene_render.h"
 #include "scene_writer.h"
 #include "support/gl_test_context.h"
 

@@ -4,8 +4,8 @@
 // by more than 3 % in a channel), and the gles2 renderer makes no call ES 2.0 refuses.
 #include "draw_scene.h"
 
-#include "app/renderer_gles2.h"
-#include "app/viewport.h"
+#include "gpu/renderer_gles2.h"
+#include "gpu/viewport.h"
 #include "image/screen_quad.h"
 #include "image/screen_text.h"
 #include "image/texture.h"

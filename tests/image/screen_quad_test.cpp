@@ -1,8 +1,8 @@
 #include "image/screen_quad.h"
 
-#include "app/gl_extensions.h"
-#include "app/renderer.h"
-#include "app/shell_state.h"
+#include "desktop/shell_state.h"
+#include "gpu/gl_extensions.h"
+#include "gpu/renderer.h"
 #include "image/loading_picture.h"
 #include "image/texture.h"
 #include "image_files.h"
@@ -313,7 +313,7 @@ TEST(ScreenQuads, BothLeaveTheStateTheSceneRenderStartsFrom)
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
-TEST(ShowLoadingPicture, DrawsTheLoadingJpegOverTheScreenAndRestoresTheProjection)
+TEST(DrawLoadingPicture, DrawsTheLoadingJpegOverTheScreenAndRestoresTheProjection)
 {
     GlTestContext gl(Width, Height);
     REQUIRE_GL(gl);
@@ -338,7 +338,7 @@ TEST(ShowLoadingPicture, DrawsTheLoadingJpegOverTheScreenAndRestoresTheProjectio
     r.clearColor(0.5f, 0.5f, 0.5f, 1);
     r.clear(GL_COLOR_BUFFER_BIT);
 
-    GLuint texture = ShowLoadingPicture(show, budget, WindowTarget());
+    GLuint texture = DrawLoadingPicture(show, budget, ScreenWidth, ScreenHeight);
     EXPECT_NE(texture, 0u);
     expectQuadrants(gl, TopLeft, TopRight, BottomLeft, BottomRight);
     // The picture reaches the corners of the screen.
@@ -351,7 +351,7 @@ TEST(ShowLoadingPicture, DrawsTheLoadingJpegOverTheScreenAndRestoresTheProjectio
 
     // Without the picture the frame still comes: the quad untextured, over black.
     std::filesystem::remove(folder.path("data/loading.jpg"));
-    ShowLoadingPicture(show, budget, WindowTarget());
+    DrawLoadingPicture(show, budget, ScreenWidth, ScreenHeight);
     expectQuadrants(gl, BottomRight, BottomRight, BottomRight, BottomRight);
     EXPECT_EQ(r.takeError(), GLenum(GL_NO_ERROR));
 }

@@ -3,14 +3,15 @@
 // kept at each part's start and middle; then the author clock seeks to those times
 // backwards and forwards, into the scenes two parts share and after a loop, and its
 // pictures must match within the reference frames' tolerance.
-#include "app/gl.h"
-#include "app/gl_extensions.h"
-#include "app/offscreen_context.h"
-#include "app/shell_state.h"
-#include "app/viewport.h"
 #include "demo/playback.h"
 #include "demo/show.h"
 #include "demo/timeline.h"
+#include "desktop/desktop_platform.h"
+#include "desktop/offscreen_context.h"
+#include "desktop/shell_state.h"
+#include "gpu/gl.h"
+#include "gpu/gl_extensions.h"
+#include "gpu/viewport.h"
 #include "player/author_clock.h"
 #include "player/author_mode.h"
 #include "player/demo_folder.h"
@@ -130,7 +131,7 @@ TEST(AuthorSeek, SeekingShowsWhatPlayingToTheSameClockShows)
     NoSound = 1;
     Show show(folder);
     SoundStream* stream = nullptr;
-    ASSERT_TRUE(show.LoadScript(stream));
+    ASSERT_TRUE(show.LoadScript(Desktop(), stream));
     ASSERT_GE(show.Timeline.size(), 3);
 
     // Playing shows a part from part time 0 at the first clock reading past its start,

@@ -2,9 +2,9 @@
 // pixel above it changes, and the show's next frame draws exactly as without it.
 #include "player/status_bar.h"
 
-#include "app/gl.h"
-#include "app/gl_extensions.h"
-#include "app/renderer.h"
+#include "gpu/gl.h"
+#include "gpu/gl_extensions.h"
+#include "gpu/renderer.h"
 #include "support/gl_test_context.h"
 
 #include <gtest/gtest.h>

@@ -3,11 +3,10 @@
 // what the mouse does to the clock.
 #include "player/timeline_strip.h"
 
-#include "app/gl.h"
-#include "app/mp3_decoder.h"
-#include "app/renderer.h"
-#include "app/tone_mp3.h"
+#include "audio/mp3_decoder.h"
 #include "demo/part_timing.h"
+#include "gpu/gl.h"
+#include "gpu/renderer.h"
 #include "player/author_clock.h"
 #include "player/author_mode.h"
 #include "player/beat_grid.h"
@@ -15,6 +14,7 @@
 #include "player/waveform.h"
 #include "support/allocation_counter.h"
 #include "support/gl_test_context.h"
+#include "support/tone_mp3.h"
 
 #include <gtest/gtest.h>
 

@@ -5,9 +5,9 @@
 #include "render/sphere_map_mode.h"
 #include "render/texture_mode.h"
 
-#include "app/gl.h"
-#include "app/gl_extensions.h"
-#include "app/renderer.h"
+#include "gpu/gl.h"
+#include "gpu/gl_extensions.h"
+#include "gpu/renderer.h"
 #include "support/gl_test_context.h"
 
 #include <gtest/gtest.h>

@@ -4,14 +4,15 @@
 // objects. And long lists (a million parts, three million siblings) load, each list made in
 // one allocation.
 #include "damage.h"
+#include "desktop/desktop_platform.h"
 #include "heap_meter.h"
 #include "support/gl_test_context.h"
 #include "support/node_records.h"
 
-#include "app/shell_state.h"
 #include "common/data_file.h"
 #include "demo/show.h"
 #include "demo/timeline.h"
+#include "desktop/shell_state.h"
 #include "graph/camera_node.h"
 #include "scene/scene.h"
 
@@ -208,7 +209,7 @@ protected:
         clearShow();
         HeapMeter meter;
         SoundStream* stream = nullptr;
-        EXPECT_TRUE(show->LoadScript(stream));
+        EXPECT_TRUE(show->LoadScript(Desktop(), stream));
         const size_t rise = meter.rise();
         EXPECT_LE(rise, fixedAllowance + scriptFactor * script.size()) << name;
         const double ratio = static_cast<double>(rise) / static_cast<double>(script.size());
@@ -255,7 +256,7 @@ TEST_F(ScriptFolder, AMillionPartsFillTheTimelineInOneAllocation)
     ASSERT_LE(script.size(), static_cast<size_t>(ScriptFileLimit));
     std::ofstream(dir / "script.txt", std::ios::binary) << script;
     SoundStream* stream = nullptr;
-    ASSERT_TRUE(show->LoadScript(stream));
+    ASSERT_TRUE(show->LoadScript(Desktop(), stream));
     ASSERT_EQ(show->Timeline.size(), parts);
     EXPECT_EQ(show->Timeline.capacity(), parts);
     EXPECT_EQ(show->Timeline[parts - 1].endTime, 0);

@@ -2,7 +2,7 @@
 // same entry point, by the suite: tests/fixtures/regressions/<reader>/<input>.
 #include "support/scene_workout.h"
 
-#include "app/mp3_decoder.h"
+#include "audio/mp3_decoder.h"
 #include "demo/script_parser.h"
 #include "image/jpeg_decoder.h"
 #include "image/png_decoder.h"

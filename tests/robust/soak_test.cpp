@@ -2,16 +2,17 @@
 // counts frames: after the first pass the player's resident memory stays put and OpenGL
 // never reports an error.
 #include "damage.h"
+#include "desktop/desktop_platform.h"
 #include "heap_meter.h"
 #include "support/gl_test_context.h"
 #include "support/sanitizer_hooks.h"
 
-#include "app/gl.h"
-#include "app/shell_state.h"
-#include "app/viewport.h"
 #include "demo/playback.h"
 #include "demo/show.h"
 #include "demo/timeline.h"
+#include "desktop/shell_state.h"
+#include "gpu/gl.h"
+#include "gpu/viewport.h"
 
 #include <gtest/gtest.h>
 
@@ -103,7 +104,7 @@ TEST(Soak, TenMinutesOfTheLoopingShowKeepMemoryFlatAndRaiseNoGlError)
     InitGLState(width, height);
     NoSound = 1;
     SoundStream* stream = nullptr;
-    ASSERT_TRUE(show.LoadScript(stream));
+    ASSERT_TRUE(show.LoadScript(Desktop(), stream));
     ASSERT_FALSE(show.Timeline.empty());
     ASSERT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 

@@ -1,13 +1,14 @@
 // Ten megabytes of the smallest silent MP3 frames decode to nearly three hours of sound:
 // the sound layer plays that soundtrack, and --check measures it, in a bounded amount of
 // memory.
+#include "desktop/desktop_platform.h"
 #include "heap_meter.h"
 #include "support/gl_test_context.h"
 
-#include "app/sound.h"
-#include "app/shell_state.h"
 #include "demo/check.h"
 #include "demo/show.h"
+#include "desktop/shell_state.h"
+#include "desktop/sound.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -141,7 +142,7 @@ TEST_F(SilentSoundtrack, ASoundtrackListedManyTimesHoldsOneStream)
         Show show(shown);
         HeapMeter meter;
         SoundStream* stream = nullptr;
-        EXPECT_TRUE(show.LoadScript(stream));
+        EXPECT_TRUE(show.LoadScript(Desktop(), stream));
         const size_t rise = meter.rise();
         EXPECT_NE(stream, nullptr);
         SoundStreamClose(stream);

@@ -1,6 +1,6 @@
 // Loading a scene makes no OpenGL object, with or without a context: its display lists are
 // made when it is uploaded to a context and freed when it is released from it.
-#include "app/gl.h"
+#include "gpu/gl.h"
 #include "graph/mesh_node.h"
 #include "render/render_mode.h"
 #include "scene/scene.h"

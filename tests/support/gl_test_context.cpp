@@ -1,8 +1,8 @@
 #include "support/gl_test_context.h"
 
-#include "app/gl.h"
-#include "app/gl_extensions.h"
-#include "app/shell_state.h"
+#include "desktop/shell_state.h"
+#include "gpu/gl.h"
+#include "gpu/gl_extensions.h"
 
 #include <gtest/gtest.h>
 

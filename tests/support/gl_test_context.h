@@ -1,7 +1,7 @@
 // GlTestContext: a live OpenGL context with no display, for tests that draw.
 #pragma once
 
-#include "app/offscreen_context.h"
+#include "desktop/offscreen_context.h"
 #include "support/missing.h"
 
 #include <SDL.h>

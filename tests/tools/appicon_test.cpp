@@ -1,6 +1,6 @@
 // taldrex-appicon: the player's own icon written at every size the desktop's icon theme
 // looks for, and a folder it cannot write reported by name.
-#include "app/child_process.h"
+#include "desktop/child_process.h"
 #include "image/png_decoder.h"
 #include "player/artwork.h"
 

@@ -1,5 +1,5 @@
 // taldrex-demogen's command line: --help is usage, never a folder to write a show into.
-#include "app/child_process.h"
+#include "desktop/child_process.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // cmake --install puts the makers' scene tool beside the player, with the bundled show.
-#include "app/child_process.h"
+#include "desktop/child_process.h"
 #include "support/missing.h"
 
 #include <gtest/gtest.h>

@@ -1,14 +1,14 @@
 // taldrex-scene export: the glTF of every bundled scene passes the Khronos validator, and
 // every sampled value is what the player evaluates at that frame, read back from the file.
-#include "app/child_process.h"
-#include "support/missing.h"
+#include "desktop/child_process.h"
+#include "gltf_export.h"
 #include "graph/camera_node.h"
 #include "graph/light_node.h"
 #include "graph/mesh_node.h"
-#include "gltf_export.h"
 #include "scene/material.h"
 #include "scene/scene.h"
 #include "scene_writer.h"
+#include "support/missing.h"
 
 #include <tiny_gltf.h>
 

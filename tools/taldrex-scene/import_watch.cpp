@@ -1,7 +1,7 @@
 #include "import_watch.h"
 
-#include "app/stop_signals.h"
 #include "common/printable_text.h"
+#include "desktop/stop_signals.h"
 
 #include <poll.h>
 #include <sys/inotify.h>

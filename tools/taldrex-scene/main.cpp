@@ -5,7 +5,7 @@
 #include "import_command.h"
 #include "import_watch.h"
 
-#include "app/stop_signals.h"
+#include "desktop/stop_signals.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,0 +1,77 @@
+#include "desktop/desktop_platform.h"
+
+#include "desktop/shell_state.h"
+#include "desktop/sound.h"
+#include "desktop/window.h"
+#include "image/loading_picture.h"
+
+#include <SDL.h>
+
+DesktopPlatform::DesktopPlatform(SDL_Window* offscreen, int width, int height)
+    : offscreen_(offscreen), width_(width), height_(height)
+{
+}
+
+int DesktopPlatform::pictureWidth() { return offscreen_ ? width_ : ScreenWidth; }
+
+int DesktopPlatform::pictureHeight() { return offscreen_ ? height_ : ScreenHeight; }
+
+void DesktopPlatform::present()
+{
+    if (SDL_Window* window = offscreen_ ? offscreen_ : MainWindow)
+        SDL_GL_SwapWindow(window);
+}
+
+void DesktopPlatform::showLoadingPicture(const DataFolder& folder, ImageBudget& budget, TexturePicture* decoded)
+{
+    DrawLoadingPicture(folder, budget, pictureWidth(), pictureHeight(), decoded);
+    present();
+}
+
+void DesktopPlatform::pumpEvents() { PumpMessages(); }
+
+uint32_t DesktopPlatform::ticks() { return SDL_GetTicks(); }
+
+bool DesktopPlatform::keyDown(int virtualKey)
+{
+    return virtualKey >= 0 && virtualKey < 256 && KeyState[virtualKey] != 0;
+}
+
+bool DesktopPlatform::takeKeyPress(int virtualKey) { return TakeKeyPress(virtualKey); }
+
+int DesktopPlatform::takePointerEvents(PointerEvent (&events)[PointerEventCapacity])
+{
+    return TakePointerEvents(events);
+}
+
+bool DesktopPlatform::soundOff() { return offscreen_ || NoSound != 0; }
+
+SoundStream* DesktopPlatform::openMusic(const std::string& path, const DataFolder& folder)
+{
+    if (offscreen_)
+        return nullptr;
+    SoundStream* stream = NoSound == 0 ? SoundStreamOpen(path.c_str(), folder) : nullptr;
+    if (!stream)
+        NoSound = 1;
+    return stream;
+}
+
+void DesktopPlatform::closeMusic(SoundStream* stream) { SoundStreamClose(stream); }
+
+bool DesktopPlatform::startMusic(SoundStream* stream) { return SoundStreamPlay(stream); }
+
+int DesktopPlatform::musicPosition(SoundStream* stream) { return SoundStreamGetTime(stream); }
+
+bool DesktopPlatform::musicEnded(SoundStream* stream) { return SoundStreamEnded(stream); }
+
+bool DesktopPlatform::seekMusic(SoundStream* stream, int ms) { return SoundStreamSetPosition(stream, ms); }
+
+bool DesktopPlatform::pauseMusic(SoundStream* stream, bool paused) { return SoundStreamPause(stream, paused); }
+
+int DesktopPlatform::audioDelayMs() { return AudioDelayMs; }
+
+DesktopPlatform& Desktop()
+{
+    static DesktopPlatform desktop;
+    return desktop;
+}
