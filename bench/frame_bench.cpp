@@ -2,6 +2,7 @@
 // tracks, and for morphing meshes the blended positions) and drawing (everything else up to
 // glFinish). Static meshes replay display lists; morphing meshes send every corner each frame.
 #include "common/registry.h"
+#include "desktop/sdl_gl.h"
 #include "gpu/gl.h"
 #include "gpu/gl_extensions.h"
 #include "graph/mesh_node.h"
@@ -43,6 +44,8 @@ struct OffscreenContext {
         if (!context)
             return;
         SDL_GL_MakeCurrent(window, context);
+        std::string error;
+        InstallRendererFor(RendererKind::Gl, error);
         LoadExtensions();
         glEnable(GL_TEXTURE_2D);
         glDepthFunc(GL_LEQUAL);

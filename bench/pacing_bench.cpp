@@ -5,6 +5,7 @@
 // refresh period, the interval a vsynced loop should keep to. On an X display (DISPLAY
 // set; bench/report.py starts Xvfb) the context is EGL, which has swap control under
 // Xvfb; otherwise SDL's off-screen driver.
+#include "desktop/sdl_gl.h"
 #include "desktop/window.h"
 #include "gpu/gl.h"
 
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace {
@@ -37,8 +39,9 @@ struct PacingWindow {
         window = SDL_CreateWindow("pacing bench", 0, 0, 1280, 720, SDL_WINDOW_OPENGL);
         if (window)
             context = SDL_GL_CreateContext(window);
-        if (context)
-            SDL_GL_MakeCurrent(window, context);
+        std::string error;
+        if (context && SDL_GL_MakeCurrent(window, context) == 0)
+            InstallRendererFor(RendererKind::Gl, error);
     }
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;

@@ -2,6 +2,7 @@
 // OpenGL context, clear one picture, read it back and write it as frame-000000.png in DIR.
 // Usage: taldrex-bench-empty-frame DIR. The start-up benchmark times it beside the player.
 #include "demo/frame_pipeline.h"
+#include "desktop/sdl_gl.h"
 #include "gpu/gl.h"
 #include "gpu/gl_extensions.h"
 
@@ -30,7 +31,9 @@ int main(int argc, char** argv)
     SDL_Window* window =
         SDL_CreateWindow("empty frame", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
-    if (!context || SDL_GL_MakeCurrent(window, context) != 0 || !LoadExtensions()) {
+    std::string error;
+    if (!context || SDL_GL_MakeCurrent(window, context) != 0 || !InstallRendererFor(RendererKind::Gl, error) ||
+        !LoadExtensions()) {
         std::fprintf(stderr, "taldrex-bench-empty-frame: no off-screen OpenGL context: %s\n", SDL_GetError());
         return 1;
     }

@@ -3,9 +3,21 @@
 #include "desktop/shell_state.h"
 #include "desktop/sound.h"
 #include "desktop/window.h"
+#include "gpu/renderer.h"
 #include "image/loading_picture.h"
 
 #include <SDL.h>
+
+namespace {
+
+// Whether a swap shows nothing anywhere: SDL's drivers that draw into no screen.
+bool presentsNothing()
+{
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+}
+
+} // namespace
 
 DesktopPlatform::DesktopPlatform(SDL_Window* offscreen, int width, int height)
     : offscreen_(offscreen), width_(width), height_(height)
@@ -18,8 +30,16 @@ int DesktopPlatform::pictureHeight() { return offscreen_ ? height_ : ScreenHeigh
 
 void DesktopPlatform::present()
 {
-    if (SDL_Window* window = offscreen_ ? offscreen_ : MainWindow)
-        SDL_GL_SwapWindow(window);
+    SDL_Window* window = offscreen_ ? offscreen_ : MainWindow;
+    if (!window)
+        return;
+    SDL_GL_SwapWindow(window);
+    // SDL's offscreen driver swaps an EGL pbuffer, which EGL leaves untouched: the swap
+    // hands the driver no frame, and a software rasteriser would keep every frame's
+    // commands undrawn until the context closes, seconds after a stop signal. Waiting
+    // for the frame leaves none behind; a swap that presents already waits.
+    if (presentsNothing())
+        ActiveRenderer().finish();
 }
 
 void DesktopPlatform::showLoadingPicture(const DataFolder& folder, ImageBudget& budget, TexturePicture* decoded)

@@ -38,6 +38,7 @@ bool LoadGles2Api(Gles2Api& api, std::string& error)
     fetch(api.DrawArrays, "glDrawArrays");
     fetch(api.Enable, "glEnable");
     fetch(api.EnableVertexAttribArray, "glEnableVertexAttribArray");
+    fetch(api.Finish, "glFinish");
     fetch(api.GenBuffers, "glGenBuffers");
     fetch(api.GenerateMipmap, "glGenerateMipmap");
     fetch(api.GenTextures, "glGenTextures");

@@ -37,6 +37,7 @@ struct Gles2Api {
     PFNGLDRAWARRAYSPROC DrawArrays = nullptr;
     PFNGLENABLEPROC Enable = nullptr;
     PFNGLENABLEVERTEXATTRIBARRAYPROC EnableVertexAttribArray = nullptr;
+    PFNGLFINISHPROC Finish = nullptr;
     PFNGLGENBUFFERSPROC GenBuffers = nullptr;
     PFNGLGENERATEMIPMAPPROC GenerateMipmap = nullptr;
     PFNGLGENTEXTURESPROC GenTextures = nullptr;

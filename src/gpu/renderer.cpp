@@ -21,6 +21,7 @@ public:
     void clearColor(float, float, float, float) override {}
     void clearDepth(double) override {}
     void clear(GLbitfield) override {}
+    void finish() override {}
     void viewport(int, int, int, int) override {}
     void pushAllAttributes() override {}
     void popAllAttributes() override {}

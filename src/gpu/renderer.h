@@ -43,6 +43,8 @@ public:
     virtual void clearColor(float r, float g, float b, float a) = 0;
     virtual void clearDepth(double depth) = 0;
     virtual void clear(GLbitfield mask) = 0;
+    // Returns once the driver has carried out every call made so far, as glFinish does.
+    virtual void finish() = 0;
     virtual void viewport(int x, int y, int width, int height) = 0;
     // Saves and restores every state of the frame (matrices are stacks of their own);
     // saves and restores the client arrays and pixel storage.

@@ -14,6 +14,8 @@ void GlRenderer::colorMask(GLboolean r, GLboolean g, GLboolean b, GLboolean a) {
 void GlRenderer::clearColor(float r, float g, float b, float a) { glClearColor(r, g, b, a); }
 void GlRenderer::clearDepth(double depth) { glClearDepth(depth); }
 void GlRenderer::clear(GLbitfield mask) { glClear(mask); }
+
+void GlRenderer::finish() { glFinish(); }
 void GlRenderer::viewport(int x, int y, int width, int height) { glViewport(x, y, width, height); }
 void GlRenderer::pushAllAttributes() { glPushAttrib(GL_ALL_ATTRIB_BITS); }
 void GlRenderer::popAllAttributes() { glPopAttrib(); }

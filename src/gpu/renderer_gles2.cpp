@@ -256,6 +256,8 @@ void Gles2Renderer::clearDepth(double depth)
 
 void Gles2Renderer::clear(GLbitfield mask) { gl_.Clear(mask); }
 
+void Gles2Renderer::finish() { gl_.Finish(); }
+
 void Gles2Renderer::viewport(int x, int y, int width, int height)
 {
     const GLint box[4] = {x, y, width, height};

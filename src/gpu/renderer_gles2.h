@@ -47,6 +47,7 @@ public:
     void clearColor(float r, float g, float b, float a) override;
     void clearDepth(double depth) override;
     void clear(GLbitfield mask) override;
+    void finish() override;
     void viewport(int x, int y, int width, int height) override;
     void pushAllAttributes() override;
     void popAllAttributes() override;

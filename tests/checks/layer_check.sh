@@ -1,9 +1,13 @@
 #!/bin/sh
 # The folders of src/ form a stack, lowest first. A unit includes headers of its own folder
 # and of the folders below it only: an include of a higher folder fails this test, naming
-# the line, and so does a folder missing from the stack.
+# the line, and so does a folder missing from the stack. The core, the folders below the
+# desktop platform, includes nothing of the window system, sound devices, file watching,
+# child processes or signals, and only the renderers' folder includes OpenGL's headers.
 src=${1:?usage: $0 path/to/src}
-layers="common app image anim render graph scene demo player"
+layers="common audio gpu image anim render graph scene demo desktop player"
+core="common audio gpu image anim render graph scene demo"
+system='SDL|SDL2/|FL/|alsa/|EGL/|sys/inotify\.h|csignal|signal\.h|spawn\.h|sys/wait\.h'
 status=0
 for dir in "$src"/*/; do
     folder=$(basename "$dir")
@@ -25,6 +29,18 @@ for layer in $layers; do
         "$src/$layer"/*.h "$src/$layer"/*.cpp 2>/dev/null)
     if [ -n "$found" ]; then
         echo "FAIL: src/$layer includes from a layer above it:" >&2
+        echo "$found" >&2
+        status=1
+    fi
+done
+for layer in $core; do
+    headers="$system"
+    # The renderers declare the OpenGL and OpenGL ES calls they make; no one else does.
+    [ "$layer" = gpu ] || headers="$system|GL/|GLES2/"
+    found=$(grep -nE "^[[:space:]]*#[[:space:]]*include[[:space:]]*<($headers)" \
+        "$src/$layer"/*.h "$src/$layer"/*.cpp 2>/dev/null)
+    if [ -n "$found" ]; then
+        echo "FAIL: src/$layer, in the core, includes a header of the platform's:" >&2
         echo "$found" >&2
         status=1
     fi

@@ -2,12 +2,12 @@
 # Watching on today's screens, under Xvfb at 1920x1080 and at 1280x1024: "--mode desktop"
 # covers the whole screen with a borderless window whose 16:9 band fills a 16:9 screen
 # and lies 720 rows high at y = 152 on the 5:4 one; "--mode 1280x720" opens a window of
-# that client size, which F takes to desktop fullscreen and back. The window tests of test_app (OnXScreen.*) run on the same screens:
+# that client size, which F takes to desktop fullscreen and back. The window tests of test_desktop (OnXScreen.*) run on the same screens:
 # viewports read back from OpenGL, resizes, the fullscreen toggle and the swap interval.
 . "$(dirname "$0")/lib/session.sh"
 
-TEST_APP="${TALDREX_BINARY_DIR:?}/tests/test_app"
-[ -x "$TEST_APP" ] || fail "$TEST_APP is not built"
+TEST_DESKTOP="${TALDREX_BINARY_DIR:?}/tests/test_desktop"
+[ -x "$TEST_DESKTOP" ] || fail "$TEST_DESKTOP is not built"
 
 stop_server() {
     kill "$SERVER_PID" 2>/dev/null
@@ -17,7 +17,7 @@ stop_server() {
 
 # Runs the OnXScreen tests matching $2 on the current screen of size $1; none may skip.
 run_window_tests() {
-    TALDREX_TEST_SCREEN=$1 "$TEST_APP" --gtest_filter="$2" >"$WORK/gtest.log" 2>&1 \
+    TALDREX_TEST_SCREEN=$1 "$TEST_DESKTOP" --gtest_filter="$2" >"$WORK/gtest.log" 2>&1 \
         || { cat "$WORK/gtest.log" >&2; fail "window tests $2 failed on $1"; }
     grep -q "SKIPPED" "$WORK/gtest.log" && fail "window tests $2 skipped on $1"
     grep -q "PASSED" "$WORK/gtest.log" || fail "window tests $2 ran nothing on $1"

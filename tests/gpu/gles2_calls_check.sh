@@ -7,15 +7,15 @@ src=${1:?usage: $0 path/to/src [path/to/GLES2/gl2.h]}
 header=${2:-/usr/include/GLES2/gl2.h}
 [ -r "$header" ] || { echo "FAIL: $header is missing (libgles-dev)" >&2; exit 1; }
 status=0
-units="$src/app/renderer_gles2.cpp $src/app/renderer_gles2_draw.cpp $src/app/gles2_program.cpp $src/app/gles2_api.cpp"
+units="$src/gpu/renderer_gles2.cpp $src/gpu/renderer_gles2_draw.cpp $src/gpu/gles2_program.cpp $src/gpu/gles2_api.cpp"
 direct=$(grep -nE '(^|[^._A-Za-z0-9])glu?[A-Z][A-Za-z0-9]*[[:space:]]*\(' $units)
 if [ -n "$direct" ]; then
     echo "FAIL: the gles2 renderer calls OpenGL other than through its entry points:" >&2
     echo "$direct" >&2
     status=1
 fi
-entries=$(grep -oE '"gl[A-Z][A-Za-z0-9]*"' "$src/app/gles2_api.cpp" | tr -d '"')
-[ -n "$entries" ] || { echo "FAIL: no entry points found in $src/app/gles2_api.cpp" >&2; exit 1; }
+entries=$(grep -oE '"gl[A-Z][A-Za-z0-9]*"' "$src/gpu/gles2_api.cpp" | tr -d '"')
+[ -n "$entries" ] || { echo "FAIL: no entry points found in $src/gpu/gles2_api.cpp" >&2; exit 1; }
 for name in $entries; do
     if ! grep -qE "GL_APICALL .*GL_APIENTRY $name[[:space:]]*\\(" "$header"; then
         echo "FAIL: $name is not a core OpenGL ES 2.0 function" >&2
