@@ -5,9 +5,10 @@
 //
 // The engine's drawing units call ActiveRenderer() and nothing else; which renderer that is
 // follows the context: the platform that makes a context installs the renderer the program
-// chose for it. Each renderer is a library of its own (taldrex_gpu_gl, taldrex_gpu_gles2)
-// that takes its entry points from the platform (gpu/gl_context.h), so a program links
-// only the ones it offers. The renderer installed last draws: contexts are made current one
+// chose for it. Each renderer is a library of its own: taldrex_gpu_gles2 fetches every entry
+// point through the platform (gpu/gl_context.h) and links nothing; taldrex_gpu_gl links
+// desktop OpenGL and GLU and fetches only the multitexture extension. A program links the
+// ones it offers. The renderer installed last draws: contexts are made current one
 // after the other, the newest drawing until it goes.
 #pragma once
 
