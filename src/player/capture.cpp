@@ -11,7 +11,6 @@
 #include "desktop/child_process.h"
 #include "desktop/desktop_platform.h"
 #include "desktop/offscreen_context.h"
-#include "desktop/shell_state.h"
 #include "desktop/stop_signals.h"
 #include "desktop/window.h"
 #include "gpu/frame_readback.h"
@@ -21,7 +20,6 @@
 #include "gpu/viewport.h"
 #include "graph/camera_node.h"
 
-#include <SDL.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
