@@ -38,13 +38,11 @@ public:
     // Past the last part: over.
     ShowFrame seek(double clockMs);
 
-    void setLoop(bool loop) { loop_ = loop; }
-
 private:
     ShowFrame frame(bool over, bool restart) const;
 
     const TimelineArray& timeline_;
-    bool loop_;
+    const bool loop_;
     int current_ = 0;
     float partTime_ = 0.0f;
     int lastClock_ = 0;
