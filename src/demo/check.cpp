@@ -431,14 +431,18 @@ std::vector<CheckProblem> CheckDemoFolder(const DataFolder& folder, const LoadRe
     return checker.problems;
 }
 
+std::string CheckProblemLine(const CheckProblem& problem)
+{
+    const std::string line = problem.line > 0 ? ":" + std::to_string(problem.line) : std::string();
+    return PrintableText(problem.file) + line + ": " + PrintableText(problem.problem);
+}
+
 int ReportCheck(const std::vector<CheckProblem>& problems, const std::string& folder)
 {
     // Names come from the folder and may hold terminal escape sequences.
     const std::string where = PrintableText(folder);
-    for (const CheckProblem& p : problems) {
-        const std::string line = p.line > 0 ? ":" + std::to_string(p.line) : std::string();
-        std::printf("%s%s: %s\n", PrintableText(p.file).c_str(), line.c_str(), PrintableText(p.problem).c_str());
-    }
+    for (const CheckProblem& p : problems)
+        std::printf("%s\n", CheckProblemLine(p).c_str());
     if (problems.empty())
         std::printf("%s: no problems found\n", where.c_str());
     else

@@ -32,6 +32,10 @@ std::vector<CheckProblem> CheckDemoFolder(const DataFolder& folder,
 std::vector<CheckProblem> CheckDemoFolder(const DataFolder& folder, const LoadReport& loaded,
                                           long long textureMemory = DefaultTextureMemory);
 
+// One problem as --check prints it: "FILE: problem", or "FILE:LINE: problem" for a script
+// line, with names made printable.
+std::string CheckProblemLine(const CheckProblem& problem);
+
 // Prints the problems as "FILE: problem" lines ("FILE:LINE: problem" for a script line) and a summary naming folder. Returns the
 // exit status: 0 when there is none, 1 otherwise.
 int ReportCheck(const std::vector<CheckProblem>& problems, const std::string& folder);

@@ -171,6 +171,15 @@ void Show::DrawPart(const TimelineEntry& part, float partTime, int width, int he
     }
 }
 
+void Show::EvaluatePart(const TimelineEntry& part, float partTime)
+{
+    std::unique_ptr<Scene>* scene = SceneRegistry.find(part.sceneName);
+    if (!scene)
+        return;
+    SelectCamera(**scene, part.cameraName);
+    (*scene)->evaluateNodes(partTime);
+}
+
 void Show::RunTimeline(Platform& platform, int loop, SoundStream* stream, Screenshots* shots)
 {
     ShowRun run(*this, platform, stream, loop != 0, shots);

@@ -46,6 +46,9 @@ public:
     // height whose viewport is set: clear, background, the scene through the part's camera,
     // overlay. Does not swap or pump.
     void DrawPart(const TimelineEntry& part, float partTime, int width, int height);
+    // Brings part's scene to partTime through its camera without drawing: a frame skipped
+    // leaves every scene in the state a drawn one would.
+    void EvaluatePart(const TimelineEntry& part, float partTime);
 
     // The parts in script order.
     TimelineArray Timeline;

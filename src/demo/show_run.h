@@ -31,6 +31,8 @@ public:
 
     // The frame to draw next.
     const ShowFrame& next() const { return next_; }
+    // The clock reading (ms) that chose next().
+    int shownClock() const { return shownClock_; }
 
 private:
     int readClock();

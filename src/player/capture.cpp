@@ -71,7 +71,7 @@ public:
     void drawFrame(const TimelineEntry& part, float partTime) override
     {
         if (frameTime(frame_, options_.fps) < options_.fromMs)
-            simulate(part, partTime);
+            show_.EvaluatePart(part, partTime);
         else
             draw(part, partTime);
         ++frame_;
@@ -115,15 +115,6 @@ public:
 
 private:
     static int clampMs(long long ms) { return ms > INT_MAX ? INT_MAX : static_cast<int>(ms); }
-
-    void simulate(const TimelineEntry& part, float partTime)
-    {
-        std::unique_ptr<Scene>* scene = show_.SceneRegistry.find(part.sceneName);
-        if (!scene)
-            return;
-        SelectCamera(**scene, part.cameraName);
-        (*scene)->evaluateNodes(partTime);
-    }
 
     void draw(const TimelineEntry& part, float partTime)
     {

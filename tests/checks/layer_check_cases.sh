@@ -8,7 +8,7 @@ failures=0
 while read -r unit include expected; do
     [ -n "$unit" ] || continue
     rm -rf "$work/src"
-    for layer in common audio gpu image anim render graph scene demo desktop player; do
+    for layer in common audio gpu image anim render graph scene demo desktop player web page; do
         mkdir -p "$work/src/$layer"
     done
     mkdir -p "$work/src/$(dirname "$unit")"
@@ -51,6 +51,14 @@ demo/capture.cpp       <csignal>               fail
 scene/scene.cpp        <sys/inotify.h>         fail
 gpu/renderer.cpp       <SDL.h>                 fail
 app/window.cpp         common/vector3.h        fail
+web/web_platform.cpp   demo/platform.h         pass
+web/web_platform.cpp   <emscripten/html5.h>    pass
+page/page_main.cpp     web/web_platform.h      pass
+web/web_platform.cpp   page/page.h             fail
+web/web_platform.cpp   desktop/window.h        fail
+page/page_main.cpp     player/demo_app.h       fail
+demo/show.cpp          web/web_platform.h      fail
+demo/show.cpp          <emscripten.h>          fail
 CASES
 [ "$failures" -eq 0 ] && echo "PASS"
 [ "$failures" -eq 0 ]
