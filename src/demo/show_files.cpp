@@ -72,7 +72,7 @@ std::vector<ShowFile> ShowFilesOf(std::string_view script)
             if (LowerCase(inside) != inside)
                 file.names.push_back(LowerCase(inside));
         } else {
-            file.refused = "leads outside the show's folder";
+            file.refused = "outside the demo folder";
         }
         files.push_back(std::move(file));
     };

@@ -14,7 +14,7 @@ struct ShowFile {
     // The names to ask for, best first: as the script writes it, then in lower case (the
     // show finds files in any letter case; a server does not). Empty when refused.
     std::vector<std::string> names;
-    // Why it is not fetched ("leads outside the show's folder"); empty when fetched.
+    // Why it is not fetched ("outside the demo folder"); empty when fetched.
     std::string refused;
 };
 

@@ -165,10 +165,22 @@
     remove('/show.zip');
   }
 
+  // A name that leads out of the show's folder is never fetched. An empty file stands
+  // where it leads, so that the show refuses it in the desktop's words ("outside the demo
+  // folder") rather than calling it missing.
+  function markOutside(path) {
+    const parts = [];
+    for (const part of ('show/' + path).split('/')) {
+      if (part === '..') parts.pop();
+      else if (part && part !== '.') parts.push(part);
+    }
+    const place = '/' + parts.join('/');
+    if (parts.length && parts[0] !== 'show' && !program.FS.analyzePath(place).exists) writeFile(place, new Uint8Array(0));
+  }
+
   // Fetches a show folder at base into /show: script.txt, then the loading picture, then
-  // what the script names. Returns the problems of names refused.
+  // what the script names.
   async function fetchFolder(base) {
-    const refused = [];
     const script = await fetchBytes(new URL('script.txt', base), FileFetchLimit);
     if (!script) throw new Error('script.txt is missing at ' + base.href);
     writeFile('/show/script.txt', script);
@@ -177,7 +189,7 @@
     let first = true;
     for (const line of lines) {
       const [what, ...rest] = line.split('\t');
-      if (what === 'refuse') { refused.push(rest[0] + ': ' + rest[1]); continue; }
+      if (what === 'refuse') { markOutside(rest[0]); continue; }
       for (const name of rest) {
         const url = showUrl(base, name);
         const bytes = url && await fetchBytes(url, FileFetchLimit);
@@ -187,7 +199,6 @@
       if (first && !program.openShow('/show')) program.drawLoading();
       first = false;
     }
-    return refused;
   }
 
   // ---- Starting and playing. ----
@@ -199,7 +210,6 @@
     page.fetchedBytes = 0;
     page.partLog = [];
     setState('fetching', '');
-    let refused = [];
     try {
       clearShowFiles();
       if (source.file) {
@@ -210,7 +220,7 @@
         if (!bytes) throw new Error(source.url.href + ' cannot be fetched');
         writeFile('/show.zip', bytes);
       } else {
-        refused = await fetchFolder(source.url);
+        await fetchFolder(source.url);
       }
     } catch (error) {
       fail(error.message || String(error));
@@ -228,7 +238,7 @@
     const sound = window.taldrexSound;
     if (!choices.noSound && !capture && sound) await decodeSoundtrack(sound);
     const problem = program.load(choices.noSound || capture || !sound ? 1 : 0);
-    page.problems = refused.concat(program.problems().split('\n').filter((l) => l));
+    page.problems = program.problems().split('\n').filter((l) => l);
     progress('');
     if (problem) { fail(problem); return; }
     if (page.problems.length) showStatus('', page.problems, false);

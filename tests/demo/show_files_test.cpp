@@ -28,7 +28,7 @@ std::vector<std::string> describe(const std::string& script)
 
 TEST(ShowFiles, NamesEveryListedFileOnceInScriptOrderWithItsLowerCaseForm)
 {
-    const char* outside = "!data/../../secret.png: leads outside the show's folder";
+    const char* outside = "!data/../../secret.png: outside the demo folder";
     struct Case {
         const char* script;
         std::vector<std::string> files;
