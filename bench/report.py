@@ -97,6 +97,10 @@ def main():
     raw["lists"] = run_benchmark(build, "list_bench")
     raw["pacing"] = run_on_xvfb(build, "pacing_bench")
     raw["capture"] = run_benchmark(build, "capture_bench")
+    say("== the web page in headless Chromium (node scripts/web/bench.mjs)")
+    out = subprocess.run(["node", os.path.join(HERE, "..", "scripts", "web", "bench.mjs")], check=True,
+                         stdout=subprocess.PIPE, text=True).stdout
+    raw["web"] = {entry["name"]: entry for entry in map(json.loads, filter(None, out.splitlines()))}
     os.remove(keys)
     os.rmdir(scratch)
     if json_out:
@@ -244,6 +248,21 @@ def main():
     row("11 Peak memory, MB", f"1080p60 video, first {fmt(long['show_seconds'], 0)} s of the show", fmt(long["peak_mb"], 0),
         f"first {fmt(short['show_seconds'], 0)} s: {fmt(short['peak_mb'], 0)}; ffmpeg: {fmt(long['ffmpeg_peak_mb'], 0)}",
         f"{fmt(long['peak_mb'] / short['peak_mb'], 2)}x", "< 300 MB, flat", verdict(long["peak_mb"] < 300 and flat))
+
+    # 12. The same show in the web page (WebGL 1 on SwiftShader, in headless Chromium), beside
+    # the desktop's figures of this run.
+    page = raw["web"]
+    web_first = page["web.first_frame"]["value"]
+    row("12 Web page", "first frame of the bundled show, served on 127.0.0.1, ms", fmt(web_first, 0),
+        f"desktop window run: {fmt(window_ms, 0)}", f"{fmt(web_first / window_ms, 1)}x", "", "")
+    web_frame = page["web.frame_time_1280x720"]["value"]
+    row("", "frame 1280x720, mean, ms", fmt(web_frame, 1),
+        f"desktop gles2 renderer: {fmt(shaded['frame_mean_ms'], 2)}", f"{fmt(web_frame / shaded['frame_mean_ms'], 1)}x",
+        "", "")
+    for name in ("taldrex.wasm", "taldrex.js", "page.js", "show"):
+        entry = page[f"web.download.{name}"]
+        row("", f"download: {name}, kB", fmt(entry["value"] / 1e3, 0), f"gzipped -9: {fmt(entry['gzip9'] / 1e3, 0)}",
+            f"{fmt(entry['gzip9'] / entry['value'], 2)}x", "", "")
 
     header = ("Row", "Measured", "Ours", "Compared with", "Ratio", "Target", "Met")
     widths = [max(len(str(r[i])) for r in rows + [header]) for i in range(len(header))]

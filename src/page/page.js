@@ -44,6 +44,7 @@
 
   function fail(message) {
     running = false;
+    $('status').classList.remove('aside');
     setState('failed', message);
     $('panel').hidden = true;
     $('progress').hidden = true;
@@ -241,7 +242,10 @@
     page.problems = program.problems().split('\n').filter((l) => l);
     progress('');
     if (problem) { fail(problem); return; }
-    if (page.problems.length) showStatus('', page.problems, false);
+    // Listed beside the show, which plays on, as the desktop's window plays on.
+    const count = page.problems.length;
+    if (count) showStatus(count + (count === 1 ? ' problem' : ' problems') + ' in this show:', page.problems, false);
+    $('status').classList.toggle('aside', count > 0);
     if (capture) { startCapture(); return; }
     play();
   }
@@ -288,6 +292,7 @@
 
   function ended() {
     running = false;
+    $('status').classList.remove('aside');
     setState('ended', 'The show has ended.');
     showStatus('The show has ended.', page.problems, true);
   }
