@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test test-asan fuzz-build fuzz fuzz-ci demo package bench clean
+.PHONY: all deps configure build web web-demo test test-asan fuzz-build fuzz fuzz-ci demo package bench clean
 
 all: build
 
@@ -16,9 +16,22 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
+# The web page, build-web/: taldrex.html with its .js and .wasm (Emscripten, over the page's
+# C libraries from Debian's sources, built once into build-web-deps/) and the bundled show.
+export NODE_PATH ?= /usr/share/nodejs
+web: build
+	@scripts/build-web-deps
+	@emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build build-web -j $(JOBS)
+	@rm -rf build-web/show && cp -r $(BUILD)/show build-web/show
+
+# Serves build-web/ on 127.0.0.1 only, and says where to open it.
+web-demo: web
+	@scripts/web-serve build-web
+
 # The summary after the run says how many tests were skipped and why; under CI (the CI
 # variable set) a test whose tool, driver or OpenGL context is missing fails instead.
-test: build
+test: build web
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS); status=$$?; \
 		cd $(CURDIR) && scripts/test-summary $(BUILD); exit $$status
 
@@ -50,10 +63,10 @@ demo: build
 package: build
 	@cmake --build $(BUILD) --target package
 
-bench: deps
+bench: deps web
 	@cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DTALDREX_BENCH=ON -DTALDREX_TESTS=OFF >/dev/null
 	@cmake --build build-release -j $(JOBS)
 	@scripts/run-bench build-release
 
 clean:
-	rm -rf $(BUILD) build-release build-asan build-fuzz
+	rm -rf $(BUILD) build-release build-asan build-fuzz build-web

@@ -1,6 +1,7 @@
-# The page's C libraries: Debian's zlib, libpng, libjpeg-turbo, libzip, libarchive and
-# mpg123 compiled to WebAssembly by scripts/build-web-deps into TALDREX_WEB_DEPS, under the
-# target names the desktop build finds them by, so that src/ links them the same way.
+# The page's C libraries: Debian's zlib, libpng, libjpeg-turbo, libzip, libarchive (with
+# liblzma, for .tar.xz) and mpg123 compiled to WebAssembly by scripts/build-web-deps into
+# TALDREX_WEB_DEPS, under the target names the desktop build finds them by, so that src/
+# links them the same way.
 set(TALDREX_WEB_DEPS ${PROJECT_SOURCE_DIR}/build-web-deps/prefix CACHE PATH
     "Where scripts/build-web-deps installed the page's libraries")
 
@@ -22,7 +23,7 @@ endfunction()
 taldrex_web_library(PNG::PNG png16 z)
 taldrex_web_library(JPEG::JPEG jpeg)
 taldrex_web_library(PkgConfig::LIBZIP zip z)
-taldrex_web_library(PkgConfig::LIBARCHIVE archive z)
+taldrex_web_library(PkgConfig::LIBARCHIVE archive lzma z)
 taldrex_web_library(PkgConfig::MPG123 mpg123)
 # The page runs on the browser's one thread: nothing it calls starts a thread.
 add_library(Threads::Threads INTERFACE IMPORTED)
