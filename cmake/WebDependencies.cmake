@@ -2,7 +2,12 @@
 # liblzma, for .tar.xz) and mpg123 compiled to WebAssembly by scripts/build-web-deps into
 # TALDREX_WEB_DEPS, under the target names the desktop build finds them by, so that src/
 # links them the same way.
-set(TALDREX_WEB_DEPS ${PROJECT_SOURCE_DIR}/build-web-deps/prefix CACHE PATH
+# The script's cache is $TALDREX_WEB_DEPS when set, else build-web-deps/ at the root.
+set(web_deps_cache ${PROJECT_SOURCE_DIR}/build-web-deps)
+if(DEFINED ENV{TALDREX_WEB_DEPS})
+    set(web_deps_cache $ENV{TALDREX_WEB_DEPS})
+endif()
+set(TALDREX_WEB_DEPS ${web_deps_cache}/prefix CACHE PATH
     "Where scripts/build-web-deps installed the page's libraries")
 
 function(taldrex_web_library target)
