@@ -33,6 +33,19 @@ struct PointerEvent {
 // are dropped (motions are merged, so only a flood of clicks gets there).
 constexpr int PointerEventCapacity = 64;
 
+// The pointer events a platform keeps between two takePointerEvents: a motion right after
+// a motion replaces it, and past the capacity the oldest event goes.
+class PointerEventQueue {
+public:
+    void push(const PointerEvent& event);
+    // Moves the events into events, oldest first, and returns their count.
+    int take(PointerEvent (&events)[PointerEventCapacity]);
+
+private:
+    PointerEvent events_[PointerEventCapacity];
+    int count_ = 0;
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;

@@ -41,8 +41,7 @@ Uint32 lastMotion = 0;
 bool cursorKeptShown = false;
 
 // The pointer events not taken yet, oldest first.
-PointerEvent pointerEvents[PointerEventCapacity];
-int pointerEventCount = 0;
+PointerEventQueue pointerEvents;
 
 void showCursor(Uint32 now)
 {
@@ -70,21 +69,6 @@ void toDrawable(Uint32 windowId, int& x, int& y)
     }
 }
 
-void queuePointerEvent(const PointerEvent& event)
-{
-    if (event.kind == PointerEvent::Kind::Motion && pointerEventCount > 0 &&
-        pointerEvents[pointerEventCount - 1].kind == PointerEvent::Kind::Motion) {
-        pointerEvents[pointerEventCount - 1] = event;
-        return;
-    }
-    if (pointerEventCount == PointerEventCapacity) {
-        for (int i = 1; i < PointerEventCapacity; ++i)
-            pointerEvents[i - 1] = pointerEvents[i];
-        --pointerEventCount;
-    }
-    pointerEvents[pointerEventCount++] = event;
-}
-
 void notePointer(const SDL_Event& event)
 {
     PointerEvent pointer;
@@ -107,7 +91,7 @@ void notePointer(const SDL_Event& event)
         windowId = event.button.windowID;
     }
     toDrawable(windowId, pointer.x, pointer.y);
-    queuePointerEvent(pointer);
+    pointerEvents.push(pointer);
 }
 
 // The viewport of the drawable as it is now: after a mode change the size event may come
@@ -406,14 +390,7 @@ bool TakeKeyPress(int virtualKey)
     return true;
 }
 
-int TakePointerEvents(PointerEvent (&events)[PointerEventCapacity])
-{
-    const int count = pointerEventCount;
-    for (int i = 0; i < count; ++i)
-        events[i] = pointerEvents[i];
-    pointerEventCount = 0;
-    return count;
-}
+int TakePointerEvents(PointerEvent (&events)[PointerEventCapacity]) { return pointerEvents.take(events); }
 
 void KeepCursorShown(bool shown)
 {

@@ -195,14 +195,7 @@ bool WebPlatform::takeKeyPress(int virtualKey)
     return true;
 }
 
-int WebPlatform::takePointerEvents(PointerEvent (&events)[PointerEventCapacity])
-{
-    const int count = pointerCount_;
-    for (int i = 0; i < count; ++i)
-        events[i] = pointer_[i];
-    pointerCount_ = 0;
-    return count;
-}
+int WebPlatform::takePointerEvents(PointerEvent (&events)[PointerEventCapacity]) { return pointer_.take(events); }
 
 void WebPlatform::keyEvent(int virtualKey, bool down)
 {
@@ -213,21 +206,7 @@ void WebPlatform::keyEvent(int virtualKey, bool down)
         keyPressed_[virtualKey] = true;
 }
 
-void WebPlatform::pointerEvent(const PointerEvent& event)
-{
-    // Motions merge into the last one; past the capacity the oldest event goes.
-    if (event.kind == PointerEvent::Kind::Motion && pointerCount_ > 0 &&
-        pointer_[pointerCount_ - 1].kind == PointerEvent::Kind::Motion) {
-        pointer_[pointerCount_ - 1] = event;
-        return;
-    }
-    if (pointerCount_ == PointerEventCapacity) {
-        for (int i = 1; i < PointerEventCapacity; ++i)
-            pointer_[i - 1] = pointer_[i];
-        --pointerCount_;
-    }
-    pointer_[pointerCount_++] = event;
-}
+void WebPlatform::pointerEvent(const PointerEvent& event) { pointer_.push(event); }
 
 SoundStream* WebPlatform::openMusic(const std::string& path, const DataFolder& folder)
 {

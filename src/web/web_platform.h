@@ -65,8 +65,7 @@ private:
     bool soundOff_ = false;
     bool keyState_[256] = {};
     bool keyPressed_[256] = {};
-    PointerEvent pointer_[PointerEventCapacity];
-    int pointerCount_ = 0;
+    PointerEventQueue pointer_;
 };
 
 // The page's one platform.

@@ -162,3 +162,30 @@ TEST(ShowStep, WithoutMusicTheTicksSinceTheStartAreTheClock)
     EXPECT_EQ(played.partTimes[3], AdvancePartTime(AdvancePartTime(AdvancePartTime(0.0f, 1000), 1000), 1000));
     EXPECT_EQ(platform.musicStarts, 0);
 }
+
+TEST(PointerEventQueue, MergesMotionsKeepsTheNewestPastItsCapacityAndEmptiesWhenTaken)
+{
+    const auto event = [](PointerEvent::Kind kind, int x) {
+        PointerEvent e;
+        e.kind = kind;
+        e.x = x;
+        return e;
+    };
+    PointerEventQueue queue;
+    PointerEvent taken[PointerEventCapacity];
+    queue.push(event(PointerEvent::Kind::Motion, 1));
+    queue.push(event(PointerEvent::Kind::Motion, 2));
+    queue.push(event(PointerEvent::Kind::Press, 3));
+    queue.push(event(PointerEvent::Kind::Motion, 4));
+    ASSERT_EQ(queue.take(taken), 3);
+    EXPECT_EQ(taken[0].x, 2);
+    EXPECT_EQ(taken[1].kind, PointerEvent::Kind::Press);
+    EXPECT_EQ(taken[2].x, 4);
+    EXPECT_EQ(queue.take(taken), 0);
+
+    for (int i = 0; i < PointerEventCapacity + 5; ++i)
+        queue.push(event(PointerEvent::Kind::Press, i));
+    ASSERT_EQ(queue.take(taken), PointerEventCapacity);
+    EXPECT_EQ(taken[0].x, 5);
+    EXPECT_EQ(taken[PointerEventCapacity - 1].x, PointerEventCapacity + 4);
+}
