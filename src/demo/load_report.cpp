@@ -126,10 +126,13 @@ PictureRead ReadTexture(const DataFolder& folder, const std::string& key, ImageB
         return read;
     const TexturePictures pictures = PicturesOf(key);
     // A line naming both kinds reads both pictures, as the show does, and keeps the PNG.
+    // What each picture held while it loaded is given back after it, as the show gives
+    // it back once the texture is built.
     if (pictures.jpeg && pictures.png)
-        DecodeJpeg(read.file.path, &budget, folder);
+        budget.endLoading(DecodeJpeg(read.file.path, &budget, folder).cost);
     const DecodedImage image = pictures.png ? DecodePng(read.file.path, &budget, folder)
                                             : DecodeJpeg(read.file.path, &budget, folder);
+    budget.endLoading(image.cost);
     fillPicture(read, !image.empty(), image.complete, image.refusal);
     return read;
 }

@@ -18,10 +18,13 @@ Show::Show(const DataFolder& folder, long long textureMemory) : TextureBudget(te
 
 bool Show::LoadScript(Platform& platform, SoundStream*& stream, LoadReport* loaded)
 {
-    TexturePicture loading;
-    platform.showLoadingPicture(folder_, TextureBudget, loaded ? &loading : nullptr);
-    if (loaded)
-        loaded->loadingPicture = ReadOfPicture(folder_, "Loading.jpg", loading);
+    {
+        // The loading picture's pixels go before the show's pictures are decoded.
+        TexturePicture loading;
+        platform.showLoadingPicture(folder_, TextureBudget, loaded ? &loading : nullptr);
+        if (loaded)
+            loaded->loadingPicture = ReadOfPicture(folder_, "Loading.jpg", loading);
+    }
 
     std::vector<unsigned char> bytes;
     std::string problem;
@@ -108,10 +111,13 @@ void Show::uploadShow(const ShowPlan& plan, LoadReport* loaded)
         if (!pictures.any())
             continue;
         // A line naming both kinds reads both pictures and keeps the PNG.
+        // A picture's texture keeps its levels taken from the budget; what it held while
+        // it loaded is given back once the texture is built.
         TexturePicture picture;
         if (pictures.jpeg)
             picture = DecodeJpegTexture(dataPath(entry.key), TextureBudget, folder_);
         if (pictures.png) {
+            TextureBudget.endLoading(picture.cost);
             picture = TexturePicture(); // the JPEG's texels go before the PNG is read
             picture = DecodePngTexture(dataPath(entry.key), TextureBudget, folder_);
         }
@@ -119,6 +125,7 @@ void Show::uploadShow(const ShowPlan& plan, LoadReport* loaded)
             loaded->textures[entry.key] = ReadOfPicture(folder_, entry.key, picture);
         // Stored into the entry the scenes found, so that they read the new name from it.
         TextureRegistry.store(entry.key, TextureHandle(CreateTexture(picture, true)));
+        TextureBudget.endLoading(picture.cost);
     }
     for (auto& named : SceneRegistry)
         named.second->upload();

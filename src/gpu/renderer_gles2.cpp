@@ -602,23 +602,26 @@ void Gles2Renderer::buildMipmaps(int width, int height, GLenum format, const voi
     info->height = height;
     const int components = format == GL_RGBA ? 4 : format == GL_ALPHA ? 1 : 3;
     // Each level halves the one before it with GLU's 2 x 2 box and its rounding, so both
-    // renderers sample the same texels.
-    mipmap_.assign(static_cast<const uint8_t*>(pixels),
-                   static_cast<const uint8_t*>(pixels) + size_t(width) * height * components);
+    // renderers sample the same texels. The copy goes when the levels are built, so that
+    // no picture's memory outlives its loading.
+    std::vector<uint8_t> mipmap(static_cast<const uint8_t*>(pixels),
+                                static_cast<const uint8_t*>(pixels) + size_t(width) * height * components);
+    // The driver is told of the mipmapped filter before the first level arrives, so that
+    // it makes room for the whole chain at once instead of copying the first level over.
+    info->kind = textureKind(static_cast<GLint>(format));
+    info->mipmaps = true;
+    syncTexture();
     gl_.PixelStorei(GL_UNPACK_ALIGNMENT, 1);
     for (GLint level = 0;; ++level) {
         gl_.TexImage2D(GL_TEXTURE_2D, level, static_cast<GLint>(format), width, height, 0, format,
-                       GL_UNSIGNED_BYTE, mipmap_.data());
+                       GL_UNSIGNED_BYTE, mipmap.data());
         if (width == 1 && height == 1)
             break;
-        HalveTexels(mipmap_, width, height, components);
+        HalveTexels(mipmap, width, height, components);
         width = width > 1 ? width / 2 : 1;
         height = height > 1 ? height / 2 : 1;
     }
     gl_.PixelStorei(GL_UNPACK_ALIGNMENT, client_.unpackAlignment);
-    info->kind = textureKind(static_cast<GLint>(format));
-    info->mipmaps = true;
-    syncTexture();
 }
 
 bool Gles2Renderer::isTexture(GLuint texture) { return gl_.IsTexture(texture) == GL_TRUE; }

@@ -236,6 +236,5 @@ private:
     bool inBatch_ = false;
     std::vector<Vertex> batch_;
     std::vector<Vertex> triangles_;
-    std::vector<uint8_t> mipmap_;
     GLuint streamBuffer_ = 0;
 };

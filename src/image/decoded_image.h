@@ -7,6 +7,16 @@
 #include <string>
 #include <vector>
 
+// What one picture costs the show's texture memory, in bytes, from its header on.
+struct PictureCost {
+    long long decoded = 0; // the decoded pixels
+    long long working = 0; // the file, the decoder's buffers and the copies the texture is built through
+    long long stored = 0;  // the texture's levels as the driver keeps them
+    // What the picture holds only while it loads, given back once its texture is built.
+    long long loading() const { return decoded + working; }
+    long long total() const { return decoded + working + stored; }
+};
+
 // A decoded picture, rows from the top of the picture down, no padding between rows.
 // JPEG pixels are blue, green, red (3 bytes); PNG pixels red, green, blue, alpha (4 bytes).
 // An empty image (width 0, height 0, no pixels) is what every failed decode gives.
@@ -21,6 +31,9 @@ struct DecodedImage {
     // hold, too many scans, over the show's texture memory, not a regular file), for
     // messages; empty when it decoded, or failed only because it was missing or damaged.
     std::string refusal;
+    // What the picture costs the show's texture memory (see TexturePictureCost), known
+    // from its header; zero when the decode was refused before.
+    PictureCost cost;
 
     bool empty() const { return pixels.empty(); }
 };

@@ -15,6 +15,39 @@ void ImageBudget::giveBack(long long bytes)
     remaining_ += bytes;
 }
 
+int MipmapSide(int side)
+{
+    int power = 1;
+    while (side != 1 && side != 3) {
+        side >>= 1;
+        power *= 2;
+    }
+    return side == 3 ? power * 4 : power;
+}
+
+PictureCost TexturePictureCost(uint32_t width, uint32_t height, int components, long long decoderWorking)
+{
+    const long long pixels = static_cast<long long>(width) * height;
+    const int levelWidth = MipmapSide(static_cast<int>(width));
+    const int levelHeight = MipmapSide(static_cast<int>(height));
+    long long chain = 0;
+    for (long long w = levelWidth, h = levelHeight;; w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1) {
+        chain += w * h;
+        if (w == 1 && h == 1)
+            break;
+    }
+    const long long firstLevel = static_cast<long long>(levelWidth) * levelHeight;
+    PictureCost cost;
+    cost.decoded = pixels * components;
+    cost.working = decoderWorking + firstLevel * components;
+    if (components == 3)
+        cost.working += pixels * 3;
+    if (firstLevel != pixels)
+        cost.working += firstLevel * components;
+    cost.stored = chain * DriverTexelBytes;
+    return cost;
+}
+
 namespace {
 
 std::string describeSize(uint32_t width, uint32_t height)
@@ -50,14 +83,17 @@ bool CheckPictureSize(uint32_t width, uint32_t height, DecodedImage& image)
     return false;
 }
 
-bool TakePictureMemory(long long bytes, ImageBudget* budget, DecodedImage& image)
+bool TakePictureMemory(const PictureCost& cost, ImageBudget* budget, DecodedImage& image)
 {
-    if (budget && !budget->take(bytes)) {
-        image.refusal = "its " + DescribeBytes(bytes) + " of pixels would pass the show's texture memory (" +
+    if (budget && !budget->take(cost.total())) {
+        image.refusal = "it costs " + DescribeBytes(cost.total()) + " of texture memory (" +
+            DescribeBytes(cost.decoded) + " of pixels, " + DescribeBytes(cost.working) + " more while it loads, " +
+            DescribeBytes(cost.stored) + " of texture levels), which would pass the show's texture memory (" +
             DescribeBytes(budget->total()) + " in all, " + DescribeBytes(budget->remaining()) +
             " left; see --texture-memory)";
         return false;
     }
+    image.cost = cost;
     return true;
 }
 

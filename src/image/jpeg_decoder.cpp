@@ -142,6 +142,22 @@ void cmykToBgr(const uint8_t* cmyk, uint8_t* bgr, int width, bool inverted)
     }
 }
 
+// What the library keeps of a multi-scan file's coefficients while it reads it whole:
+// 64 of 2 bytes for each block of each component, up to the working memory it is allowed.
+long long coefficientBytes(const jpeg_decompress_struct& info)
+{
+    if (!jpeg_has_multiple_scans(const_cast<j_decompress_ptr>(&info)))
+        return 0;
+    long long bytes = 0;
+    for (int c = 0; c < info.num_components; ++c) {
+        const jpeg_component_info& component = info.comp_info[c];
+        bytes += (static_cast<long long>(component.width_in_blocks) + component.h_samp_factor) *
+            (static_cast<long long>(component.height_in_blocks) + component.v_samp_factor) *
+            static_cast<long long>(sizeof(JBLOCK));
+    }
+    return std::min(bytes, static_cast<long long>(info.mem->max_memory_to_use));
+}
+
 // Runs the decode. Returns false on any library error or refused picture.
 bool readJpeg(JpegDecode& decode, const uint8_t* data, size_t size, DecodedImage& image)
 {
@@ -193,9 +209,11 @@ bool readJpeg(JpegDecode& decode, const uint8_t* data, size_t size, DecodedImage
     const int width = static_cast<int>(info.image_width);
     const int height = static_cast<int>(info.image_height);
     const long long bytes = static_cast<long long>(width) * height * 3;
-    if (!TakePictureMemory(bytes, decode.budget, image))
+    if (!TakePictureMemory(TexturePictureCost(info.image_width, info.image_height, 3,
+                                              decode.fileBytes + coefficientBytes(info)),
+                           decode.budget, image))
         return false;
-    decode.taken = bytes;
+    decode.taken = image.cost.total();
     // A multi-scan file is read whole here, within the working memory allowed, before
     // the picture is allocated.
     jpeg_start_decompress(&info);

@@ -10,6 +10,7 @@ GLuint DrawLoadingPicture(const DataFolder& folder, ImageBudget& budget, int wid
 {
     TexturePicture picture = DecodeJpegTexture("data\\Loading.jpg", budget, folder);
     GLuint texture = CreateTexture(picture, true);
+    budget.endLoading(picture.cost);
     if (decoded)
         *decoded = std::move(picture);
     DrawScreenPicture(width, height, texture);

@@ -8,7 +8,7 @@
 struct TexturePicture;
 
 // Builds a mipmapped texture from "data\\Loading.jpg" in folder, its bytes taken from
-// budget, clears the frame to black and draws the texture over the whole picture
+// budget (its levels stay taken, as the texture stays), clears the frame to black and draws the texture over the whole picture
 // (0, 0) .. (width, height) with the background quad under a saved and restored
 // orthographic projection; the platform then shows it. A missing picture leaves the quad
 // untextured: a white frame. Returns the loading texture, which is not registered

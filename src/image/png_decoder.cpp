@@ -130,9 +130,10 @@ void readPng(png_structp png, png_infop info, PngRead& read, DecodedImage& image
         return;
     }
     const size_t rowBytes = size_t(width) * 4;
-    if (!TakePictureMemory(static_cast<long long>(rowBytes) * height, read.budget, image))
+    // The file's bytes are held while it decodes; libpng's own buffers are a row or two.
+    if (!TakePictureMemory(TexturePictureCost(width, height, 4, static_cast<long long>(read.size)), read.budget, image))
         return;
-    read.taken = static_cast<long long>(rowBytes) * height;
+    read.taken = image.cost.total();
     if (!AllocateZeroed(image.pixels, rowBytes * height))
         return;
     image.width = static_cast<int>(width);

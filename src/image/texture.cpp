@@ -18,18 +18,6 @@ namespace {
 // Textures use three components at level 0 whatever the pixel format.
 constexpr GLint ThreeComponents = 3;
 
-// The side the mipmap builder gives a picture side: a nearby power of two (3 -> 4,
-// 5 -> 4, 6 -> 8, 100 -> 128, 640 -> 512, 480 -> 512).
-int mipmapSide(int side)
-{
-    int power = 1;
-    while (side != 1 && side != 3) {
-        side >>= 1;
-        power *= 2;
-    }
-    return side == 3 ? power * 4 : power;
-}
-
 // For each of `to` target pixels, the source pixels it covers when `from` pixels are
 // stretched over `to`, weighted by the covered length: target t's taps are
 // source[first[t]] .. source[first[t + 1] - 1] with their weights.
@@ -119,21 +107,23 @@ std::vector<uint8_t> boxScale(const uint8_t* pixels, int width, int height, int 
     return scaled;
 }
 
-// Builds every mipmap level from pixels of 3 (GL_RGB) or 4 (GL_RGBA) components, at the
-// power-of-two sizes the builder picks. Without memory for the rescaled copy no levels are built.
-void buildMipmaps(int width, int height, const uint8_t* pixels, GLenum format, int components)
+// Builds every mipmap level, the first included, from pixels of 3 (GL_RGB) or 4 (GL_RGBA)
+// components, at the power-of-two sizes the builder picks. Returns false, building no
+// level, without memory for the rescaled copy.
+bool buildMipmaps(int width, int height, const uint8_t* pixels, GLenum format, int components)
 {
-    const int newWidth = mipmapSide(width);
-    const int newHeight = mipmapSide(height);
+    const int newWidth = MipmapSide(width);
+    const int newHeight = MipmapSide(height);
     std::vector<uint8_t> scaled;
     if (newWidth != width || newHeight != height) {
         scaled = components == 4 ? boxScale<4>(pixels, width, height, newWidth, newHeight)
                                  : boxScale<3>(pixels, width, height, newWidth, newHeight);
         if (scaled.empty())
-            return;
+            return false;
         pixels = scaled.data();
     }
     ActiveRenderer().buildMipmaps(newWidth, newHeight, format, pixels);
+    return true;
 }
 
 // Binds texture and uploads pixels (width x height, no row padding) in format into it,
@@ -153,9 +143,11 @@ void uploadTexture(GLuint texture, int width, int height, const uint8_t* pixels,
     GLint alignment = 4;
     r.getIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
     r.pixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    r.texImage2D(ThreeComponents, width, height, format, pixels);
-    if (mipmaps && pixels)
-        buildMipmaps(width, height, pixels, format, components);
+    // The mipmap builder specifies the first level too, so the picture goes up at its own
+    // size only without mipmaps, or when they cannot be built: a first level replaced at
+    // once would cost the driver a copy of it.
+    if (!mipmaps || !pixels || !buildMipmaps(width, height, pixels, format, components))
+        r.texImage2D(ThreeComponents, width, height, format, pixels);
     r.pixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 }
 
@@ -290,6 +282,7 @@ TexturePicture DecodeJpegTexture(const std::string& path, ImageBudget& budget, c
     TexturePicture picture;
     picture.refusal = image.refusal;
     picture.complete = image.complete;
+    picture.cost = image.cost;
     picture.texels = jpegTexels(image);
     picture.width = image.width;
     picture.height = image.height;
@@ -305,6 +298,7 @@ TexturePicture DecodePngTexture(const std::string& path, ImageBudget& budget, co
     TexturePicture picture;
     picture.refusal = image.refusal;
     picture.complete = image.complete;
+    picture.cost = image.cost;
     picture.width = image.width;
     picture.height = image.height;
     picture.texels = std::move(image.pixels);
@@ -321,12 +315,18 @@ GLuint CreateTexture(const TexturePicture& picture, bool mipmaps)
 
 GLuint LoadJpegTexture(const std::string& path, bool mipmaps, ImageBudget& budget, const DataFolder& folder)
 {
-    return CreateTexture(DecodeJpegTexture(path, budget, folder), mipmaps);
+    const TexturePicture picture = DecodeJpegTexture(path, budget, folder);
+    const GLuint texture = CreateTexture(picture, mipmaps);
+    budget.endLoading(picture.cost);
+    return texture;
 }
 
 GLuint LoadPngTexture(const std::string& path, bool mipmaps, ImageBudget& budget, const DataFolder& folder)
 {
-    return CreateTexture(DecodePngTexture(path, budget, folder), mipmaps);
+    const TexturePicture picture = DecodePngTexture(path, budget, folder);
+    const GLuint texture = CreateTexture(picture, mipmaps);
+    budget.endLoading(picture.cost);
+    return texture;
 }
 
 bool ReplaceJpegTexture(GLuint texture, const std::string& path, bool mipmaps, const ImageBudget& budget,

@@ -22,10 +22,13 @@ struct TexturePicture {
     // did) and whether every row decoded.
     std::string refusal;
     bool complete = false;
+    // What the picture took from the budget it was decoded against (see PictureCost).
+    PictureCost cost;
 };
 
 // Decodes the JPEG file at path in folder into the picture LoadJpegTexture builds its
-// texture from, taking its bytes from budget, without calling OpenGL. Returns a picture
+// texture from, taking its whole cost from budget (the caller gives back picture.cost's
+// loading part once the texture is built), without calling OpenGL. Returns a picture
 // without texels when the file cannot be decoded or is refused (the refusal reported on
 // standard error).
 TexturePicture DecodeJpegTexture(const std::string& path, ImageBudget& budget,
@@ -83,14 +86,16 @@ TextureHandle UploadAlphaTexture(int width, int height, const unsigned char* alp
 // background quad. Filters are linear, with nearest-mipmap minification when mipmaps is
 // true, in which case every mipmap level is built. Returns the new texture id, bound to
 // GL_TEXTURE_2D; when the file cannot be decoded the texture still exists, with a 0 x 0
-// image. The picture's bytes are taken from budget; a picture refused by a limit (see
-// DecodeJpeg) is reported on standard error and gives the 0 x 0 image.
+// image. The picture's cost is taken from budget, and all but its texture's levels given
+// back once the texture is built; a picture refused by a limit (see DecodeJpeg) is
+// reported on standard error and gives the 0 x 0 image.
 GLuint LoadJpegTexture(const std::string& path, bool mipmaps, ImageBudget& budget,
                        const DataFolder& folder = DataFolder());
 
 // Builds a texture from the PNG file at path (see DecodePng): red-green-blue-alpha, top
-// row first, so that it shows upright on the overlay quad. Level 0 alone is uploaded
-// with three components; the mipmap levels, when asked for, carry the alpha channel.
+// row first, so that it shows upright on the overlay quad. Without mipmaps the texture
+// keeps three components; with them, every level (the first included, rebuilt by the
+// mipmap builder) carries the alpha channel.
 // Returns the new texture id, bound; a 0 x 0 image when the file cannot be decoded or is
 // refused (reported on standard error, as for JPEG files).
 GLuint LoadPngTexture(const std::string& path, bool mipmaps, ImageBudget& budget,

@@ -5,10 +5,14 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
+
+#include <unistd.h>
 
 #ifndef TALDREX_VERSION
 #define TALDREX_VERSION "unknown"
@@ -65,8 +69,11 @@ void addShowOptions(CLI::App& app, CommandLine& options, std::string& modeName, 
         "taken gets -2, -3...; default: the current folder)")
         ->type_name("DIR");
     app.add_option("--texture-memory", options.textureMemoryMb,
-        "most memory the show's decoded pictures may take, in MiB (default 2048); a picture past it is "
-        "left out and reported")
+        "most memory the show's pictures may take, in MiB: each picture's decoded pixels, the copies made "
+        "while its texture is built and the texture's levels as the driver keeps them (default: the lesser "
+        "of 2048 and a quarter of this machine's memory, here " +
+            std::to_string(DefaultTextureMemoryMb(MachineMemory())) +
+        "); a picture past it is left out and reported")
         ->type_name("MB")->check(CLI::Range(1LL, 1LL << 20));
 }
 
@@ -237,6 +244,26 @@ std::optional<int> chooseTempo(const std::string& bpm, bool offsetGiven, Command
 }
 
 } // namespace
+
+long long DefaultTextureMemoryMb(long long machineBytes)
+{
+    if (machineBytes <= 0)
+        return DefaultTextureMemory >> 20;
+    return std::max(1LL, std::min(DefaultTextureMemory, machineBytes / MachineMemoryShare) >> 20);
+}
+
+long long MachineMemory()
+{
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    long long bytes = pages > 0 && pageSize > 0 ? static_cast<long long>(pages) * pageSize : 0;
+    // A container's limit ("max" when there is none).
+    std::ifstream limitFile("/sys/fs/cgroup/memory.max");
+    long long limit = 0;
+    if (limitFile >> limit && limit > 0)
+        bytes = bytes > 0 ? std::min(bytes, limit) : limit;
+    return bytes;
+}
 
 std::optional<int> parseCommandLine(int argc, const char* const* argv, CommandLine& options)
 {

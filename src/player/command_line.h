@@ -9,6 +9,19 @@
 #include <optional>
 #include <string>
 
+// The share of the machine's memory the show's pictures may take unless --texture-memory
+// says otherwise: a quarter, so that a stranger's show leaves the machine room to work.
+constexpr long long MachineMemoryShare = 4;
+
+// --texture-memory's default, in MiB: the lesser of DefaultTextureMemory and
+// machineBytes / MachineMemoryShare (at least 1). machineBytes 0 (unknown) gives
+// DefaultTextureMemory.
+long long DefaultTextureMemoryMb(long long machineBytes);
+
+// The memory this process may have: the machine's physical memory, or its control
+// group's limit when that is lower. Returns 0 when neither can be read.
+long long MachineMemory();
+
 struct CommandLine {
     std::string demoDir;  // empty: the current folder
     int displayMode = -1; // 0..3 from --mode; -1 asks in the settings dialog
@@ -17,7 +30,7 @@ struct CommandLine {
     bool check = false;     // --check: report the demo folder's problems, show nothing
     bool author = false;    // --author: a window with the makers' keys and status bar, no dialog
     bool allowOutside = false; // --allow-outside: data files may lie outside the demo folder
-    long long textureMemoryMb = DefaultTextureMemory >> 20; // --texture-memory: decoded pictures, in MiB
+    long long textureMemoryMb = DefaultTextureMemoryMb(MachineMemory()); // --texture-memory, in MiB
     CaptureOptions capture; // capture.wanted(): --capture or --video, no window, no sound
     std::string screenshotDir; // --screenshot-dir: where S writes screenshots (absolute); empty: the current folder
 

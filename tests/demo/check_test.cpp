@@ -388,8 +388,12 @@ TEST_F(CheckFolder, ReportsImagesTheShowWouldRefuseOrShowIncompleteTheLoadingPic
     write("data/huge.jpg", bombs::jpegDeclaring(16384, 16384));
     write("data/scans.jpg", bombs::progressiveWithExtraScans(64, 1100));
     write("script.txt", "[textures]\nhuge.png\nhuge.jpg\nscans.jpg\ncut.jpg\ncut.jpg\nlate.jpg\n\n");
-    // Room for the loading picture and one more photo of 227 x 149 pixels.
-    std::vector<CheckProblem> problems = check(250000);
+    // Room for the loading picture's levels and one more photo of 227 x 149 pixels, not for
+    // a second photo beside them.
+    const auto costOf = [&](const char* name) {
+        return TexturePictureCost(227, 149, 3, static_cast<long long>(fs::file_size(dir / "data" / name)));
+    };
+    std::vector<CheckProblem> problems = check(costOf("loading.jpg").stored + costOf("cut.jpg").total());
 
     EXPECT_EQ(count(problems, "data/loading.jpg", "is damaged: the JPEG decodes only part-way"), 1);
     EXPECT_EQ(count(problems, "data/huge.png", "refused: declares 16384 x 16384 pixels, more than its 67 bytes"), 1);

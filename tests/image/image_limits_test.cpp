@@ -172,7 +172,39 @@ TEST(DecodeImages, FilesAndSizesBeyondTheLimitsAreRefusedWithTheReason)
     EXPECT_TRUE(DecodeJpeg(folder.path("missing.jpg")).refusal.empty());
 }
 
-TEST(ImageBudget, PicturesPastItAreRefusedAndPicturesThatComeToNothingCostNothing)
+// What a picture costs: its pixels, the file and the copies while it loads (a JPEG's
+// bottom-up copy, the rescaled copy for sides that are not powers of two, the mipmap
+// builder's copy of the first level), and every level of the chain at four bytes a texel.
+TEST(TexturePictureCost, CountsPixelsCopiesAndTheDriversLevels)
+{
+    struct Case {
+        uint32_t width, height;
+        int components;
+        long long file;
+        long long decoded, working, stored;
+    };
+    const Case cases[] = {
+        // The one-bit hostile PNG: a GiB of pixels, a GiB copied, 4/3 GiB of levels.
+        {16384, 16384, 4, 32697, 1LL << 30, (1LL << 30) + 32697, 1431655764},
+        // A photo brought to 512 x 512 (levels 512 .. 1 hold 349525 texels).
+        {640, 480, 3, 5000, 921600, 5000 + 921600 + 2 * 786432, 1398100},
+        // 3 x 2 goes to 4 x 2: levels 4 x 2, 2 x 1, 1 x 1.
+        {3, 2, 4, 70, 24, 70 + 2 * 32, 44},
+        // A column halves down to one texel: 8 + 4 + 2 + 1.
+        {1, 8, 4, 0, 32, 32, 60},
+        {1, 1, 3, 0, 3, 3 + 3, 4},
+    };
+    for (const Case& c : cases) {
+        const PictureCost cost = TexturePictureCost(c.width, c.height, c.components, c.file);
+        EXPECT_EQ(cost.decoded, c.decoded) << c.width << " x " << c.height;
+        EXPECT_EQ(cost.working, c.working) << c.width << " x " << c.height;
+        EXPECT_EQ(cost.stored, c.stored) << c.width << " x " << c.height;
+        EXPECT_EQ(cost.loading(), c.decoded + c.working);
+        EXPECT_EQ(cost.total(), c.decoded + c.working + c.stored);
+    }
+}
+
+TEST(ImageBudget, PicturesTakeTheirCostKeepTheirLevelsAndPicturesThatComeToNothingCostNothing)
 {
     TempFolder folder("image-budget");
     std::string png = folder.path("ten.png");
@@ -181,19 +213,34 @@ TEST(ImageBudget, PicturesPastItAreRefusedAndPicturesThatComeToNothingCostNothin
     writeJpeg(jpeg, 10, 10, 3, JCS_RGB, JCS_YCbCr, solidRgb(10, 10, 1, 2, 3));
     std::string broken = folder.path("broken.png");
     std::ofstream(broken, std::ios::binary) << bombs::pngDeclaring(10, 10).substr(0, 40);
+    const PictureCost pngCost = TexturePictureCost(10, 10, 4, static_cast<long long>(fs::file_size(png)));
+    const PictureCost jpegCost = TexturePictureCost(10, 10, 3, static_cast<long long>(fs::file_size(jpeg)));
 
-    ImageBudget budget(1000);
-    EXPECT_EQ(DecodePng(png, &budget).width, 10);
-    EXPECT_EQ(budget.remaining(), 600);
-    EXPECT_EQ(DecodeJpeg(jpeg, &budget).width, 10);
-    EXPECT_EQ(budget.remaining(), 300);
-    DecodedImage refused = DecodePng(png, &budget);
-    EXPECT_TRUE(refused.empty());
-    EXPECT_TRUE(contains(refused.refusal, "texture memory")) << refused.refusal;
-    EXPECT_EQ(budget.remaining(), 300);
-    // A header that decodes to nothing gives its share back; the JPEG still fits.
-    EXPECT_TRUE(DecodePng(broken, &budget).empty());
-    EXPECT_EQ(budget.remaining(), 300);
-    EXPECT_EQ(DecodeJpeg(jpeg, &budget).width, 10);
+    // Room for the PNG while it loads, then for the JPEG beside the PNG's levels, and not
+    // for another JPEG beside both.
+    ImageBudget budget(pngCost.stored + jpegCost.total());
+    DecodedImage first = DecodePng(png, &budget);
+    EXPECT_EQ(first.width, 10);
+    EXPECT_EQ(first.cost.total(), pngCost.total());
+    EXPECT_EQ(budget.remaining(), jpegCost.total() - pngCost.loading());
+    budget.endLoading(first.cost);
+    EXPECT_EQ(budget.remaining(), jpegCost.total());
+    DecodedImage second = DecodeJpeg(jpeg, &budget);
+    EXPECT_EQ(second.width, 10);
     EXPECT_EQ(budget.remaining(), 0);
+    budget.endLoading(second.cost);
+    EXPECT_EQ(budget.remaining(), jpegCost.loading());
+
+    DecodedImage refused = DecodeJpeg(jpeg, &budget);
+    EXPECT_TRUE(refused.empty());
+    EXPECT_TRUE(contains(refused.refusal, "it costs " + DescribeBytes(jpegCost.total()) + " of texture memory"))
+        << refused.refusal;
+    EXPECT_TRUE(contains(refused.refusal, "which would pass the show's texture memory")) << refused.refusal;
+    EXPECT_EQ(refused.cost.total(), 0);
+    EXPECT_EQ(budget.remaining(), jpegCost.loading());
+    // A header that decodes to nothing gives its share back; the smaller PNG still fits.
+    EXPECT_TRUE(DecodePng(broken, &budget).empty());
+    EXPECT_EQ(budget.remaining(), jpegCost.loading());
+    ASSERT_LE(pngCost.total(), jpegCost.loading());
+    EXPECT_EQ(DecodePng(png, &budget).width, 10);
 }

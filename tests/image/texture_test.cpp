@@ -11,6 +11,7 @@
 #include <jpeglib.h>
 #include <png.h>
 
+#include <filesystem>
 #include <memory>
 
 namespace {
@@ -242,7 +243,9 @@ TEST(LoadTextures, APicturePastTheShowsTextureMemoryIsLeftOutAndReported)
     TempFolder folder("texture-budget");
     std::string png = folder.path("ten.png");
     writePng(png, 10, 10, PNG_COLOR_TYPE_RGB, 8, std::vector<std::vector<uint8_t>>(10, std::vector<uint8_t>(30, 7)));
-    ImageBudget budget(600);
+    // Room for one picture while it loads; its levels stay taken, so a second is refused.
+    const PictureCost cost = TexturePictureCost(10, 10, 4, static_cast<long long>(std::filesystem::file_size(png)));
+    ImageBudget budget(cost.total());
 
     testing::internal::CaptureStderr();
     LoadPngTexture(png, true, budget);
@@ -255,8 +258,9 @@ TEST(LoadTextures, APicturePastTheShowsTextureMemoryIsLeftOutAndReported)
 
     EXPECT_GT(kept, 0);
     EXPECT_EQ(leftOut, 0);
-    EXPECT_NE(messages.find(png + ": its 400 bytes of pixels would pass the show's texture memory"), std::string::npos)
+    EXPECT_NE(messages.find(png + ": it costs " + DescribeBytes(cost.total()) + " of texture memory"), std::string::npos)
         << messages;
+    EXPECT_EQ(budget.remaining(), cost.total() - cost.stored);
 }
 
 TEST(TextureHandle, OwnsItsTextureThroughMovesAndDeletesItOnlyInItsOwnContext)

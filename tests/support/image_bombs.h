@@ -26,15 +26,16 @@ inline void appendChunk(std::string& out, const char* type, const std::string& d
     appendBigEndian(out, uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))));
 }
 
-// A PNG declaring width x height 8-bit RGB pixels: chunks (whole, before the image
-// data), then the image data as inflated bytes (filter bytes included).
-inline std::string pngFile(uint32_t width, uint32_t height, const std::string& chunks, const std::vector<Bytef>& data)
+// A PNG declaring width x height pixels (8-bit RGB unless told): chunks (whole, before
+// the image data), then the image data as inflated bytes (filter bytes included).
+inline std::string pngFile(uint32_t width, uint32_t height, const std::string& chunks, const std::vector<Bytef>& data,
+                           char bitDepth = 8, char colourType = 2)
 {
     std::string png = "\x89PNG\r\n\x1a\n";
     std::string header;
     appendBigEndian(header, width);
     appendBigEndian(header, height);
-    header += std::string("\x08\x02\x00\x00\x00", 5);
+    header += std::string{bitDepth, colourType, 0, 0, 0};
     appendChunk(png, "IHDR", header);
     png += chunks;
     std::vector<Bytef> packed(compressBound(uLong(data.size())));
@@ -50,6 +51,14 @@ inline std::string pngFile(uint32_t width, uint32_t height, const std::string& c
 inline std::string pngDeclaring(uint32_t width, uint32_t height)
 {
     return pngFile(width, height, "", {0, 0});
+}
+
+// A genuine one-bit grey PNG of side x side black pixels: some 33 KB at 16384 x 16384,
+// inflating to 32 MiB of rows and decoding to a GiB of pixels.
+inline std::string oneBitPng(uint32_t side)
+{
+    const std::vector<Bytef> rows(size_t(side / 8 + 1) * side, 0);
+    return pngFile(side, side, "", rows, 1, 0);
 }
 
 // A 1 x 1 PNG carrying texts compressed text chunks, each some 8 KB inflating to 7.9 MB.
