@@ -27,6 +27,8 @@ int MipmapSide(int side)
 
 PictureCost TexturePictureCost(uint32_t width, uint32_t height, int components, long long decoderWorking)
 {
+    if (width == 0 || height == 0)
+        return PictureCost();
     const long long pixels = static_cast<long long>(width) * height;
     const int levelWidth = MipmapSide(static_cast<int>(width));
     const int levelHeight = MipmapSide(static_cast<int>(height));

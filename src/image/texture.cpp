@@ -15,7 +15,7 @@
 
 namespace {
 
-// Textures use three components at level 0 whatever the pixel format.
+// Textures without mipmaps keep three components whatever the pixel format.
 constexpr GLint ThreeComponents = 3;
 
 // For each of `to` target pixels, the source pixels it covers when `from` pixels are

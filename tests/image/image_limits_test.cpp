@@ -193,6 +193,8 @@ TEST(TexturePictureCost, CountsPixelsCopiesAndTheDriversLevels)
         // A column halves down to one texel: 8 + 4 + 2 + 1.
         {1, 8, 4, 0, 32, 32, 60},
         {1, 1, 3, 0, 3, 3 + 3, 4},
+        // No picture costs nothing.
+        {0, 7, 4, 100, 0, 0, 0},
     };
     for (const Case& c : cases) {
         const PictureCost cost = TexturePictureCost(c.width, c.height, c.components, c.file);
