@@ -582,15 +582,17 @@ void Gles2Renderer::texImage2D(GLint internalFormat, int width, int height, GLen
     TextureInfo* info = boundTexture();
     if (!info)
         return;
-    // ES 2.0 stores what it is given; a texture asked to keep fewer components than its
-    // picture has drops them in the shader.
-    gl_.TexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), width, height, 0, format, GL_UNSIGNED_BYTE,
-                   pixels);
     info->width = width;
     info->height = height;
     info->kind = textureKind(internalFormat);
     info->mipmaps = false;
+    // The filters go first, so that the driver makes room at once for the levels they
+    // sample instead of copying the picture over when the mipmaps arrive.
     syncTexture();
+    // ES 2.0 stores what it is given; a texture asked to keep fewer components than its
+    // picture has drops them in the shader.
+    gl_.TexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), width, height, 0, format, GL_UNSIGNED_BYTE,
+                   pixels);
 }
 
 void Gles2Renderer::buildMipmaps(int width, int height, GLenum format, const void* pixels)

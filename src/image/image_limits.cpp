@@ -25,6 +25,21 @@ int MipmapSide(int side)
     return side == 3 ? power * 4 : power;
 }
 
+namespace {
+
+// The texels of a mipmap chain from width x height down to 1 x 1.
+long long chainTexels(long long width, long long height)
+{
+    long long texels = 0;
+    for (;; width = width > 1 ? width / 2 : 1, height = height > 1 ? height / 2 : 1) {
+        texels += width * height;
+        if (width == 1 && height == 1)
+            return texels;
+    }
+}
+
+} // namespace
+
 PictureCost TexturePictureCost(uint32_t width, uint32_t height, int components, long long decoderWorking)
 {
     if (width == 0 || height == 0)
@@ -32,21 +47,17 @@ PictureCost TexturePictureCost(uint32_t width, uint32_t height, int components, 
     const long long pixels = static_cast<long long>(width) * height;
     const int levelWidth = MipmapSide(static_cast<int>(width));
     const int levelHeight = MipmapSide(static_cast<int>(height));
-    long long chain = 0;
-    for (long long w = levelWidth, h = levelHeight;; w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1) {
-        chain += w * h;
-        if (w == 1 && h == 1)
-            break;
-    }
     const long long firstLevel = static_cast<long long>(levelWidth) * levelHeight;
     PictureCost cost;
     cost.decoded = pixels * components;
     cost.working = decoderWorking + firstLevel * components;
     if (components == 3)
         cost.working += pixels * 3;
+    // A picture whose sides are not powers of two is rescaled, and the driver's copy of it
+    // at its own size stays until the levels at the new size replace it.
     if (firstLevel != pixels)
-        cost.working += firstLevel * components;
-    cost.stored = chain * DriverTexelBytes;
+        cost.working += firstLevel * components + chainTexels(width, height) * DriverTexelBytes;
+    cost.stored = chainTexels(levelWidth, levelHeight) * DriverTexelBytes;
     return cost;
 }
 

@@ -28,8 +28,9 @@ int MipmapSide(int side);
 // The cost of a width x height picture decoded to components bytes a pixel (3 or 4), with
 // decoderWorking bytes of the file and the decoder's own, built into a texture with every
 // mipmap level as the show builds each of its pictures: a three-component picture is copied
-// once more (bottom row first), a side that is not a power of two is rescaled into a copy,
-// the mipmap builder copies the first level, and the driver keeps every level.
+// once more (bottom row first), the mipmap builder copies the first level, the driver keeps
+// every level, and a picture whose sides are not powers of two is rescaled into a copy
+// after the driver took one at its own size.
 PictureCost TexturePictureCost(uint32_t width, uint32_t height, int components, long long decoderWorking);
 
 // Texture memory, counted from each header before its picture is decoded: a picture

@@ -15,7 +15,7 @@
 
 namespace {
 
-// Textures without mipmaps keep three components whatever the pixel format.
+// Textures use three components at level 0 whatever the pixel format.
 constexpr GLint ThreeComponents = 3;
 
 // For each of `to` target pixels, the source pixels it covers when `from` pixels are
@@ -107,10 +107,9 @@ std::vector<uint8_t> boxScale(const uint8_t* pixels, int width, int height, int 
     return scaled;
 }
 
-// Builds every mipmap level, the first included, from pixels of 3 (GL_RGB) or 4 (GL_RGBA)
-// components, at the power-of-two sizes the builder picks. Returns false, building no
-// level, without memory for the rescaled copy.
-bool buildMipmaps(int width, int height, const uint8_t* pixels, GLenum format, int components)
+// Builds every mipmap level from pixels of 3 (GL_RGB) or 4 (GL_RGBA) components, at the
+// power-of-two sizes the builder picks. Without memory for the rescaled copy no levels are built.
+void buildMipmaps(int width, int height, const uint8_t* pixels, GLenum format, int components)
 {
     const int newWidth = MipmapSide(width);
     const int newHeight = MipmapSide(height);
@@ -119,11 +118,10 @@ bool buildMipmaps(int width, int height, const uint8_t* pixels, GLenum format, i
         scaled = components == 4 ? boxScale<4>(pixels, width, height, newWidth, newHeight)
                                  : boxScale<3>(pixels, width, height, newWidth, newHeight);
         if (scaled.empty())
-            return false;
+            return;
         pixels = scaled.data();
     }
     ActiveRenderer().buildMipmaps(newWidth, newHeight, format, pixels);
-    return true;
 }
 
 // Binds texture and uploads pixels (width x height, no row padding) in format into it,
@@ -143,11 +141,9 @@ void uploadTexture(GLuint texture, int width, int height, const uint8_t* pixels,
     GLint alignment = 4;
     r.getIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
     r.pixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    // The mipmap builder specifies the first level too, so the picture goes up at its own
-    // size only without mipmaps, or when they cannot be built: a first level replaced at
-    // once would cost the driver a copy of it.
-    if (!mipmaps || !pixels || !buildMipmaps(width, height, pixels, format, components))
-        r.texImage2D(ThreeComponents, width, height, format, pixels);
+    r.texImage2D(ThreeComponents, width, height, format, pixels);
+    if (mipmaps && pixels)
+        buildMipmaps(width, height, pixels, format, components);
     r.pixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 }
 

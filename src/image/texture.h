@@ -93,9 +93,8 @@ GLuint LoadJpegTexture(const std::string& path, bool mipmaps, ImageBudget& budge
                        const DataFolder& folder = DataFolder());
 
 // Builds a texture from the PNG file at path (see DecodePng): red-green-blue-alpha, top
-// row first, so that it shows upright on the overlay quad. Without mipmaps the texture
-// keeps three components; with them, every level (the first included, rebuilt by the
-// mipmap builder) carries the alpha channel.
+// row first, so that it shows upright on the overlay quad. Level 0 alone is uploaded
+// with three components; the mipmap levels, when asked for, carry the alpha channel.
 // Returns the new texture id, bound; a 0 x 0 image when the file cannot be decoded or is
 // refused (reported on standard error, as for JPEG files).
 GLuint LoadPngTexture(const std::string& path, bool mipmaps, ImageBudget& budget,

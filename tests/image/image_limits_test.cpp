@@ -173,8 +173,9 @@ TEST(DecodeImages, FilesAndSizesBeyondTheLimitsAreRefusedWithTheReason)
 }
 
 // What a picture costs: its pixels, the file and the copies while it loads (a JPEG's
-// bottom-up copy, the rescaled copy for sides that are not powers of two, the mipmap
-// builder's copy of the first level), and every level of the chain at four bytes a texel.
+// bottom-up copy, the mipmap builder's copy of the first level and, for sides that are not
+// powers of two, the rescaled copy and the driver's levels at the picture's own size), and
+// every level of the chain at four bytes a texel.
 TEST(TexturePictureCost, CountsPixelsCopiesAndTheDriversLevels)
 {
     struct Case {
@@ -186,10 +187,11 @@ TEST(TexturePictureCost, CountsPixelsCopiesAndTheDriversLevels)
     const Case cases[] = {
         // The one-bit hostile PNG: a GiB of pixels, a GiB copied, 4/3 GiB of levels.
         {16384, 16384, 4, 32697, 1LL << 30, (1LL << 30) + 32697, 1431655764},
-        // A photo brought to 512 x 512 (levels 512 .. 1 hold 349525 texels).
-        {640, 480, 3, 5000, 921600, 5000 + 921600 + 2 * 786432, 1398100},
-        // 3 x 2 goes to 4 x 2: levels 4 x 2, 2 x 1, 1 x 1.
-        {3, 2, 4, 70, 24, 70 + 2 * 32, 44},
+        // A photo brought to 512 x 512 (levels 512 .. 1 hold 349525 texels; 640 x 480 .. 1 x 1,
+        // 409588).
+        {640, 480, 3, 5000, 921600, 5000 + 921600 + 2 * 786432 + 4 * 409588, 1398100},
+        // 3 x 2 goes to 4 x 2: levels 4 x 2, 2 x 1, 1 x 1 (first 3 x 2, 1 x 1).
+        {3, 2, 4, 70, 24, 70 + 2 * 32 + 4 * 7, 44},
         // A column halves down to one texel: 8 + 4 + 2 + 1.
         {1, 8, 4, 0, 32, 32, 60},
         {1, 1, 3, 0, 3, 3 + 3, 4},
