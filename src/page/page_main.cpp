@@ -23,8 +23,10 @@
 
 namespace {
 
-// The page's texture budget: a wasm heap holds at most 4 GiB, and besides the pictures it
-// must hold a scene file and an archive's inflated entries at their limits.
+// The page's texture budget, counted as on the desktop (the levels the browser keeps lie
+// outside the heap, so the heap holds less than it counts): a wasm heap holds at most
+// 4 GiB, and besides the pictures it must hold a scene file and an archive's inflated
+// entries at their limits.
 constexpr long long PageTextureMemory = 1LL << 30;
 
 struct Page {
