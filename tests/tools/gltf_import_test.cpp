@@ -483,7 +483,7 @@ TEST(GltfImport, MaterialsKeepWhatThePlayerDrawsAndNameWhatItCannot)
             solid = t.bytes;
     EXPECT_EQ(solid.substr(0, 4), "\x89PNG");
 
-    // Offset (0.5, 0), a quarter turn, then scale (2, 0.5): (u, v) -> (0.5 - 0.5 v, 2 u).
+    // Offset (0.5, 0), a quarter turn, then scale (2, 0.5): (u, v) -> (0.5 + 0.5 v, -2 u).
     const NodeSpec* mesh = nullptr;
     for (const NodeSpec& node : show.scene.nodes)
         if (node.type == NodeType::Mesh)
@@ -492,7 +492,7 @@ TEST(GltfImport, MaterialsKeepWhatThePlayerDrawsAndNameWhatItCannot)
     const CornerSpec& c = mesh->faces[0].corners[1]; // vertex 1 at (u, v) = (1, 0)
     EXPECT_EQ(c.vertex, 1);
     EXPECT_NEAR(c.s, 0.5, 1e-5);
-    EXPECT_NEAR(c.t, 2.0, 1e-5);
+    EXPECT_NEAR(c.t, -2.0, 1e-5);
 
     std::string all;
     for (const std::string& w : show.warnings)

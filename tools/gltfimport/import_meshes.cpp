@@ -392,8 +392,9 @@ CornerMapping Importer::cornerMapping(const tinygltf::Primitive& primitive, bool
             }
             if (v.Has("texCoord"))
                 texCoord = v.Get("texCoord").GetNumberAsInt();
+            // Offset, then rotation, then scale: u' = T R S u, with R = [[c, s], [-s, c]].
             double c = std::cos(rot), s = std::sin(rot);
-            mapping.transform = {c * sx, -s * sy, ox, s * sx, c * sy, oy};
+            mapping.transform = {c * sx, s * sy, ox, -s * sx, c * sy, oy};
         }
     }
     auto tc = primitive.attributes.find("TEXCOORD_" + std::to_string(texCoord));

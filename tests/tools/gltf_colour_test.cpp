@@ -1,0 +1,246 @@
+// A model's colours as glTF gives them, drawn by the player: texture transforms, base colour
+// factors on textures and vertex colours. Each model is imported and captured; the frame is
+// compared with glTF's colours worked out here, by hue and brightness where the player's
+// lighting changes the shade.
+#include "gltf_files.h"
+#include "gltf_import.h"
+#include "player_capture.h"
+#include "png_bytes.h"
+#include "show_files.h"
+#include "silhouette_reference.h"
+
+#include "demo/script_parser.h"
+#include "demo/show.h"
+#include "image/png_decoder.h"
+#include "scene/scene.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int Width = 320, Height = 180;
+constexpr int Side = 8; // the quartered picture's side in pixels
+
+std::string readAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::string scratch(const std::string& name)
+{
+    const fs::path folder = fs::temp_directory_path() / ("gltf-colour-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    return (folder / name).string();
+}
+
+// Red, green, blue and white quarters, left to right and top to bottom.
+std::string quarteredPng()
+{
+    static const uint8_t quarters[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+    std::vector<uint8_t> rgb;
+    for (int y = 0; y < Side; ++y)
+        for (int x = 0; x < Side; ++x)
+            rgb.insert(rgb.end(), quarters[(x >= Side / 2) + 2 * (y >= Side / 2)],
+                       quarters[(x >= Side / 2) + 2 * (y >= Side / 2)] + 3);
+    return rgbPng(Side, Side, rgb.data());
+}
+
+// A quad from (-1, -1) to (1, 1) facing +Z with the given attributes of its four corners
+// (bottom left, bottom right, top right, top left) and material 0.
+GltfText quad(const std::vector<std::pair<std::string, int>>& attributes)
+{
+    GltfText g;
+    g.floats({-1, -1, 0, 1, -1, 0, 1, 1, 0, -1, 1, 0}, "VEC3");
+    g.floats({0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 0, 1}, "VEC3");
+    g.indices({0, 1, 2, 0, 2, 3});
+    std::string list = "\"POSITION\":0,\"NORMAL\":1";
+    for (const auto& a : attributes)
+        list += ",\"" + a.first + "\":" + std::to_string(a.second);
+    g.meshes.push_back("{\"name\":\"card\",\"primitives\":[{\"attributes\":{" + list + "},\"indices\":2,\"material\":0}]}");
+    g.nodes.push_back("{\"name\":\"quad\",\"mesh\":0}");
+    return g;
+}
+
+void addPicture(GltfText& g, const std::string& png)
+{
+    g.extra.push_back("\"images\":[{\"name\":\"picture\",\"uri\":\"data:image/png;base64," + GltfText::base64(png) + "\"}]");
+    g.extra.push_back("\"textures\":[{\"source\":0}]");
+}
+
+// The player's frame of the imported model and the camera it was drawn through.
+struct Drawn {
+    DecodedImage frame;
+    CameraLook look;
+    std::string summary;
+};
+
+Drawn importAndDraw(const GltfText& g)
+{
+    Drawn drawn;
+    const std::string model = scratch("model.gltf");
+    std::ofstream(model, std::ios::binary) << g.text();
+    const std::string folder = scratch("show");
+    fs::remove_all(folder);
+    std::FILE* out = std::fopen(scratch("summary").c_str(), "w");
+    const int status = runImport(model, folder, ImportOptions(), false, out, out);
+    std::fclose(out);
+    drawn.summary = readAll(scratch("summary"));
+    EXPECT_EQ(status, 0) << drawn.summary;
+    EXPECT_TRUE(CaptureFrames(folder, folder + "/frames", 0));
+    const ShowPlan plan = ParseScript(readAll(folder + "/script.txt"));
+    if (plan.parts.empty())
+        return drawn;
+    const std::string sceneBytes = readAll(folder + "/data/" + plan.parts[0].sceneName);
+    Scene scene;
+    scene.loadMemory(sceneBytes.data(), sceneBytes.size());
+    SelectCamera(scene, plan.parts[0].cameraName);
+    EXPECT_TRUE(scene.camera && scene.camera->viewAt(0, drawn.look));
+    drawn.frame = DecodePng(folder + "/frames/frame-000000.png");
+    EXPECT_EQ(drawn.frame.width, Width);
+    return drawn;
+}
+
+// Where the quad's cells of each class lie in the frame: the quad cut into cells x cells,
+// each given the class classOf(x, y) of its middle (-1: none), projected through look.
+std::vector<reference::Mask> cellMasks(int classes, int cells, const std::function<int(double, double)>& classOf,
+                                       const CameraLook& look)
+{
+    std::vector<reference::Mask> masks;
+    for (int k = 0; k < classes; ++k) {
+        std::vector<reference::Triangle> triangles;
+        for (int i = 0; i < cells; ++i)
+            for (int j = 0; j < cells; ++j) {
+                const double x0 = -1 + 2.0 * i / cells, x1 = -1 + 2.0 * (i + 1) / cells;
+                const double y0 = -1 + 2.0 * j / cells, y1 = -1 + 2.0 * (j + 1) / cells;
+                if (classOf((x0 + x1) / 2, (y0 + y1) / 2) != k)
+                    continue;
+                // glTF's Y up is the player's Z up; its +Z faces the player's -Y.
+                const reference::V3 a{x0, 0, y0}, b{x1, 0, y0}, c{x1, 0, y1}, d{x0, 0, y1};
+                triangles.push_back({{a, b, c}, true});
+                triangles.push_back({{a, c, d}, true});
+            }
+        masks.push_back(reference::Project(triangles, look, Width, Height));
+    }
+    return masks;
+}
+
+// Which quarter's colour a drawn pixel shows, whatever the light made of its brightness;
+// -1 for the background.
+int quarterOf(const uint8_t* rgba)
+{
+    const int top = std::max({rgba[0], rgba[1], rgba[2]});
+    if (top < 24)
+        return -1;
+    if (rgba[0] > top * 0.6 && rgba[1] > top * 0.6 && rgba[2] > top * 0.6)
+        return 3;
+    return rgba[0] == top ? 0 : rgba[1] == top ? 1 : 2;
+}
+
+// The share of the pixels the masks cover where the frame shows their class.
+double agreement(const DecodedImage& frame, const std::vector<reference::Mask>& masks,
+                 const std::function<int(const uint8_t*)>& classify)
+{
+    size_t same = 0, all = 0;
+    for (size_t p = 0; p < size_t(Width * Height); ++p)
+        for (size_t k = 0; k < masks.size(); ++k)
+            if (masks[k].covered[p]) {
+                ++all;
+                same += classify(&frame.pixels[p * 4]) == int(k);
+            }
+    return all ? double(same) / double(all) : 0.0;
+}
+
+struct Transform {
+    double offset[2], rotation, scale[2];
+};
+
+// The quarter glTF samples at (u, v) through the transform: the extension's matrices
+// multiplied out, T * R * S, and the picture repeated.
+int sampledQuarter(const Transform& t, double u, double v)
+{
+    using M3 = std::array<std::array<double, 3>, 3>;
+    const double c = std::cos(t.rotation), s = std::sin(t.rotation);
+    const M3 translation{{{1, 0, t.offset[0]}, {0, 1, t.offset[1]}, {0, 0, 1}}};
+    const M3 rotation{{{c, s, 0}, {-s, c, 0}, {0, 0, 1}}};
+    const M3 scale{{{t.scale[0], 0, 0}, {0, t.scale[1], 0}, {0, 0, 1}}};
+    auto times = [](const M3& a, const M3& b) {
+        M3 m{};
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j)
+                for (int k = 0; k < 3; ++k)
+                    m[size_t(i)][size_t(j)] += a[size_t(i)][size_t(k)] * b[size_t(k)][size_t(j)];
+        return m;
+    };
+    const M3 m = times(times(translation, rotation), scale);
+    const double tu = m[0][0] * u + m[0][1] * v + m[0][2], tv = m[1][0] * u + m[1][1] * v + m[1][2];
+    return (tu - std::floor(tu) >= 0.5) + 2 * (tv - std::floor(tv) >= 0.5);
+}
+
+} // namespace
+
+// Quads with known offsets, rotations and scales show the quarters glTF samples through
+// them, and not those of the opposite turn; texCoord picks the coordinate set, from the
+// extension or from the texture's own reference.
+TEST(GltfColour, TextureTransformsShowTheQuartersGltfSamples)
+{
+    const struct {
+        const char* name;
+        Transform transform;
+        const char* texCoord; // the reference's texCoord member, or the extension's
+        bool inExtension;
+    } cases[] = {
+        {"offset", {{0.25, 0.25}, 0, {1, 1}}, "", false},
+        {"scale", {{0, 0}, 0, {2, 0.5}}, "", false},
+        {"quarter turn", {{0, 0}, 1.5707963, {1, 1}}, "", false},
+        {"a turn of 0.4 with offset and scale", {{0.5, 0.1}, 0.4, {1.5, 0.75}}, "", false},
+        {"texCoord 1 in the extension", {{0, 0}, -0.6, {1, 1}}, "1", true},
+        {"texCoord 1 on the reference", {{0, 0}, 0.6, {1, 1}}, "1", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool second = *c.texCoord;
+        // (u, v) runs left to right and top to bottom (accessor 3); where a second set is
+        // used, it holds them and the first one a single point of the red quarter (accessor 4).
+        using Attributes = std::vector<std::pair<std::string, int>>;
+        GltfText g = quad(second ? Attributes{{"TEXCOORD_0", 4}, {"TEXCOORD_1", 3}} : Attributes{{"TEXCOORD_0", 3}});
+        g.floats({0, 1, 1, 1, 1, 0, 0, 0}, "VEC2");
+        g.floats({0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.1f}, "VEC2");
+        addPicture(g, quarteredPng());
+        const Transform& t = c.transform;
+        char transform[256];
+        std::snprintf(transform, sizeof transform, "\"offset\":[%.9g,%.9g],\"rotation\":%.9g,\"scale\":[%.9g,%.9g]%s%s",
+                      t.offset[0], t.offset[1], t.rotation, t.scale[0], t.scale[1], c.inExtension ? ",\"texCoord\":" : "",
+                      c.inExtension ? c.texCoord : "");
+        g.materials.push_back(std::string("{\"name\":\"card\",\"pbrMetallicRoughness\":{\"baseColorTexture\":{\"index\":0") +
+                              (second && !c.inExtension ? ",\"texCoord\":1" : "") +
+                              ",\"extensions\":{\"KHR_texture_transform\":{" + transform + "}}}}}");
+        const Drawn drawn = importAndDraw(g);
+        ASSERT_FALSE(drawn.frame.empty());
+        auto quarters = [&](const Transform& through) {
+            return cellMasks(4, 96, [&](double x, double y) { return sampledQuarter(through, (x + 1) / 2, (1 - y) / 2); },
+                             drawn.look);
+        };
+        const double agrees = agreement(drawn.frame, quarters(t), quarterOf);
+        EXPECT_GE(agrees, 0.93);
+        if (t.rotation != 0) {
+            Transform opposite = t;
+            opposite.rotation = -t.rotation;
+            EXPECT_LE(agreement(drawn.frame, quarters(opposite), quarterOf), 0.75);
+        }
+        std::printf("%s: quarters agree %.4f\n", c.name, agrees);
+    }
+    fs::remove_all(fs::temp_directory_path() / ("gltf-colour-" + std::to_string(getpid())));
+}
