@@ -8,6 +8,7 @@
 #include "png_bytes.h"
 #include "show_files.h"
 #include "silhouette_reference.h"
+#include "srgb_reference.h"
 
 #include "demo/script_parser.h"
 #include "demo/show.h"
@@ -241,6 +242,102 @@ TEST(GltfColour, TextureTransformsShowTheQuartersGltfSamples)
             EXPECT_LE(agreement(drawn.frame, quarters(opposite), quarterOf), 0.75);
         }
         std::printf("%s: quarters agree %.4f\n", c.name, agrees);
+    }
+    fs::remove_all(fs::temp_directory_path() / ("gltf-colour-" + std::to_string(getpid())));
+}
+
+namespace {
+
+std::string solidPicture(const std::array<uint8_t, 3>& rgb)
+{
+    std::vector<uint8_t> pixels;
+    for (int i = 0; i < Side * Side; ++i)
+        pixels.insert(pixels.end(), rgb.begin(), rgb.end());
+    return rgbPng(Side, Side, pixels.data());
+}
+
+// Hue in degrees and brightness (the largest channel) of an average colour.
+struct Shade {
+    double hue = 0, brightness = 0, saturation = 0;
+};
+
+Shade shadeOf(double r, double g, double b)
+{
+    Shade s;
+    const double top = std::max({r, g, b}), bottom = std::min({r, g, b});
+    s.brightness = top;
+    s.saturation = top > 0 ? (top - bottom) / top : 0;
+    if (top == bottom)
+        return s;
+    const double d = top - bottom;
+    s.hue = top == r ? 60 * std::fmod((g - b) / d + 6, 6) : top == g ? 60 * ((b - r) / d + 2) : 60 * ((r - g) / d + 4);
+    return s;
+}
+
+// The average shade of the frame's pixels inside the quad.
+Shade drawnShade(const Drawn& drawn)
+{
+    const reference::Mask quadMask = cellMasks(1, 4, [](double, double) { return 0; }, drawn.look)[0];
+    double sum[3] = {0, 0, 0};
+    size_t n = 0;
+    for (size_t p = 0; p < size_t(Width * Height); ++p)
+        if (quadMask.covered[p]) {
+            for (size_t c = 0; c < 3; ++c)
+                sum[c] += drawn.frame.pixels[p * 4 + c];
+            ++n;
+        }
+    EXPECT_GT(n, 1000u);
+    return shadeOf(sum[0] / double(n), sum[1] / double(n), sum[2] / double(n));
+}
+
+// The smallest angle between two hues.
+double hueApart(double a, double b)
+{
+    const double d = std::fabs(a - b);
+    return std::min(d, 360 - d);
+}
+
+} // namespace
+
+// A textured quad with a base colour factor is drawn in glTF's colour: the same hue and
+// brightness as the same quad with a picture of that colour and no factor, lit alike.
+TEST(GltfColour, ABaseColourFactorTintsItsTexture)
+{
+    const struct {
+        const char* name;
+        std::array<uint8_t, 3> texel;
+        std::array<double, 3> factor;
+    } cases[] = {
+        {"grey tinted red", {128, 128, 128}, {1, 0.1, 0.1}},
+        {"grey tinted green", {128, 128, 128}, {0.15, 1, 0.2}},
+        {"white glass tinted blue", {255, 255, 255}, {0.2, 0.5, 1}},
+        {"cloth darkened to 0.15", {200, 170, 120}, {0.15, 0.15, 0.15}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto drawQuad = [&](const std::string& picture, const std::array<double, 3>& factor) {
+            GltfText g = quad({{"TEXCOORD_0", 3}});
+            g.floats({0, 1, 1, 1, 1, 0, 0, 0}, "VEC2");
+            addPicture(g, picture);
+            char material[256];
+            std::snprintf(material, sizeof material,
+                          "{\"name\":\"tint\",\"pbrMetallicRoughness\":{\"baseColorFactor\":[%.9g,%.9g,%.9g,1],"
+                          "\"baseColorTexture\":{\"index\":0}}}",
+                          factor[0], factor[1], factor[2]);
+            g.materials.push_back(material);
+            const Drawn drawn = importAndDraw(g);
+            EXPECT_EQ(drawn.summary.find("base colour factor not applied"), std::string::npos) << drawn.summary;
+            return drawnShade(drawn);
+        };
+        const Shade got = drawQuad(solidPicture(c.texel), c.factor);
+        const Shade wanted = drawQuad(solidPicture(TintedTexel(c.texel.data(), c.factor)), {1, 1, 1});
+        if (wanted.saturation > 0.1) {
+            EXPECT_LE(hueApart(got.hue, wanted.hue), 4) << got.hue << " " << wanted.hue;
+            EXPECT_NEAR(got.saturation, wanted.saturation, 0.05);
+        }
+        EXPECT_NEAR(got.brightness / wanted.brightness, 1.0, 0.04) << got.brightness << " " << wanted.brightness;
+        std::printf("%s: hue %.1f (glTF %.1f), brightness %.1f (glTF %.1f)\n", c.name, got.hue, wanted.hue,
+                    got.brightness, wanted.brightness);
     }
     fs::remove_all(fs::temp_directory_path() / ("gltf-colour-" + std::to_string(getpid())));
 }

@@ -10,6 +10,7 @@
 #include "png_bytes.h"
 #include "show_files.h"
 #include "silhouette_reference.h"
+#include "srgb_reference.h"
 #include "wrap_bake.h"
 
 #include "demo/part_timing.h"
@@ -108,7 +109,8 @@ int halfAt(int wrap, double c)
 
 // A quad from (-1, -1) to (1, 1) facing +Z, its coordinates running from low at its left
 // and top edges to high at its right and bottom ones, textured with picture (empty: none).
-GltfText quad(double low, double high, const std::string& picture, bool jpeg, int wrapS, int wrapT)
+GltfText quad(double low, double high, const std::string& picture, bool jpeg, int wrapS, int wrapT,
+              const std::string& factor = "")
 {
     GltfText g;
     g.floats({-1, -1, 0, 1, -1, 0, 1, 1, 0, -1, 1, 0}, "VEC3");
@@ -119,7 +121,7 @@ GltfText quad(double low, double high, const std::string& picture, bool jpeg, in
     g.meshes.push_back("{\"primitives\":[{\"attributes\":{\"POSITION\":0,\"NORMAL\":1,\"TEXCOORD_0\":2},\"indices\":3,"
                        "\"material\":0}]}");
     g.nodes.push_back("{\"name\":\"quad\",\"mesh\":0}");
-    g.materials.push_back("{\"name\":\"card\",\"pbrMetallicRoughness\":{\"baseColorTexture\":{\"index\":0}}}");
+    g.materials.push_back("{\"name\":\"card\",\"pbrMetallicRoughness\":{" + factor + "\"baseColorTexture\":{\"index\":0}}}");
     g.extra.push_back("\"images\":[{\"name\":\"quarters\",\"uri\":\"data:image/" + std::string(jpeg ? "jpeg" : "png") +
                       ";base64," + GltfText::base64(picture) + "\"}]");
     g.extra.push_back("\"samplers\":[{\"wrapS\":" + std::to_string(wrapS) + ",\"wrapT\":" + std::to_string(wrapT) + "}]");
@@ -264,6 +266,7 @@ struct BakeCase {
     int bakedWidth, bakedHeight;   // 0: no picture baked
     std::array<double, 4> written; // the range of s, then of t, written
     const char* warning;           // empty: none
+    std::array<double, 4> factor = {1, 1, 1, 1}; // the base colour factor
 };
 
 // The smallest and largest s, then t, written at any corner.
@@ -290,10 +293,11 @@ int sampledPixel(int wrap, int i, int baked, int size, double from, double to, d
 
 } // namespace
 
-// What the import writes for each sampler: the baked picture's size and pixels (the
-// original's own, through none of the player's colour curves or channel orders), the
-// coordinates moved into it, one picture for two materials that share it, and a warning
-// naming the material where a clamp would widen the picture past four times.
+// What the import writes for each sampler and base colour factor: the baked picture's size
+// and pixels (the original's own, through none of the player's colour curves or channel
+// orders, tinted as glTF multiplies), the coordinates moved into it, one picture for two
+// materials that share it, nothing new for a white factor, and a warning naming the
+// material where a clamp would widen the picture past four times or the picture is damaged.
 TEST(GltfWrapping, TheBakedPictureHoldsTheOriginalsPixelsAndIsWrittenOnce)
 {
     const BakeCase cases[] = {
@@ -307,6 +311,18 @@ TEST(GltfWrapping, TheBakedPictureHoldsTheOriginalsPixelsAndIsWrittenOnce)
          "material \"card\": CLAMP_TO_EDGE along s over coordinates -3 to 3 would widen its picture past 4 times"},
         {"damaged picture", Mirror, Mirror, -0.75, 1.75, false, true, 0, 0, {-0.75, 1.75, -0.75, 1.75},
          "material \"card\": its picture q_quarters.png does not decode"},
+        {"repeat, translucent white", Repeat, Repeat, -0.75, 1.75, false, false, 0, 0, {-0.75, 1.75, -0.75, 1.75},
+         "material \"card\": translucent", {1, 1, 1, 0.5}},
+        {"tint", Repeat, Repeat, -0.75, 1.75, false, false, 8, 8, {-0.75, 1.75, -0.75, 1.75}, "", {0.5, 0.25, 1, 1}},
+        {"tint, JPEG", Repeat, Repeat, 0.25, 1.5, true, false, 8, 8, {0.25, 1.5, 0.25, 1.5}, "", {0.2, 0.2, 0.2, 1}},
+        {"clamp and tint", Clamp, Clamp, -0.75, 1.75, false, false, 20, 20, {0, 1, 0, 1}, "", {0.5, 0.5, 0.5, 1}},
+        {"clamp past four times, tinted", Clamp, Clamp, -3, 3, false, false, 8, 8, {-3, 3, -3, 3},
+         "material \"card\": CLAMP_TO_EDGE along s over coordinates -3 to 3 would widen its picture past 4 times",
+         {0, 1, 0, 1}},
+        {"damaged picture, tinted", Repeat, Repeat, 0, 1, false, true, 0, 0, {0, 1, 0, 1},
+         "material \"card\": its picture q_quarters.png does not decode or is larger than the player draws, so its "
+         "base colour factor is not applied to the texture",
+         {0.5, 0.5, 0.5, 1}},
     };
     for (const BakeCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -314,9 +330,13 @@ TEST(GltfWrapping, TheBakedPictureHoldsTheOriginalsPixelsAndIsWrittenOnce)
         std::string original = c.jpeg ? quarteredPicture(true) : rgbPng(Side, Side, gradientRgb().data());
         if (c.damaged)
             original.resize(40);
-        GltfText g = quad(c.low, c.high, original, c.jpeg, c.wrapS, c.wrapT);
-        // A second material of another name on the same picture and sampler.
-        g.materials.push_back("{\"name\":\"twin\",\"pbrMetallicRoughness\":{\"baseColorTexture\":{\"index\":0}}}");
+        char factor[128];
+        std::snprintf(factor, sizeof factor, "\"baseColorFactor\":[%.9g,%.9g,%.9g,%.9g],", c.factor[0], c.factor[1],
+                      c.factor[2], c.factor[3]);
+        GltfText g = quad(c.low, c.high, original, c.jpeg, c.wrapS, c.wrapT, factor);
+        // A second material of another name on the same picture, sampler and factor.
+        g.materials.push_back("{\"name\":\"twin\",\"pbrMetallicRoughness\":{" + std::string(factor) +
+                              "\"baseColorTexture\":{\"index\":0}}}");
         g.meshes[0].insert(g.meshes[0].size() - 2, ",{\"attributes\":{\"POSITION\":0,\"TEXCOORD_0\":2},\"indices\":3,"
                                                    "\"material\":1}");
         const std::string text = g.text();
@@ -362,10 +382,40 @@ TEST(GltfWrapping, TheBakedPictureHoldsTheOriginalsPixelsAndIsWrittenOnce)
             for (int x = 0; x < baked.width; ++x) {
                 const int sx = sampledPixel(c.wrapS, x, baked.width, Side, c.written[0], c.written[1], c.low, c.high);
                 const int sy = sampledPixel(c.wrapT, y, baked.height, Side, c.written[2], c.written[3], c.low, c.high);
-                wrong += std::memcmp(&baked.pixels[size_t(y * baked.width + x) * 3], &source.pixels[size_t(sy * Side + sx) * 3],
-                                     3) != 0;
+                const std::array<uint8_t, 3> wanted =
+                    TintedTexel(&source.pixels[size_t(sy * Side + sx) * 3], {c.factor[0], c.factor[1], c.factor[2]});
+                wrong += std::memcmp(&baked.pixels[size_t(y * baked.width + x) * 3], wanted.data(), 3) != 0;
             }
         EXPECT_EQ(wrong, 0);
     }
     fs::remove_all(fs::temp_directory_path() / ("gltf-wrapping-" + std::to_string(getpid())));
+}
+
+// One tinted picture for each picture and factor: materials sharing both share it, another
+// factor gets a picture of its own, and a white one draws the original.
+TEST(GltfWrapping, EachPictureAndFactorIsBakedOnce)
+{
+    GltfText g = quad(0, 1, rgbPng(Side, Side, gradientRgb().data()), false, Repeat, Repeat, "\"baseColorFactor\":[0.5,0.5,0.5,1],");
+    const char* others[] = {"[0.5,0.5,0.5,1]", "[1,0,0,1]", "[1,1,1,1]"};
+    for (int m = 0; m < 3; ++m) {
+        g.materials.push_back("{\"name\":\"m" + std::to_string(m) + "\",\"pbrMetallicRoughness\":{\"baseColorFactor\":" +
+                              others[m] + ",\"baseColorTexture\":{\"index\":0}}}");
+        g.meshes[0].insert(g.meshes[0].size() - 2, ",{\"attributes\":{\"POSITION\":0,\"TEXCOORD_0\":2},\"indices\":3,"
+                                                   "\"material\":" + std::to_string(m + 1) + "}");
+    }
+    const std::string text = g.text();
+    ImportedShow show;
+    std::string error;
+    ASSERT_TRUE(importGltfMemory(reinterpret_cast<const unsigned char*>(text.data()), text.size(), ".", "q.gltf",
+                                 ImportOptions(), show, error))
+        << error;
+    ASSERT_EQ(show.scene.materials.size(), 4u);
+    auto file = [&](size_t m) { return show.scene.materials[m].maps[SurfaceMapSlot].file; };
+    EXPECT_EQ(file(0), "q_quarters_tinted.png");
+    EXPECT_EQ(file(1), file(0));
+    EXPECT_EQ(file(2), "q_quarters_tinted_2.png");
+    EXPECT_EQ(file(3), "q_quarters.png");
+    ASSERT_EQ(show.textures.size(), 3u);
+    for (const std::string& w : show.warnings)
+        EXPECT_EQ(w.find("base colour factor"), std::string::npos) << w;
 }

@@ -269,7 +269,7 @@ void Importer::run()
     if (shapedNormals_ > 0)
         show_.notes.push_back(std::to_string(shapedNormals_) + " vertices have the model's normal only by a face added "
                               "outside every group (the player averages the faces around a vertex)");
-    bakeWrapping();
+    bakePictures();
     fillMaterials();
     dropReplacedPictures();
     show_.materials = int(show_.scene.materials.size());

@@ -185,9 +185,6 @@ void Importer::fillMaterials()
             if (t >= 0) {
                 auto baked = bakedFileOf_.find(materialOf_.at(source));
                 file = baked != bakedFileOf_.end() ? baked->second : show_.textures[size_t(t)].name;
-                const auto& f = pbr.baseColorFactor;
-                if (f.size() >= 3 && (f[0] != 1 || f[1] != 1 || f[2] != 1))
-                    ignored["base colour factor"].push_back(spec.name);
             }
         }
         if (file.empty())
@@ -223,8 +220,7 @@ void Importer::fillMaterials()
     }
     if (colourAttributes_)
         ignored["vertex colours"].push_back("");
-    static const std::map<std::string, std::string> outcome = {
-        {"base colour factor", "not applied to the texture"}, {"alpha mask", "drawn opaque"}};
+    static const std::map<std::string, std::string> outcome = {{"alpha mask", "drawn opaque"}};
     for (const auto& entry : ignored) {
         std::string who;
         for (const std::string& name : entry.second)

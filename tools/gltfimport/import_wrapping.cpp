@@ -44,33 +44,41 @@ std::string axisKey(const AxisBake& axis)
 
 } // namespace
 
-// Materials whose base colour sampler clamps or mirrors get a baked picture; the others,
-// and every model without such samplers, are left exactly as they were.
-void Importer::bakeWrapping()
+// Materials whose base colour sampler clamps or mirrors, or whose base colour factor tints
+// their texture, get a baked picture; the others, and every model without such materials,
+// are left exactly as they were.
+void Importer::bakePictures()
 {
     std::map<int, RawPicture> decoded; // texture file -> its pixels, decoded once
     for (size_t material = 0; material < materialSource_.size(); ++material) {
         const int source = materialSource_[material];
         if (source < 0 || taldrexOf(model_.materials[size_t(source)].extras))
             continue;
-        const int texture = model_.materials[size_t(source)].pbrMetallicRoughness.baseColorTexture.index;
+        const auto& pbr = model_.materials[size_t(source)].pbrMetallicRoughness;
+        const int texture = pbr.baseColorTexture.index;
         if (texture < 0 || size_t(texture) >= model_.textures.size())
             continue;
+        Wrap s = Wrap::Repeat, t = Wrap::Repeat;
         const int sampler = model_.textures[size_t(texture)].sampler;
-        if (sampler < 0 || size_t(sampler) >= model_.samplers.size())
-            continue;
-        const Wrap s = WrapOf(model_.samplers[size_t(sampler)].wrapS);
-        const Wrap t = WrapOf(model_.samplers[size_t(sampler)].wrapT);
-        if (s != Wrap::Repeat || t != Wrap::Repeat)
-            bakeMaterial(int(material), texture, {s, t}, decoded);
+        if (sampler >= 0 && size_t(sampler) < model_.samplers.size()) {
+            s = WrapOf(model_.samplers[size_t(sampler)].wrapS);
+            t = WrapOf(model_.samplers[size_t(sampler)].wrapT);
+        }
+        std::array<double, 3> tint{1, 1, 1};
+        for (size_t c = 0; c < 3 && c < pbr.baseColorFactor.size(); ++c)
+            tint[c] = pbr.baseColorFactor[c];
+        if (s != Wrap::Repeat || t != Wrap::Repeat || tint != std::array<double, 3>{1, 1, 1})
+            bakeMaterial(int(material), texture, {s, t}, tint, decoded);
     }
 }
 
 // Bakes one material's picture for its wrap modes over the coordinates its faces use and
-// moves those coordinates into it; warns, leaving picture and coordinates as they are, when
-// the picture does not decode or would grow past the clamp's limit.
+// its tint, and moves those coordinates into it. Warns, leaving picture and coordinates as
+// they are, when the picture does not decode or the baked one would pass the player's
+// limits; a wrapping that would grow past the clamp's limit is left out with a warning and
+// the tint still baked.
 void Importer::bakeMaterial(int material, int texture, const std::array<Wrap, 2>& wraps,
-                            std::map<int, RawPicture>& decoded)
+                            const std::array<double, 3>& tint, std::map<int, RawPicture>& decoded)
 {
     bool jpeg = false;
     const int file = textureFile(texture, jpeg);
@@ -79,6 +87,7 @@ void Importer::bakeMaterial(int material, int texture, const std::array<Wrap, 2>
     const int source = materialSource_[size_t(material)];
     const std::string name =
         quoted(playerName(model_.materials[size_t(source)].name, "material" + std::to_string(source), maxMaterialName));
+    const bool tinted = tint != std::array<double, 3>{1, 1, 1};
     // The range of glTF's coordinates (JPEG pictures have their t turned over).
     double low[2] = {INFINITY, INFINITY}, high[2] = {-INFINITY, -INFINITY};
     forFacesOf(show_.scene.nodes, material, [&](FaceSpec& face) {
@@ -93,6 +102,11 @@ void Importer::bakeMaterial(int material, int texture, const std::array<Wrap, 2>
     });
     if (!(low[0] <= high[0] && low[1] <= high[1]))
         return;
+    const bool wrapped = wraps[0] != Wrap::Repeat || wraps[1] != Wrap::Repeat;
+    const std::string lost = !tinted   ? "its texture wrapping is not baked; drawn repeating"
+                             : !wrapped ? "its base colour factor is not applied to the texture"
+                                        : "neither its texture wrapping nor its base colour factor is baked; drawn "
+                                          "repeating in the texture's own colours";
     auto found = decoded.find(file);
     if (found == decoded.end()) {
         RawPicture picture;
@@ -104,8 +118,7 @@ void Importer::bakeMaterial(int material, int texture, const std::array<Wrap, 2>
     const RawPicture& picture = found->second;
     if (picture.pixels.empty()) {
         show_.warnings.push_back("material " + name + ": its picture " + show_.textures[size_t(file)].name +
-                                 " does not decode or is larger than the player draws, so its texture wrapping is not "
-                                 "baked; drawn repeating");
+                                 " does not decode or is larger than the player draws, so " + lost);
         return;
     }
     AxisBake axes[2];
@@ -116,32 +129,47 @@ void Importer::bakeMaterial(int material, int texture, const std::array<Wrap, 2>
                                      " over coordinates " + formatNumber(low[a]) + " to " + formatNumber(high[a]) +
                                      " would widen its picture past " + std::to_string(maxClampTimes) +
                                      " times its size; the picture is left as is and repeats");
-            return;
+            if (!tinted)
+                return;
+            PlanAxis(Wrap::Repeat, sizes[0], low[0], high[0], maxClampTimes, maxPictureSide, axes[0]);
+            PlanAxis(Wrap::Repeat, sizes[1], low[1], high[1], maxClampTimes, maxPictureSide, axes[1]);
+            break;
         }
-    if (!axes[0].changes() && !axes[1].changes())
+    const bool moved = axes[0].changes() || axes[1].changes();
+    if (!moved && !tinted)
         return;
-    const std::string key = std::to_string(file) + ":" + axisKey(axes[0]) + ":" + axisKey(axes[1]);
+    std::string key = std::to_string(file) + ":" + axisKey(axes[0]) + ":" + axisKey(axes[1]);
+    for (double f : tint)
+        key += ":" + formatNumber(f);
     auto baked = bakes_.find(key);
     if (baked == bakes_.end()) {
-        const RawPicture out = BakePicture(picture, axes[0], axes[1]);
+        RawPicture out = BakePicture(picture, axes[0], axes[1]);
+        if (tinted)
+            TintPicture(out, tint);
         const std::string png = out.pixels.empty()     ? std::string()
                                 : out.channels == 4 ? rgbaPng(out.width, out.height, out.pixels.data())
                                                     : rgbPng(out.width, out.height, out.pixels.data());
         if (png.empty()) {
-            show_.warnings.push_back("material " + name + ": its wrapped picture of " + std::to_string(axes[0].size) +
+            show_.warnings.push_back("material " + name + ": its baked picture of " + std::to_string(axes[0].size) +
                                      " x " + std::to_string(axes[1].size) +
-                                     " pixels is more than the player draws or the memory there is; drawn repeating");
+                                     " pixels is more than the player draws or the memory there is, so " + lost);
             return;
         }
         const std::string original = show_.textures[size_t(file)].name;
         std::string stem = original.substr(0, original.rfind('.'));
         if (stem.rfind(stem_ + "_", 0) == 0)
             stem = stem.substr(stem_.size() + 1);
-        const std::string written = freeTextureName(stem + "_wrapped", ".png");
+        const std::string written =
+            freeTextureName(stem + (tinted ? "_tinted" : "") + (moved ? "_wrapped" : ""), ".png");
         show_.textures.push_back({written, png});
-        show_.notes.push_back("picture " + original + ": its texture wrapping (" + wrapName(wraps[0]) + ", " +
-                              wrapName(wraps[1]) + ") is baked into " + written + ", " + std::to_string(out.width) +
-                              " x " + std::to_string(out.height) + " pixels");
+        std::string what;
+        if (moved)
+            what = std::string("its texture wrapping (") + wrapName(wraps[0]) + ", " + wrapName(wraps[1]) + ")";
+        if (tinted)
+            what += (moved ? " and " : "") + std::string("the base colour factor (") + formatNumber(tint[0]) + ", " +
+                    formatNumber(tint[1]) + ", " + formatNumber(tint[2]) + ")";
+        show_.notes.push_back("picture " + original + ": " + what + (moved && tinted ? " are" : " is") + " baked into " +
+                              written + ", " + std::to_string(out.width) + " x " + std::to_string(out.height) + " pixels");
         baked = bakes_.emplace(key, written).first;
     }
     bakedFileOf_[material] = baked->second;

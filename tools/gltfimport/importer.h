@@ -205,9 +205,10 @@ private:
     std::string freeTextureName(const std::string& stem, const char* extension) const;
     void fillMaterials();
     void exportedMaps(const tinygltf::Material& material, const tinygltf::Value& taldrex, MaterialSpec& spec);
-    void bakeWrapping();
+    void bakePictures();
     void dropReplacedPictures();
-    void bakeMaterial(int material, int texture, const std::array<Wrap, 2>& wraps, std::map<int, RawPicture>& decoded);
+    void bakeMaterial(int material, int texture, const std::array<Wrap, 2>& wraps, const std::array<double, 3>& tint,
+                      std::map<int, RawPicture>& decoded);
     struct Depths {
         double nearest = std::numeric_limits<double>::infinity();
         double farthest = -std::numeric_limits<double>::infinity();
@@ -239,7 +240,7 @@ private:
     std::vector<int> materialSource_;
     std::map<int, std::pair<int, bool>> textureFileOf_; // glTF image -> texture file, JPEG
     std::map<std::string, int> solidOf_;
-    std::map<std::string, std::string> bakes_; // picture and its axes' bakes -> baked picture
+    std::map<std::string, std::string> bakes_; // picture, its axes' bakes and tint -> baked picture
     std::map<int, std::string> bakedFileOf_;   // scene material -> its baked picture
     std::set<std::string> replaced_;           // pictures some material now draws baked
     std::set<std::string> warned_;

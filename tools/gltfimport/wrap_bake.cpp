@@ -70,6 +70,16 @@ bool decodePng(const std::string& bytes, int maxSide, RawPicture& picture, std::
     return true;
 }
 
+double srgbToLinear(double c)
+{
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+double linearToSrgb(double c)
+{
+    return c <= 0.0031308 ? c * 12.92 : 1.055 * std::pow(c, 1 / 2.4) - 0.055;
+}
+
 } // namespace
 
 Wrap WrapOf(int glValue)
@@ -155,6 +165,19 @@ RawPicture BakePicture(const RawPicture& source, const AxisBake& s, const AxisBa
             std::memcpy(out + size_t(x) * pixel, row + size_t(s.source(x)) * pixel, pixel);
     }
     return baked;
+}
+
+void TintPicture(RawPicture& picture, const std::array<double, 3>& factor)
+{
+    unsigned char table[3][256];
+    for (int c = 0; c < 3; ++c)
+        for (int v = 0; v < 256; ++v)
+            table[c][v] = static_cast<unsigned char>(
+                std::lround(linearToSrgb(srgbToLinear(v / 255.0) * std::clamp(factor[size_t(c)], 0.0, 1.0)) * 255));
+    const size_t pixel = size_t(picture.channels);
+    for (size_t i = 0; i + 2 < picture.pixels.size(); i += pixel)
+        for (size_t c = 0; c < 3; ++c)
+            picture.pixels[i + c] = table[c][picture.pixels[i + c]];
 }
 
 } // namespace gltf_import

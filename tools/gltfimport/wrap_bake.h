@@ -1,8 +1,10 @@
 // Texture wrapping the player does not do: it repeats every picture, so a sampler that
 // clamps or mirrors is baked into a picture of its own that, repeated, looks as glTF's
-// sampler would, with the texture coordinates moved into it.
+// sampler would, with the texture coordinates moved into it. The player's materials carry
+// no colour either, so a base colour factor is baked into the picture it multiplies.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -49,5 +51,9 @@ bool PlanAxis(Wrap wrap, int sourceSize, double low, double high, int maxTimes, 
 // The picture the two axes' bakes make of source; empty when it would pass the player's
 // picture limits or the memory cannot be had.
 RawPicture BakePicture(const RawPicture& source, const AxisBake& s, const AxisBake& t);
+
+// Multiplies the picture's red, green and blue by factor as glTF does, in linear light: its
+// values read as sRGB, the products written back as sRGB. Alpha is kept.
+void TintPicture(RawPicture& picture, const std::array<double, 3>& factor);
 
 } // namespace gltf_import
