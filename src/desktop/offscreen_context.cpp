@@ -1,6 +1,7 @@
 #include "desktop/offscreen_context.h"
 
 #include "desktop/sdl_gl.h"
+#include "graph/player_facts.h"
 
 bool OffscreenContext::create(const char* title, int width, int height, int alphaBits, RendererKind kind)
 {
@@ -13,7 +14,7 @@ bool OffscreenContext::create(const char* title, int width, int height, int alph
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, alphaBits);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, DepthBufferBits);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     // SDL's reason alone for gl, as it always was; gles2's says what it was for.
     const std::string contextFailure =

@@ -10,6 +10,7 @@
 #include "desktop/virtual_keys.h"
 #include "gpu/gl.h"
 #include "gpu/viewport.h"
+#include "graph/player_facts.h"
 
 #include <cstdlib>
 
@@ -213,7 +214,7 @@ SDL_Window* createWindow(int width, int height, WindowKind kind)
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 6);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 5);
     SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, DepthBufferBits);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
 

@@ -1,6 +1,7 @@
 // Facts of the player that the makers' tools must agree with: the units of a camera's field
-// of view, the shape of the picture and its clip planes, how many lights are lit, the node
-// kinds and the material's map slots. The engine and the tools both take them from here.
+// of view, the shape of the picture, its clip planes and depth buffer, how many lights are
+// lit, the node kinds and the material's map slots. The engine and the tools both take them
+// from here.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +27,8 @@ constexpr double FixedAspect = 83.0 / 65.0;
 // The clip planes; the player hands the near one to OpenGL in single precision.
 constexpr double NearPlane = 0.1;
 constexpr double FarPlane = 10000.0;
+// Bits of the depth buffer the window asks for; drivers may give exactly that.
+constexpr int DepthBufferBits = 16;
 
 // OpenGL offers eight light units; lights met after the eighth in a frame have no effect.
 constexpr int32_t maxLights = 8;

@@ -84,7 +84,9 @@ double worstOnTurningRig(const Q& local)
     const std::string text = g.text();
     ImportedShow show;
     std::string error;
-    EXPECT_TRUE(importGltfMemory(reinterpret_cast<const unsigned char*>(text.data()), text.size(), ".", "cam.gltf", {},
+    ImportOptions kept; // the size kept, as the reference rig is measured
+    kept.scale = 1;
+    EXPECT_TRUE(importGltfMemory(reinterpret_cast<const unsigned char*>(text.data()), text.size(), ".", "cam.gltf", kept,
                                  show, error)) << error;
     EXPECT_EQ(show.cameras, std::vector<std::string>{"eye"});
     for (const std::string& w : show.warnings)

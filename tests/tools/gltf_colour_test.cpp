@@ -1,7 +1,7 @@
 // A model's colours as glTF gives them, drawn by the player: texture transforms, base colour
-// factors on textures and vertex colours. Each model is imported and captured; the frame is
-// compared with glTF's colours worked out here, by hue and brightness where the player's
-// lighting changes the shade.
+// factors on textures, and surfaces just behind others hidden by the depth buffer. Each model
+// is imported and captured; the frame is compared with glTF's colours worked out here, by hue
+// and brightness where the player's lighting changes the shade.
 #include "gltf_files.h"
 #include "gltf_import.h"
 #include "player_capture.h"
@@ -88,7 +88,7 @@ struct Drawn {
     std::string summary;
 };
 
-Drawn importAndDraw(const GltfText& g)
+Drawn importAndDraw(const GltfText& g, const ImportOptions& options = ImportOptions())
 {
     Drawn drawn;
     const std::string model = scratch("model.gltf");
@@ -96,7 +96,7 @@ Drawn importAndDraw(const GltfText& g)
     const std::string folder = scratch("show");
     fs::remove_all(folder);
     std::FILE* out = std::fopen(scratch("summary").c_str(), "w");
-    const int status = runImport(model, folder, ImportOptions(), false, out, out);
+    const int status = runImport(model, folder, options, false, out, out);
     std::fclose(out);
     drawn.summary = readAll(scratch("summary"));
     EXPECT_EQ(status, 0) << drawn.summary;
@@ -339,5 +339,95 @@ TEST(GltfColour, ABaseColourFactorTintsItsTexture)
         std::printf("%s: hue %.1f (glTF %.1f), brightness %.1f (glTF %.1f)\n", c.name, got.hue, wanted.hue,
                     got.brightness, wanted.brightness);
     }
+    fs::remove_all(fs::temp_directory_path() / ("gltf-colour-" + std::to_string(getpid())));
+}
+
+namespace {
+
+// An assembly in millimetres: a red shell 375 x 300 facing +Z and, gap behind it, a green
+// part a little smaller, drawn first so that the shell hides it only where the depth
+// buffer tells the two apart.
+GltfText assembly(double gap)
+{
+    GltfText g;
+    g.floats({-187.5f, -150, 0, 187.5f, -150, 0, 187.5f, 150, 0, -187.5f, 150, 0}, "VEC3");
+    g.floats({-180, -140, 0, 180, -140, 0, 180, 140, 0, -180, 140, 0}, "VEC3");
+    g.indices({0, 1, 2, 0, 2, 3});
+    g.meshes.push_back("{\"name\":\"shell\",\"primitives\":[{\"attributes\":{\"POSITION\":0},\"indices\":2,\"material\":0}]}");
+    g.meshes.push_back("{\"name\":\"part\",\"primitives\":[{\"attributes\":{\"POSITION\":1},\"indices\":2,\"material\":1}]}");
+    g.nodes.push_back("{\"name\":\"part\",\"mesh\":1,\"translation\":[0,0," + std::to_string(-gap) + "]}");
+    g.nodes.push_back("{\"name\":\"shell\",\"mesh\":0}");
+    g.scenes = "[{\"nodes\":[0,1]}]";
+    g.materials.push_back("{\"name\":\"red\",\"pbrMetallicRoughness\":{\"baseColorFactor\":[1,0,0,1]}}");
+    g.materials.push_back("{\"name\":\"green\",\"pbrMetallicRoughness\":{\"baseColorFactor\":[0,1,0,1]}}");
+    return g;
+}
+
+// The share of the drawn pixels that show the green part rather than the red shell.
+double greenShare(const DecodedImage& frame)
+{
+    size_t green = 0, red = 0;
+    for (size_t p = 0; p < size_t(Width * Height); ++p) {
+        const uint8_t* rgba = &frame.pixels[p * 4];
+        green += rgba[1] > 40 && rgba[1] > 2 * rgba[0];
+        red += rgba[0] > 40 && rgba[0] > 2 * rgba[1];
+    }
+    return green + red ? double(green) / double(green + red) : 1.0;
+}
+
+// The share of points across the part at which a 16-bit depth buffer holds the same value
+// for the part and for the shell in front of it, through the camera the player drew with,
+// the model multiplied by scale.
+double sharedDepths(const CameraLook& look, double scale, double gap)
+{
+    const double n = 0.1, f = 10000;
+    const reference::V3 eye{look.eye.x, look.eye.y, look.eye.z};
+    reference::V3 forward{look.centre.x - eye[0], look.centre.y - eye[1], look.centre.z - eye[2]};
+    const double length = std::sqrt(forward[0] * forward[0] + forward[1] * forward[1] + forward[2] * forward[2]);
+    for (double& c : forward)
+        c /= length;
+    auto stored = [&](const reference::V3& p) {
+        const double z = (p[0] - eye[0]) * forward[0] + (p[1] - eye[1]) * forward[1] + (p[2] - eye[2]) * forward[2];
+        return std::lround(f * (z - n) / (z * (f - n)) * 65535);
+    };
+    int same = 0, all = 0;
+    for (int i = 0; i <= 20; ++i)
+        for (int j = 0; j <= 20; ++j) {
+            // A point of the part, in the player's axes (glTF's -Z is its +Y), and where the
+            // ray to it from the eye crosses the shell's plane.
+            const reference::V3 part{scale * (-180 + 18 * i), scale * gap, scale * (-140 + 14 * j)};
+            const double t = (0 - eye[1]) / (part[1] - eye[1]);
+            const reference::V3 shell{eye[0] + t * (part[0] - eye[0]), 0, eye[2] + t * (part[2] - eye[2])};
+            same += stored(part) == stored(shell);
+            ++all;
+        }
+    return double(same) / all;
+}
+
+} // namespace
+
+// A part two thousandths of the assembly's size behind its shell stays hidden at the size the
+// import fits: the frame shows the shell alone, and a 16-bit depth buffer holds different
+// depths for the two everywhere. At the size kept with --scale 1 such a buffer cannot tell
+// them apart (this machine's driver may give more bits, so that is worked out, not drawn).
+TEST(GltfColour, APartJustBehindAShellStaysHiddenAtTheFittedSize)
+{
+    const double gap = 0.96;
+    const GltfText g = assembly(gap);
+    const Drawn fitted = importAndDraw(g);
+    ASSERT_FALSE(fitted.frame.empty());
+    const size_t at = fitted.summary.find("scaled by ");
+    ASSERT_NE(at, std::string::npos) << fitted.summary;
+    EXPECT_NE(fitted.summary.find("to resolve the model's depth"), std::string::npos) << fitted.summary;
+    const double scale = std::strtod(fitted.summary.c_str() + at + 10, nullptr);
+    EXPECT_LE(greenShare(fitted.frame), 0.001);
+    EXPECT_EQ(sharedDepths(fitted.look, scale, gap), 0.0);
+    ImportOptions kept;
+    kept.scale = 1;
+    const Drawn unscaled = importAndDraw(g, kept);
+    EXPECT_EQ(unscaled.summary.find("scaled by"), std::string::npos) << unscaled.summary;
+    EXPECT_GE(sharedDepths(unscaled.look, 1, gap), 0.9);
+    std::printf("scaled by %g: the part shows on %.4f of the shell; depths shared %.3f fitted, %.3f at --scale 1\n",
+                scale, greenShare(fitted.frame), sharedDepths(fitted.look, scale, gap), sharedDepths(unscaled.look, 1, gap));
     fs::remove_all(fs::temp_directory_path() / ("gltf-colour-" + std::to_string(getpid())));
 }

@@ -223,8 +223,8 @@ TEST(GltfSilhouette, ADoubleSidedCardSeenFromBehindIsDrawn)
 }
 
 // Models 2 cm and 500 km across, which the player's fixed depth range (0.1 to 10000) used to
-// cut off entirely, come out scaled by a power of ten; --scale 1 keeps the size, and the
-// picture then shows nothing.
+// cut off entirely, come out scaled into it (the large one further, for its depth to be
+// resolved); --scale 1 keeps the size, and the picture then shows nothing.
 TEST(GltfSilhouette, TinyAndHugeModelsAreScaledIntoThePlayersDepthRange)
 {
     const struct {
@@ -235,7 +235,7 @@ TEST(GltfSilhouette, TinyAndHugeModelsAreScaledIntoThePlayersDepthRange)
         bool agrees;
     } cases[] = {
         {"2 cm", 0.02f, 0, "scaled by 100 ", true},
-        {"500 km", 5e5f, 0, "scaled by 0.001 ", true},
+        {"500 km", 5e5f, 0, "scaled by 0.000005 ", true},
         {"2 cm, --scale 1", 0.02f, 1, nullptr, false},
         {"2 cm, --scale 50", 0.02f, 50, "scaled by 50 ", true},
     };

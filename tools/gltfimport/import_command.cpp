@@ -59,7 +59,8 @@ ImportCommand::ImportCommand(CLI::App& app)
     command_->add_option("--env", env_, "a JPEG or PNG sphere map given to metallic materials")->type_name("FILE");
     command_->add_option("--scale", scale_,
         "multiply the whole model by S (default: by the power of ten that fits what its cameras see between 1 and "
-        "1000 units away, inside the player's depth range of 0.1 to 10000; --scale 1 keeps its size)")
+        "1000 units away, inside the player's depth range of 0.1 to 10000, lowered where the 16-bit depth buffer "
+        "would not tell apart surfaces a thousandth of the model's size apart; --scale 1 keeps its size)")
         ->type_name("S");
     command_->add_flag("--single-sided", singleSided_,
                        "write each face of a double-sided material once, so the player culls its back (by default "

@@ -38,6 +38,35 @@ void scaleNode(NodeSpec& node, float factor)
         scaleNode(child, factor);
 }
 
+// The largest scale at which the player's depth buffer tells apart two surfaces gap apart at
+// depth away from the eye (both at scale 1): their window depths, f (z - n) / (z (f - n)),
+// at least one step of the buffer apart.
+double resolvingScale(double depth, double gap)
+{
+    const double steps = std::ldexp(1.0, DepthBufferBits) - 1;
+    return steps * FarPlane * NearPlane * gap / ((FarPlane - NearPlane) * depth * (depth + gap));
+}
+
+// The largest of 1, 2 and 5 times a power of ten that is at most v.
+double roundDown125(double v)
+{
+    const double power = std::pow(10.0, std::floor(std::log10(v) + 1e-9));
+    for (double step : {5.0, 2.0, 1.0})
+        if (step * power <= v * (1 + 1e-9))
+            return step * power;
+    return power;
+}
+
+// The smallest of 1, 2 and 5 times a power of ten that is at least v.
+double roundUp125(double v)
+{
+    const double power = std::pow(10.0, std::floor(std::log10(v) + 1e-9));
+    for (double step : {1.0, 2.0, 5.0})
+        if (step * power >= v * (1 - 1e-9))
+            return step * power;
+    return 10 * power;
+}
+
 std::string frameList(const std::vector<int>& frames)
 {
     std::string text;
@@ -130,14 +159,22 @@ Importer::Depths Importer::depthsSeen(const CameraView& view, int f, const std::
 // The factor the scene is scaled by: the one asked for, else the power of ten nearest 1
 // that puts what the cameras see between 10 times the near plane and a tenth of the far
 // plane, or as near to that as the far plane allows; 1 when it fits or nothing is seen.
-// Warns of the model's cameras that would see geometry past the player's planes that their
-// own range shows.
+// Where the depth buffer would not tell apart surfaces a thousandth of the model's size
+// apart at the nearest the cameras see it, the factor is lowered to 1, 2 or 5 times a power of
+// ten at which it does, but never so far that what they see comes nearer than twice the near
+// plane. Warns of the model's cameras that would see geometry past the player's planes that
+// their own range shows.
 double Importer::fitDepthRange()
 {
     Depths all;
     std::vector<std::vector<int>> clipped(views_.size());
     std::vector<std::vector<Depths>> perFrame(views_.size());
+    DVec3 lo{INFINITY, INFINITY, INFINITY}, hi{-INFINITY, -INFINITY, -INFINITY};
     sampleGeometry([&](int f, const std::vector<DVec3>& points) {
+        for (const DVec3& p : points) {
+            lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
+            hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
+        }
         for (size_t c = 0; c < views_.size(); ++c) {
             const Depths d = depthsSeen(views_[c], f, points);
             all.nearest = std::min(all.nearest, d.nearest);
@@ -162,11 +199,30 @@ double Importer::fitDepthRange()
         while (power > 0 && all.farthest * std::pow(10.0, power) > FarPlane)
             --power;
         factor = std::pow(10.0, power);
-        if (power != 0)
+        const double size = length3(hi - lo), gap = size / 1000;
+        const double resolving = gap > 0 ? resolvingScale(all.nearest, gap) : factor;
+        if (resolving < factor) {
+            factor = std::max(roundDown125(resolving), roundUp125(2 * NearPlane / all.nearest));
+            // The near plane's floor never raises the factor past the range's own fit.
+            factor = std::min(factor, std::pow(10.0, power));
+            const double resolved = gap * factor / resolving;
+            show_.notes.push_back(
+                "scaled by " + plainNumber(factor) + " to resolve the model's depth: the cameras see it (" +
+                formatNumber(size) + " units across) from " + formatNumber(all.nearest) + " to " +
+                formatNumber(all.farthest) + " units away; nearest, the player's " + std::to_string(DepthBufferBits) +
+                "-bit depth buffer over " + formatNumber(NearPlane) + " to " + formatNumber(FarPlane) +
+                " tells apart surfaces " + formatNumber(gap) + " units (a thousandth of its size) apart at a scale of " +
+                formatNumber(resolving) + " or less" +
+                (resolved > gap * (1 + 1e-9) ? "; nearer than twice the near plane it cannot, and tells apart " +
+                                                   formatNumber(resolved) + " units"
+                                             : "") +
+                " (--scale 1 keeps its size)");
+        } else if (power != 0) {
             show_.notes.push_back("scaled by " + plainNumber(factor) + " to fit the player's depth range: the cameras "
                                   "see the model from " + formatNumber(all.nearest) + " to " + formatNumber(all.farthest) +
                                   " units away, the player draws from " + formatNumber(NearPlane) + " to " +
                                   formatNumber(FarPlane) + " (--scale 1 keeps its size)");
+        }
     } else if (factor != 1) {
         show_.notes.push_back("scaled by " + plainNumber(factor) + " (--scale)");
     }
