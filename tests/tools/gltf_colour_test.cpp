@@ -431,3 +431,231 @@ TEST(GltfColour, APartJustBehindAShellStaysHiddenAtTheFittedSize)
                 scale, greenShare(fitted.frame), sharedDepths(fitted.look, scale, gap), sharedDepths(unscaled.look, 1, gap));
     fs::remove_all(fs::temp_directory_path() / ("gltf-colour-" + std::to_string(getpid())));
 }
+
+namespace {
+
+using Rgb = std::array<double, 3>;
+
+// Adds an accessor of normalized unsigned bytes (5121) or shorts (5123) holding the given
+// fractions, each element padded to four bytes; returns its index.
+int normalizedAccessor(GltfText& g, const std::vector<double>& values, int componentType, int components)
+{
+    const size_t bytes = componentType == 5121 ? 1 : 2, stride = 4 * bytes;
+    const size_t count = values.size() / size_t(components);
+    while (g.bin_.size() % 4)
+        g.bin_ += '\0';
+    g.views_.push_back("{\"buffer\":0,\"byteOffset\":" + std::to_string(g.bin_.size()) + ",\"byteLength\":" +
+                       std::to_string(count * stride) + ",\"byteStride\":" + std::to_string(stride) + "}");
+    for (size_t e = 0; e < count; ++e) {
+        std::string element(stride, '\0');
+        for (size_t c = 0; c < size_t(components); ++c) {
+            const long v = std::lround(values[e * size_t(components) + c] * (bytes == 1 ? 255 : 65535));
+            element[c * bytes] = char(v & 0xFF);
+            if (bytes == 2)
+                element[c * bytes + 1] = char(v >> 8);
+        }
+        g.bin_ += element;
+    }
+    g.accessors_.push_back("{\"bufferView\":" + std::to_string(g.views_.size() - 1) + ",\"componentType\":" +
+                           std::to_string(componentType) + ",\"normalized\":true,\"count\":" + std::to_string(count) +
+                           ",\"type\":\"VEC" + std::to_string(components) + "\"}");
+    return int(g.accessors_.size()) - 1;
+}
+
+// glTF's colour across the quad at (u, v) (left to right, top to bottom): the corner
+// colours (bottom left, bottom right, top right, top left) blended over the triangle the
+// point lies in, times the factor, as sRGB bytes.
+std::array<uint8_t, 3> blendedColour(const std::array<Rgb, 4>& corners, const Rgb& factor, double u, double v)
+{
+    const double x = -1 + 2 * u, y = 1 - 2 * v;
+    const double p[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+    const int tri[2][3] = {{0, 1, 2}, {0, 2, 3}};
+    const int* t = y <= x ? tri[0] : tri[1];
+    const double* a = p[t[0]];
+    const double* b = p[t[1]];
+    const double* c = p[t[2]];
+    const double area = (b[0] - a[0]) * (c[1] - a[1]) - (c[0] - a[0]) * (b[1] - a[1]);
+    const double wb = ((x - a[0]) * (c[1] - a[1]) - (c[0] - a[0]) * (y - a[1])) / area;
+    const double wc = ((b[0] - a[0]) * (y - a[1]) - (x - a[0]) * (b[1] - a[1])) / area;
+    const double wa = 1 - wb - wc;
+    std::array<uint8_t, 3> out{};
+    for (size_t k = 0; k < 3; ++k) {
+        const double linear = (wa * corners[size_t(t[0])][k] + wb * corners[size_t(t[1])][k] + wc * corners[size_t(t[2])][k]) *
+                              factor[k];
+        out[k] = uint8_t(std::lround(LinearToSrgb(std::clamp(linear, 0.0, 1.0)) * 255));
+    }
+    return out;
+}
+
+// How far apart two frames of the quad are over its pixels, on average: in hue (degrees,
+// where the second has one) and in brightness (a share of the second's).
+struct ShadeDifference {
+    double hue = 0, brightness = 0;
+};
+
+ShadeDifference shadesApart(const Drawn& a, const Drawn& b)
+{
+    const reference::Mask quadMask = cellMasks(1, 4, [](double, double) { return 0; }, a.look)[0];
+    double hue = 0, brightness = 0;
+    size_t hued = 0, all = 0;
+    for (size_t p = 0; p < size_t(Width * Height); ++p) {
+        if (!quadMask.covered[p])
+            continue;
+        const uint8_t* x = &a.frame.pixels[p * 4];
+        const uint8_t* y = &b.frame.pixels[p * 4];
+        const Shade s = shadeOf(x[0], x[1], x[2]), t = shadeOf(y[0], y[1], y[2]);
+        if (t.saturation >= 0.15) {
+            hue += hueApart(s.hue, t.hue);
+            ++hued;
+        }
+        brightness += std::fabs(s.brightness - t.brightness) / std::max(t.brightness, 32.0);
+        ++all;
+    }
+    EXPECT_GT(all, 1000u);
+    return {hued ? hue / double(hued) : 0.0, all ? brightness / double(all) : 1.0};
+}
+
+} // namespace
+
+// A quad whose corners carry COLOR_0, as floats, unsigned bytes or shorts, with three
+// components or four, is drawn in glTF's colours: its frame shows the hue and brightness
+// of the same quad textured with glTF's blend of them painted by this test, lit alike.
+TEST(GltfColour, VertexColoursOfEveryComponentTypeAreDrawn)
+{
+    const std::array<Rgb, 4> mixed = {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 1}}};
+    const std::array<Rgb, 4> plain = {{{0.2, 0.6, 0.1}, {0.2, 0.6, 0.1}, {0.2, 0.6, 0.1}, {0.2, 0.6, 0.1}}};
+    const struct {
+        const char* name;
+        int componentType;
+        const char* type;
+        std::array<Rgb, 4> corners;
+        Rgb factor;
+    } cases[] = {
+        {"float RGB", 5126, "VEC3", mixed, {1, 1, 1}},
+        {"float RGBA", 5126, "VEC4", mixed, {1, 1, 1}},
+        {"unsigned byte RGBA, tinted", 5121, "VEC4", mixed, {1, 0.5, 0.5}},
+        {"unsigned short RGB", 5123, "VEC3", mixed, {1, 1, 1}},
+        {"one colour throughout, unsigned byte RGB", 5121, "VEC3", plain, {1, 1, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool alpha = c.type[3] == '4';
+        std::vector<double> values;
+        for (const Rgb& corner : c.corners) {
+            values.insert(values.end(), corner.begin(), corner.end());
+            if (alpha)
+                values.push_back(1);
+        }
+        GltfText g = quad({{"COLOR_0", 3}});
+        if (c.componentType == 5126)
+            g.floats(std::vector<float>(values.begin(), values.end()), c.type);
+        else
+            normalizedAccessor(g, values, c.componentType, alpha ? 4 : 3);
+        char material[160];
+        std::snprintf(material, sizeof material, "{\"name\":\"paint\",\"pbrMetallicRoughness\":{\"baseColorFactor\":"
+                      "[%.9g,%.9g,%.9g,1]}}", c.factor[0], c.factor[1], c.factor[2]);
+        g.materials.push_back(material);
+        const Drawn drawn = importAndDraw(g);
+        ASSERT_FALSE(drawn.frame.empty());
+        EXPECT_EQ(drawn.summary.find("vertex colours ignored"), std::string::npos) << drawn.summary;
+
+        // The reference: glTF's blend painted into a picture the quad draws through its
+        // texture coordinates, with no vertex colours and a white material.
+        constexpr int side = 64;
+        std::vector<uint8_t> painted;
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) {
+                const std::array<uint8_t, 3> rgb = blendedColour(c.corners, c.factor, (x + 0.5) / side, (y + 0.5) / side);
+                painted.insert(painted.end(), rgb.begin(), rgb.end());
+            }
+        GltfText r = quad({{"TEXCOORD_0", 3}});
+        r.floats({0, 1, 1, 1, 1, 0, 0, 0}, "VEC2");
+        addPicture(r, rgbPng(side, side, painted.data()));
+        r.materials.push_back("{\"name\":\"paint\",\"pbrMetallicRoughness\":{\"baseColorTexture\":{\"index\":0}}}");
+        const Drawn wanted = importAndDraw(r);
+        ASSERT_FALSE(wanted.frame.empty());
+        // The player blends the atlas's stored sRGB values, glTF blends light: near black
+        // the two part by a few levels.
+        const ShadeDifference apart = shadesApart(drawn, wanted);
+        EXPECT_LE(apart.hue, 8.0);
+        EXPECT_LE(apart.brightness, 0.03);
+        std::printf("%s: on average %.2f degrees of hue and %.2f %% of brightness apart\n", c.name, apart.hue,
+                    apart.brightness * 100);
+    }
+    fs::remove_all(fs::temp_directory_path() / ("gltf-colour-" + std::to_string(getpid())));
+}
+
+// What an import of vertex colours writes and says: an atlas for an untextured material,
+// nothing new for colours that are all white, and a warning naming the mesh where they are
+// not drawn; colours that do not match the vertices fail the import.
+TEST(GltfColour, VertexColoursAreBakedOrNamedWhereNot)
+{
+    const struct {
+        const char* name;
+        std::vector<float> colours; // four corners
+        const char* type;
+        bool textured;
+        const char* said; // in the warnings and notes; empty: nothing of vertex colours
+        bool atlas;
+    } cases[] = {
+        {"coloured", {1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 1}, "VEC3", false,
+         "mesh \"card\": its vertex colours are baked into m_card_colours.png, 16 x 8 pixels (2 patches of 8 x 8)", true},
+        {"white", {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}, "VEC3", false, "", false},
+        {"on a texture", {1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 1}, "VEC3", true,
+         "mesh \"card\": vertex colours ignored on material \"paint\", which has a texture", false},
+        {"translucent", {1, 0, 0, 0.5f, 0, 1, 0, 1, 0, 0, 1, 1, 1, 1, 1, 1}, "VEC4", false,
+         "mesh \"card\": the alpha of its vertex colours is ignored, drawn opaque", true},
+        {"too few", {1, 0, 0, 0, 1, 0}, "VEC3", false, "mesh \"card\": vertex colours do not match the primitive's vertices",
+         false},
+    };
+    auto import = [](const GltfText& g, ImportedShow& show, std::string& error) {
+        const std::string text = g.text();
+        return importGltfMemory(reinterpret_cast<const unsigned char*>(text.data()), text.size(), ".", "m.gltf",
+                                ImportOptions(), show, error);
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        GltfText g = quad({{"TEXCOORD_0", 3}, {"COLOR_0", 4}});
+        g.floats({0, 1, 1, 1, 1, 0, 0, 0}, "VEC2");
+        g.floats(c.colours, c.type);
+        std::string texture;
+        if (c.textured) {
+            addPicture(g, quarteredPng());
+            texture = ",\"baseColorTexture\":{\"index\":0}";
+        }
+        g.materials.push_back("{\"name\":\"paint\",\"pbrMetallicRoughness\":{\"baseColorFactor\":[0.5,1,1,1]" + texture +
+                              "}}");
+        ImportedShow show;
+        std::string error;
+        const bool imported = import(g, show, error);
+        std::string said = error + "\n";
+        for (const std::string& line : show.warnings)
+            said += line + "\n";
+        for (const std::string& line : show.notes)
+            said += line + "\n";
+        if (*c.said)
+            EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        else
+            EXPECT_EQ(said.find("vertex colours"), std::string::npos) << said;
+        if (!imported)
+            continue;
+        const NodeSpec* mesh = nullptr;
+        for (const NodeSpec& node : show.scene.nodes)
+            if (node.type == NodeType::Mesh)
+                mesh = &node;
+        ASSERT_NE(mesh, nullptr);
+        ASSERT_EQ(mesh->groups.size(), 1u);
+        const MaterialSpec& drawnWith = show.scene.materials[size_t(mesh->groups[0].material)];
+        EXPECT_EQ(drawnWith.maps[SurfaceMapSlot].file == "m_card_colours.png", c.atlas)
+            << drawnWith.maps[SurfaceMapSlot].file;
+        if (!*c.said) {
+            // Colours that change nothing write the same scene as no colours at all.
+            GltfText plainQuad = quad({{"TEXCOORD_0", 3}});
+            plainQuad.floats({0, 1, 1, 1, 1, 0, 0, 0}, "VEC2");
+            plainQuad.materials = g.materials;
+            ImportedShow without;
+            ASSERT_TRUE(import(plainQuad, without, error)) << error;
+            EXPECT_EQ(writeScene(show.scene), writeScene(without.scene));
+        }
+    }
+}

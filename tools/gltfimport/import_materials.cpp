@@ -157,8 +157,18 @@ void Importer::fillMaterials()
         show_.textures.push_back({envName, std::string(bytes.begin(), bytes.end())});
     }
     std::map<std::string, std::vector<std::string>> ignored;
-    for (int source : materialSource_) {
+    for (size_t index = 0; index < materialSource_.size(); ++index) {
+        const int source = materialSource_[index];
         MaterialSpec spec;
+        auto atlas = colourAtlasOf_.find(int(index));
+        // A material standing for one with vertex colours is said once, by the one it stands for.
+        const bool said = atlas == colourAtlasOf_.end();
+        if (source < 0 && atlas != colourAtlasOf_.end()) {
+            spec.name = "default colours";
+            spec.maps[SurfaceMapSlot] = {1.0f, atlas->second};
+            show_.scene.materials.push_back(spec);
+            continue;
+        }
         if (source == linesMaterial) {
             spec.name = "lines";
             show_.scene.materials.push_back(spec);
@@ -179,7 +189,10 @@ void Importer::fillMaterials()
         }
         const auto& pbr = m.pbrMetallicRoughness;
         std::string file;
-        if (pbr.baseColorTexture.index >= 0) {
+        if (atlas != colourAtlasOf_.end()) {
+            spec.name = playerName(m.name + " colours", "material" + std::to_string(source) + " colours", maxMaterialName);
+            file = atlas->second;
+        } else if (pbr.baseColorTexture.index >= 0) {
             bool jpeg = false;
             int t = textureFile(pbr.baseColorTexture.index, jpeg);
             if (t >= 0) {
@@ -193,14 +206,19 @@ void Importer::fillMaterials()
         float amount = 1.0f;
         if (alpha < 1.0 || m.alphaMode == "BLEND") {
             amount = float(alpha < 1.0 ? std::max(alpha, 0.01) : 0.5);
-            show_.warnings.push_back("material " + quoted(spec.name) + ": translucent, drawn additively at " +
-                                     formatNumber(amount) + " by the player");
+            if (said)
+                show_.warnings.push_back("material " + quoted(spec.name) + ": translucent, drawn additively at " +
+                                         formatNumber(amount) + " by the player");
         }
-        if (m.alphaMode == "MASK")
-            ignored["alpha mask"].push_back(spec.name);
         spec.maps[SurfaceMapSlot] = {amount, file};
         if (!envName.empty() && pbr.metallicFactor >= 0.5)
             spec.maps[EnvironmentMapSlot] = {1.0f, envName};
+        if (!said) {
+            show_.scene.materials.push_back(spec);
+            continue;
+        }
+        if (m.alphaMode == "MASK")
+            ignored["alpha mask"].push_back(spec.name);
         if (m.emissiveTexture.index >= 0 ||
             (m.emissiveFactor.size() == 3 && (m.emissiveFactor[0] > 0 || m.emissiveFactor[1] > 0 || m.emissiveFactor[2] > 0)))
             ignored["emission"].push_back(spec.name);
@@ -218,16 +236,13 @@ void Importer::fillMaterials()
         }
         show_.scene.materials.push_back(spec);
     }
-    if (colourAttributes_)
-        ignored["vertex colours"].push_back("");
     static const std::map<std::string, std::string> outcome = {{"alpha mask", "drawn opaque"}};
     for (const auto& entry : ignored) {
         std::string who;
         for (const std::string& name : entry.second)
-            if (!name.empty())
-                who += (who.empty() ? "" : ", ") + quoted(name);
+            who += (who.empty() ? "" : ", ") + quoted(name);
         auto found = outcome.find(entry.first);
-        show_.warnings.push_back((who.empty() ? entry.first : "material " + who + ": " + entry.first) + " " +
+        show_.warnings.push_back("material " + who + ": " + entry.first + " " +
                                  (found != outcome.end() ? found->second : "ignored"));
     }
 }

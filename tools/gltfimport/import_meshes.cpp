@@ -1,7 +1,9 @@
 #include "importer.h"
 
+#include "colour_atlas.h"
 #include "import_names.h"
 #include "key_fitting.h"
+#include "png_bytes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -275,10 +277,100 @@ void Importer::readPrimitive(const tinygltf::Primitive& primitive, MeshData& dat
         data.faces.push_back(face);
         data.uvs.push_back(st);
     }
+    if (!lines && !group.faces.empty())
+        bakeVertexColours(primitive, meshIndex, where, vertexCount, triangles, group, data);
     if (!group.faces.empty()) {
         data.groupOfPrimitive.back() = int(data.groups.size());
         data.groups.push_back(std::move(group));
     }
+}
+
+// The primitive's COLOR_0 baked into an atlas its faces draw, with a scene material of its
+// own: the glTF material's base colour factor times the colours. Warns, naming the mesh, and
+// leaves the group as it is when the material has a texture or the atlas would pass its
+// limit; colours that are all white change nothing.
+void Importer::bakeVertexColours(const tinygltf::Primitive& primitive, int meshIndex, const std::string& where,
+                                 size_t vertexCount, const std::vector<std::array<size_t, 3>>& triangles, GroupSpec& group,
+                                 MeshData& data)
+{
+    auto attribute = primitive.attributes.find("COLOR_0");
+    if (attribute == primitive.attributes.end())
+        return;
+    int n = 0;
+    const std::vector<double>& values = accessor(attribute->second, n);
+    const tinygltf::Accessor& a = model_.accessors[size_t(attribute->second)];
+    if ((n != 3 && n != 4) || values.size() != vertexCount * size_t(n))
+        fail(where + ": vertex colours do not match the primitive's vertices");
+    // Unsigned bytes and shorts are always fractions of their largest value, marked so or not.
+    double unit = 1;
+    if (!a.normalized && a.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE)
+        unit = 1 / 255.0;
+    else if (!a.normalized && a.componentType == TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT)
+        unit = 1 / 65535.0;
+    else if (a.componentType != TINYGLTF_COMPONENT_TYPE_FLOAT && a.componentType != TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE &&
+             a.componentType != TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT) {
+        warnOnce("colour-type " + where, where + ": vertex colours ignored: they are neither floats nor unsigned bytes "
+                                                 "or shorts");
+        return;
+    }
+    bool white = true, opaque = true;
+    for (size_t v = 0; v < vertexCount; ++v) {
+        for (size_t c = 0; c < 3; ++c)
+            white = white && values[v * size_t(n) + c] * unit >= 1;
+        opaque = opaque && (n == 3 || values[v * 4 + 3] * unit >= 1);
+    }
+    if (!opaque)
+        warnOnce("colour-alpha " + where, where + ": the alpha of its vertex colours is ignored, drawn opaque");
+    if (white)
+        return;
+    const int source = primitive.material;
+    const std::string materialName =
+        source < 0 ? "default"
+                   : playerName(model_.materials[size_t(source)].name, "material" + std::to_string(source), maxMaterialName);
+    std::array<double, 3> factor{1, 1, 1};
+    if (source >= 0) {
+        const auto& pbr = model_.materials[size_t(source)].pbrMetallicRoughness;
+        if (pbr.baseColorTexture.index >= 0) {
+            warnOnce("colour-texture " + where, where + ": vertex colours ignored on material " + quoted(materialName) +
+                                                     ", which has a texture");
+            return;
+        }
+        for (size_t c = 0; c < 3 && c < pbr.baseColorFactor.size(); ++c)
+            factor[c] = pbr.baseColorFactor[c];
+    }
+    std::vector<FaceColours> colours;
+    colours.reserve(triangles.size());
+    for (const auto& tri : triangles) {
+        FaceColours face;
+        for (size_t c = 0; c < 3; ++c)
+            for (size_t k = 0; k < 3; ++k)
+                face[c][k] = values[tri[c] * size_t(n) + k] * unit * factor[k];
+        colours.push_back(face);
+    }
+    ColourAtlas atlas;
+    if (!BakeColourAtlas(colours, maxColourAtlasSide, atlas)) {
+        warnOnce("colour-atlas " + where, where + ": vertex colours ignored: its " + std::to_string(triangles.size()) +
+                                               " faces would need an atlas past " + std::to_string(maxColourAtlasSide) +
+                                               " x " + std::to_string(maxColourAtlasSide) + " pixels");
+        return;
+    }
+    const std::string png = rgbPng(atlas.picture.width, atlas.picture.height, atlas.picture.pixels.data());
+    if (png.empty()) {
+        warnOnce("colour-atlas " + where, where + ": vertex colours ignored: their atlas does not fit in memory");
+        return;
+    }
+    const std::string& meshName = model_.meshes[size_t(meshIndex)].name;
+    const std::string file =
+        freeTextureName(fileStem(meshName.empty() ? "mesh" + std::to_string(meshIndex) : meshName) + "_colours", ".png");
+    show_.textures.push_back({file, png});
+    group.material = int(materialSource_.size());
+    materialSource_.push_back(source);
+    colourAtlasOf_[group.material] = file;
+    for (size_t i = 0; i < group.faces.size(); ++i)
+        data.uvs[size_t(group.faces[i])] = atlas.uvs[i];
+    show_.notes.push_back(where + ": its vertex colours are baked into " + file + ", " + std::to_string(atlas.picture.width) +
+                          " x " + std::to_string(atlas.picture.height) + " pixels (" + std::to_string(atlas.patches) +
+                          " patches of " + std::to_string(ColourPatchSide) + " x " + std::to_string(ColourPatchSide) + ")");
 }
 
 // Appends the primitive's positions and normals (NaN where it gives none) to the mesh;
@@ -306,8 +398,6 @@ size_t Importer::readVertices(const tinygltf::Primitive& primitive, MeshData& da
     for (size_t i = 0; i < vertexCount; ++i)
         data.normals.push_back(normals ? DVec3{(*normals)[i * 3], (*normals)[i * 3 + 1], (*normals)[i * 3 + 2]}
                                        : DVec3{none, none, none});
-    if (primitive.attributes.count("COLOR_0"))
-        colourAttributes_ = true;
     return vertexCount;
 }
 

@@ -48,6 +48,10 @@ constexpr double maxSeconds = 3600.0;
 // is none).
 constexpr int linesMaterial = -2;
 
+// Largest side of a vertex colour atlas: 4096 x 4096 holds 262144 patches of 8 x 8 texels,
+// 48 MiB of RGB (about 85 MiB in the driver with its mipmap levels).
+constexpr int maxColourAtlasSide = 4096;
+
 // Largest vertex sets sampled for morphs and skins, in vertices times frames.
 constexpr uint64_t maxMorphSamples = uint64_t(1) << 25;
 
@@ -184,6 +188,9 @@ private:
     void readInfluences(const tinygltf::Primitive& primitive, MeshData& data, const std::string& where, size_t first);
     CornerMapping cornerMapping(const tinygltf::Primitive& primitive, bool lines, const std::string& where,
                                 size_t vertexCount);
+    void bakeVertexColours(const tinygltf::Primitive& primitive, int meshIndex, const std::string& where,
+                           size_t vertexCount, const std::vector<std::array<size_t, 3>>& triangles, GroupSpec& group,
+                           MeshData& data);
     std::vector<size_t> readIndices(const tinygltf::Primitive& primitive, const std::string& where, size_t vertexCount);
     void convertMesh(int nodeIndex, NodeSpec& spec);
     std::vector<Trs> instancesOf(int nodeIndex);
@@ -243,6 +250,7 @@ private:
     std::map<std::string, std::string> bakes_; // picture, its axes' bakes and tint -> baked picture
     std::map<int, std::string> bakedFileOf_;   // scene material -> its baked picture
     std::set<std::string> replaced_;           // pictures some material now draws baked
+    std::map<int, std::string> colourAtlasOf_; // scene material -> the vertex colour atlas it draws
     std::set<std::string> warned_;
     std::vector<NodeSpec> cameras_;
     std::vector<CameraView> views_; // beside cameras_, one per camera
@@ -255,7 +263,6 @@ private:
     int instanceNodes_ = 0;  // nodes written for EXT_mesh_gpu_instancing
     uint64_t instanceBytes_ = 0;
     uint64_t decodedValues_ = 0;
-    bool colourAttributes_ = false;
 };
 
 } // namespace gltf_import
