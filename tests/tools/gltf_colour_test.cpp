@@ -648,6 +648,11 @@ TEST(GltfColour, VertexColoursAreBakedOrNamedWhereNot)
         const MaterialSpec& drawnWith = show.scene.materials[size_t(mesh->groups[0].material)];
         EXPECT_EQ(drawnWith.maps[SurfaceMapSlot].file == "m_card_colours.png", c.atlas)
             << drawnWith.maps[SurfaceMapSlot].file;
+        // The material the atlas stands in for draws nothing, so its colour is not written.
+        if (c.atlas) {
+            ASSERT_EQ(show.textures.size(), 1u);
+            EXPECT_EQ(show.textures[0].name, "m_card_colours.png");
+        }
         if (!*c.said) {
             // Colours that change nothing write the same scene as no colours at all.
             GltfText plainQuad = quad({{"TEXCOORD_0", 3}});

@@ -156,6 +156,17 @@ void Importer::fillMaterials()
         envName = stem_ + "_env" + (isJpeg(bytes) ? ".jpg" : ".png");
         show_.textures.push_back({envName, std::string(bytes.begin(), bytes.end())});
     }
+    // Scene materials some group draws: one every primitive of which draws its vertex colours
+    // instead is written without a picture, which the player would load for nothing.
+    std::set<int> drawn;
+    std::function<void(const std::vector<NodeSpec>&)> collect = [&](const std::vector<NodeSpec>& nodes) {
+        for (const NodeSpec& node : nodes) {
+            for (const GroupSpec& group : node.groups)
+                drawn.insert(group.material);
+            collect(node.children);
+        }
+    };
+    collect(show_.scene.nodes);
     std::map<std::string, std::vector<std::string>> ignored;
     for (size_t index = 0; index < materialSource_.size(); ++index) {
         const int source = materialSource_[index];
@@ -163,6 +174,13 @@ void Importer::fillMaterials()
         auto atlas = colourAtlasOf_.find(int(index));
         // A material standing for one with vertex colours is said once, by the one it stands for.
         const bool said = atlas == colourAtlasOf_.end();
+        if (colouredFrom_.count(int(index)) && !drawn.count(int(index))) {
+            spec.name = source < 0 ? "default"
+                                   : playerName(model_.materials[size_t(source)].name, "material" + std::to_string(source),
+                                                maxMaterialName);
+            show_.scene.materials.push_back(spec);
+            continue;
+        }
         if (source < 0 && atlas != colourAtlasOf_.end()) {
             spec.name = "default colours";
             spec.maps[SurfaceMapSlot] = {1.0f, atlas->second};

@@ -363,6 +363,7 @@ void Importer::bakeVertexColours(const tinygltf::Primitive& primitive, int meshI
     const std::string file =
         freeTextureName(fileStem(meshName.empty() ? "mesh" + std::to_string(meshIndex) : meshName) + "_colours", ".png");
     show_.textures.push_back({file, png});
+    colouredFrom_.insert(group.material);
     group.material = int(materialSource_.size());
     materialSource_.push_back(source);
     colourAtlasOf_[group.material] = file;

@@ -251,6 +251,7 @@ private:
     std::map<int, std::string> bakedFileOf_;   // scene material -> its baked picture
     std::set<std::string> replaced_;           // pictures some material now draws baked
     std::map<int, std::string> colourAtlasOf_; // scene material -> the vertex colour atlas it draws
+    std::set<int> colouredFrom_;               // scene materials primitives left for their atlases
     std::set<std::string> warned_;
     std::vector<NodeSpec> cameras_;
     std::vector<CameraView> views_; // beside cameras_, one per camera
