@@ -138,32 +138,6 @@ std::vector<reference::Mask> cellMasks(int classes, int cells, const std::functi
     return masks;
 }
 
-// Which quarter's colour a drawn pixel shows, whatever the light made of its brightness;
-// -1 for the background.
-int quarterOf(const uint8_t* rgba)
-{
-    const int top = std::max({rgba[0], rgba[1], rgba[2]});
-    if (top < 24)
-        return -1;
-    if (rgba[0] > top * 0.6 && rgba[1] > top * 0.6 && rgba[2] > top * 0.6)
-        return 3;
-    return rgba[0] == top ? 0 : rgba[1] == top ? 1 : 2;
-}
-
-// The share of the pixels the masks cover where the frame shows their class.
-double agreement(const DecodedImage& frame, const std::vector<reference::Mask>& masks,
-                 const std::function<int(const uint8_t*)>& classify)
-{
-    size_t same = 0, all = 0;
-    for (size_t p = 0; p < size_t(Width * Height); ++p)
-        for (size_t k = 0; k < masks.size(); ++k)
-            if (masks[k].covered[p]) {
-                ++all;
-                same += classify(&frame.pixels[p * 4]) == int(k);
-            }
-    return all ? double(same) / double(all) : 0.0;
-}
-
 struct Transform {
     double offset[2], rotation, scale[2];
 };
@@ -234,12 +208,12 @@ TEST(GltfColour, TextureTransformsShowTheQuartersGltfSamples)
             return cellMasks(4, 96, [&](double x, double y) { return sampledQuarter(through, (x + 1) / 2, (1 - y) / 2); },
                              drawn.look);
         };
-        const double agrees = agreement(drawn.frame, quarters(t), quarterOf);
+        const double agrees = reference::MaskAgreement(drawn.frame.pixels, quarters(t), reference::PrimaryColourOf);
         EXPECT_GE(agrees, 0.93);
         if (t.rotation != 0) {
             Transform opposite = t;
             opposite.rotation = -t.rotation;
-            EXPECT_LE(agreement(drawn.frame, quarters(opposite), quarterOf), 0.75);
+            EXPECT_LE(reference::MaskAgreement(drawn.frame.pixels, quarters(opposite), reference::PrimaryColourOf), 0.75);
         }
         std::printf("%s: quarters agree %.4f\n", c.name, agrees);
     }

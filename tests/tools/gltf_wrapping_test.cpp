@@ -131,14 +131,14 @@ GltfText quad(double low, double high, const std::string& picture, bool jpeg, in
 
 // Where glTF shows each quarter's colour on the quad: cells between the coordinates where
 // the sampled half changes, each coloured by sampling its middle, projected through look.
-std::array<reference::Mask, 4> glTFColours(double low, double high, int wrapS, int wrapT, const CameraLook& look)
+std::vector<reference::Mask> glTFColours(double low, double high, int wrapS, int wrapT, const CameraLook& look)
 {
     std::vector<double> cuts = {low};
     for (double c = std::floor(low * 2) / 2 + 0.5; c < high; c += 0.5)
         cuts.push_back(c);
     cuts.push_back(high);
     const auto at = [&](double c) { return float(-1 + 2 * (c - low) / (high - low)); };
-    std::array<reference::Mask, 4> masks;
+    std::vector<reference::Mask> masks(4);
     for (int colour = 0; colour < 4; ++colour) {
         GltfText g;
         std::vector<float> positions;
@@ -171,31 +171,6 @@ std::array<reference::Mask, 4> glTFColours(double low, double high, int wrapS, i
     return masks;
 }
 
-// Which quarter's colour a drawn pixel shows, whatever the light made of its brightness;
-// -1 for the background.
-int colourOf(const uint8_t* rgba)
-{
-    const int top = std::max({rgba[0], rgba[1], rgba[2]});
-    if (top < 24)
-        return -1;
-    if (rgba[0] > top * 0.6 && rgba[1] > top * 0.6 && rgba[2] > top * 0.6)
-        return 3;
-    return rgba[0] == top ? 0 : rgba[1] == top ? 1 : 2;
-}
-
-// The share of the pixels glTF colours where the drawn picture shows the same colour.
-double colourAgreement(const DecodedImage& drawn, const std::array<reference::Mask, 4>& wanted)
-{
-    size_t same = 0, all = 0;
-    for (size_t p = 0; p < size_t(Width * Height); ++p)
-        for (int colour = 0; colour < 4; ++colour)
-            if (wanted[size_t(colour)].covered[p]) {
-                ++all;
-                same += colourOf(&drawn.pixels[p * 4]) == colour;
-            }
-    return all ? double(same) / double(all) : 0.0;
-}
-
 // The quad imported with the importer and drawn by the player, glTF's colours beside the
 // drawn ones; the agreement with glTF's sampler and with a sampler that repeats.
 void drawnAgainstGltf(const GltfText& g, double low, double high, int wrapS, int wrapT, double& agreement,
@@ -221,8 +196,8 @@ void drawnAgainstGltf(const GltfText& g, double low, double high, int wrapS, int
     ASSERT_TRUE(scene.camera && scene.camera->viewAt(0, look));
     const DecodedImage drawn = DecodePng(folder + "/frames/frame-000000.png");
     ASSERT_EQ(drawn.width, Width);
-    agreement = colourAgreement(drawn, glTFColours(low, high, wrapS, wrapT, look));
-    repeating = colourAgreement(drawn, glTFColours(low, high, Repeat, Repeat, look));
+    agreement = reference::MaskAgreement(drawn.pixels, glTFColours(low, high, wrapS, wrapT, look), reference::PrimaryColourOf);
+    repeating = reference::MaskAgreement(drawn.pixels, glTFColours(low, high, Repeat, Repeat, look), reference::PrimaryColourOf);
 }
 
 // Clamped and mirrored quads, from PNG and JPEG pictures, show the colours glTF samples

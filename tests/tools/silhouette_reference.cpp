@@ -492,4 +492,27 @@ double IntersectionOverUnion(const Mask& a, const Mask& b)
     return either == 0 ? 1.0 : double(both) / double(either);
 }
 
+int PrimaryColourOf(const uint8_t* rgba)
+{
+    const int top = std::max({rgba[0], rgba[1], rgba[2]});
+    if (top < 24)
+        return -1;
+    if (rgba[0] > top * 0.6 && rgba[1] > top * 0.6 && rgba[2] > top * 0.6)
+        return 3;
+    return rgba[0] == top ? 0 : rgba[1] == top ? 1 : 2;
+}
+
+double MaskAgreement(const std::vector<uint8_t>& rgba, const std::vector<Mask>& masks,
+                     int (*classify)(const uint8_t*))
+{
+    size_t same = 0, all = 0;
+    for (size_t k = 0; k < masks.size(); ++k)
+        for (size_t p = 0; p < masks[k].covered.size() && p * 4 < rgba.size(); ++p)
+            if (masks[k].covered[p]) {
+                ++all;
+                same += classify(&rgba[p * 4]) == int(k);
+            }
+    return all ? double(same) / double(all) : 0.0;
+}
+
 } // namespace reference

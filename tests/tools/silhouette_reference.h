@@ -90,4 +90,13 @@ Mask Drawn(const std::vector<uint8_t>& rgba, int width, int height);
 // Pixels in both over pixels in either; 1 when neither covers any.
 double IntersectionOverUnion(const Mask& a, const Mask& b);
 
+// Which of red (0), green (1), blue (2) and white (3) a drawn RGBA pixel shows, whatever
+// the light made of its brightness; -1 for the background.
+int PrimaryColourOf(const uint8_t* rgba);
+
+// The share of the pixels the masks cover where the RGBA picture's pixel, classified,
+// is the index of its mask; 0 when the masks cover none.
+double MaskAgreement(const std::vector<uint8_t>& rgba, const std::vector<Mask>& masks,
+                     int (*classify)(const uint8_t*));
+
 } // namespace reference

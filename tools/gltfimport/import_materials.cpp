@@ -33,6 +33,25 @@ double linearToSrgb(double c)
     return c <= 0.0031308 ? c * 12.92 : 1.055 * std::pow(c, 1 / 2.4) - 0.055;
 }
 
+// The scene materials some group of the nodes draws: one every primitive of which draws
+// its vertex colours instead is written without a picture, which the player would load
+// for nothing.
+void collectDrawn(const std::vector<NodeSpec>& nodes, std::set<int>& drawn)
+{
+    for (const NodeSpec& node : nodes) {
+        for (const GroupSpec& group : node.groups)
+            drawn.insert(group.material);
+        collectDrawn(node.children, drawn);
+    }
+}
+
+std::set<int> drawnMaterials(const std::vector<NodeSpec>& nodes)
+{
+    std::set<int> drawn;
+    collectDrawn(nodes, drawn);
+    return drawn;
+}
+
 } // namespace
 
 int Importer::textureFile(int textureIndex, bool& jpeg)
@@ -143,30 +162,50 @@ int Importer::materialIndex(int gltfMaterial)
     return index;
 }
 
+// The --env sphere map written among the show's textures; its file name, empty without one.
+std::string Importer::sphereMap()
+{
+    if (options_.envFile.empty())
+        return std::string();
+    std::string text;
+    if (!readFileBytes(options_.envFile, text))
+        text.clear();
+    std::vector<unsigned char> bytes(text.begin(), text.end());
+    if (!isJpeg(bytes) && !isPng(bytes))
+        fail("the sphere map " + options_.envFile + " is not a readable JPEG or PNG file");
+    const std::string name = stem_ + "_env" + (isJpeg(bytes) ? ".jpg" : ".png");
+    show_.textures.push_back({name, std::string(bytes.begin(), bytes.end())});
+    return name;
+}
+
+// What the material carries that the player does not draw: the features ignored, each
+// gathered under its name for one warning, and unsupported extensions warned of at once.
+void Importer::noteUndrawn(const tinygltf::Material& m, const std::string& name,
+                           std::map<std::string, std::vector<std::string>>& ignored)
+{
+    if (m.alphaMode == "MASK")
+        ignored["alpha mask"].push_back(name);
+    if (m.emissiveTexture.index >= 0 ||
+        (m.emissiveFactor.size() == 3 && (m.emissiveFactor[0] > 0 || m.emissiveFactor[1] > 0 || m.emissiveFactor[2] > 0)))
+        ignored["emission"].push_back(name);
+    if (m.normalTexture.index >= 0)
+        ignored["normal map"].push_back(name);
+    if (m.occlusionTexture.index >= 0)
+        ignored["occlusion map"].push_back(name);
+    if (m.pbrMetallicRoughness.metallicRoughnessTexture.index >= 0)
+        ignored["metallic-roughness map"].push_back(name);
+    for (const auto& ext : m.extensions) {
+        if (ext.first == "KHR_materials_emissive_strength")
+            continue;
+        std::string feature = ext.first.rfind("KHR_materials_", 0) == 0 ? ext.first.substr(14) : ext.first;
+        show_.warnings.push_back("material " + quoted(name) + ": " + feature + " is not supported, drawn opaque");
+    }
+}
+
 void Importer::fillMaterials()
 {
-    std::string envName;
-    if (!options_.envFile.empty()) {
-        std::string text;
-        if (!readFileBytes(options_.envFile, text))
-            text.clear();
-        std::vector<unsigned char> bytes(text.begin(), text.end());
-        if (!isJpeg(bytes) && !isPng(bytes))
-            fail("the sphere map " + options_.envFile + " is not a readable JPEG or PNG file");
-        envName = stem_ + "_env" + (isJpeg(bytes) ? ".jpg" : ".png");
-        show_.textures.push_back({envName, std::string(bytes.begin(), bytes.end())});
-    }
-    // Scene materials some group draws: one every primitive of which draws its vertex colours
-    // instead is written without a picture, which the player would load for nothing.
-    std::set<int> drawn;
-    std::function<void(const std::vector<NodeSpec>&)> collect = [&](const std::vector<NodeSpec>& nodes) {
-        for (const NodeSpec& node : nodes) {
-            for (const GroupSpec& group : node.groups)
-                drawn.insert(group.material);
-            collect(node.children);
-        }
-    };
-    collect(show_.scene.nodes);
+    const std::string envName = sphereMap();
+    const std::set<int> drawn = drawnMaterials(show_.scene.nodes);
     std::map<std::string, std::vector<std::string>> ignored;
     for (size_t index = 0; index < materialSource_.size(); ++index) {
         const int source = materialSource_[index];
@@ -231,27 +270,8 @@ void Importer::fillMaterials()
         spec.maps[SurfaceMapSlot] = {amount, file};
         if (!envName.empty() && pbr.metallicFactor >= 0.5)
             spec.maps[EnvironmentMapSlot] = {1.0f, envName};
-        if (!said) {
-            show_.scene.materials.push_back(spec);
-            continue;
-        }
-        if (m.alphaMode == "MASK")
-            ignored["alpha mask"].push_back(spec.name);
-        if (m.emissiveTexture.index >= 0 ||
-            (m.emissiveFactor.size() == 3 && (m.emissiveFactor[0] > 0 || m.emissiveFactor[1] > 0 || m.emissiveFactor[2] > 0)))
-            ignored["emission"].push_back(spec.name);
-        if (m.normalTexture.index >= 0)
-            ignored["normal map"].push_back(spec.name);
-        if (m.occlusionTexture.index >= 0)
-            ignored["occlusion map"].push_back(spec.name);
-        if (pbr.metallicRoughnessTexture.index >= 0)
-            ignored["metallic-roughness map"].push_back(spec.name);
-        for (const auto& ext : m.extensions) {
-            if (ext.first == "KHR_materials_emissive_strength")
-                continue;
-            std::string feature = ext.first.rfind("KHR_materials_", 0) == 0 ? ext.first.substr(14) : ext.first;
-            show_.warnings.push_back("material " + quoted(spec.name) + ": " + feature + " is not supported, drawn opaque");
-        }
+        if (said)
+            noteUndrawn(m, spec.name, ignored);
         show_.scene.materials.push_back(spec);
     }
     static const std::map<std::string, std::string> outcome = {{"alpha mask", "drawn opaque"}};

@@ -72,6 +72,45 @@ void Importer::bakePictures()
     }
 }
 
+// Writes the picture of texture file baked by axes and tinted by tint (white: no tint)
+// among the show's textures, with a note. Returns its name; empty, with a warning for the
+// material named that says what is lost, when it is more than the player draws or the
+// memory there is.
+std::string Importer::writeBake(const RawPicture& picture, int file, const AxisBake (&axes)[2],
+                                const std::array<Wrap, 2>& wraps, const std::array<double, 3>& tint,
+                                const std::string& name, const std::string& lost)
+{
+    const bool tinted = tint != std::array<double, 3>{1, 1, 1};
+    const bool moved = axes[0].changes() || axes[1].changes();
+    RawPicture out = BakePicture(picture, axes[0], axes[1]);
+    if (tinted)
+        TintPicture(out, tint);
+    const std::string png = out.pixels.empty()     ? std::string()
+                            : out.channels == 4 ? rgbaPng(out.width, out.height, out.pixels.data())
+                                                : rgbPng(out.width, out.height, out.pixels.data());
+    if (png.empty()) {
+        show_.warnings.push_back("material " + name + ": its baked picture of " + std::to_string(axes[0].size) +
+                                 " x " + std::to_string(axes[1].size) +
+                                 " pixels is more than the player draws or the memory there is, so " + lost);
+        return std::string();
+    }
+    const std::string original = show_.textures[size_t(file)].name;
+    std::string stem = original.substr(0, original.rfind('.'));
+    if (stem.rfind(stem_ + "_", 0) == 0)
+        stem = stem.substr(stem_.size() + 1);
+    const std::string written = freeTextureName(stem + (tinted ? "_tinted" : "") + (moved ? "_wrapped" : ""), ".png");
+    show_.textures.push_back({written, png});
+    std::string what;
+    if (moved)
+        what = std::string("its texture wrapping (") + wrapName(wraps[0]) + ", " + wrapName(wraps[1]) + ")";
+    if (tinted)
+        what += (moved ? " and " : "") + std::string("the base colour factor (") + formatNumber(tint[0]) + ", " +
+                formatNumber(tint[1]) + ", " + formatNumber(tint[2]) + ")";
+    show_.notes.push_back("picture " + original + ": " + what + (moved && tinted ? " are" : " is") + " baked into " +
+                          written + ", " + std::to_string(out.width) + " x " + std::to_string(out.height) + " pixels");
+    return written;
+}
+
 // Bakes one material's picture for its wrap modes over the coordinates its faces use and
 // its tint, and moves those coordinates into it. Warns, leaving picture and coordinates as
 // they are, when the picture does not decode or the baked one would pass the player's
@@ -143,33 +182,9 @@ void Importer::bakeMaterial(int material, int texture, const std::array<Wrap, 2>
         key += ":" + formatNumber(f);
     auto baked = bakes_.find(key);
     if (baked == bakes_.end()) {
-        RawPicture out = BakePicture(picture, axes[0], axes[1]);
-        if (tinted)
-            TintPicture(out, tint);
-        const std::string png = out.pixels.empty()     ? std::string()
-                                : out.channels == 4 ? rgbaPng(out.width, out.height, out.pixels.data())
-                                                    : rgbPng(out.width, out.height, out.pixels.data());
-        if (png.empty()) {
-            show_.warnings.push_back("material " + name + ": its baked picture of " + std::to_string(axes[0].size) +
-                                     " x " + std::to_string(axes[1].size) +
-                                     " pixels is more than the player draws or the memory there is, so " + lost);
+        const std::string written = writeBake(picture, file, axes, wraps, tint, name, lost);
+        if (written.empty())
             return;
-        }
-        const std::string original = show_.textures[size_t(file)].name;
-        std::string stem = original.substr(0, original.rfind('.'));
-        if (stem.rfind(stem_ + "_", 0) == 0)
-            stem = stem.substr(stem_.size() + 1);
-        const std::string written =
-            freeTextureName(stem + (tinted ? "_tinted" : "") + (moved ? "_wrapped" : ""), ".png");
-        show_.textures.push_back({written, png});
-        std::string what;
-        if (moved)
-            what = std::string("its texture wrapping (") + wrapName(wraps[0]) + ", " + wrapName(wraps[1]) + ")";
-        if (tinted)
-            what += (moved ? " and " : "") + std::string("the base colour factor (") + formatNumber(tint[0]) + ", " +
-                    formatNumber(tint[1]) + ", " + formatNumber(tint[2]) + ")";
-        show_.notes.push_back("picture " + original + ": " + what + (moved && tinted ? " are" : " is") + " baked into " +
-                              written + ", " + std::to_string(out.width) + " x " + std::to_string(out.height) + " pixels");
         baked = bakes_.emplace(key, written).first;
     }
     bakedFileOf_[material] = baked->second;

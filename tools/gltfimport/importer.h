@@ -211,11 +211,16 @@ private:
     std::string solidTexture(const std::vector<double>& colour, const std::string& stem);
     std::string freeTextureName(const std::string& stem, const char* extension) const;
     void fillMaterials();
+    std::string sphereMap();
+    void noteUndrawn(const tinygltf::Material& m, const std::string& name,
+                     std::map<std::string, std::vector<std::string>>& ignored);
     void exportedMaps(const tinygltf::Material& material, const tinygltf::Value& taldrex, MaterialSpec& spec);
     void bakePictures();
     void dropReplacedPictures();
     void bakeMaterial(int material, int texture, const std::array<Wrap, 2>& wraps, const std::array<double, 3>& tint,
                       std::map<int, RawPicture>& decoded);
+    std::string writeBake(const RawPicture& picture, int file, const AxisBake (&axes)[2], const std::array<Wrap, 2>& wraps,
+                          const std::array<double, 3>& tint, const std::string& name, const std::string& lost);
     struct Depths {
         double nearest = std::numeric_limits<double>::infinity();
         double farthest = -std::numeric_limits<double>::infinity();
