@@ -104,7 +104,12 @@ const AuthorKeyBinding AuthorKeyBindings[] = {
     {0x24, AuthorKey::Restart},      {0xBC, AuthorKey::StepBack},    {0xBE, AuthorKey::StepForward},
     {0xBD, AuthorKey::Slower},       {0x6D, AuthorKey::Slower},      {0xBB, AuthorKey::Faster},
     {0x6B, AuthorKey::Faster},       {'L', AuthorKey::Loop},         {'H', AuthorKey::HideBar},
-    {'S', AuthorKey::Screenshot},
+    {'S', AuthorKey::Screenshot},    {'C', AuthorKey::Cut},          {'J', AuthorKey::Join},
+    {'V', AuthorKey::Camera},        {'B', AuthorKey::Background},   {'O', AuthorKey::Overlay},
+    {'Z', AuthorKey::Undo},          {'Y', AuthorKey::Redo},         {'1', AuthorKey::LiveCut},
+    {'2', AuthorKey::LiveCut},       {'3', AuthorKey::LiveCut},      {'4', AuthorKey::LiveCut},
+    {'5', AuthorKey::LiveCut},       {'6', AuthorKey::LiveCut},      {'7', AuthorKey::LiveCut},
+    {'8', AuthorKey::LiveCut},       {'9', AuthorKey::LiveCut},
 };
 const int AuthorKeyBindingCount = sizeof AuthorKeyBindings / sizeof AuthorKeyBindings[0];
 
@@ -172,9 +177,7 @@ void AuthorTransport::press(AuthorKey key, bool shift, bool ctrl)
     case AuthorKey::Loop:
         clock_.setLooping(!clock_.looping());
         break;
-    case AuthorKey::HideBar:
-    case AuthorKey::Screenshot:
-    case AuthorKey::None:
+    default:
         break;
     }
 }

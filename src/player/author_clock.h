@@ -95,7 +95,17 @@ enum class AuthorKey {
     Faster,       // =
     Loop,         // L
     HideBar,      // H
-    Screenshot,   // S: the window run writes the picture shown
+    Screenshot,   // S: the window run writes the picture shown; Ctrl+S saves the script
+    // The edits of the timeline, which the window run makes (the transport ignores them).
+    Cut,          // C: the current part cut in two at the playhead
+    Join,         // J: the current part joined with the next
+    Camera,       // V: the next camera of the part's scene (Shift: the one before)
+    Background,   // B: the next picture behind the part (Shift: the one before)
+    Overlay,      // O: the next picture over the part (Shift: the one before)
+    Undo,         // Ctrl+Z (Ctrl+Shift+Z redoes)
+    Redo,         // Ctrl+Y
+    LiveCut,      // 1 to 9: the part ends at the playhead, and the next looks through the
+                  // scene's first to ninth camera
 };
 struct AuthorKeyBinding {
     int virtualKey;

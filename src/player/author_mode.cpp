@@ -12,6 +12,7 @@
 #include "desktop/window.h"
 #include "gpu/viewport.h"
 #include "player/author_clock.h"
+#include "player/show_editor.h"
 #include "player/status_bar.h"
 #include "player/timeline_strip.h"
 #include "player/waveform.h"
@@ -26,6 +27,9 @@ namespace {
 
 constexpr int ShiftKey = 0x10;
 constexpr int ControlKey = 0x11;
+constexpr int AltKey = 0x12;
+// How long the status bar shows the editor's last message instead of the show's state.
+constexpr uint32_t MessageMs = 3000;
 
 // The show's stream as the transport drives it: moved and paused on the device, its clock
 // shifted by the audio delay as in a normal run.
@@ -134,7 +138,8 @@ void printProblems(const std::vector<std::string>& problems)
         std::fprintf(stderr, "taldrex: %s\n", line.c_str());
 }
 
-// What the mouse did on the strip, done to the transport.
+// What the mouse did on the strip, done to the transport; a boundary dragged is the
+// editor's.
 void applyStripAction(AuthorTransport& transport, const StripAction& action)
 {
     switch (action.kind) {
@@ -150,6 +155,8 @@ void applyStripAction(AuthorTransport& transport, const StripAction& action)
     case StripAction::Kind::JumpToPart:
         transport.clock().seek(action.ms);
         break;
+    case StripAction::Kind::MoveEnd:
+    case StripAction::Kind::DropEnd:
     case StripAction::Kind::None:
         break;
     }
@@ -173,11 +180,12 @@ void forgetPresses(Platform& platform)
 } // namespace
 
 void FormatStatus(char* text, size_t size, const TimelineArray& timeline, const ShowPosition& position,
-                  const AuthorClock& clock, double fps, double drawMs, const BeatGrid& beats)
+                  const AuthorClock& clock, double fps, double drawMs, const BeatGrid& beats, bool unsaved)
 {
     const long long ms = std::llround(std::floor(clock.ms()));
     const char* state = clock.paused() ? "paused" : "playing";
     const char* looping = clock.looping() ? "  loop" : "";
+    const char* edited = unsaved ? "  unsaved edits" : "";
     char beat[40] = "";
     if (HasBeats(beats)) {
         long long bar = 0;
@@ -186,15 +194,15 @@ void FormatStatus(char* text, size_t size, const TimelineArray& timeline, const 
         std::snprintf(beat, sizeof beat, "  bar %lld.%d", bar, inBar);
     }
     if (position.part >= timeline.size()) {
-        std::snprintf(text, size, "no part  %02lld:%02lld.%03lld%s  %gx  %s%s  %.0f fps %.1f ms", ms / 60000,
-            ms / 1000 % 60, ms % 1000, beat, clock.speed(), state, looping, fps, drawMs);
+        std::snprintf(text, size, "no part  %02lld:%02lld.%03lld%s  %gx  %s%s  %.0f fps %.1f ms%s", ms / 60000,
+            ms / 1000 % 60, ms % 1000, beat, clock.speed(), state, looping, fps, drawMs, edited);
         return;
     }
     const TimelineEntry& part = timeline[position.part];
     std::snprintf(text, size,
-        "part %d/%d  %.40s  %.32s  frame %.1f  %02lld:%02lld.%03lld%s  %gx  %s%s  %.0f fps %.1f ms", position.part + 1,
-        timeline.size(), part.sceneName.c_str(), part.cameraName.c_str(), position.partTime, ms / 60000,
-        ms / 1000 % 60, ms % 1000, beat, clock.speed(), state, looping, fps, drawMs);
+        "part %d/%d  %.40s  %.32s  frame %.1f  %02lld:%02lld.%03lld%s  %gx  %s%s  %.0f fps %.1f ms%s",
+        position.part + 1, timeline.size(), part.sceneName.c_str(), part.cameraName.c_str(), position.partTime,
+        ms / 60000, ms / 1000 % 60, ms % 1000, beat, clock.speed(), state, looping, fps, drawMs, edited);
 }
 
 void DrawShowAt(Show& show, const ShowPosition& position, bool jumped, int width, int height)
@@ -233,11 +241,12 @@ namespace {
 class AuthorRun {
 public:
     AuthorRun(Show& show, Platform& platform, SoundStream* stream, bool loop, std::vector<std::string> problems,
-              ShowWatch* watch, const BeatGrid& beats, Screenshots* shots)
+              ShowWatch* watch, const BeatGrid& beats, Screenshots* shots, std::string script)
         : show_(show), platform_(platform), stream_(stream), problems_(std::move(problems)), watch_(watch),
           beats_(beats), shots_(shots), music_(platform, stream), transport_(show.Timeline, music_),
-          playback_(show.Timeline, false)
+          playback_(show.Timeline, false), editor_(show, beats, watch, std::move(script))
     {
+        shown_ = problems_;
         std::string fontProblem;
         if (!bar_.load(StatusFontFiles(), std::clamp(platform.pictureHeight() / 40, 12, 32), fontProblem))
             std::fprintf(stderr, "taldrex: %s; the status bar has no text\n", fontProblem.c_str());
@@ -259,8 +268,7 @@ public:
     {
         platform_.pumpEvents();
         meter_.frameStarted();
-        const bool escape = platform_.takeKeyPress(VK_ESCAPE_KEY);
-        if (escape || platform_.keyDown(VK_ESCAPE_KEY))
+        if (leaving(platform_.takeKeyPress(VK_ESCAPE_KEY)))
             return false;
         const bool shotWanted = takeKeys();
         const int width = platform_.pictureWidth();
@@ -268,7 +276,7 @@ public:
         strip_.place(width, height, bar_.height());
         const int pointerEvents = platform_.takePointerEvents(events_);
         for (int i = 0; i < pointerEvents && barShown_; ++i)
-            applyStripAction(transport_, strip_.pointer(events_[i], platform_.keyDown(ShiftKey), show_.Timeline));
+            pointer(strip_.pointer(events_[i], platform_.keyDown(ShiftKey), show_.Timeline));
         reload();
 
         const ShowPosition position = step();
@@ -279,14 +287,15 @@ public:
         if (shotWanted && shots_)
             shots_->takeAndReport(width, height, transport_.clock().ms(), platform_.ticks());
         FormatStatus(status_, sizeof status_, show_.Timeline, position, transport_.clock(), meter_.fps(),
-            meter_.drawMs(), beats_);
+            meter_.drawMs(), beats_, editor_.unsaved());
+        showMessage();
         if (shots_)
             shots_->notice(status_, sizeof status_, platform_.ticks());
         // H clears the picture of the strip, the bar and the problems.
         if (barShown_) {
             const StripMarks marks{&show_.Timeline, beats_, transport_.clock().ms(), transport_.clock().looping()};
             strip_.draw(width, height, waveform_, marks, bar_);
-            bar_.draw(width, height, status_, problems_, strip_.height());
+            bar_.draw(width, height, status_, shown_, strip_.height());
         }
         meter_.frameDrawn();
         platform_.present();
@@ -294,28 +303,131 @@ public:
     }
 
 private:
+    // True when Escape ends author mode: at once without unsaved edits (held down as well),
+    // and with them at the second press, the first asking.
+    bool leaving(bool escape)
+    {
+        if (!editor_.unsaved())
+            return escape || platform_.keyDown(VK_ESCAPE_KEY);
+        if (!escape)
+            return false;
+        if (escapeAsked_)
+            return true;
+        escapeAsked_ = true;
+        editor_.say("unsaved edits: Ctrl+S saves, Escape again leaves");
+        return false;
+    }
+
     // Applies the author keys pressed since the last frame; true when S asked for a screenshot.
     bool takeKeys()
     {
         bool shotWanted = false;
+        const bool shift = platform_.keyDown(ShiftKey);
+        const bool ctrl = platform_.keyDown(ControlKey);
         for (int i = 0; i < AuthorKeyBindingCount; ++i) {
-            if (!platform_.takeKeyPress(AuthorKeyBindings[i].virtualKey))
+            const AuthorKeyBinding& binding = AuthorKeyBindings[i];
+            if (!platform_.takeKeyPress(binding.virtualKey))
                 continue;
-            if (AuthorKeyBindings[i].key == AuthorKey::HideBar)
+            switch (binding.key) {
+            case AuthorKey::HideBar:
                 barShown_ = !barShown_;
-            else if (AuthorKeyBindings[i].key == AuthorKey::Screenshot)
-                shotWanted = true;
-            else
-                transport_.press(AuthorKeyBindings[i].key, platform_.keyDown(ShiftKey), platform_.keyDown(ControlKey));
+                break;
+            case AuthorKey::Screenshot:
+                if (ctrl)
+                    save();
+                else
+                    shotWanted = true;
+                break;
+            case AuthorKey::Undo:
+            case AuthorKey::Redo:
+                if (ctrl)
+                    edited(editor_.undo(binding.key == AuthorKey::Redo || shift));
+                break;
+            case AuthorKey::Cut:
+            case AuthorKey::Join:
+            case AuthorKey::Camera:
+            case AuthorKey::Background:
+            case AuthorKey::Overlay:
+            case AuthorKey::LiveCut:
+                edited(editor_.press(binding.key, binding.virtualKey - '0', transport_.clock().ms(), shift,
+                    platform_.keyDown(AltKey)));
+                break;
+            default:
+                transport_.press(binding.key, shift, ctrl);
+                break;
+            }
         }
         return shotWanted;
+    }
+
+    // What the mouse did on the strip: a boundary dragged edits the timeline, the rest
+    // moves the transport.
+    void pointer(const StripAction& action)
+    {
+        if (action.kind != StripAction::Kind::MoveEnd && action.kind != StripAction::Kind::DropEnd) {
+            applyStripAction(transport_, action);
+            return;
+        }
+        bool dropped = false;
+        const bool changed = editor_.drag(action, platform_.keyDown(AltKey), dropped);
+        // The strip keeps its scale until the boundary is let go.
+        if (dropped)
+            edited(true);
+        else if (changed)
+            timelineMoved();
+    }
+
+    // The timeline was edited (when changed is set): the show's end taken again, and the
+    // picture sought to the clock.
+    void edited(bool changed)
+    {
+        if (!changed)
+            return;
+        timelineMoved();
+        strip_.setShowEnd(ShowEnd(show_.Timeline));
+    }
+    void timelineMoved()
+    {
+        transport_.timelineChanged();
+        jumps_ = -1;
+    }
+
+    void save()
+    {
+        if (editor_.save(problems_)) {
+            escapeAsked_ = false;
+            showProblems();
+        }
+    }
+
+    // The line of a script change waiting, then the show's problems.
+    void showProblems()
+    {
+        shown_.clear();
+        if (!editor_.waitingLine().empty())
+            shown_.push_back(editor_.waitingLine());
+        shown_.insert(shown_.end(), problems_.begin(), problems_.end());
+    }
+
+    // The editor's last message in the status bar instead of the show's state, for a moment.
+    void showMessage()
+    {
+        const uint32_t now = platform_.ticks();
+        if (editor_.messages() != messagesSeen_) {
+            messagesSeen_ = editor_.messages();
+            messageTick_ = now;
+        }
+        if (messagesSeen_ > 0 && now - messageTick_ < MessageMs)
+            std::snprintf(status_, sizeof status_, "%s", editor_.message().c_str());
     }
 
     void reload()
     {
         SoundStream* const playing = stream_;
+        editor_.holdScript();
         if (!watch_ || !watch_->poll(stream_))
             return;
+        editor_.followWatch();
         music_.replace(stream_);
         transport_.timelineChanged();
         strip_.setShowEnd(ShowEnd(show_.Timeline));
@@ -326,6 +438,7 @@ private:
             transport_.clock().seek(transport_.clock().ms());
         problems_ = watch_->problems();
         printProblems(problems_);
+        showProblems();
         jumps_ = -1;
     }
 
@@ -364,6 +477,11 @@ private:
     PointerEvent events_[PointerEventCapacity];
     FrameMeter meter_;
     int jumps_ = 0;
+    ShowEditor editor_;
+    std::vector<std::string> shown_; // the lines over the status bar
+    bool escapeAsked_ = false;
+    int messagesSeen_ = 0;
+    uint32_t messageTick_ = 0;
 };
 
 } // namespace
@@ -377,7 +495,14 @@ void RunAuthorMode(Platform& platform, Show& show, SoundStream* stream, bool loo
         std::fprintf(stderr, "taldrex: %s cannot be watched; changed files are not reloaded\n",
             PrintableText(folder).c_str());
     KeepCursorShown(true);
-    AuthorRun run(show, platform, stream, loop, std::move(problems), watch, beats, shots);
+    std::string script = watch ? watch->script() : std::string();
+    if (script.empty()) {
+        std::vector<unsigned char> bytes;
+        std::string problem;
+        if (show.folder().readFile("script.txt", ScriptFileLimit, bytes, problem))
+            script.assign(bytes.begin(), bytes.end());
+    }
+    AuthorRun run(show, platform, stream, loop, std::move(problems), watch, beats, shots, std::move(script));
     while (run.frame()) {
     }
 }

@@ -25,6 +25,13 @@ public:
     virtual bool start(const std::string& folder) = 0;
     virtual bool poll(SoundStream*& stream) = 0;
     virtual const std::vector<std::string>& problems() const = 0;
+    // While held, a change of script.txt on disk is not loaded but waits, and scriptWaiting()
+    // says so; once the hold ends, a poll loads it. script(): the script the timeline was
+    // loaded from last, or saved as (scriptSaved), empty when none is known.
+    virtual void holdScript(bool) {}
+    virtual bool scriptWaiting() const { return false; }
+    virtual const std::string& script() const = 0;
+    virtual void scriptSaved(const std::string&) {}
 };
 
 // The problems as the screen and standard error list them: "FILE: problem", printable.
@@ -37,9 +44,10 @@ std::string ProblemSummary(size_t count, const std::string& folder);
 // The status bar's line into text (size bytes): part number and count, scene and camera
 // (names cut at 40 and 32 bytes), part time in frames, the clock as mm:ss.mmm, with a
 // beat grid the bar and beat as "bar 12.3", speed, paused or playing, looping, frames per
-// second and draw time. Allocates nothing.
+// second and draw time, and "unsaved edits" when unsaved is set. Allocates nothing.
 void FormatStatus(char* text, size_t size, const TimelineArray& timeline, const ShowPosition& position,
-                  const AuthorClock& clock, double fps, double drawMs, const BeatGrid& beats = BeatGrid());
+                  const AuthorClock& clock, double fps, double drawMs, const BeatGrid& beats = BeatGrid(),
+                  bool unsaved = false);
 
 // Draws show at position into the current context, a drawable of width x height whose
 // viewport is set, as author mode shows it: after a jump (jumped set) the parts before it

@@ -47,6 +47,10 @@ public:
     bool start(const std::string&) override { return reload_.start(show_); }
     bool poll(SoundStream*& stream) override { return reload_.poll(stream); }
     const std::vector<std::string>& problems() const override { return reload_.problems(); }
+    void holdScript(bool held) override { reload_.holdScript(held); }
+    bool scriptWaiting() const override { return reload_.scriptWaiting(); }
+    const std::string& script() const override { return reload_.script(); }
+    void scriptSaved(const std::string& text) override { reload_.scriptSaved(text); }
 
 private:
     Show& show_;

@@ -172,24 +172,38 @@ bool LiveReload::start(Show& show)
         return false;
     std::vector<unsigned char> bytes;
     std::string problem;
-    if (folder.readFile(ScriptFile, ScriptFileLimit, bytes, problem))
-        uses_ = usesOf(ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
+    script_.clear();
+    scriptWaiting_ = false;
+    if (folder.readFile(ScriptFile, ScriptFileLimit, bytes, problem)) {
+        script_.assign(bytes.begin(), bytes.end());
+        uses_ = usesOf(ParseScript(script_));
+    }
     return true;
+}
+
+void LiveReload::scriptSaved(std::string text)
+{
+    script_ = std::move(text);
+    scriptWaiting_ = false;
 }
 
 bool LiveReload::poll(SoundStream*& stream)
 {
     const std::vector<std::string>& changed = watch_.poll();
-    if (changed.empty() && !watch_.lostEvents())
+    const bool released = scriptWaiting_ && !held_;
+    if (changed.empty() && !watch_.lostEvents() && !released)
         return false;
 
     const bool everything = watch_.lostEvents();
-    bool script = everything;
+    bool script = everything || released;
     changed_.clear();
     if (!archiveName_.empty()) {
         problemsChanged_ = false;
         for (const std::string& path : changed)
             script = script || path == archiveName_;
+        if (script && held_)
+            return waitWithScript();
+        scriptWaiting_ = false;
         // Any entry may have changed while the script stayed as it was: everything is loaded again.
         return script && (reopenArchive() ? reloadScript(stream, true) || problemsChanged_ : problemsChanged_);
     }
@@ -199,8 +213,16 @@ bool LiveReload::poll(SoundStream*& stream)
             script = true;
     }
     problemsChanged_ = false;
-    if (script)
+    if (script && held_) {
+        // The pictures, scenes and music go on loading; the timeline stays the maker's.
+        script = false;
+        if (waitWithScript())
+            problemsChanged_ = true;
+    }
+    if (script) {
+        scriptWaiting_ = false;
         return reloadScript(stream, everything) || problemsChanged_;
+    }
 
     // Pictures first: a scene loaded in the same round draws with them either way, as they
     // keep their ids.
@@ -218,6 +240,21 @@ bool LiveReload::poll(SoundStream*& stream)
         if (!soundtrack.empty() && file == soundtrack)
             reloaded = reloadSoundtrack(stream) || reloaded;
     return reloaded || problemsChanged_;
+}
+
+// A change of the script while it is held: true when the script now differs from the one
+// loaded or saved last and the maker was not told yet.
+bool LiveReload::waitWithScript()
+{
+    if (scriptWaiting_)
+        return false;
+    std::vector<unsigned char> bytes;
+    std::string problem;
+    if (archiveName_.empty() && show_->folder().readFile(ScriptFile, ScriptFileLimit, bytes, problem) &&
+        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()) == script_)
+        return false;
+    scriptWaiting_ = true;
+    return true;
 }
 
 bool LiveReload::reopenArchive()
@@ -240,7 +277,11 @@ bool LiveReload::reloadScript(SoundStream*& stream, bool everything)
         return false;
     }
     clearProblem(ScriptFile);
-    ShowPlan plan = ParseScript(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    // The maker's own save: the timeline is the script already.
+    if (!everything && std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()) == script_)
+        return false;
+    script_.assign(bytes.begin(), bytes.end());
+    ShowPlan plan = ParseScript(script_);
     std::vector<Use> uses = usesOf(plan);
     const PlanEntry* last = PlanSoundtrack(plan);
     const std::string soundtrack = last ? last->key : std::string();

@@ -35,6 +35,16 @@ public:
     // nothing changed.
     bool poll(SoundStream*& stream);
 
+    // While held, a change of script.txt is not loaded (the maker has edits of the timeline
+    // that are not saved); poll says it once, and scriptWaiting() stays true until the hold
+    // ends, when the next poll loads the script as it is then. A change that leaves the
+    // script as it was last loaded or saved is no change.
+    void holdScript(bool held) { held_ = held; }
+    bool scriptWaiting() const { return scriptWaiting_; }
+    // The script the timeline was last loaded from, or saved by the maker as text.
+    const std::string& script() const { return script_; }
+    void scriptSaved(std::string text);
+
     // What went wrong in the reloads so far, one line each naming the file, for the files
     // that are still failing; empty once every file that failed has loaded.
     const std::vector<std::string>& problems() const { return problems_; }
@@ -55,6 +65,7 @@ private:
     static std::vector<std::string> texturesBefore(const std::vector<Use>& uses, const Use& scene);
     bool changed(const std::string& file) const;
 
+    bool waitWithScript();
     bool reopenArchive();
     bool reloadScript(SoundStream*& stream, bool everything);
     void keepTextures(const std::vector<Use>& uses, bool everything);
@@ -73,4 +84,7 @@ private:
     std::vector<std::string> problemFiles_;
     std::vector<std::string> problems_;
     bool problemsChanged_ = false;
+    std::string script_;
+    bool held_ = false;
+    bool scriptWaiting_ = false;
 };

@@ -27,6 +27,7 @@ const float BarColour[4] = {1.0f, 1.0f, 1.0f, 0.45f};
 const float LabelColour[4] = {1.0f, 1.0f, 1.0f, 0.8f};
 const float LoopColour[4] = {1.0f, 0.85f, 0.2f, 1.0f};
 const float PlayheadColour[4] = {1.0f, 0.25f, 0.2f, 1.0f};
+const float DraggedColour[4] = {0.3f, 1.0f, 0.45f, 1.0f};
 
 } // namespace
 
@@ -92,6 +93,9 @@ StripAction TimelineStrip::pointer(const PointerEvent& event, bool shift, const 
             const int part = PositionAt(timeline, ms).part;
             if (part < timeline.size())
                 action = StripAction{StripAction::Kind::JumpToPart, PartStart(timeline, part), part};
+        } else if (event.button == SDL_BUTTON_LEFT && (dragged_ = boundaryAt(event.x, timeline)) >= 0) {
+            drag_ = Drag::Boundary;
+            action = StripAction{StripAction::Kind::MoveEnd, double(timeline[dragged_].endTime), dragged_};
         } else if (event.button == SDL_BUTTON_LEFT) {
             drag_ = Drag::Scrub;
             action = StripAction{StripAction::Kind::ScrubStart, ms, 0};
@@ -100,14 +104,20 @@ StripAction TimelineStrip::pointer(const PointerEvent& event, bool shift, const 
     case PointerEvent::Kind::Motion:
         if (drag_ == Drag::Scrub)
             action = StripAction{StripAction::Kind::Scrub, ms, 0};
+        else if (drag_ == Drag::Boundary)
+            action = StripAction{StripAction::Kind::MoveEnd, ms, dragged_};
         else if (drag_ == Drag::Pan)
             setView(panFromStart_ - (event.x - panFromX_) * (viewEnd_ - viewStart_) / width_, viewEnd_ - viewStart_);
         break;
     case PointerEvent::Kind::Release:
         if (drag_ == Drag::Scrub && event.button == SDL_BUTTON_LEFT)
             action = StripAction{StripAction::Kind::ScrubEnd, ms, 0};
-        if (drag_ != Drag::None && (event.button == SDL_BUTTON_LEFT || event.button == SDL_BUTTON_RIGHT))
+        if (drag_ == Drag::Boundary && event.button == SDL_BUTTON_LEFT)
+            action = StripAction{StripAction::Kind::DropEnd, ms, dragged_};
+        if (drag_ != Drag::None && (event.button == SDL_BUTTON_LEFT || event.button == SDL_BUTTON_RIGHT)) {
             drag_ = Drag::None;
+            dragged_ = -1;
+        }
         break;
     case PointerEvent::Kind::Wheel:
         if (contains(event.x, event.y) && event.wheel != 0)
@@ -115,6 +125,23 @@ StripAction TimelineStrip::pointer(const PointerEvent& event, bool shift, const 
         break;
     }
     return action;
+}
+
+int TimelineStrip::boundaryAt(double x, const TimelineArray& timeline) const
+{
+    int nearest = -1;
+    double distance = BoundaryReach;
+    ForShownParts(timeline, [&](int part, double start, double end) {
+        if (start > viewEnd_)
+            return false;
+        const double from = std::abs(xAt(end) - x);
+        if (from <= distance) {
+            distance = from;
+            nearest = part;
+        }
+        return true;
+    });
+    return nearest;
 }
 
 void TimelineStrip::drawParts(const TimelineArray& timeline, const StatusBar& font) const
@@ -160,6 +187,34 @@ void TimelineStrip::drawBeats(const BeatGrid& beats) const
     }
 }
 
+// The boundary being dragged, and its time (with a beat grid, its bar and beat) beside it.
+void TimelineStrip::drawDragged(const TimelineArray& timeline, const BeatGrid& beats, const StatusBar& font) const
+{
+    if (dragged_ < 0 || dragged_ >= timeline.size())
+        return;
+    const int ms = timeline[dragged_].endTime;
+    const float x = static_cast<float>(xAt(ms));
+    const float bottom = static_cast<float>(bottom_);
+    const float top = bottom + height_;
+    DrawScreenStrip(x - 1.5f, bottom, x + 1.5f, top, DraggedColour);
+    char label[48];
+    const long long shown = std::max(ms, 0);
+    int length = std::snprintf(label, sizeof label, "%02lld:%02lld.%03lld", shown / 60000, shown / 1000 % 60,
+        shown % 1000);
+    if (HasBeats(beats)) {
+        long long bar = 0;
+        int beat = 0;
+        BarBeatAt(beats, ms + 0.5, bar, beat);
+        std::snprintf(label + length, sizeof label - length, "  bar %lld.%d", bar, beat);
+    }
+    const float width = static_cast<float>(font.textWidth(label));
+    // Right of the line, or left of it near the strip's right end.
+    const float left = x + 4.0f + width < width_ ? x + 4.0f : x - 4.0f - width;
+    const float baseline = bottom + 4.0f;
+    DrawScreenStrip(left - 2.0f, bottom + 1.0f, left + width + 2.0f, baseline + font.ascent() + 2.0f, Backing);
+    font.drawText(left, baseline, label, DraggedColour);
+}
+
 void TimelineStrip::draw(int width, int height, const Waveform& waveform, const StripMarks& marks,
     const StatusBar& font)
 {
@@ -186,6 +241,8 @@ void TimelineStrip::draw(int width, int height, const Waveform& waveform, const 
         const float x = static_cast<float>(xAt(showEnd_));
         DrawScreenStrip(x - 2.0f, bottom, x, top, LoopColour);
     }
+    if (drag_ == Drag::Boundary && marks.timeline)
+        drawDragged(*marks.timeline, marks.beats, font);
     const float playhead = static_cast<float>(xAt(marks.clockMs));
     DrawScreenStrip(playhead - 1.0f, bottom, playhead + 1.0f, top, PlayheadColour);
     EndScreenText();

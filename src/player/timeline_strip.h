@@ -1,7 +1,8 @@
 // Author mode's timeline strip along the bottom of the window, above the status bar: the
 // soundtrack's waveform, the parts as alternating numbered blocks, the beat grid, the
 // playhead and the loop point, over a stretch of the show the maker zooms and pans with
-// the mouse. Clicking seeks, dragging scrubs, a double click on a block jumps to its start.
+// the mouse. Clicking seeks, dragging scrubs, a double click on a block jumps to its start,
+// and a press near a boundary between blocks drags the end of the part before it.
 #pragma once
 
 #include "demo/timeline.h"
@@ -21,6 +22,8 @@ struct StripAction {
         Scrub,      // dragged to ms: the picture follows
         ScrubEnd,   // released at ms: the music resumes there if it played before
         JumpToPart, // double click on part's block: to its start, ms
+        MoveEnd,    // a boundary dragged: part's end to ms, while the button is down
+        DropEnd,    // the boundary let go at ms
     };
     Kind kind = Kind::None;
     double ms = 0.0;
@@ -60,6 +63,9 @@ public:
     double viewStart() const { return viewStart_; }
     double viewEnd() const { return viewEnd_; }
 
+    // A press of the left button this many pixels from a boundary or nearer drags it.
+    static constexpr double BoundaryReach = 4.0;
+
     // Reacts to one pointer event (shift: Shift held). The wheel over the strip zooms about
     // the pointer, the right button or Shift with the left drags the stretch along.
     StripAction pointer(const PointerEvent& event, bool shift, const TimelineArray& timeline);
@@ -73,8 +79,11 @@ private:
     void setView(double start, double span);
     void drawParts(const TimelineArray& timeline, const StatusBar& font) const;
     void drawBeats(const BeatGrid& beats) const;
+    void drawDragged(const TimelineArray& timeline, const BeatGrid& beats, const StatusBar& font) const;
+    // The shown part whose end is nearest column x, within BoundaryReach; -1 for none.
+    int boundaryAt(double x, const TimelineArray& timeline) const;
 
-    enum class Drag { None, Scrub, Pan };
+    enum class Drag { None, Scrub, Pan, Boundary };
 
     int width_ = 1;
     int drawableHeight_ = 1;
@@ -87,6 +96,7 @@ private:
     Drag drag_ = Drag::None;
     double panFromX_ = 0.0;
     double panFromStart_ = 0.0;
+    int dragged_ = -1; // the part whose end is dragged
     std::vector<float> peak_;
     std::vector<float> rms_;
 };
