@@ -153,6 +153,7 @@ void applyStripAction(AuthorTransport& transport, const StripAction& action)
         transport.scrubEnd(action.ms);
         break;
     case StripAction::Kind::JumpToPart:
+    case StripAction::Kind::Seek:
         transport.clock().seek(action.ms);
         break;
     case StripAction::Kind::MoveEnd:
@@ -185,7 +186,8 @@ void FormatStatus(char* text, size_t size, const TimelineArray& timeline, const 
     const long long ms = std::llround(std::floor(clock.ms()));
     const char* state = clock.paused() ? "paused" : "playing";
     const char* looping = clock.looping() ? "  loop" : "";
-    const char* edited = unsaved ? "  unsaved edits" : "";
+    // First, where a narrow window cannot cut it off.
+    const char* edited = unsaved ? "unsaved edits  " : "";
     char beat[40] = "";
     if (HasBeats(beats)) {
         long long bar = 0;
@@ -194,15 +196,15 @@ void FormatStatus(char* text, size_t size, const TimelineArray& timeline, const 
         std::snprintf(beat, sizeof beat, "  bar %lld.%d", bar, inBar);
     }
     if (position.part >= timeline.size()) {
-        std::snprintf(text, size, "no part  %02lld:%02lld.%03lld%s  %gx  %s%s  %.0f fps %.1f ms%s", ms / 60000,
-            ms / 1000 % 60, ms % 1000, beat, clock.speed(), state, looping, fps, drawMs, edited);
+        std::snprintf(text, size, "%sno part  %02lld:%02lld.%03lld%s  %gx  %s%s  %.0f fps %.1f ms", edited,
+            ms / 60000, ms / 1000 % 60, ms % 1000, beat, clock.speed(), state, looping, fps, drawMs);
         return;
     }
     const TimelineEntry& part = timeline[position.part];
     std::snprintf(text, size,
-        "part %d/%d  %.40s  %.32s  frame %.1f  %02lld:%02lld.%03lld%s  %gx  %s%s  %.0f fps %.1f ms%s",
+        "%spart %d/%d  %.40s  %.32s  frame %.1f  %02lld:%02lld.%03lld%s  %gx  %s%s  %.0f fps %.1f ms", edited,
         position.part + 1, timeline.size(), part.sceneName.c_str(), part.cameraName.c_str(), position.partTime,
-        ms / 60000, ms / 1000 % 60, ms % 1000, beat, clock.speed(), state, looping, fps, drawMs, edited);
+        ms / 60000, ms / 1000 % 60, ms % 1000, beat, clock.speed(), state, looping, fps, drawMs);
 }
 
 void DrawShowAt(Show& show, const ShowPosition& position, bool jumped, int width, int height)

@@ -44,7 +44,7 @@ std::string ProblemSummary(size_t count, const std::string& folder);
 // The status bar's line into text (size bytes): part number and count, scene and camera
 // (names cut at 40 and 32 bytes), part time in frames, the clock as mm:ss.mmm, with a
 // beat grid the bar and beat as "bar 12.3", speed, paused or playing, looping, frames per
-// second and draw time, and "unsaved edits" when unsaved is set. Allocates nothing.
+// second and draw time, after "unsaved edits" when unsaved is set. Allocates nothing.
 void FormatStatus(char* text, size_t size, const TimelineArray& timeline, const ShowPosition& position,
                   const AuthorClock& clock, double fps, double drawMs, const BeatGrid& beats = BeatGrid(),
                   bool unsaved = false);

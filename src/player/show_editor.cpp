@@ -57,6 +57,7 @@ std::vector<std::string> SceneCameras(Scene& scene)
 ShowEditor::ShowEditor(Show& show, const BeatGrid& beats, ShowWatch* watch, std::string script)
     : show_(show), beats_(beats), watch_(watch), edits_(show.Timeline)
 {
+    onDisk_ = script;
     edits_.start(std::move(script));
     listTextures();
     checkBase();
@@ -233,11 +234,11 @@ bool ShowEditor::save(std::vector<std::string>& problems)
         return false;
     }
     const bool overWaiting = watch_ && watch_->scriptWaiting();
-    edits_.saved(text);
+    edits_.saved();
+    onDisk_ = text;
     if (watch_)
         watch_->scriptSaved(text);
     waitingLine_.clear();
-    listTextures();
     say(overWaiting ? "saved script.txt over the version changed on disk, which is kept as script.txt~"
                     : "saved script.txt; the script before is kept as script.txt~");
     problems = ProblemLines(CheckDemoFolder(show_.folder(), show_.TextureBudget.total()));
@@ -264,9 +265,10 @@ void ShowEditor::followWatch()
         }
     } else {
         waitingLine_.clear();
-        if (watch_->script() != edits_.base()) {
+        if (watch_->script() != onDisk_) {
             const bool hadSteps = edits_.undoSteps() > 0;
-            edits_.start(watch_->script());
+            onDisk_ = watch_->script();
+            edits_.start(onDisk_);
             listTextures();
             checkBase();
             if (hadSteps)

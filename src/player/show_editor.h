@@ -62,6 +62,7 @@ private:
     ShowWatch* watch_;
     TimelineEdits edits_;
     std::vector<std::string> textures_; // "standard", then the show's textures in listing order
+    std::string onDisk_; // script.txt as loaded or saved last
     bool baseKnown_ = false; // the base script reads as the timeline did at the start
     std::string waitingLine_;
     std::string message_;

@@ -5,7 +5,7 @@
 
 TimelineEdits::TimelineEdits(TimelineArray& timeline) : timeline_(timeline) {}
 
-void TimelineEdits::readBase(std::string script)
+void TimelineEdits::start(std::string script)
 {
     base_ = std::move(script);
     plan_ = ParseScript(base_);
@@ -13,11 +13,6 @@ void TimelineEdits::readBase(std::string script)
     separated_ = false;
     for (int part = 1; part < plan_.parts.size() && !separated_; ++part)
         separated_ = lines_.part(plan_, part).blankBefore;
-}
-
-void TimelineEdits::start(std::string script)
-{
-    readBase(std::move(script));
     const int count = timeline_.size();
     ids_.resize(static_cast<size_t>(count));
     infos_.assign(static_cast<size_t>(count), PartInfo());
@@ -215,22 +210,8 @@ std::string TimelineEdits::script() const
     return WriteScript(base_, plan_, parts);
 }
 
-void TimelineEdits::saved(std::string text)
+void TimelineEdits::saved()
 {
     endDrag();
-    // Parts of the old script that the new one leaves out keep their lines, for an undo to
-    // write them back as they were.
-    std::vector<bool> present(infos_.size(), false);
-    for (int id : ids_)
-        present[id] = true;
-    for (size_t id = 0; id < infos_.size(); ++id) {
-        PartInfo& info = infos_[id];
-        if (info.scriptPart >= 0 && !present[id])
-            info.style = lines_.part(plan_, info.scriptPart);
-        info.scriptPart = -1;
-    }
-    readBase(std::move(text));
-    for (int i = 0; i < timeline_.size() && i < plan_.parts.size(); ++i)
-        infos_[ids_[i]].scriptPart = i;
     savedSerial_ = serialNow();
 }

@@ -50,16 +50,18 @@ public:
     // True while the timeline is not the one of the script last started from or saved.
     bool unsaved() const;
 
-    // The script with the edits written in: the script itself when there are none.
+    // The script started from with the edits written in: the script itself when there are
+    // none. Written from the script started from whatever was saved since, so that undoing
+    // every edit writes it back byte for byte.
     std::string script() const;
-    // script() was saved as script.txt: edits count from text now, and the history stays.
-    void saved(std::string text);
+    // script() was saved as script.txt: the timeline is saved as it is now.
+    void saved();
     // The script edits are counted from.
     const std::string& base() const { return base_; }
 
 private:
-    // What a part is beside its entry: its part in the script (or -1), and its lines where
-    // the script does not hold it.
+    // What a part is beside its entry: its part in the script (or -1), and for a part cut
+    // from another, the lines of the part it was cut from.
     struct PartInfo {
         int scriptPart = -1;
         PartLines style;
@@ -77,7 +79,6 @@ private:
         long long serial = 0;
     };
 
-    void readBase(std::string script);
     void apply(const Change& change, bool forward);
     void record(std::vector<Change> changes);
     long long serialNow() const;

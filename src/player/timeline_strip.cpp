@@ -94,8 +94,10 @@ StripAction TimelineStrip::pointer(const PointerEvent& event, bool shift, const 
             if (part < timeline.size())
                 action = StripAction{StripAction::Kind::JumpToPart, PartStart(timeline, part), part};
         } else if (event.button == SDL_BUTTON_LEFT && (dragged_ = boundaryAt(event.x, timeline)) >= 0) {
+            // Held on a boundary: the first move drags it; let go unmoved, a click seeks.
             drag_ = Drag::Boundary;
-            action = StripAction{StripAction::Kind::MoveEnd, double(timeline[dragged_].endTime), dragged_};
+            moved_ = false;
+            pressMs_ = ms;
         } else if (event.button == SDL_BUTTON_LEFT) {
             drag_ = Drag::Scrub;
             action = StripAction{StripAction::Kind::ScrubStart, ms, 0};
@@ -104,8 +106,10 @@ StripAction TimelineStrip::pointer(const PointerEvent& event, bool shift, const 
     case PointerEvent::Kind::Motion:
         if (drag_ == Drag::Scrub)
             action = StripAction{StripAction::Kind::Scrub, ms, 0};
-        else if (drag_ == Drag::Boundary)
+        else if (drag_ == Drag::Boundary) {
+            moved_ = true;
             action = StripAction{StripAction::Kind::MoveEnd, ms, dragged_};
+        }
         else if (drag_ == Drag::Pan)
             setView(panFromStart_ - (event.x - panFromX_) * (viewEnd_ - viewStart_) / width_, viewEnd_ - viewStart_);
         break;
@@ -113,7 +117,8 @@ StripAction TimelineStrip::pointer(const PointerEvent& event, bool shift, const 
         if (drag_ == Drag::Scrub && event.button == SDL_BUTTON_LEFT)
             action = StripAction{StripAction::Kind::ScrubEnd, ms, 0};
         if (drag_ == Drag::Boundary && event.button == SDL_BUTTON_LEFT)
-            action = StripAction{StripAction::Kind::DropEnd, ms, dragged_};
+            action = moved_ ? StripAction{StripAction::Kind::DropEnd, ms, dragged_}
+                            : StripAction{StripAction::Kind::Seek, pressMs_, 0};
         if (drag_ != Drag::None && (event.button == SDL_BUTTON_LEFT || event.button == SDL_BUTTON_RIGHT)) {
             drag_ = Drag::None;
             dragged_ = -1;
@@ -241,7 +246,7 @@ void TimelineStrip::draw(int width, int height, const Waveform& waveform, const 
         const float x = static_cast<float>(xAt(showEnd_));
         DrawScreenStrip(x - 2.0f, bottom, x, top, LoopColour);
     }
-    if (drag_ == Drag::Boundary && marks.timeline)
+    if (drag_ == Drag::Boundary && moved_ && marks.timeline)
         drawDragged(*marks.timeline, marks.beats, font);
     const float playhead = static_cast<float>(xAt(marks.clockMs));
     DrawScreenStrip(playhead - 1.0f, bottom, playhead + 1.0f, top, PlayheadColour);

@@ -22,6 +22,7 @@ struct StripAction {
         Scrub,      // dragged to ms: the picture follows
         ScrubEnd,   // released at ms: the music resumes there if it played before
         JumpToPart, // double click on part's block: to its start, ms
+        Seek,       // a click on a boundary, not dragged: the clock to ms
         MoveEnd,    // a boundary dragged: part's end to ms, while the button is down
         DropEnd,    // the boundary let go at ms
     };
@@ -96,7 +97,9 @@ private:
     Drag drag_ = Drag::None;
     double panFromX_ = 0.0;
     double panFromStart_ = 0.0;
-    int dragged_ = -1; // the part whose end is dragged
+    int dragged_ = -1; // the part whose end is held, and dragged once moved
+    bool moved_ = false;
+    double pressMs_ = 0.0;
     std::vector<float> peak_;
     std::vector<float> rms_;
 };

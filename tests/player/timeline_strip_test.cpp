@@ -278,18 +278,18 @@ TEST(TimelineStrip, TheMouseSeeksScrubsJumpsZoomsAndPans)
         case StripAction::Kind::Scrub: transport.scrubTo(action.ms); break;
         case StripAction::Kind::ScrubEnd: transport.scrubEnd(action.ms); break;
         case StripAction::Kind::JumpToPart: transport.clock().seek(action.ms); break;
-        case StripAction::Kind::None: break;
+        default: break;
         }
         return action.kind;
     };
 
     // A click seeks to the time under it; the playing show plays on from there.
-    apply(pointer(PointerEvent::Kind::Press, 100, y));
+    apply(pointer(PointerEvent::Kind::Press, 90, y));
     EXPECT_TRUE(transport.clock().paused()) << "the music is muted while the button is down";
-    apply(pointer(PointerEvent::Kind::Release, 100, y));
-    EXPECT_DOUBLE_EQ(transport.clock().ms(), 10000.0);
+    apply(pointer(PointerEvent::Kind::Release, 90, y));
+    EXPECT_DOUBLE_EQ(transport.clock().ms(), 9000.0);
     EXPECT_FALSE(transport.clock().paused());
-    EXPECT_EQ(music.at, 10000.0);
+    EXPECT_EQ(music.at, 9000.0);
 
     // A drag: the clock follows, and ends where the button is let go.
     apply(pointer(PointerEvent::Kind::Press, 40, y));
@@ -329,6 +329,42 @@ TEST(TimelineStrip, TheMouseSeeksScrubsJumpsZoomsAndPans)
     apply(pointer(PointerEvent::Kind::Wheel, 100, y, 0, 0, -100));
     EXPECT_EQ(strip.viewStart(), 0.0);
     EXPECT_EQ(strip.viewEnd(), 40000.0);
+}
+
+TEST(TimelineStrip, APressNearABoundaryDragsTheEndOfThePartBeforeIt)
+{
+    // 100 ms a column: the boundaries at columns 100 and 250, the show's end at 400.
+    const TimelineArray timeline = partsEndingAt({10000, 25000, 40000});
+    TimelineStrip strip;
+    strip.setShowEnd(ShowEnd(timeline));
+    strip.place(400, 300, 20);
+    const int y = 300 - 20 - strip.height() / 2;
+    using Kind = PointerEvent::Kind;
+    struct Drag {
+        int pressX, moveX;
+        StripAction::Kind onMove, onRelease;
+        int part;
+        double releaseMs;
+    };
+    const Drag drags[] = {
+        {96, 130, StripAction::Kind::MoveEnd, StripAction::Kind::DropEnd, 0, 13000.0},
+        {254, 240, StripAction::Kind::MoveEnd, StripAction::Kind::DropEnd, 1, 24000.0},
+        {398, 380, StripAction::Kind::MoveEnd, StripAction::Kind::DropEnd, 2, 38000.0},
+        {95, 130, StripAction::Kind::Scrub, StripAction::Kind::ScrubEnd, 0, 13000.0}, // 5 columns off: scrubs
+        {102, 102, StripAction::Kind::None, StripAction::Kind::Seek, 0, 10200.0},     // not moved: a click
+    };
+    for (const Drag& d : drags) {
+        SCOPED_TRACE(d.pressX);
+        strip.pointer(pointer(Kind::Press, d.pressX, y), false, timeline);
+        if (d.moveX != d.pressX) {
+            const StripAction moved = strip.pointer(pointer(Kind::Motion, d.moveX, y), false, timeline);
+            EXPECT_EQ(moved.kind, d.onMove);
+            EXPECT_TRUE(moved.kind != StripAction::Kind::MoveEnd || moved.part == d.part);
+        }
+        const StripAction released = strip.pointer(pointer(Kind::Release, d.moveX, y), false, timeline);
+        EXPECT_EQ(released.kind, d.onRelease);
+        EXPECT_DOUBLE_EQ(released.ms, d.releaseMs);
+    }
 }
 
 TEST(TimelineStrip, AFrameWithTheStripShownAllocatesNothing)
