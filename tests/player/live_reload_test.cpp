@@ -470,3 +470,36 @@ TEST_F(LiveReloadTest, AChangedArchiveIsReopenedAndTheShowLoadedAgain)
     ASSERT_TRUE(pollUntil([&] { return middle() == 0x00ff00u; }));
     EXPECT_TRUE(reload.problems().empty());
 }
+
+TEST_F(LiveReloadTest, AHeldScriptWaitsForTheMakersEditsAndTheirOwnSaveIsNoChange)
+{
+    REQUIRE_GL(gl);
+    InitGLState(Width, Height);
+    loadShow();
+    ASSERT_TRUE(reload.start(*show));
+    const std::string loaded = fileBytes("script.txt");
+    EXPECT_EQ(reload.script(), loaded);
+
+    // Edited on disk while the maker has unsaved edits: told once, the timeline kept.
+    reload.holdScript(true);
+    std::string changed = loaded;
+    changed.replace(changed.find("60000"), 5, "30000");
+    write("script.txt", changed);
+    EXPECT_TRUE(pollUntil([&] { return reload.scriptWaiting(); }));
+    EXPECT_FALSE(pollFor(300ms)) << "said once";
+    EXPECT_EQ(show->Timeline[0].endTime, 60000);
+
+    // The hold ends (every edit undone): the version on disk is loaded.
+    reload.holdScript(false);
+    ASSERT_TRUE(pollUntil([&] { return show->Timeline[0].endTime == 30000; }));
+    EXPECT_FALSE(reload.scriptWaiting());
+    EXPECT_EQ(reload.script(), changed);
+
+    // What the maker saves is the timeline already: nothing is loaded again.
+    std::string saved = changed;
+    saved.replace(saved.find("30000"), 5, "45000");
+    reload.scriptSaved(saved);
+    write("script.txt", saved);
+    EXPECT_FALSE(pollFor(300ms));
+    EXPECT_EQ(show->Timeline[0].endTime, 30000) << "the maker's own timeline, not read back";
+}
