@@ -49,11 +49,13 @@ void addShowOptions(CLI::App& app, CommandLine& options, std::string& modeName, 
     app.add_flag("--author", options.author,
         "author mode: no dialog, a window (640x480 unless --mode says otherwise) where Space pauses, the "
         "arrows seek, PageUp/PageDown jump between parts, - and = change the speed, with a status bar "
-        "(H hides it) and the folder's problems on screen; see the README for every key");
+        "(H hides it) and the folder's problems on screen; the timeline is edited there (drag a part's end, "
+        "C cuts, J joins, 1-9 cut live, V/B/O step the camera, background, overlay, Ctrl+Z undoes) and "
+        "Ctrl+S saves script.txt; see the README for every key");
     app.add_option("--bpm", bpm,
         "author mode: the music's tempo in beats per minute (decimal), for the beat grid on the timeline, "
-        "bar.beat in the status bar and Ctrl+arrows stepping by beat (Ctrl+Shift by bar); auto estimates it "
-        "from the music and prints what it found")
+        "bar.beat in the status bar, Ctrl+arrows stepping by beat (Ctrl+Shift by bar) and edits snapped to "
+        "beats (Alt held: not snapped); auto estimates it from the music and prints what it found")
         ->type_name("N|auto");
     app.add_option("--beat-offset", options.beatOffsetMs,
         "author mode: where the first beat of a bar falls on the show's clock, in ms (default 0)")
