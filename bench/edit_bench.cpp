@@ -70,8 +70,10 @@ void BM_EditingFrame(benchmark::State& state)
     const int y = 720 - 20 - strip.height() / 2;
     transport.clock().start(0);
     transport.press(AuthorKey::Pause, false);
+    // Paused in the middle of the show, beside the boundary dragged.
     const int dragged = timeline.size() / 2;
     const double middle = PartStart(timeline, dragged + 1);
+    transport.clock().seek(middle);
     playback.seek(middle);
     char status[256];
     int tick = 0;

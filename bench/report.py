@@ -97,6 +97,7 @@ def main():
     raw["lists"] = run_benchmark(build, "list_bench")
     raw["pacing"] = run_on_xvfb(build, "pacing_bench")
     raw["capture"] = run_benchmark(build, "capture_bench")
+    raw["edit"] = run_benchmark(build, "edit_bench", *repetitions)
     say("== the web page in headless Chromium (node scripts/web/bench.mjs)")
     out = subprocess.run(["node", os.path.join(HERE, "..", "scripts", "web", "bench.mjs")], check=True,
                          stdout=subprocess.PIPE, text=True).stdout
@@ -263,6 +264,27 @@ def main():
         entry = page[f"web.download.{name}"]
         row("", f"download: {name}, kB", fmt(entry["value"] / 1e3, 0), f"gzipped -9: {fmt(entry['gzip9'] / 1e3, 0)}",
             f"{fmt(entry['gzip9'] / entry['value'], 2)}x", "", "")
+
+    # 13. Editing a 10,000-part show in author mode: a frame's work beside drawing stays what
+    # it is without edits, whatever was edited; an edit and a save's writing are one-offs.
+    edit = raw["edit"]
+    untouched = real_ns(edit["BM_EditingFrame/10000/0"]) / 1e3
+    small = real_ns(edit["BM_EditingFrame/10/0"]) / 1e3
+    edited = real_ns(edit["BM_EditingFrame/10000/1"]) / 1e3
+    row("13 Timeline edits, 10^4 parts, us", "a frame's editing work after 1,000 edits", fmt(edited, 2),
+        f"untouched: {fmt(untouched, 2)}", f"{fmt(edited / untouched, 2)}x", "<= 1.25x untouched",
+        verdict(edited <= 1.25 * untouched))
+    row("", "a frame's editing work, untouched", fmt(untouched, 2), f"10 parts: {fmt(small, 2)}",
+        f"{fmt(untouched / small, 1)}x", "", "")
+    # A dragged boundary seeks the picture to the playhead each frame: one walk of the parts.
+    dragging = real_ns(edit["BM_EditingFrame/10000/2"]) / 1e3
+    row("", "a frame while a boundary is dragged (the picture sought again)", fmt(dragging, 2),
+        f"untouched: {fmt(untouched, 2)}", f"{fmt(dragging / untouched, 1)}x", "< 1000 us", verdict(dragging < 1000))
+    cut = real_ns(edit["BM_CutAndUndo/10000"]) / 1e3
+    row("", "a cut and its undo, mid-show", fmt(cut, 1), f"10 parts: {fmt(real_ns(edit['BM_CutAndUndo/10']) / 1e3, 2)}",
+        "", "< 16,667 us (a frame at 60 Hz)", verdict(cut < 16667))
+    written = real_ns(edit["BM_WriteScript/10000"]) / 1e6
+    row("", "Ctrl+S: the script written (in memory), ms", fmt(written, 2), "", "", "", "")
 
     header = ("Row", "Measured", "Ours", "Compared with", "Ratio", "Target", "Met")
     widths = [max(len(str(r[i])) for r in rows + [header]) for i in range(len(header))]
