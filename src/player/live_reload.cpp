@@ -213,6 +213,9 @@ bool LiveReload::poll(SoundStream*& stream)
             script = true;
     }
     problemsChanged_ = false;
+    // The maker's own save leaves the script as the timeline already is.
+    if (script && !everything && !released && scriptUnchanged())
+        script = false;
     if (script && held_) {
         // The pictures, scenes and music go on loading; the timeline stays the maker's.
         script = false;
@@ -242,16 +245,19 @@ bool LiveReload::poll(SoundStream*& stream)
     return reloaded || problemsChanged_;
 }
 
-// A change of the script while it is held: true when the script now differs from the one
-// loaded or saved last and the maker was not told yet.
+// True when script.txt reads as the script loaded or saved last.
+bool LiveReload::scriptUnchanged() const
+{
+    std::vector<unsigned char> bytes;
+    std::string problem;
+    return show_->folder().readFile(ScriptFile, ScriptFileLimit, bytes, problem) &&
+        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()) == script_;
+}
+
+// A change of the script while it is held: true when the maker was not told of one yet.
 bool LiveReload::waitWithScript()
 {
     if (scriptWaiting_)
-        return false;
-    std::vector<unsigned char> bytes;
-    std::string problem;
-    if (archiveName_.empty() && show_->folder().readFile(ScriptFile, ScriptFileLimit, bytes, problem) &&
-        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()) == script_)
         return false;
     scriptWaiting_ = true;
     return true;
@@ -277,9 +283,6 @@ bool LiveReload::reloadScript(SoundStream*& stream, bool everything)
         return false;
     }
     clearProblem(ScriptFile);
-    // The maker's own save: the timeline is the script already.
-    if (!everything && std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()) == script_)
-        return false;
     script_.assign(bytes.begin(), bytes.end());
     ShowPlan plan = ParseScript(script_);
     std::vector<Use> uses = usesOf(plan);

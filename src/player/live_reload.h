@@ -65,6 +65,7 @@ private:
     static std::vector<std::string> texturesBefore(const std::vector<Use>& uses, const Use& scene);
     bool changed(const std::string& file) const;
 
+    bool scriptUnchanged() const;
     bool waitWithScript();
     bool reopenArchive();
     bool reloadScript(SoundStream*& stream, bool everything);
