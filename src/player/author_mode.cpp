@@ -324,8 +324,9 @@ private:
     bool takeKeys()
     {
         bool shotWanted = false;
-        const bool shift = platform_.keyDown(ShiftKey);
-        const bool ctrl = platform_.keyDown(ControlKey);
+        const bool shift = modifier(ShiftKey);
+        const bool ctrl = modifier(ControlKey);
+        alt_ = modifier(AltKey);
         for (int i = 0; i < AuthorKeyBindingCount; ++i) {
             const AuthorKeyBinding& binding = AuthorKeyBindings[i];
             if (!platform_.takeKeyPress(binding.virtualKey))
@@ -351,8 +352,7 @@ private:
             case AuthorKey::Background:
             case AuthorKey::Overlay:
             case AuthorKey::LiveCut:
-                edited(editor_.press(binding.key, binding.virtualKey - '0', transport_.clock().ms(), shift,
-                    platform_.keyDown(AltKey)));
+                edited(editor_.press(binding.key, binding.virtualKey - '0', transport_.clock().ms(), shift, alt_));
                 break;
             default:
                 transport_.press(binding.key, shift, ctrl);
@@ -360,6 +360,14 @@ private:
             }
         }
         return shotWanted;
+    }
+
+    // True while the modifier key is down, or when it was pressed since the last frame: a
+    // combination tapped between two frames is let go by the time the frame reads it.
+    bool modifier(int virtualKey)
+    {
+        const bool tapped = platform_.takeKeyPress(virtualKey);
+        return platform_.keyDown(virtualKey) || tapped;
     }
 
     // What the mouse did on the strip: a boundary dragged edits the timeline, the rest
@@ -371,7 +379,7 @@ private:
             return;
         }
         bool dropped = false;
-        const bool changed = editor_.drag(action, platform_.keyDown(AltKey), dropped);
+        const bool changed = editor_.drag(action, alt_ || platform_.keyDown(AltKey), dropped);
         // The strip keeps its scale until the boundary is let go.
         if (dropped)
             edited(true);
@@ -482,6 +490,7 @@ private:
     ShowEditor editor_;
     std::vector<std::string> shown_; // the lines over the status bar
     bool escapeAsked_ = false;
+    bool alt_ = false; // Alt held or tapped in this frame
     int messagesSeen_ = 0;
     uint32_t messageTick_ = 0;
 };
