@@ -3,6 +3,7 @@
 #include "common/data_file.h"
 #include "common/printable_text.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +14,9 @@
 #include <vector>
 
 namespace {
+
+// The temporary files a save writes are named so in the script's folder.
+constexpr const char* SavingPrefix = "/.script.txt.saving-";
 
 std::string folderOf(const std::string& path)
 {
@@ -27,7 +31,7 @@ std::string folderOf(const std::string& path)
 bool replaceFile(const std::string& folder, const std::string& target, const char* bytes, size_t size, mode_t mode,
                  std::string& problem)
 {
-    std::string name = folder + "/.script.txt.saving-XXXXXX";
+    std::string name = folder + SavingPrefix + "XXXXXX";
     std::vector<char> path(name.begin(), name.end());
     path.push_back('\0');
     const int fd = mkstemp(path.data());
@@ -55,6 +59,19 @@ bool replaceFile(const std::string& folder, const std::string& target, const cha
     return true;
 }
 
+// Removes what saves cut short by a crash left in folder: their temporary files.
+void removeLeftovers(const std::string& folder)
+{
+    DIR* entries = ::opendir(folder.c_str());
+    if (!entries)
+        return;
+    const std::string prefix = std::string(SavingPrefix).substr(1);
+    while (const dirent* entry = ::readdir(entries))
+        if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0)
+            ::unlink((folder + "/" + entry->d_name).c_str());
+    ::closedir(entries);
+}
+
 // Flushes the folder's entries, so that the renames survive a crash of the machine too.
 void syncFolder(const std::string& folder)
 {
@@ -78,6 +95,7 @@ bool SaveShowScript(const DataFolder& folder, const std::string& text, std::stri
         return false;
     const std::string script = folder.placeOf(folder.resolve("script.txt"));
     const std::string place = folderOf(script);
+    removeLeftovers(place);
     struct stat status {};
     const mode_t mode = ::stat(script.c_str(), &status) == 0 ? (status.st_mode & 07777) : 0644;
     if (!replaceFile(place, script + "~", reinterpret_cast<const char*>(previous.data()), previous.size(), mode,

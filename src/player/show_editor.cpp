@@ -226,6 +226,11 @@ bool ShowEditor::drag(const StripAction& action, bool free, bool& dropped)
 bool ShowEditor::save(std::vector<std::string>& problems)
 {
     const std::string text = edits_.script();
+    // Writing it again would put the script in place of the one before it in script.txt~.
+    if (text == onDisk_ && !(watch_ && watch_->scriptWaiting())) {
+        say("script.txt has no unsaved edits; it is left as it is");
+        return false;
+    }
     std::string problem;
     if (!baseKnown_)
         problem = "the script the show was loaded from could not be read again";

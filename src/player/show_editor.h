@@ -30,7 +30,8 @@ public:
     // changed; dropped is set when the drag ended.
     bool drag(const StripAction& action, bool free, bool& dropped);
     // Ctrl+S: writes script.txt, then checks the show saved, into problems. Returns false
-    // (problems untouched) when it is not saved; the edits stay then.
+    // (problems untouched) when it is not saved (the edits stay then) or holds the edits
+    // already.
     bool save(std::vector<std::string>& problems);
     // Before the watch polls: it holds the script while there are unsaved edits.
     void holdScript();

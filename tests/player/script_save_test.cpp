@@ -45,6 +45,8 @@ TEST(SaveShowScript, KeepsTheScriptBeforeAndLeavesNothingElseBehind)
     struct stat status {};
     ASSERT_EQ(::stat((dir / "Script.txt").c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0640u);
+    // A save a crash cut short left its temporary file: the next save clears it.
+    writeFile(dir / ".script.txt.saving-Ab12Cd", "[part]\n");
     ASSERT_TRUE(SaveShowScript(folder, "[part]\na\n3000\r\n", problem)) << problem;
     EXPECT_EQ(bytesOf(dir / "Script.txt~"), "[part]\na\n2000\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
