@@ -1,0 +1,80 @@
+#!/bin/sh
+# Author mode edits the show's parts and writes them back into script.txt: a boundary
+# dragged on the strip snaps to the beat (or not, with Alt), a cut, a join and the camera
+# and background keys each change only their own lines, undo and redo walk the edits, and
+# Escape with edits unsaved asks again. Every save keeps the rest of the file byte for byte
+# (CRLF, comments, the headers' spelling) and the file it replaced as script.txt~.
+. "$(dirname "$0")/lib/session.sh"
+. "$(dirname "$0")/lib/edits.sh"
+
+start_xvfb
+make_edit_show
+
+# Fails unless script.txt holds the parts given (as show_script takes them) and nothing else.
+expect_script() {
+    what=$1
+    shift
+    show_script "$@" >"$WORK/expected"
+    cmp -s "$WORK/expected" "$DEMO/script.txt" ||
+        fail "$what: script.txt is not as expected: $(diff "$WORK/expected" "$DEMO/script.txt" | sed -n l)"
+}
+
+start_player --author --no-sound --bpm 120 "$DEMO"
+window=$(find_window 640 480 20) || fail "no 640x480 window appeared"
+sleep 0.5
+press_key "$window" space
+
+# The boundary at 2250 ms dragged to 3075 ms lands on the beat at 3000.
+drag "$window" "$(column 2250)" "$(column 3075)"
+save "$window"
+expect_script "after the drag" 3000 front blue.jpg standard 4000 side standard standard 6000 top blue.jpg corner.png
+cmp -s "$WORK/original" "$DEMO/script.txt~" || fail "script.txt~ is not the script as it was before the save"
+cp "$DEMO/script.txt" "$WORK/dragged"
+
+# A cut at 1 s in the first part; at 2 s, in its second half, a join with the next part,
+# the camera two on and one back, the background one on.
+press_key "$window" Home
+press_key "$window" Right
+press_key "$window" c
+press_key "$window" Right
+for key in j v v shift+v b; do press_key "$window" "$key"; done
+save "$window"
+expect_script "after a cut, a join, the camera and background keys" \
+    1000 front blue.jpg standard 4000 side green.jpg standard 6000 top blue.jpg corner.png
+cmp -s "$WORK/dragged" "$DEMO/script.txt~" || fail "script.txt~ is not the script of the save before"
+"$TALDREX" --check "$DEMO" >"$WORK/check" 2>&1 || fail "the saved show has problems: $(cat "$WORK/check")"
+
+# Undone to the start and saved: the script as first written; one redo brings the drag back.
+for _ in $(seq 9); do press_key "$window" ctrl+z; done
+save "$window"
+cmp -s "$WORK/original" "$DEMO/script.txt" || fail "every edit undone, the saved script differs from the first one"
+press_key "$window" ctrl+shift+z
+save "$window"
+cmp -s "$WORK/dragged" "$DEMO/script.txt" || fail "after one redo the saved script is not the dragged one"
+
+# With Alt the boundary at 4000 ms ends where the button is let go, at 4200 ms, off the beat.
+xdotool keydown Alt_L
+drag "$window" "$(column 4000)" "$(column 4200)"
+xdotool keyup Alt_L
+save "$window"
+end=$(sed -n 20p "$DEMO/script.txt" | tr -d '\r')
+[ "$end" -ge 4190 ] && [ "$end" -le 4210 ] 2>/dev/null ||
+    fail "a boundary dragged with Alt to 4200 ms ends the part at \"$end\""
+cp "$DEMO/script.txt" "$WORK/free"
+show_script 3000 front blue.jpg standard "$end" side standard standard 6000 top blue.jpg corner.png >"$WORK/expected"
+cmp -s "$WORK/expected" "$DEMO/script.txt" || fail "the drag with Alt changed more than the end line"
+
+# Escape with an edit unsaved stays and says so; a second Escape leaves without saving.
+press_key "$window" Home
+press_key "$window" Right
+press_key "$window" c
+press_key "$window" Escape
+sleep 0.5
+kill -0 "$APP_PID" 2>/dev/null || fail "the first Escape with an edit unsaved ended the player"
+grep -q '^taldrex: unsaved edits: Ctrl+S saves, Escape again leaves' "$WORK/stderr" ||
+    fail "the first Escape with an edit unsaved printed no warning"
+press_key "$window" Escape
+wait_player 10
+[ "$STATUS" -eq 0 ] || fail "the second Escape ended author mode with status $STATUS"
+cmp -s "$WORK/free" "$DEMO/script.txt" || fail "leaving with an edit unsaved changed script.txt"
+echo "PASS"
