@@ -1,9 +1,10 @@
 #!/bin/sh
 # Author mode edits the show's parts and writes them back into script.txt: a boundary
-# dragged on the strip snaps to the beat (or not, with Alt), a cut, a join and the camera
-# and background keys each change only their own lines, undo and redo walk the edits, a
-# change on disk under unsaved edits is reported, and Escape with edits unsaved asks again. Every save keeps the rest of the file byte for byte
-# (CRLF, comments, the headers' spelling) and the file it replaced as script.txt~.
+# dragged on the strip snaps to the beat (or not, with Alt); a cut, a join, the camera and
+# picture keys and a number key while playing each change only their own lines; undo and
+# redo walk the edits; a change on disk under unsaved edits is reported; Escape with edits
+# unsaved asks again. Every save keeps the rest of the file byte for byte (CRLF, comments,
+# the headers' spelling) and the file it replaced as script.txt~.
 . "$(dirname "$0")/lib/session.sh"
 . "$(dirname "$0")/lib/edits.sh"
 
@@ -32,21 +33,21 @@ cmp -s "$WORK/original" "$DEMO/script.txt~" || fail "script.txt~ is not the scri
 cp "$DEMO/script.txt" "$WORK/dragged"
 
 # A cut at 1 s in the first part; at 2 s, in its second half, a join with the next part,
-# the camera two on and one back, the background one on.
+# the camera two on and one back, the background two on and one back, the overlay one on.
 press_key "$window" Home
 press_key "$window" Right
 press_key "$window" c
 press_key "$window" Right
-for key in j v v shift+v b; do press_key "$window" "$key"; done
+for key in j v v shift+v b b shift+b o; do press_key "$window" "$key"; done
 save "$window"
-expect_script "after a cut, a join, the camera and background keys" \
-    1000 front blue.jpg standard 4000 side green.jpg standard 6000 top blue.jpg corner.png
+expect_script "after a cut, a join, the camera, background and overlay keys" \
+    1000 front blue.jpg standard 4000 side green.jpg blue.jpg 6000 top blue.jpg corner.png
 cmp -s "$WORK/dragged" "$DEMO/script.txt~" || fail "script.txt~ is not the script of the save before"
 "$TALDREX" --check "$DEMO" >"$WORK/check" 2>&1 || fail "the saved show has problems: $(cat "$WORK/check")"
 
 # Undone to the start and saved: the script as first written. Redone twice, once by each
 # key: the drag and the cut are back.
-for _ in $(seq 9); do press_key "$window" ctrl+z; done
+for _ in $(seq 12); do press_key "$window" ctrl+z; done
 save "$window"
 cmp -s "$WORK/original" "$DEMO/script.txt" || fail "every edit undone, the saved script differs from the first one"
 press_key "$window" ctrl+shift+z
@@ -66,12 +67,25 @@ echo "$end" | awk '{ exit !(/^[0-9]+$/ && $0 >= 4190 && $0 <= 4210) }' ||
 expect_script "after the drag with Alt" \
     1000 front blue.jpg standard 3000 front blue.jpg standard "$end" side standard standard 6000 top blue.jpg corner.png
 
+# 3 while playing ends the part at the beat nearest the playhead (at about 1.5 s, in the
+# second part) and starts one through the third camera, to the part's old end.
+press_key "$window" Home
+press_key "$window" space
+sleep 1
+press_key "$window" 3
+press_key "$window" space
+save "$window"
+sed -n 18,34p "$DEMO/script.txt" | tr -d '\r' | tr '\n' ' ' >"$WORK/parts"
+awk '{ exit !($1 == "[Part]" && $3 % 500 == 0 && $3 > 1000 && $3 < 3000 &&
+              $7 == "[Part]" && $8 == "square.scn" && $9 == 3000 && $10 == "top" && $13 == "[Part]" && $15 == end) }' \
+    end="$end" "$WORK/parts" || fail "3 while playing did not cut the second part on a beat into one through top: $(cat "$WORK/parts")"
+[ "$(grep -c '^\[Part\]' "$DEMO/script.txt")" -eq 5 ] || fail "3 while playing made more than one part"
+
 # Changed on disk under an unsaved edit: said, and the edit is saved over it on Ctrl+S, the
 # disk's version kept as script.txt~.
 [ "$(lines_with 'changed on disk')" -eq 0 ] || fail "the player's own saves were reported as changes on disk"
 press_key "$window" Home
-press_key "$window" Right
-press_key "$window" Right
+for _ in 1 2 3 4; do press_key "$window" Right; done
 press_key "$window" c
 cp "$DEMO/script.txt" "$WORK/touched"
 crlf '# touched by another editor' >>"$WORK/touched"
@@ -83,7 +97,7 @@ done
 grep -q 'changed on disk' "$WORK/stderr" || fail "script.txt changed on disk under an unsaved edit without a word"
 save "$window"
 cmp -s "$WORK/touched" "$DEMO/script.txt~" || fail "saved over a change on disk, script.txt~ is not the disk's version"
-[ "$(grep -c '^\[Part\]' "$DEMO/script.txt")" -eq 5 ] || fail "saved over a change on disk, the cut at 2 s was lost"
+[ "$(grep -c '^\[Part\]' "$DEMO/script.txt")" -eq 6 ] || fail "saved over a change on disk, the cut at 4 s was lost"
 cp "$DEMO/script.txt" "$WORK/last"
 
 # Escape with an edit unsaved stays and says so; a second Escape leaves without saving.
