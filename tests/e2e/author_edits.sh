@@ -111,4 +111,36 @@ press_key "$window" Escape
 wait_player 10
 [ "$STATUS" -eq 0 ] || fail "the second Escape ended author mode with status $STATUS"
 cmp -s "$WORK/last" "$DEMO/script.txt" || fail "leaving with an edit unsaved changed script.txt"
+
+# A script in LF with its parts one after the other and no line end after the last: a cut
+# of the last part and of the first insert blocks without empty lines, spelt as the file's
+# own; a boundary dragged past its neighbour stops a frame (34 ms) after it; Escape with
+# nothing unsaved leaves at once.
+lf_script() {
+    printf '[textures]\nblue.jpg\ngreen.jpg\ncorner.png\n\n[scenes]\nsquare.scn\n\n'
+    while [ $# -ge 4 ]; do
+        printf '[part]\nsquare.scn\n%s\n%s\n%s\n%s' "$1" "$2" "$3" "$4"
+        shift 4
+        [ $# -eq 0 ] || printf '\n'
+    done
+}
+lf_script 2250 front blue.jpg standard 4000 side standard standard 6000 top blue.jpg corner.png >"$DEMO/script.txt"
+start_player --author --no-sound --bpm 120 "$DEMO"
+window=$(find_window 640 480 20) || fail "no 640x480 window appeared for the LF script"
+sleep 0.5
+press_key "$window" space
+press_key "$window" Home
+for key in Right Right Right Right Right c Home Right c Right j; do press_key "$window" "$key"; done
+xdotool keydown Alt_L
+drag "$window" "$(column 4000)" "$(column 100)"
+xdotool keyup Alt_L
+save "$window"
+lf_script 1000 front blue.jpg standard 1034 front blue.jpg standard 5000 top blue.jpg corner.png \
+    6000 top blue.jpg corner.png >"$WORK/expected"
+# Whether the last line gains a line end is the player's to choose.
+printf '%s' "$(cat "$DEMO/script.txt")" | cmp -s "$WORK/expected" - ||
+    fail "the LF script is not as expected: $(diff "$WORK/expected" "$DEMO/script.txt" | sed -n l)"
+press_key "$window" Escape
+wait_player 10
+[ "$STATUS" -eq 0 ] || fail "Escape with nothing unsaved ended author mode with status $STATUS"
 echo "PASS"
