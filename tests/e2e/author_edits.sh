@@ -114,10 +114,11 @@ cmp -s "$WORK/last" "$DEMO/script.txt" || fail "leaving with an edit unsaved cha
 
 # A script in LF with its parts one after the other and no line end after the last: a cut
 # of the last part and of the first insert blocks without empty lines, spelt as the file's
-# own; a boundary dragged past its neighbour stops a frame (34 ms) after it; Escape with
-# nothing unsaved leaves at once.
+# own; a boundary dragged past its neighbour stops a frame (34 ms) after it; the save names
+# the problem the show had all along, a picture listed but missing; Escape with nothing
+# unsaved leaves at once.
 lf_script() {
-    printf '[textures]\nblue.jpg\ngreen.jpg\ncorner.png\n\n[scenes]\nsquare.scn\n\n'
+    printf '[textures]\nblue.jpg\ngreen.jpg\ncorner.png\nmissing.jpg\n\n[scenes]\nsquare.scn\n\n'
     while [ $# -ge 4 ]; do
         printf '[part]\nsquare.scn\n%s\n%s\n%s\n%s' "$1" "$2" "$3" "$4"
         shift 4
@@ -140,6 +141,8 @@ lf_script 1000 front blue.jpg standard 1034 front blue.jpg standard 5000 top blu
 # Whether the last line gains a line end is the player's to choose.
 printf '%s' "$(cat "$DEMO/script.txt")" | cmp -s "$WORK/expected" - ||
     fail "the LF script is not as expected: $(diff "$WORK/expected" "$DEMO/script.txt" | sed -n l)"
+sed -n '/^taldrex: saved script.txt/,$p' "$WORK/stderr" | grep -q '^taldrex: data/missing.jpg: ' ||
+    fail "the save did not report the missing picture"
 press_key "$window" Escape
 wait_player 10
 [ "$STATUS" -eq 0 ] || fail "Escape with nothing unsaved ended author mode with status $STATUS"
