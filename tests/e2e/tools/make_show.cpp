@@ -6,6 +6,9 @@
 // second of ten minutes on the blue background, with a red picture listed as well and the
 // square's scene in both colours under versions/ (green.scn, red.scn) for the live reload
 // test to copy over data/square.scn.
+// With "cameras": the small show's pictures and a square scene seen by three cameras,
+// "front", "side" and "top" in that node order, each with its target, in three parts ending
+// at 2250, 4000 and 6000 ms, for the tests that edit a show's parts.
 #include "canvas.h"
 #include "image_files.h"
 #include "scene_writer.h"
@@ -77,14 +80,46 @@ int makeReloadShow(const std::string& dir)
     return 0;
 }
 
+int makeCamerasShow(const std::string& dir)
+{
+    std::filesystem::create_directories(dir + "/data");
+    SceneSpec scene = squareScene("green.jpg");
+    scene.nodes.resize(1);
+    const struct {
+        const char* name;
+        Vector3 at;
+    } cameras[] = {{"front", Vector3(0, -10, 0)}, {"side", Vector3(10, -1, 0)}, {"top", Vector3(0, -1, 10)}};
+    for (const auto& camera : cameras) {
+        scene.nodes.push_back(makeNode(NodeType::Camera, camera.name, camera.at));
+        scene.nodes.push_back(makeNode(NodeType::Target, camera.name));
+    }
+    std::string error;
+    const bool ok = writeJpeg(dir + "/data/blue.jpg", solid(64, 36, Colour{0.0f, 0.0f, 1.0f}), 95, error) &&
+        writeJpeg(dir + "/data/green.jpg", solid(16, 16, Colour{0.0f, 1.0f, 0.0f}), 95, error) &&
+        writePng(dir + "/data/corner.png", solid(64, 36, Colour{1.0f, 0.0f, 0.0f}), true, error) &&
+        saveScene(scene, dir + "/data/square.scn");
+    if (!ok) {
+        std::fprintf(stderr, "%s\n", error.empty() ? "cannot write the scene" : error.c_str());
+        return 1;
+    }
+    std::ofstream(dir + "/script.txt")
+        << "[textures]\nblue.jpg\ngreen.jpg\ncorner.png\n\n[scenes]\nsquare.scn\n\n"
+           "[part]\nsquare.scn\n2250\nfront\nblue.jpg\nstandard\n\n"
+           "[part]\nsquare.scn\n4000\nside\nstandard\nstandard\n\n"
+           "[part]\nsquare.scn\n6000\ntop\nblue.jpg\ncorner.png\n";
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     const std::string mode = argc == 3 ? argv[2] : "";
     const bool flash = mode == "flash";
-    if (argc != 2 && !flash && mode != "reload") {
-        std::fprintf(stderr, "usage: %s OUTDIR [flash|reload]\n", argv[0]);
+    if (argc != 2 && !flash && mode != "reload" && mode != "cameras") {
+        std::fprintf(stderr, "usage: %s OUTDIR [flash|reload|cameras]\n", argv[0]);
         return 2;
     }
+    if (mode == "cameras")
+        return makeCamerasShow(argv[1]);
     if (mode == "reload") {
         std::filesystem::create_directories(std::string(argv[1]) + "/data");
         return makeReloadShow(argv[1]);
