@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+class Scene;
 class Show;
 class ShowWatch;
 struct StripAction;
@@ -72,5 +73,4 @@ private:
 
 // The names of the cameras of scene that a part can look through, in pre-order: each one
 // the first node whose name holds its own.
-class Scene;
 std::vector<std::string> SceneCameras(Scene& scene);
