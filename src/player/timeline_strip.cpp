@@ -82,9 +82,10 @@ StripAction TimelineStrip::pointer(const PointerEvent& event, bool shift, const 
     StripAction action;
     const double ms = std::clamp(msAt(event.x), 0.0, showEnd_);
     switch (event.kind) {
-    case PointerEvent::Kind::Press:
+    case PointerEvent::Kind::Press: {
         if (!contains(event.x, event.y) || drag_ != Drag::None)
             break;
+        const int boundary = event.button == SDL_BUTTON_LEFT && event.clicks < 2 ? boundaryAt(event.x, timeline) : -1;
         if (event.button == SDL_BUTTON_RIGHT || (event.button == SDL_BUTTON_LEFT && shift)) {
             drag_ = Drag::Pan;
             panFromX_ = event.x;
@@ -93,9 +94,10 @@ StripAction TimelineStrip::pointer(const PointerEvent& event, bool shift, const 
             const int part = PositionAt(timeline, ms).part;
             if (part < timeline.size())
                 action = StripAction{StripAction::Kind::JumpToPart, PartStart(timeline, part), part};
-        } else if (event.button == SDL_BUTTON_LEFT && (dragged_ = boundaryAt(event.x, timeline)) >= 0) {
+        } else if (boundary >= 0) {
             // Held on a boundary: the first move drags it; let go unmoved, a click seeks.
             drag_ = Drag::Boundary;
+            dragged_ = boundary;
             moved_ = false;
             pressMs_ = ms;
         } else if (event.button == SDL_BUTTON_LEFT) {
@@ -103,15 +105,16 @@ StripAction TimelineStrip::pointer(const PointerEvent& event, bool shift, const 
             action = StripAction{StripAction::Kind::ScrubStart, ms, 0};
         }
         break;
+    }
     case PointerEvent::Kind::Motion:
-        if (drag_ == Drag::Scrub)
+        if (drag_ == Drag::Scrub) {
             action = StripAction{StripAction::Kind::Scrub, ms, 0};
-        else if (drag_ == Drag::Boundary) {
+        } else if (drag_ == Drag::Boundary) {
             moved_ = true;
             action = StripAction{StripAction::Kind::MoveEnd, ms, dragged_};
-        }
-        else if (drag_ == Drag::Pan)
+        } else if (drag_ == Drag::Pan) {
             setView(panFromStart_ - (event.x - panFromX_) * (viewEnd_ - viewStart_) / width_, viewEnd_ - viewStart_);
+        }
         break;
     case PointerEvent::Kind::Release:
         if (drag_ == Drag::Scrub && event.button == SDL_BUTTON_LEFT)
