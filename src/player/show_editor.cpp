@@ -199,10 +199,14 @@ bool ShowEditor::press(AuthorKey key, int digit, double ms, bool shift, bool fre
 
 bool ShowEditor::undo(bool redo)
 {
-    if (redo ? edits_.redo() : edits_.undo())
-        return true;
-    say(redo ? "nothing to redo" : "nothing to undo");
-    return false;
+    if (!(redo ? edits_.redo() : edits_.undo())) {
+        say(redo ? "nothing to redo" : "nothing to undo");
+        return false;
+    }
+    const int steps = edits_.undoSteps();
+    say(std::string(redo ? "redone" : "undone") + "; " + std::to_string(steps) +
+        (steps == 1 ? " step" : " steps") + " to undo");
+    return true;
 }
 
 bool ShowEditor::drag(const StripAction& action, bool free, bool& dropped)
@@ -215,8 +219,7 @@ bool ShowEditor::drag(const StripAction& action, bool free, bool& dropped)
     int lowest = 0;
     int highest = 0;
     endRange(timeline, action.part, lowest, highest);
-    // The press itself leaves the boundary where it is.
-    const int at = action.ms == was ? was : std::clamp(snapped(action.ms, free), lowest, std::max(lowest, highest));
+    const int at = std::clamp(snapped(action.ms, free), lowest, std::max(lowest, highest));
     edits_.dragEnd(action.part, at);
     if (dropped && edits_.endDrag())
         say("part " + std::to_string(action.part + 1) + " ends at " + clockText(at));
