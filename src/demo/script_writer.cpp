@@ -21,21 +21,11 @@ struct Line {
 
 std::vector<Line> splitLines(std::string_view text)
 {
-    std::vector<Line> lines;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        const size_t lf = text.find('\n', pos);
-        Line line;
-        if (lf == std::string_view::npos) {
-            line.text = text.substr(pos);
-            pos = text.size();
-        } else {
-            const size_t stop = lf > pos && text[lf - 1] == '\r' ? lf - 1 : lf;
-            line.text = text.substr(pos, stop - pos);
-            line.end = text.substr(stop, lf + 1 - stop);
-            pos = lf + 1;
-        }
-        lines.push_back(line);
+    const ScriptLines script(text);
+    std::vector<Line> lines(static_cast<size_t>(script.count()));
+    for (int i = 0; i < script.count(); ++i) {
+        lines[i].text = script.text(i);
+        lines[i].end = script.end(i);
     }
     return lines;
 }
@@ -248,17 +238,25 @@ ScriptLines::ScriptLines(std::string_view text) : text_(text)
     }
 }
 
-std::string ScriptLines::line(int index) const
+std::string_view ScriptLines::text(int index) const
 {
-    if (index < 0 || index >= static_cast<int>(starts_.size()))
+    const std::string_view whole = end(index);
+    if (index < 0 || index >= count())
+        return {};
+    return text_.substr(starts_[index], whole.data() - (text_.data() + starts_[index]));
+}
+
+std::string_view ScriptLines::end(int index) const
+{
+    if (index < 0 || index >= count())
         return {};
     const size_t start = starts_[index];
-    size_t stop = index + 1 < static_cast<int>(starts_.size()) ? starts_[index + 1] : text_.size();
-    if (stop > start && text_[stop - 1] == '\n')
-        --stop;
-    if (stop > start && text_[stop - 1] == '\r' && stop < text_.size())
-        --stop;
-    return std::string(text_.substr(start, stop - start));
+    const size_t stop = index + 1 < count() ? starts_[index + 1] : text_.size();
+    if (stop == start || text_[stop - 1] != '\n')
+        return text_.substr(stop, 0);
+    // A CR goes with the LF after it; a last line without LF keeps its CR as text.
+    const size_t cr = stop - 1 > start && text_[stop - 2] == '\r' ? stop - 2 : stop - 1;
+    return text_.substr(cr, stop - cr);
 }
 
 PartLines ScriptLines::part(const ShowPlan& plan, int part) const
@@ -266,8 +264,8 @@ PartLines ScriptLines::part(const ShowPlan& plan, int part) const
     PartLines lines;
     const int header = plan.partLines[part] - 1;
     for (int k = 0; k < PartLineCount; ++k)
-        lines.lines[k] = line(header + k);
-    lines.blankBefore = header > 0 && line(header - 1).empty();
+        lines.lines[k] = std::string(text(header + k));
+    lines.blankBefore = header > 0 && text(header - 1).empty();
     lines.known = true;
     return lines;
 }

@@ -39,10 +39,13 @@ public:
     explicit ScriptLines(std::string_view text);
     // The lines of part (an index into the parts of plan, read from the text).
     PartLines part(const ShowPlan& plan, int part) const;
+    int count() const { return static_cast<int>(starts_.size()); }
+    // Line index (from 0) without its terminator (LF, or CR LF), and the terminator: empty
+    // for a last line without one, and both empty past the end.
+    std::string_view text(int index) const;
+    std::string_view end(int index) const;
 
 private:
-    // Line index (from 0) without its terminator; empty past the end.
-    std::string line(int index) const;
 
     std::string_view text_;
     std::vector<size_t> starts_;
