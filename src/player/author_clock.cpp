@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 AuthorClock::AuthorClock(AuthorMusic& music, double showEndMs) : music_(music), showEnd_(showEndMs) {}
 
@@ -112,6 +113,12 @@ const AuthorKeyBinding AuthorKeyBindings[] = {
     {'8', AuthorKey::LiveCut},       {'9', AuthorKey::LiveCut},
 };
 const int AuthorKeyBindingCount = sizeof AuthorKeyBindings / sizeof AuthorKeyBindings[0];
+
+void FormatClock(char* text, size_t size, long long ms)
+{
+    ms = std::max(ms, 0LL);
+    std::snprintf(text, size, "%02lld:%02lld.%03lld", ms / 60000, ms / 1000 % 60, ms % 1000);
+}
 
 AuthorKey AuthorKeyOf(int virtualKey)
 {

@@ -7,6 +7,7 @@
 #include "player/beat_grid.h"
 #include "demo/timeline.h"
 
+#include <cstddef>
 #include <cstdint>
 
 // The soundtrack as the transport drives it. The window plays the show's stream; tests
@@ -29,6 +30,9 @@ constexpr double SlowestSpeed = 0.25;
 constexpr double FastestSpeed = 4.0;
 // One frame step of show time: 1/30 s.
 constexpr double FrameStepMs = 1000.0 / 30.0;
+
+// ms of show time (below 0 as 0) as author mode writes it, "mm:ss.mmm", into text.
+void FormatClock(char* text, size_t size, long long ms);
 
 class AuthorClock {
 public:

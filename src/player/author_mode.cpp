@@ -183,7 +183,8 @@ void forgetPresses(Platform& platform)
 void FormatStatus(char* text, size_t size, const TimelineArray& timeline, const ShowPosition& position,
                   const AuthorClock& clock, double fps, double drawMs, const BeatGrid& beats, bool unsaved)
 {
-    const long long ms = std::llround(std::floor(clock.ms()));
+    char at[24];
+    FormatClock(at, sizeof at, std::llround(std::floor(clock.ms())));
     const char* state = clock.paused() ? "paused" : "playing";
     const char* looping = clock.looping() ? "  loop" : "";
     // First, where a narrow window cannot cut it off.
@@ -196,15 +197,15 @@ void FormatStatus(char* text, size_t size, const TimelineArray& timeline, const 
         std::snprintf(beat, sizeof beat, "  bar %lld.%d", bar, inBar);
     }
     if (position.part >= timeline.size()) {
-        std::snprintf(text, size, "%sno part  %02lld:%02lld.%03lld%s  %gx  %s%s  %.0f fps %.1f ms", edited,
-            ms / 60000, ms / 1000 % 60, ms % 1000, beat, clock.speed(), state, looping, fps, drawMs);
+        std::snprintf(text, size, "%sno part  %s%s  %gx  %s%s  %.0f fps %.1f ms", edited, at, beat, clock.speed(),
+            state, looping, fps, drawMs);
         return;
     }
     const TimelineEntry& part = timeline[position.part];
     std::snprintf(text, size,
-        "%spart %d/%d  %.40s  %.32s  frame %.1f  %02lld:%02lld.%03lld%s  %gx  %s%s  %.0f fps %.1f ms", edited,
-        position.part + 1, timeline.size(), part.sceneName.c_str(), part.cameraName.c_str(), position.partTime,
-        ms / 60000, ms / 1000 % 60, ms % 1000, beat, clock.speed(), state, looping, fps, drawMs);
+        "%spart %d/%d  %.40s  %.32s  frame %.1f  %s%s  %gx  %s%s  %.0f fps %.1f ms", edited, position.part + 1,
+        timeline.size(), part.sceneName.c_str(), part.cameraName.c_str(), position.partTime, at, beat,
+        clock.speed(), state, looping, fps, drawMs);
 }
 
 void DrawShowAt(Show& show, const ShowPosition& position, bool jumped, int width, int height)

@@ -21,8 +21,7 @@ namespace {
 std::string clockText(int ms)
 {
     char text[24];
-    const long long t = std::max(ms, 0);
-    std::snprintf(text, sizeof text, "%02lld:%02lld.%03lld", t / 60000, t / 1000 % 60, t % 1000);
+    FormatClock(text, sizeof text, ms);
     return text;
 }
 
@@ -67,7 +66,7 @@ ShowEditor::ShowEditor(Show& show, const BeatGrid& beats, ShowWatch* watch, std:
 // timeline was read from.
 void ShowEditor::checkBase()
 {
-    const ShowPlan plan = ParseScript(edits_.base());
+    const ShowPlan& plan = edits_.plan();
     const TimelineArray& timeline = show_.Timeline;
     baseKnown_ = plan.parts.size() == timeline.size();
     for (int i = 0; i < timeline.size() && baseKnown_; ++i) {
@@ -88,8 +87,7 @@ void ShowEditor::say(const std::string& message)
 void ShowEditor::listTextures()
 {
     textures_.assign(1, "standard");
-    const ShowPlan plan = ParseScript(edits_.base());
-    for (const PlanEntry& entry : plan.entries)
+    for (const PlanEntry& entry : edits_.plan().entries)
         if (entry.kind == EntryKind::Texture && entry.firstListing && PicturesOf(entry.key).any())
             textures_.push_back(entry.key);
 }

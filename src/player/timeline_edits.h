@@ -56,8 +56,9 @@ public:
     std::string script() const;
     // script() was saved as script.txt: the timeline is saved as it is now.
     void saved();
-    // The script edits are counted from.
+    // The script edits are counted from, and its plan.
     const std::string& base() const { return base_; }
+    const ShowPlan& plan() const { return plan_; }
 
 private:
     // What a part is beside its entry: its part in the script (or -1), and for a part cut

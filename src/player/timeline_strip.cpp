@@ -2,6 +2,7 @@
 
 #include "demo/part_timing.h"
 #include "image/screen_text.h"
+#include "player/author_clock.h"
 #include "player/status_bar.h"
 #include "player/waveform.h"
 
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -206,9 +208,8 @@ void TimelineStrip::drawDragged(const TimelineArray& timeline, const BeatGrid& b
     const float top = bottom + height_;
     DrawScreenStrip(x - 1.5f, bottom, x + 1.5f, top, DraggedColour);
     char label[48];
-    const long long shown = std::max(ms, 0);
-    int length = std::snprintf(label, sizeof label, "%02lld:%02lld.%03lld", shown / 60000, shown / 1000 % 60,
-        shown % 1000);
+    FormatClock(label, sizeof label, ms);
+    const size_t length = std::strlen(label);
     if (HasBeats(beats)) {
         long long bar = 0;
         int beat = 0;
