@@ -103,10 +103,9 @@ int ShowEditor::snapped(double ms, bool free) const
 bool ShowEditor::cutAt(int part, double ms, bool free, const std::string& camera)
 {
     const TimelineArray& timeline = show_.Timeline;
-    int lowest = 0;
-    int highest = 0;
-    endRange(timeline, part, lowest, highest);
-    highest = static_cast<int>(std::floor(timeline[part].endTime - FrameStepMs));
+    // Both halves last a frame at least.
+    const int lowest = static_cast<int>(std::ceil(PartStart(timeline, part) + FrameStepMs));
+    const int highest = static_cast<int>(std::floor(timeline[part].endTime - FrameStepMs));
     const int at = snapped(ms, free);
     if (at < lowest || at > highest) {
         say("part " + std::to_string(part + 1) + " is not cut at " + clockText(at) +
